@@ -1,0 +1,57 @@
+#include "bench_support.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+
+namespace tallyhawk::bench {
+namespace {
+
+// Keeps the time per unit of work of every run while the console reporter prints as usual.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.skipped || run.iterations == 0 || run.run_type != Run::RT_Iteration) {
+                continue;
+            }
+            double perIteration = run.GetAdjustedRealTime();
+            double work = 1.0;
+            if (auto it = run.counters.find("work"); it != run.counters.end() && it->second.value > 0) {
+                work = it->second.value;
+            }
+            timePerWork[run.benchmark_name()] = perIteration / work;
+        }
+    }
+
+    std::map<std::string, double> timePerWork;
+};
+
+} // namespace
+
+int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    int status = 0;
+    for (const Ratio& ratio : ratios) {
+        auto measured = reporter.timePerWork.find(ratio.measured);
+        auto baseline = reporter.timePerWork.find(ratio.baseline);
+        if (measured == reporter.timePerWork.end() || baseline == reporter.timePerWork.end()
+            || baseline->second <= 0) {
+            std::printf("RATIO %s missing target <=%g\n", ratio.name.c_str(), ratio.limit);
+            status = 1;
+            continue;
+        }
+        std::printf("RATIO %s %.3f target <=%g\n", ratio.name.c_str(), measured->second / baseline->second, ratio.limit);
+    }
+    std::fflush(stdout);
+    return status;
+}
+
+} // namespace tallyhawk::bench

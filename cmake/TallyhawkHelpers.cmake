@@ -1,0 +1,51 @@
+# Compiler settings shared by every target of the project.
+add_library(tallyhawk_common_cfg INTERFACE)
+target_compile_features(tallyhawk_common_cfg INTERFACE cxx_std_20)
+target_compile_options(tallyhawk_common_cfg INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(tallyhawk_common_cfg INTERFACE
+    QT_NO_CAST_FROM_ASCII
+    QT_NO_CONTEXTLESS_CONNECT
+    _FILE_OFFSET_BITS=64)
+if(TALLYHAWK_WERROR)
+    target_compile_options(tallyhawk_common_cfg INTERFACE -Werror)
+endif()
+if(TALLYHAWK_SANITIZE)
+    target_compile_options(tallyhawk_common_cfg INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(tallyhawk_common_cfg INTERFACE -fsanitize=address,undefined)
+endif()
+if(TALLYHAWK_FUZZ)
+    target_compile_options(tallyhawk_common_cfg INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+    target_link_options(tallyhawk_common_cfg INTERFACE -fsanitize=address,undefined)
+endif()
+
+# add_unit_test(NAME SOURCES a.cpp b.cpp LIBS extra_lib ...)
+# Builds one GoogleTest executable, links the test support library and registers it with ctest.
+function(add_unit_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE tallyhawk_test_support tallyhawk_common_cfg ${ARG_LIBS}
+        GTest::gtest GTest::gmock GTest::gtest_main)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=UTC"
+        TIMEOUT 600)
+endfunction()
+
+# add_bench(NAME SOURCES a.cpp ...): a Google Benchmark program that reports ratios to its baseline.
+function(add_bench name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/bench)
+    target_link_libraries(${name} PRIVATE tallyhawk_core tallyhawk_common_cfg ${ARG_LIBS} tallyhawk_bench_support)
+    set_property(GLOBAL APPEND PROPERTY TALLYHAWK_BENCHES ${name})
+endfunction()
+
+# add_fuzz_target(NAME SOURCES a.cpp ...): a libFuzzer target linked against the core.
+function(add_fuzz_target name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE tallyhawk_core tallyhawk_common_cfg ${ARG_LIBS})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()

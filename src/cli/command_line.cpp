@@ -1,0 +1,159 @@
+#include "cli/command_line.h"
+
+#include <charconv>
+#include <sstream>
+
+namespace tallyhawk::cli {
+
+CommandLine::CommandLine(std::string command, std::string summary)
+    : command_(std::move(command))
+    , summary_(std::move(summary))
+{
+    Option("--data-dir", "DIR", "data folder (default $TALLYHAWK_HOME or $XDG_DATA_HOME/tallyhawk)");
+}
+
+CommandLine& CommandLine::Option(const std::string& name, const std::string& valueName, const std::string& help)
+{
+    options_.push_back({name, valueName, help});
+    return *this;
+}
+
+CommandLine& CommandLine::Flag(const std::string& name, const std::string& help)
+{
+    options_.push_back({name, "", help});
+    return *this;
+}
+
+CommandLine& CommandLine::Positional(const std::string& name, const std::string& help, bool optional, bool rest)
+{
+    positionalSpecs_.push_back({name, help, optional, rest});
+    return *this;
+}
+
+const CommandLine::Spec* CommandLine::FindSpec(const std::string& name) const
+{
+    for (const Spec& spec : options_) {
+        if (spec.name == name) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+bool CommandLine::Parse(const std::vector<std::string>& args, std::string& error)
+{
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (!optionsEnded && (arg == "--help" || arg == "-h")) {
+            helpRequested_ = true;
+            return true;
+        }
+        if (!optionsEnded && arg.size() > 2 && arg.rfind("--", 0) == 0) {
+            std::string name = arg;
+            std::optional<std::string> inlineValue;
+            if (auto eq = arg.find('='); eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                inlineValue = arg.substr(eq + 1);
+            }
+            const Spec* spec = FindSpec(name);
+            if (spec == nullptr) {
+                error = "Unknown option " + name + " for " + command_ + ".";
+                return false;
+            }
+            if (spec->valueName.empty()) {
+                if (inlineValue) {
+                    error = "The option " + name + " takes no value.";
+                    return false;
+                }
+                values_[name] = "";
+            } else if (inlineValue) {
+                values_[name] = *inlineValue;
+            } else if (i + 1 < args.size()) {
+                values_[name] = args[++i];
+            } else {
+                error = "The option " + name + " needs a value (" + spec->valueName + ").";
+                return false;
+            }
+            continue;
+        }
+        positionals_.push_back(arg);
+    }
+    std::size_t required = 0;
+    bool hasRest = false;
+    for (const PositionalSpec& spec : positionalSpecs_) {
+        required += spec.optional || spec.rest ? 0 : 1;
+        hasRest = hasRest || spec.rest;
+    }
+    if (positionals_.size() < required) {
+        error = "Missing argument " + positionalSpecs_[positionals_.size()].name + " for " + command_ + ".";
+        return false;
+    }
+    if (!hasRest && positionals_.size() > positionalSpecs_.size()) {
+        error = "Unexpected argument " + positionals_[positionalSpecs_.size()] + " for " + command_ + ".";
+        return false;
+    }
+    return true;
+}
+
+bool CommandLine::Has(const std::string& flagOrOption) const
+{
+    return values_.count(flagOrOption) != 0;
+}
+
+std::optional<std::string> CommandLine::Value(const std::string& option) const
+{
+    auto it = values_.find(option);
+    if (it == values_.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+std::string CommandLine::Help() const
+{
+    std::ostringstream out;
+    out << "Usage: tallyhawk-cli " << command_;
+    if (!options_.empty()) {
+        out << " [options]";
+    }
+    for (const PositionalSpec& spec : positionalSpecs_) {
+        out << ' ' << (spec.optional || spec.rest ? "[" : "") << spec.name << (spec.rest ? "..." : "")
+            << (spec.optional || spec.rest ? "]" : "");
+    }
+    out << "\n\n" << summary_ << "\n";
+    if (!positionalSpecs_.empty()) {
+        out << "\nArguments:\n";
+        for (const PositionalSpec& spec : positionalSpecs_) {
+            out << "  " << spec.name << "\n      " << spec.help << "\n";
+        }
+    }
+    out << "\nOptions:\n";
+    for (const Spec& spec : options_) {
+        out << "  " << spec.name << (spec.valueName.empty() ? "" : " " + spec.valueName) << "\n      " << spec.help
+            << "\n";
+    }
+    out << "  --help\n      show this help\n";
+    return out.str();
+}
+
+std::optional<long long> ParseInteger(const std::string& text)
+{
+    long long value = 0;
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    if (begin != end && *begin == '+') {
+        ++begin;
+    }
+    auto [ptr, ec] = std::from_chars(begin, end, value);
+    if (ec != std::errc() || ptr != end || begin == end) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace tallyhawk::cli

@@ -1,0 +1,10 @@
+#include "cli/commands.h"
+
+namespace tallyhawk::cli {
+
+int RunFetchItems(CliContext& ctx, const Arguments&)
+{
+    return Failure(ctx, "This command is not available yet.");
+}
+
+} // namespace tallyhawk::cli

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace tallyhawk {
+
+// One entry of a store, category or unit list; 64 bytes in ".lst" files.
+struct IdNameEntry
+{
+    static constexpr std::size_t kFileSize = 64;
+    static constexpr std::size_t kNameSize = 50; // 49 bytes of text and a zero
+
+    std::int32_t id = 0;
+    std::string name; // at most 49 bytes
+    std::int32_t count = 0;
+};
+
+// Ordered id-to-name list with use counts. Ids below 4999 are the service's; names the user adds get
+// ids from 5000 up.
+class IdNameList
+{
+public:
+    static constexpr int kOk = 0;
+    static constexpr int kCannotOpen = -41;
+    static constexpr int kShortRead = -42;
+    static constexpr int kBadMarker = -44;
+    static constexpr std::int32_t kServerIdLimit = 4999;
+
+    std::size_t Count() const { return entries_.size(); }
+    void Clear() { entries_.clear(); }
+    const IdNameEntry* Find(std::int32_t id) const;
+    // A new id gets the name (cut to 49 bytes) and count; an existing id has its count raised by 1.
+    std::int32_t AddOrCount(std::int32_t id, std::string_view name, std::int32_t count);
+    std::int32_t AddUserEntry(std::string_view name);
+    // Highest id below 4999, or 0.
+    std::int32_t HighestServerId() const;
+
+    // Merges the file's entries into the list (it is not emptied first). 0, -41, -42 or -44.
+    int Load(const std::string& path);
+    // Writes the whole list, replacing the file atomically. 0 or -41.
+    int Save(const std::string& path) const;
+
+    // Iteration in ascending id order.
+    auto begin() const { return entries_.begin(); }
+    auto end() const { return entries_.end(); }
+
+private:
+    std::map<std::int32_t, IdNameEntry> entries_;
+};
+
+} // namespace tallyhawk
