@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/compare/agent_type.h"
+#include "core/compare/web_agent.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tallyhawk
+{
+
+// The search categories and site agents of "webspider.xml". The file looks like XML but is read by
+// plain, case-sensitive search for literal tags: categories and agents are collected by two
+// independent scans over the whole text, each in file order.
+class AgentConfiguration
+{
+public:
+    static constexpr std::int32_t kOk = 0;
+    static constexpr std::int32_t kCannotOpen = -41;
+    static constexpr std::int32_t kShortRead = -42;
+    static constexpr std::int32_t kBadFile = -44;
+
+    // Empties both lists and reads the file. 0; -41 it cannot be opened; -42 fewer bytes were read
+    // than its size; -44 its size is unavailable, or the last category block is invalid (then no
+    // agent is read), or the last agent block is invalid. Records read before a failing last block
+    // stay.
+    std::int32_t Load(const std::string& path);
+    // Load from text already in memory (a zero byte ends it, as in a file).
+    std::int32_t LoadText(std::string_view text);
+
+    std::size_t CategoryCount() const { return categories_.size(); }
+    std::size_t AgentCount() const { return agents_.size(); }
+
+    // Both in file order.
+    const std::vector<AgentType>& categories() const { return categories_; }
+    const std::vector<std::shared_ptr<WebAgent>>& agents() const { return agents_; }
+
+    // The first agent with this SiteId, or null.
+    std::shared_ptr<WebAgent> FindAgent(std::int32_t siteId) const;
+
+private:
+    std::int32_t ScanCategories(std::string_view text);
+    std::int32_t ScanAgents(std::string_view text);
+
+    std::vector<AgentType> categories_;
+    std::vector<std::shared_ptr<WebAgent>> agents_;
+};
+
+} // namespace tallyhawk

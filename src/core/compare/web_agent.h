@@ -1,0 +1,77 @@
+#pragma once
+
+#include "core/compare/http_fetcher.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <thread>
+
+namespace tallyhawk
+{
+
+class WebSpider;
+
+// One site agent: how to build a store's search address and which literal markers cut its result
+// page into offers. Texts are used exactly as they stood between the tags; absent when the element
+// was missing. Agents are shared (std::shared_ptr) so a reload of the configuration cannot free one
+// that a search worker still uses; the run-time members make them neither copyable nor movable.
+struct WebAgent
+{
+    static constexpr std::int32_t kNoKeywordMarker = -26;
+    static constexpr std::int32_t kUnusableSearchText = -27;
+    // The search address is held to 249 characters.
+    static constexpr std::size_t kMaxUrlLength = 249;
+    static constexpr std::string_view kKeywordMarker = " KEYWORD ";
+
+    std::int32_t siteId = 0;
+    std::optional<std::string> siteType; // category ids, separated by commas or spaces
+    std::optional<std::string> siteName;
+    std::optional<std::string> siteAddress; // prefix for relative result links
+    std::optional<std::string> formatString; // search address template holding " KEYWORD "
+    std::optional<std::string> endHeader;
+    std::optional<std::string> startResult;
+    std::optional<std::string> endResult;
+    std::optional<std::string> startItem;
+    std::optional<std::string> endItem;
+    std::optional<std::string> startText;
+    std::optional<std::string> endText;
+    std::optional<std::string> startUrl;
+    std::optional<std::string> endUrl;
+    std::optional<std::string> startPrice;
+    std::optional<std::string> endPrice;
+    std::optional<std::string> startPromo;
+    std::optional<std::string> endPromo;
+
+    // Run-time members, set by the search run and never read from the file.
+    StopFlag stopRequested{0};
+    std::thread::id thread; // the worker running this agent; default (no thread) when none
+    WebSpider* owner = nullptr;
+
+    // True when the category id's first occurrence in siteType is followed by the end of the text, a
+    // space or a comma.
+    bool ServesCategory(std::int32_t categoryId) const;
+
+    // The search address for a search text: formatString with its first " KEYWORD " replaced by the
+    // encoded text. 0 with `url` set; kNoKeywordMarker when there is no marker or it stands at the
+    // very start; kUnusableSearchText when the text encodes to nothing or the address would be longer
+    // than kMaxUrlLength.
+    std::int32_t BuildSearchUrl(std::string_view searchText, std::string& url) const;
+};
+
+// Query-string encoding of a search text: a space becomes "+", letters, digits and "*-._" stay,
+// every other byte becomes "%" and two lowercase hex digits.
+std::string EncodeQueryText(std::string_view text);
+
+// The text elements of an agent block, in file order, with the member each one fills.
+struct WebAgentTextField
+{
+    std::string_view element; // "SiteType", ...
+    std::optional<std::string> WebAgent::*member;
+    bool required;
+};
+std::span<const WebAgentTextField> WebAgentTextFields();
+
+} // namespace tallyhawk

@@ -1,0 +1,205 @@
+#include "core/compare/agent_configuration.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tallyhawk
+{
+namespace
+{
+
+std::string Category(const std::string& id, const std::string& name)
+{
+    return "<AgentType><TypeId>" + id + "</TypeId><TypeName>" + name + "</TypeName></AgentType>\n";
+}
+
+// An agent with every required element; `extra` is put inside the block, `drop` names one element
+// to leave out.
+std::string Agent(int siteId, const std::string& extra = "", const std::string& drop = "")
+{
+    std::string block = "<WebAgent>\n<SiteId>" + std::to_string(siteId) + "</SiteId>\n";
+    const char* required[][2] = {{"SiteType", "3,7"},
+                                 {"SiteName", "Shop"},
+                                 {"SiteAddress", "http://shop"},
+                                 {"FormatString", "http://shop/s?q= KEYWORD &n=1"},
+                                 {"StartResult", "<tr>"},
+                                 {"EndResult", "</tr>"},
+                                 {"StartItem", "<b>"},
+                                 {"EndItem", "</b>"},
+                                 {"StartURL", "href=\""},
+                                 {"EndURL", "\""}};
+    for (auto& [element, value] : required) {
+        if (drop != element) {
+            block += std::string("<") + element + ">" + value + "</" + element + ">\n";
+        }
+    }
+    return block + extra + "</WebAgent>\n";
+}
+
+class AgentConfigurationTest : public ::testing::Test
+{
+protected:
+    std::int32_t LoadFile(const std::string& text)
+    {
+        test::WriteFileBytes(path, text);
+        return config.Load(path);
+    }
+
+    test::TempDir dir;
+    std::string path = dir.File("webspider.xml");
+    AgentConfiguration config;
+};
+
+TEST_F(AgentConfigurationTest, LoadsCategoriesAndAgentsInFileOrder)
+{
+    ASSERT_EQ(
+        LoadFile("<Root>" + Category("3", "Books") + Agent(12) + Category("7", "") + Agent(4) + "</Root>"),
+        0);
+    ASSERT_EQ(config.CategoryCount(), 2u);
+    EXPECT_EQ(config.categories()[0].typeId, 3);
+    EXPECT_EQ(config.categories()[0].typeName, "Books");
+    EXPECT_EQ(config.categories()[1].typeId, 7);
+    EXPECT_EQ(config.categories()[1].typeName, "");
+    ASSERT_EQ(config.AgentCount(), 2u);
+    const WebAgent& first = *config.agents()[0];
+    EXPECT_EQ(first.siteId, 12);
+    EXPECT_EQ(first.siteName, "Shop");
+    EXPECT_EQ(first.startResult, "<tr>");
+    EXPECT_EQ(first.endUrl, "\"");
+    EXPECT_EQ(first.endHeader, std::nullopt);
+    EXPECT_EQ(first.startPrice, std::nullopt);
+    EXPECT_EQ(config.agents()[1]->siteId, 4);
+    EXPECT_EQ(config.FindAgent(4), config.agents()[1]);
+    EXPECT_EQ(config.FindAgent(5), nullptr);
+}
+
+TEST_F(AgentConfigurationTest, EmptyOrMissingFile)
+{
+    EXPECT_EQ(LoadFile(""), 0);
+    EXPECT_EQ(config.CategoryCount() + config.AgentCount(), 0u);
+    EXPECT_EQ(config.Load(dir.File("missing.xml")), AgentConfiguration::kCannotOpen);
+    EXPECT_EQ(config.Load(dir.path().string()), AgentConfiguration::kBadFile);
+}
+
+TEST_F(AgentConfigurationTest, CategoryStatusIsThatOfTheLastBlock)
+{
+    // A bad category in the middle is dropped; the load still succeeds.
+    EXPECT_EQ(LoadFile(Category("3", "A") + Category("0", "B") + Category("5", "C") + Agent(1)), 0);
+    EXPECT_EQ(config.CategoryCount(), 2u);
+    EXPECT_EQ(config.AgentCount(), 1u);
+    // The same bad category last fails the load before any agent is read.
+    EXPECT_EQ(LoadFile(Category("3", "A") + Category("5", "C") + Category("0", "B") + Agent(1)),
+              AgentConfiguration::kBadFile);
+    EXPECT_EQ(config.CategoryCount(), 2u);
+    EXPECT_EQ(config.AgentCount(), 0u);
+    // A category without <TypeName> is invalid too; a negative or text id as well.
+    EXPECT_EQ(LoadFile("<AgentType><TypeId>4</TypeId></AgentType>"), AgentConfiguration::kBadFile);
+    EXPECT_EQ(LoadFile(Category("-2", "A")), AgentConfiguration::kBadFile);
+    EXPECT_EQ(LoadFile(Category("x", "A")), AgentConfiguration::kBadFile);
+}
+
+TEST_F(AgentConfigurationTest, OptionalAndRequiredAgentElements)
+{
+    std::string optional = "<EndHeader></EndHeader><StartText>a</StartText><EndText>b</EndText>"
+                           "<StartPrice><td>$</StartPrice><EndPrice></td></EndPrice>"
+                           "<StartPromo>p</StartPromo><EndPromo>q</EndPromo>";
+    ASSERT_EQ(LoadFile(Category("3", "A") + Agent(1) + Agent(2, optional)), 0);
+    ASSERT_EQ(config.AgentCount(), 2u);
+    const WebAgent& full = *config.agents()[1];
+    EXPECT_EQ(full.endHeader, "");
+    EXPECT_EQ(full.startPrice, "<td>$");
+    EXPECT_EQ(full.endPrice, "</td>");
+    EXPECT_EQ(full.endPromo, "q");
+
+    for (const char* element : {"SiteType",
+                                "SiteName",
+                                "SiteAddress",
+                                "FormatString",
+                                "StartResult",
+                                "EndResult",
+                                "StartItem",
+                                "EndItem",
+                                "StartURL",
+                                "EndURL"}) {
+        SCOPED_TRACE(element);
+        EXPECT_EQ(LoadFile(Agent(1) + Agent(2, "", element)), AgentConfiguration::kBadFile);
+        EXPECT_EQ(config.AgentCount(), 1u);
+    }
+    EXPECT_EQ(LoadFile(Agent(0) + Agent(1)), 0);
+    EXPECT_EQ(config.AgentCount(), 1u);
+    // Only the last block decides the status; the valid agents before it stay.
+    EXPECT_EQ(LoadFile(Agent(1) + Agent(2) + Agent(-3)), AgentConfiguration::kBadFile);
+    EXPECT_EQ(config.AgentCount(), 2u);
+}
+
+TEST_F(AgentConfigurationTest, ValuesAreVerbatimAndFirstOccurrenceWins)
+{
+    std::string text = "<WebAgent><SiteId> 9</SiteId><SiteId>10</SiteId><SiteType>3</SiteType>"
+                       "<SiteName> A &amp; B\r\n</SiteName><SiteName>Other</SiteName>"
+                       "<SiteAddress>x</SiteAddress><FormatString>f KEYWORD </FormatString>"
+                       "<StartResult><td class=\"r\"></StartResult><EndResult></td></EndResult>"
+                       "<StartItem>*</StartItem><EndItem>?</EndItem><StartURL>u</StartURL><EndURL>v</EndURL>"
+                       "</WebAgent>";
+    ASSERT_EQ(LoadFile(text), 0);
+    ASSERT_EQ(config.AgentCount(), 1u);
+    EXPECT_EQ(config.agents()[0]->siteId, 9);
+    EXPECT_EQ(config.agents()[0]->siteName, " A &amp; B\r\n");
+    EXPECT_EQ(config.agents()[0]->startResult, "<td class=\"r\">");
+}
+
+TEST_F(AgentConfigurationTest, BlocksAreTheFirstClosingTagAfterEachOpening)
+{
+    // A closing tag before the first opening tag does not end anything; an unclosed last block ends
+    // the scan without changing the status.
+    std::string text = "</WebAgent>" + Agent(1) + "<WebAgent><SiteId>2</SiteId>";
+    ASSERT_EQ(LoadFile(text), 0);
+    EXPECT_EQ(config.AgentCount(), 1u);
+    // Nested opening tags: the outer block reaches the first closing tag, so the inner agent is read
+    // as the outer one's fields.
+    ASSERT_EQ(LoadFile("<WebAgent>" + Agent(5)), 0);
+    ASSERT_EQ(config.AgentCount(), 1u);
+    EXPECT_EQ(config.agents()[0]->siteId, 5);
+}
+
+TEST_F(AgentConfigurationTest, ZeroByteEndsTheText)
+{
+    std::string text = Category("3", "A") + Agent(1);
+    text += '\0';
+    text += Agent(2) + Category("0", "bad");
+    ASSERT_EQ(LoadFile(text), 0);
+    EXPECT_EQ(config.AgentCount(), 1u);
+    EXPECT_EQ(config.CategoryCount(), 1u);
+    // A zero byte inside a block cuts the block off unclosed.
+    std::string cut = Agent(1);
+    cut.insert(cut.find("<SiteName>"), 1, '\0');
+    ASSERT_EQ(LoadFile(cut), 0);
+    EXPECT_EQ(config.AgentCount(), 0u);
+}
+
+TEST_F(AgentConfigurationTest, LoadEmptiesBothListsButAgentsOutliveIt)
+{
+    ASSERT_EQ(LoadFile(Category("3", "A") + Agent(1)), 0);
+    std::shared_ptr<WebAgent> held = config.agents()[0];
+    EXPECT_EQ(config.Load(dir.File("missing.xml")), AgentConfiguration::kCannotOpen);
+    EXPECT_EQ(config.CategoryCount() + config.AgentCount(), 0u);
+    // A worker holding the agent keeps using it after a reload.
+    EXPECT_EQ(held->siteName, "Shop");
+    std::string url;
+    EXPECT_EQ(held->BuildSearchUrl("red shoes", url), 0);
+    EXPECT_EQ(url, "http://shop/s?q=red+shoes&n=1");
+}
+
+TEST_F(AgentConfigurationTest, UnreadableFileCannotBeOpened)
+{
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "root reads any file";
+    }
+    test::WriteFileBytes(path, Agent(1));
+    ::chmod(path.c_str(), 0);
+    EXPECT_EQ(config.Load(path), AgentConfiguration::kCannotOpen);
+}
+
+} // namespace
+} // namespace tallyhawk
