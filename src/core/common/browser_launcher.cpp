@@ -1,0 +1,448 @@
+#include "core/common/browser_launcher.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+#include <thread>
+
+extern char** environ;
+
+namespace tallyhawk
+{
+
+namespace
+{
+
+constexpr std::size_t kMaxDesktopFileSize = 1 << 20;
+constexpr std::size_t kMaxQueryOutput = 64 * 1024;
+constexpr auto kQueryTimeout = std::chrono::seconds(3);
+
+struct ExecWord
+{
+    std::string text;
+    bool quoted = false;
+};
+
+// Splits an Exec value into words: blanks separate them, double quotes group them, and a backslash
+// takes the next character literally.
+std::vector<ExecWord> SplitExec(std::string_view exec)
+{
+    std::vector<ExecWord> words;
+    std::size_t i = 0;
+    while (i < exec.size()) {
+        if (exec[i] == ' ' || exec[i] == '\t' || exec[i] == '\n') {
+            ++i;
+            continue;
+        }
+        ExecWord word;
+        bool inQuotes = false;
+        for (; i < exec.size(); ++i) {
+            char c = exec[i];
+            if (!inQuotes && (c == ' ' || c == '\t' || c == '\n')) {
+                break;
+            }
+            if (c == '"') {
+                inQuotes = !inQuotes;
+                word.quoted = true;
+            } else if (c == '\\' && i + 1 < exec.size()) {
+                word.text += exec[++i];
+            } else {
+                word.text += c;
+            }
+        }
+        words.push_back(std::move(word));
+    }
+    return words;
+}
+
+bool IsFieldCode(const ExecWord& word)
+{
+    return !word.quoted && word.text.size() == 2 && word.text[0] == '%'
+        && std::string_view("fFuUdDnNickvm").find(word.text[1]) != std::string_view::npos;
+}
+
+// Applies the escapes of a desktop entry's string values.
+std::string UnescapeValue(std::string_view value)
+{
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] != '\\' || i + 1 == value.size()) {
+            out += value[i];
+            continue;
+        }
+        switch (value[++i]) {
+        case 's':
+            out += ' ';
+            break;
+        case 'n':
+            out += '\n';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case '\\':
+            out += '\\';
+            break;
+        default:
+            out += '\\';
+            out += value[i];
+            break;
+        }
+    }
+    return out;
+}
+
+std::string_view Trim(std::string_view text)
+{
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+// The Exec value of the [Desktop Entry] group, escapes applied; nothing when there is none.
+std::optional<std::string> ReadExecValue(const std::filesystem::path& file)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)
+        || std::filesystem::file_size(file, ec) > kMaxDesktopFileSize) {
+        return std::nullopt;
+    }
+    std::ifstream in(file);
+    std::string line;
+    bool inMainGroup = false;
+    while (std::getline(in, line)) {
+        std::string_view text = Trim(line);
+        if (text.empty() || text.front() == '#') {
+            continue;
+        }
+        if (text.front() == '[') {
+            inMainGroup = text == "[Desktop Entry]";
+            continue;
+        }
+        std::size_t eq = text.find('=');
+        if (!inMainGroup || eq == std::string_view::npos || Trim(text.substr(0, eq)) != "Exec") {
+            continue;
+        }
+        return UnescapeValue(Trim(text.substr(eq + 1)));
+    }
+    return std::nullopt;
+}
+
+std::vector<std::filesystem::path> ApplicationFolders()
+{
+    std::vector<std::filesystem::path> folders;
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    if (dataHome && dataHome[0] == '/') {
+        folders.emplace_back(std::filesystem::path(dataHome) / "applications");
+    } else if (home && home[0] == '/') {
+        folders.emplace_back(std::filesystem::path(home) / ".local/share/applications");
+    }
+    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+    std::string_view dirs = dataDirs && dataDirs[0] ? dataDirs : "/usr/local/share:/usr/share";
+    while (!dirs.empty()) {
+        std::size_t colon = dirs.find(':');
+        std::string_view dir = dirs.substr(0, colon);
+        if (!dir.empty() && dir.front() == '/') {
+            folders.emplace_back(std::filesystem::path(dir) / "applications");
+        }
+        dirs = colon == std::string_view::npos ? std::string_view() : dirs.substr(colon + 1);
+    }
+    return folders;
+}
+
+// A desktop file id names a file in an applications folder; a "-" may stand for a sub-folder.
+std::optional<std::string> FindExecOfDesktopId(const std::string& id)
+{
+    for (const std::filesystem::path& folder : ApplicationFolders()) {
+        std::string candidate = id;
+        for (std::size_t dash = 0;;) {
+            if (auto exec = ReadExecValue(folder / candidate)) {
+                return exec;
+            }
+            dash = candidate.find('-', dash);
+            if (dash == std::string::npos) {
+                break;
+            }
+            candidate[dash] = '/';
+        }
+    }
+    return std::nullopt;
+}
+
+bool IsPlausibleDesktopId(std::string_view id)
+{
+    constexpr std::string_view kSuffix = ".desktop";
+    return id.size() > kSuffix.size() && id.substr(id.size() - kSuffix.size()) == kSuffix
+        && id.find('/') == std::string_view::npos && id.find('\0') == std::string_view::npos
+        && id.front() != '.';
+}
+
+std::vector<char*> ArgumentPointers(const std::vector<std::string>& argv)
+{
+    std::vector<char*> pointers;
+    for (const std::string& arg : argv) {
+        pointers.push_back(const_cast<char*>(arg.c_str()));
+    }
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+// Spawn attributes shared by both ways of starting a program: no blocked signals and the default
+// SIGPIPE action in the child, whatever the parent set.
+class SpawnSetup
+{
+public:
+    SpawnSetup()
+    {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        sigset_t defaults;
+        sigemptyset(&defaults);
+        sigaddset(&defaults, SIGPIPE);
+        posix_spawnattr_setsigdefault(&attributes, &defaults);
+        short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+#ifdef POSIX_SPAWN_SETSID
+        // The browser outlives us and must not get the terminal's Ctrl-C meant for the command line.
+        flags |= POSIX_SPAWN_SETSID;
+#endif
+        posix_spawnattr_setflags(&attributes, flags);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
+    ~SpawnSetup()
+    {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+};
+
+void Reap(pid_t pid)
+{
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+} // namespace
+
+BrowserLauncher::BrowserLauncher()
+    : BrowserLauncher(&BrowserLauncher::SpawnDetached, &BrowserLauncher::RunAndCapture)
+{ }
+
+BrowserLauncher::BrowserLauncher(Spawner spawner, Query query)
+    : spawner_(std::move(spawner))
+    , query_(std::move(query))
+{
+    LookUp();
+}
+
+void BrowserLauncher::LookUp()
+{
+    if (!command_.empty()) {
+        return;
+    }
+    command_ = FromEnvironment();
+    if (command_.empty()) {
+        command_ = FromDefaultDesktopEntry();
+    }
+}
+
+std::string BrowserLauncher::FromEnvironment() const
+{
+    const char* browser = std::getenv("BROWSER");
+    if (!browser) {
+        return {};
+    }
+    std::string_view first(browser);
+    first = first.substr(0, first.find(':'));
+    return ExecutableOfExecLine(first);
+}
+
+std::string BrowserLauncher::FromDefaultDesktopEntry() const
+{
+    if (!query_) {
+        return {};
+    }
+    const std::vector<std::vector<std::string>> questions = {
+        {"xdg-settings", "get", "default-web-browser"},
+        {"xdg-mime", "query", "default", "x-scheme-handler/http"},
+    };
+    for (const auto& question : questions) {
+        std::optional<std::string> answer = query_(question);
+        if (!answer) {
+            continue;
+        }
+        // xdg-mime may name several entries separated by ";"; the first is the default.
+        std::string id(Trim(std::string_view(*answer).substr(0, answer->find(';'))));
+        if (!IsPlausibleDesktopId(id)) {
+            continue;
+        }
+        std::optional<std::string> exec = FindExecOfDesktopId(id);
+        // An entry that needs its own arguments (a sandbox runner, "env VAR=... browser") cannot be
+        // reduced to one executable; xdg-open runs such an entry properly.
+        if (exec && ExecLineTakesOnlyFieldCodes(*exec)) {
+            return ExecutableOfExecLine(*exec);
+        }
+    }
+    return {};
+}
+
+bool BrowserLauncher::Open(std::string_view url, bool newWindow)
+{
+    if (url.empty() || url.front() == '-' || url.find('\0') != std::string_view::npos || !spawner_) {
+        return false;
+    }
+    if (newWindow && !command_.empty() && spawner_({command_, std::string(url)})) {
+        return true;
+    }
+    // No browser known, or it could not be started: let the desktop's opener pick one.
+    return spawner_({"xdg-open", std::string(url)});
+}
+
+std::string BrowserLauncher::ExecutableOfExecLine(std::string_view exec)
+{
+    for (ExecWord& word : SplitExec(exec)) {
+        if (IsFieldCode(word)) {
+            continue;
+        }
+        if (!word.quoted) {
+            // "%%" stands for a percent sign.
+            std::string text;
+            for (std::size_t i = 0; i < word.text.size(); ++i) {
+                text += word.text[i];
+                if (word.text[i] == '%' && i + 1 < word.text.size() && word.text[i + 1] == '%') {
+                    ++i;
+                }
+            }
+            word.text = std::move(text);
+        }
+        return word.text;
+    }
+    return {};
+}
+
+bool BrowserLauncher::ExecLineTakesOnlyFieldCodes(std::string_view exec)
+{
+    std::vector<ExecWord> words = SplitExec(exec);
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        if (!IsFieldCode(words[i])) {
+            return false;
+        }
+    }
+    return !words.empty();
+}
+
+bool BrowserLauncher::SpawnDetached(const std::vector<std::string>& argv)
+{
+    if (argv.empty()) {
+        return false;
+    }
+    SpawnSetup setup;
+    // A browser's chatter does not belong on our terminal.
+    posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> args = ArgumentPointers(argv);
+    pid_t pid = 0;
+    if (::posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ) != 0) {
+        return false;
+    }
+    // Collect the exit status whenever the browser ends, so no zombie is left behind.
+    try {
+        std::thread(Reap, pid).detach();
+    } catch (const std::system_error&) {
+        // Without a thread the child stays a zombie until we exit; the browser still opened.
+    }
+    return true;
+}
+
+std::optional<std::string> BrowserLauncher::RunAndCapture(const std::vector<std::string>& argv)
+{
+    if (argv.empty()) {
+        return std::nullopt;
+    }
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        return std::nullopt;
+    }
+    SpawnSetup setup;
+    posix_spawn_file_actions_adddup2(&setup.actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> args = ArgumentPointers(argv);
+    pid_t pid = 0;
+    int spawned = ::posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
+    ::close(pipeFds[1]);
+    if (spawned != 0) {
+        ::close(pipeFds[0]);
+        return std::nullopt;
+    }
+    std::string output;
+    bool complete = false;
+    auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
+    while (output.size() < kMaxQueryOutput) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline
+                                                                          - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            break;
+        }
+        pollfd fd{pipeFds[0], POLLIN, 0};
+        int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            break;
+        }
+        char buffer[4096];
+        ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            complete = got == 0;
+            break;
+        }
+        output.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(pipeFds[0]);
+    if (!complete) {
+        // Too slow or too talkative: not an answer we can use.
+        // The query started in its own session, so its helpers go with it.
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return std::nullopt;
+    }
+    return output;
+}
+
+} // namespace tallyhawk

@@ -1,0 +1,162 @@
+#include "core/common/id_name_list.h"
+
+#include "core/common/byte_text.h"
+#include "core/platform/atomic_file.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+#include <memory>
+
+namespace tallyhawk
+{
+
+namespace
+{
+
+constexpr std::uint32_t kFileMarker = 80001;
+constexpr std::uint32_t kRecordMarker = 80002;
+constexpr std::uint32_t kEndMarker = 80003;
+
+// Entry layout: reserved 4, id 4, name 50, padding 2, count 4.
+constexpr std::size_t kIdOffset = 4;
+constexpr std::size_t kNameOffset = 8;
+constexpr std::size_t kCountOffset = 60;
+constexpr std::size_t kNameLimit = IdNameEntry::kNameSize - 1;
+
+// The name as the file can hold it: up to the first zero byte, at most 49 bytes.
+std::string FieldName(std::string_view name)
+{
+    return std::string(TruncateBytes(name.substr(0, name.find('\0')), kNameLimit));
+}
+
+struct FileCloser
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+bool ReadExactly(std::FILE* file, unsigned char* out, std::size_t size)
+{
+    return std::fread(out, 1, size, file) == size;
+}
+
+} // namespace
+
+const IdNameEntry* IdNameList::Find(std::int32_t id) const
+{
+    auto it = entries_.find(id);
+    return it == entries_.end() ? nullptr : &it->second;
+}
+
+std::int32_t IdNameList::AddOrCount(std::int32_t id, std::string_view name, std::int32_t count)
+{
+    auto [it, inserted] = entries_.try_emplace(id);
+    IdNameEntry& entry = it->second;
+    if (inserted) {
+        entry.id = id;
+        entry.name = FieldName(name);
+        entry.count = count;
+    } else if (entry.count < std::numeric_limits<std::int32_t>::max()) {
+        // A count at its limit stays there rather than wrapping to a negative number.
+        ++entry.count;
+    }
+    return id;
+}
+
+std::int32_t IdNameList::AddUserEntry(std::string_view name)
+{
+    std::int32_t highest = entries_.empty() ? 0 : entries_.rbegin()->first;
+    std::int32_t next = std::max(kServerIdLimit, highest);
+    if (next < std::numeric_limits<std::int32_t>::max()) {
+        return AddOrCount(next + 1, name, 0);
+    }
+    // The highest possible id is taken (only a damaged or hostile file does that): use the lowest free
+    // user id instead of overflowing.
+    std::int32_t candidate = kServerIdLimit + 1;
+    for (auto it = entries_.lower_bound(candidate); it != entries_.end() && it->first == candidate; ++it) {
+        if (candidate == std::numeric_limits<std::int32_t>::max()) {
+            return 0;
+        }
+        ++candidate;
+    }
+    return AddOrCount(candidate, name, 0);
+}
+
+std::int32_t IdNameList::HighestServerId() const
+{
+    auto it = entries_.lower_bound(kServerIdLimit);
+    if (it == entries_.begin()) {
+        return 0;
+    }
+    --it;
+    return it->first > 0 ? it->first : 0;
+}
+
+int IdNameList::Load(const std::string& path)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return kCannotOpen;
+    }
+    unsigned char marker[4];
+    if (!ReadExactly(file.get(), marker, sizeof marker)) {
+        return kShortRead;
+    }
+    if (LoadLe32(marker) != kFileMarker) {
+        return kBadMarker;
+    }
+    unsigned char record[IdNameEntry::kFileSize];
+    for (;;) {
+        if (!ReadExactly(file.get(), marker, sizeof marker)) {
+            return kShortRead;
+        }
+        std::uint32_t value = LoadLe32(marker);
+        if (value == kEndMarker) {
+            return kOk;
+        }
+        if (value != kRecordMarker) {
+            return kBadMarker;
+        }
+        if (!ReadExactly(file.get(), record, sizeof record)) {
+            return kShortRead;
+        }
+        auto id = static_cast<std::int32_t>(LoadLe32(record + kIdOffset));
+        if (id <= 0) {
+            return kShortRead;
+        }
+        IdNameEntry& entry = entries_[id];
+        entry.id = id;
+        entry.name
+            = std::string(FieldString(reinterpret_cast<const char*>(record + kNameOffset), kNameLimit));
+        entry.count = static_cast<std::int32_t>(LoadLe32(record + kCountOffset));
+    }
+}
+
+int IdNameList::Save(const std::string& path) const
+{
+    std::string bytes;
+    bytes.reserve(8 + entries_.size() * (4 + IdNameEntry::kFileSize));
+    auto appendLe32 = [&bytes](std::uint32_t value) {
+        unsigned char word[4];
+        StoreLe32(word, value);
+        bytes.append(reinterpret_cast<const char*>(word), sizeof word);
+    };
+    appendLe32(kFileMarker);
+    for (const auto& [id, entry] : entries_) {
+        if (id <= 0) {
+            // Such an entry would stop every later load at the start of the file; lists built in
+            // memory may hold one, files never do.
+            continue;
+        }
+        unsigned char record[IdNameEntry::kFileSize] = {};
+        StoreLe32(record + kIdOffset, static_cast<std::uint32_t>(id));
+        CopyToField(reinterpret_cast<char*>(record + kNameOffset), IdNameEntry::kNameSize, entry.name);
+        StoreLe32(record + kCountOffset, static_cast<std::uint32_t>(entry.count));
+        appendLe32(kRecordMarker);
+        bytes.append(reinterpret_cast<const char*>(record), sizeof record);
+    }
+    appendLe32(kEndMarker);
+    return AtomicFile::Replace(path, bytes) ? kOk : kCannotOpen;
+}
+
+} // namespace tallyhawk
