@@ -7,9 +7,21 @@
 #include <string_view>
 #include <vector>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 class TcpLink;
+
+// Request and reply codes of the deal server protocol.
+enum WireCode : std::int32_t
+{
+    RequestCoupons = 1002,
+    RequestForumTopics = 1004,
+    RequestVersion = 1005,
+    RequestDeals = 1006,
+    ReplyOk = 9001,
+    ReplyError = 9002,
+};
 
 // One request or reply of the deal server protocol: a four-digit code followed by text fields, each
 // closed by "<~>". Fields are numbered from 1. Reading fields in order is linear in the payload size
@@ -46,6 +58,8 @@ public:
     std::optional<std::string_view> FieldView(int n) const;
     // FieldText read with the atoi rule; -16 when absent.
     std::int32_t FieldNumber(int n) const;
+    // How many terminated fields the payload holds, empty ones included.
+    std::int32_t FieldCount() const;
 
     std::int32_t length() const { return static_cast<std::int32_t>(buffer_.size()); }
     std::int32_t code() const { return code_; }
