@@ -1,10 +1,167 @@
 #include "cli/commands.h"
+#include "core/common/display_text.h"
+#include "core/compare/agent_configuration.h"
 
-namespace tallyhawk::cli {
+#include <filesystem>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <ostream>
 
-int RunAgents(CliContext& ctx, const Arguments&)
+namespace tallyhawk::cli
 {
-    return Failure(ctx, "This command is not available yet.");
+
+namespace
+{
+
+constexpr const char* kCommand = "agents";
+
+std::string LoadStatusText(std::int32_t status)
+{
+    switch (status) {
+    case AgentConfiguration::kOk:
+        return "loaded";
+    case AgentConfiguration::kCannotOpen:
+        return "the file cannot be opened";
+    case AgentConfiguration::kShortRead:
+        return "the file could not be read whole";
+    case AgentConfiguration::kBadFile:
+        return "the file is unusable or its last category or agent is invalid";
+    default:
+        return "unexpected status";
+    }
+}
+
+nlohmann::ordered_json OptionalText(const std::optional<std::string>& text)
+{
+    return text ? nlohmann::ordered_json(DisplayText(*text)) : nlohmann::ordered_json(nullptr);
+}
+
+nlohmann::ordered_json ConfigurationJson(const AgentConfiguration& config, std::int32_t status)
+{
+    nlohmann::ordered_json categories = nlohmann::ordered_json::array();
+    for (const AgentType& category : config.categories()) {
+        categories.push_back({{"TypeId", category.typeId}, {"TypeName", DisplayText(category.typeName)}});
+    }
+    nlohmann::ordered_json agents = nlohmann::ordered_json::array();
+    for (const std::shared_ptr<WebAgent>& agent : config.agents()) {
+        nlohmann::ordered_json entry = nlohmann::ordered_json::object();
+        entry["SiteId"] = agent->siteId;
+        for (const WebAgentTextField& field : WebAgentTextFields()) {
+            entry[std::string(field.element)] = OptionalText((*agent).*(field.member));
+        }
+        agents.push_back(std::move(entry));
+    }
+    return {{"status", status}, {"categories", std::move(categories)}, {"agents", std::move(agents)}};
+}
+
+void PrintConfiguration(std::ostream& out, const AgentConfiguration& config, std::int32_t status)
+{
+    out << "Status " << status << ": " << LoadStatusText(status) << ".\n";
+    out << config.CategoryCount() << (config.CategoryCount() == 1 ? " category" : " categories") << "\n";
+    for (const AgentType& category : config.categories()) {
+        out << "  " << category.typeId << "\t" << DisplayText(category.typeName) << "\n";
+    }
+    out << config.AgentCount() << (config.AgentCount() == 1 ? " agent" : " agents") << "\n";
+    for (const std::shared_ptr<WebAgent>& agent : config.agents()) {
+        out << "  " << agent->siteId << "\t" << DisplayText(agent->siteName.value_or("")) << "\tcategories "
+            << DisplayText(agent->siteType.value_or("")) << "\t"
+            << DisplayText(agent->formatString.value_or("")) << "\n";
+    }
+}
+
+std::string UrlFailureText(std::int32_t status, std::int32_t siteId)
+{
+    if (status == WebAgent::kNoKeywordMarker) {
+        return "The agent " + std::to_string(siteId)
+            + " has no \" KEYWORD \" marker after the start of its FormatString (status -26).";
+    }
+    return "The search text gives no usable address: it is empty or the address would be longer than "
+        + std::to_string(WebAgent::kMaxUrlLength) + " characters (status -27).";
+}
+
+int RunUrl(CliContext& ctx,
+           const AgentConfiguration& config,
+           std::int32_t loadStatus,
+           const std::string& file,
+           const std::vector<std::string>& words,
+           bool json)
+{
+    std::optional<long long> siteId = ParseInteger(words[1]);
+    if (!siteId || *siteId < std::numeric_limits<std::int32_t>::min()
+        || *siteId > std::numeric_limits<std::int32_t>::max()) {
+        return UsageError(ctx, kCommand, "SITEID must be a whole number.");
+    }
+    std::shared_ptr<WebAgent> agent = config.FindAgent(static_cast<std::int32_t>(*siteId));
+    if (!agent) {
+        if (loadStatus != AgentConfiguration::kOk) {
+            return Failure(ctx,
+                           "The agent configuration " + file + " could not be loaded (status "
+                               + std::to_string(loadStatus) + ": " + LoadStatusText(loadStatus) + ").");
+        }
+        return Failure(ctx, "There is no agent with SiteId " + std::to_string(*siteId) + " in " + file + ".");
+    }
+    std::string url;
+    std::int32_t status = agent->BuildSearchUrl(words[2], url);
+    if (json) {
+        ctx.out << nlohmann::ordered_json{{"SiteId", agent->siteId},
+                                          {"status", status},
+                                          {"url",
+                                           status == 0 ? nlohmann::ordered_json(url)
+                                                       : nlohmann::ordered_json(nullptr)}}
+                       .dump(2)
+                << "\n";
+    } else if (status == 0) {
+        ctx.out << url << "\n";
+    }
+    return status == 0 ? kExitOk : Failure(ctx, UrlFailureText(status, agent->siteId));
+}
+
+} // namespace
+
+int RunAgents(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine(kCommand,
+                            "List the price comparison categories and agents of the agent configuration, or\n"
+                            "print one agent's search address: agents url SITEID TEXT.");
+    commandLine
+        .Option("--config", "FILE", "agent configuration to read (default webspider.xml of the data folder)")
+        .Flag("--json", "machine-readable output")
+        .Positional("url SITEID TEXT", "print the search address of agent SITEID for TEXT", true, true);
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    const std::vector<std::string>& words = commandLine.positionals();
+    if (!words.empty() && (words[0] != "url" || words.size() != 3)) {
+        return UsageError(ctx, kCommand, "Expected no argument, or: url SITEID TEXT.");
+    }
+    // A --config path is the user's, relative to where the command was started, not to the data folder.
+    std::string file = "webspider.xml";
+    if (std::optional<std::string> config = commandLine.Value("--config")) {
+        std::error_code error;
+        std::filesystem::path absolute = std::filesystem::absolute(*config, error);
+        file = error ? *config : absolute.string();
+    }
+    if (!EnterDataFolder(ctx, commandLine)) {
+        return kExitFailure;
+    }
+    AgentConfiguration config;
+    std::int32_t status = config.Load(file);
+    bool json = commandLine.Has("--json");
+    if (!words.empty()) {
+        return RunUrl(ctx, config, status, file, words, json);
+    }
+    if (json) {
+        ctx.out << ConfigurationJson(config, status).dump(2) << "\n";
+    } else {
+        PrintConfiguration(ctx.out, config, status);
+    }
+    if (status != AgentConfiguration::kOk) {
+        return Failure(ctx,
+                       "The agent configuration " + file + " did not load cleanly (status "
+                           + std::to_string(status) + ": " + LoadStatusText(status) + ").");
+    }
+    return kExitOk;
 }
 
 } // namespace tallyhawk::cli
