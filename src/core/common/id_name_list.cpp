@@ -3,6 +3,8 @@
 #include "core/common/byte_text.h"
 #include "core/platform/atomic_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <limits>
@@ -95,7 +97,9 @@ std::int32_t IdNameList::HighestServerId() const
 int IdNameList::Load(const std::string& path)
 {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
+    struct stat info
+    { };
+    if (!file || ::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
         return kCannotOpen;
     }
     unsigned char marker[4];
