@@ -1,0 +1,113 @@
+#pragma once
+
+#include "core/common/record_frame.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tallyhawk
+{
+
+// One record file opened for the length of one operation.
+//
+// Operations of this process on one file (one canonical path) wait for each other; another process
+// that holds the file makes Open fail with -41 at once (flock, never waiting). Readers share the file
+// with other readers, writers hold it alone.
+//
+// Appends never write over damage: a torn tail (what a crash in the middle of an append leaves) is cut
+// back to the last whole record before the new record goes on; damage before the tail, or a wrong
+// file marker, leaves the file untouched. Whole-file rewrites go through Replacement.
+class RecordFile
+{
+public:
+    static constexpr int kOk = 0;
+    static constexpr int kCannotOpen = -41;
+    static constexpr int kBadFormat = -42; // short file, damage, failed read or write
+    static constexpr int kCannotReplace = -43; // the rewritten file could not take the old one's place
+    static constexpr int kWrongFileMarker = -44;
+
+    enum class Mode
+    {
+        Read, // the file must exist
+        Update, // the file must exist; it is held alone
+        Append, // held alone; a missing or empty file is created holding an empty frame
+    };
+
+    using Visitor = std::function<bool(const unsigned char* record, std::uint64_t offset)>;
+
+    explicit RecordFile(RecordFrame frame);
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+
+    // 0 or -41.
+    int Open(const std::string& path, Mode mode);
+    void Close();
+
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+    const RecordFrame& frame() const { return frame_; }
+    // The size when the file was opened, kept up to date by this object's own writes.
+    std::uint64_t size() const { return size_; }
+
+    // The header words, file marker first; false when the file is too short to hold them.
+    bool ReadHeader(unsigned char* header);
+    // 0, -42 when the file is too short to hold the marker, -44 when the marker is not the file marker.
+    int CheckFileMarker();
+
+    // Visits each whole record in file order, reading in large chunks. `offset` is where the record's
+    // bytes start. The visitor returns false to stop.
+    FrameScan Scan(const Visitor& visit);
+
+    // Appends one record (frame().recordSize bytes) with its marker and a new end marker, in one write.
+    // 0, -44 (wrong file marker), -42 (damage before the tail, or a write that failed).
+    int Append(const unsigned char* record);
+
+    bool ReadAt(void* data, std::size_t size, std::uint64_t offset);
+    bool WriteAt(const void* data, std::size_t size, std::uint64_t offset);
+
+    // A whole new file written beside the old one under a fixed temporary name, flushed to disk and
+    // renamed over it, so the file is either the old one or the new one, never half of each.
+    class Replacement
+    {
+    public:
+        explicit Replacement(std::string tempPath);
+        ~Replacement(); // removes the temporary file unless it was committed
+        Replacement(const Replacement&) = delete;
+        Replacement& operator=(const Replacement&) = delete;
+
+        // Creates (or empties) the temporary file and holds it. 0 or -41.
+        int Open();
+        bool Write(const void* data, std::size_t size);
+        // Flushes the temporary file and renames it over `target`'s path; `target` must be open
+        // (so nobody in this process or another one works on it meanwhile). 0, -42 (a write failed) or
+        // -43 (the rename failed; the old file stays as it was).
+        int Commit(RecordFile& target);
+
+    private:
+        bool Flush();
+
+        std::string tempPath_;
+        std::shared_ptr<std::mutex> pathMutex_;
+        std::unique_lock<std::mutex> pathLock_;
+        int fd_ = -1;
+        bool failed_ = false;
+        bool committed_ = false;
+        std::vector<unsigned char> buffer_;
+    };
+
+private:
+    RecordFrame frame_;
+    std::string path_;
+    std::shared_ptr<std::mutex> pathMutex_;
+    std::unique_lock<std::mutex> pathLock_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+} // namespace tallyhawk

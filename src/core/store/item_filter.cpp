@@ -1,0 +1,46 @@
+#include "core/store/item_filter.h"
+
+#include "core/store/word_rules.h"
+
+namespace tallyhawk
+{
+
+bool ItemFilter::Passes(const ItemRecord& record) const
+{
+    if (!keyword) {
+        return Passes(record, nullptr);
+    }
+    WordMatcher words(*keyword);
+    return Passes(record, &words);
+}
+
+bool ItemFilter::Passes(const ItemRecord& record, const WordMatcher* keywordWords) const
+{
+    if (from != 0 && record.arrivedAt != 0 && record.arrivedAt < from) {
+        return false;
+    }
+    if (to != 0 && record.arrivedAt != 0 && record.arrivedAt > to) {
+        return false;
+    }
+    if (storeId != 0 && record.storeId != 0 && record.storeId != storeId) {
+        return false;
+    }
+    if (categoryId != 0 && record.categoryId != 0 && record.categoryId != categoryId) {
+        return false;
+    }
+    if (!keyword) {
+        return true;
+    }
+    std::optional<WordMatcher> own;
+    if (keywordWords == nullptr) {
+        keywordWords = &own.emplace(*keyword);
+    }
+    if (keywordWords->Matches(record.title()) || keywordWords->Matches(record.storeName())
+        || keywordWords->Matches(record.categoryName()) || keywordWords->Matches(record.description())) {
+        return true;
+    }
+    // A coupon of the chosen store is shown even when its texts miss the search words.
+    return storeId >= 0 && storeId == record.storeId && record.kind == ItemRecord::kCoupon;
+}
+
+} // namespace tallyhawk

@@ -1,0 +1,387 @@
+#include "core/store/item_store.h"
+
+#include "core/common/byte_text.h"
+#include "core/platform/record_file.h"
+#include "core/store/word_rules.h"
+
+#include <algorithm>
+
+namespace tallyhawk
+{
+namespace
+{
+
+constexpr std::string_view kArchiveName = "backup.dat";
+
+std::int32_t FieldInt(const unsigned char* record, std::size_t offset)
+{
+    return static_cast<std::int32_t>(LoadLe32(record + offset));
+}
+
+std::int16_t FieldShort(const unsigned char* record, std::size_t offset)
+{
+    return static_cast<std::int16_t>(LoadLe16(record + offset));
+}
+
+// The record markers and sizes are wrong: for the item files that covers a wrong file marker too.
+int FileStatus(int status)
+{
+    return status == RecordFile::kWrongFileMarker ? RecordFile::kBadFormat : status;
+}
+
+std::optional<WordMatcher> KeywordWords(const ItemFilter& filter)
+{
+    if (!filter.keyword) {
+        return std::nullopt;
+    }
+    return WordMatcher(*filter.keyword);
+}
+
+const WordMatcher* Pointer(const std::optional<WordMatcher>& words)
+{
+    return words ? &*words : nullptr;
+}
+
+} // namespace
+
+const RecordFrame ItemStore::kFrame{ItemRecord::kSize, RecordFrame::kMarkerSize};
+
+ItemStore::ItemStore()
+    : clock_(SystemTime)
+{ }
+
+ItemStore::~ItemStore()
+{
+    Clear();
+}
+
+void ItemStore::View::Add(const ItemRecord& record)
+{
+    records.push_back(record);
+    stores.AddOrCount(record.storeId, record.storeName(), 0);
+    categories.AddOrCount(record.categoryId, record.categoryName(), 0);
+}
+
+void ItemStore::Open(std::string_view fileName, std::string_view folder)
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    if (folder.size() >= 2) {
+        std::string prefix(folder);
+        if (prefix.back() != '/') {
+            prefix.push_back('/');
+        }
+        listPath_ = prefix + std::string(fileName);
+        archivePath_ = prefix + std::string(kArchiveName);
+    } else {
+        listPath_ = std::string(fileName);
+        archivePath_ = std::string(kArchiveName);
+    }
+    for (auto& highest : highestId_) {
+        highest.store(0);
+    }
+    Hold hold(*this);
+    view_ = View();
+    filter_ = ItemFilter();
+}
+
+void ItemStore::SetClock(WallClock clock)
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    clock_ = std::move(clock);
+}
+
+void ItemStore::ReplaceView(View view)
+{
+    Hold hold(*this);
+    std::swap(view_, view);
+}
+
+void ItemStore::RaiseHighestId(std::int32_t kind, std::int32_t id)
+{
+    if (kind < 1 || kind > 3) {
+        return;
+    }
+    std::atomic<std::int32_t>& highest = highestId_[static_cast<std::size_t>(kind - 1)];
+    if (id > highest.load()) {
+        highest.store(id);
+    }
+}
+
+std::int32_t ItemStore::HighestId(std::int32_t kind) const
+{
+    return kind >= 1 && kind <= 3 ? highestId_[static_cast<std::size_t>(kind - 1)].load() : 0;
+}
+
+int ItemStore::Load(const ItemFilter* filter)
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    Clear();
+    if (filter != nullptr) {
+        Hold hold(*this);
+        filter_ = *filter;
+    }
+    const std::optional<WordMatcher> words = KeywordWords(filter_);
+
+    RecordFile file(kFrame);
+    if (file.Open(listPath_, RecordFile::Mode::Read) != RecordFile::kOk) {
+        return kCannotOpen;
+    }
+    if (int marker = file.CheckFileMarker(); marker != RecordFile::kOk) {
+        return FileStatus(marker);
+    }
+    View view;
+    if (!filter_.keyword && filter_.from == 0) {
+        // Most records will be kept: room for all the file can hold saves growing the view step by step.
+        view.records.reserve(static_cast<std::size_t>(file.size() / kFrame.FrameSize()));
+    }
+    FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t) {
+        RaiseHighestId(FieldInt(bytes, 4), FieldInt(bytes, 0));
+        if (FieldShort(bytes, ItemRecord::kDeletedOffset) != 0) {
+            return true;
+        }
+        ItemRecord record = ItemRecord::Parse(bytes);
+        if (filter_.Passes(record, Pointer(words))) {
+            view.Add(record);
+        }
+        return true;
+    });
+    ReplaceView(std::move(view));
+    return scan.end == FrameEnd::EndMarker ? kOk : kBadFormat;
+}
+
+int ItemStore::LoadHot(const ItemFilter& filter)
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    Clear();
+    const std::optional<WordMatcher> words = KeywordWords(filter);
+    RecordFile file(kFrame);
+    if (file.Open(listPath_, RecordFile::Mode::Read) != RecordFile::kOk) {
+        return kCannotOpen;
+    }
+    if (int marker = file.CheckFileMarker(); marker != RecordFile::kOk) {
+        return FileStatus(marker);
+    }
+    View view;
+    FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t) {
+        if (FieldShort(bytes, ItemRecord::kDeletedOffset) != 0 || FieldShort(bytes, 28) != 1) {
+            return true;
+        }
+        ItemRecord record = ItemRecord::Parse(bytes);
+        if (filter.Passes(record, Pointer(words))) {
+            view.records.push_back(record);
+        }
+        return true;
+    });
+    const int count = static_cast<int>(view.records.size());
+    ReplaceView(std::move(view));
+    return scan.end == FrameEnd::EndMarker ? count : kBadFormat;
+}
+
+int ItemStore::Append(const ItemValues& values, std::optional<ItemRecord>* kept)
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    if (kept != nullptr) {
+        kept->reset();
+    }
+    const ItemRecord record = ItemRecord::Make(values, clock_());
+    unsigned char bytes[ItemRecord::kSize];
+    record.Serialize(bytes);
+    {
+        RecordFile file(kFrame);
+        if (file.Open(listPath_, RecordFile::Mode::Append) != RecordFile::kOk) {
+            return kCannotOpen;
+        }
+        if (int status = file.Append(bytes); status != RecordFile::kOk) {
+            return FileStatus(status);
+        }
+    }
+    RaiseHighestId(record.kind, record.id);
+    if (filter_.Passes(record)) {
+        Hold hold(*this);
+        view_.Add(record);
+        if (kept != nullptr) {
+            *kept = record;
+        }
+    }
+    return kOk;
+}
+
+int ItemStore::CountMatching(const ItemFilter& filter)
+{
+    const std::optional<WordMatcher> words = KeywordWords(filter);
+    RecordFile file(kFrame);
+    if (file.Open(listPath_, RecordFile::Mode::Read) != RecordFile::kOk
+        || file.CheckFileMarker() != RecordFile::kOk) {
+        return 0;
+    }
+    int count = 0;
+    file.Scan([&](const unsigned char* bytes, std::uint64_t) {
+        if (FieldShort(bytes, ItemRecord::kDeletedOffset) == 0
+            && filter.Passes(ItemRecord::Parse(bytes), Pointer(words))) {
+            ++count;
+        }
+        return true;
+    });
+    return count;
+}
+
+int ItemStore::Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset)
+{
+    RecordFile file(kFrame);
+    if (file.Open(listPath_, RecordFile::Mode::Update) != RecordFile::kOk) {
+        return kCannotOpen;
+    }
+    if (int marker = file.CheckFileMarker(); marker != RecordFile::kOk) {
+        return FileStatus(marker);
+    }
+    std::uint64_t found = 0;
+    FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t offset) {
+        if (FieldInt(bytes, 0) == id && FieldInt(bytes, 4) == kind) {
+            found = offset;
+            return false;
+        }
+        return true;
+    });
+    if (scan.end == FrameEnd::EndMarker) {
+        return kNoSuchItem;
+    }
+    if (scan.end != FrameEnd::Stopped) {
+        return kBadFormat;
+    }
+    // Only the flag's two bytes change; the rest of the record stays byte for byte as it was.
+    unsigned char flag[2];
+    StoreLe16(flag, 1);
+    return file.WriteAt(flag, sizeof flag, found + flagOffset) ? id : kBadFormat;
+}
+
+int ItemStore::MarkRead(std::int32_t id, std::int32_t kind)
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    const int result = Mark(id, kind, ItemRecord::kReadOffset);
+    if (result >= 0) {
+        Hold hold(*this);
+        auto& records = view_.records;
+        auto it = std::find_if(records.rbegin(), records.rend(), [&](const ItemRecord& record) {
+            return record.id == id && record.kind == kind;
+        });
+        if (it != records.rend()) {
+            it->read = 1;
+        }
+    }
+    return result;
+}
+
+int ItemStore::Delete(std::int32_t id, std::int32_t kind)
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    const int result = Mark(id, kind, ItemRecord::kDeletedOffset);
+    if (result >= 0) {
+        Hold hold(*this);
+        auto& records = view_.records;
+        auto it = std::find_if(records.rbegin(), records.rend(), [&](const ItemRecord& record) {
+            return record.id == id && record.kind == kind;
+        });
+        if (it != records.rend()) {
+            records.erase(std::next(it).base());
+        }
+    }
+    return result;
+}
+
+int ItemStore::Archive()
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    const std::int64_t now = clock_();
+    RecordFile list(kFrame);
+    if (list.Open(listPath_, RecordFile::Mode::Update) != RecordFile::kOk) {
+        return kCannotOpen;
+    }
+    RecordFile::Replacement archive(archivePath_);
+    if (archive.Open() != RecordFile::kOk) {
+        return kCannotOpen;
+    }
+    unsigned char marker[RecordFrame::kMarkerSize];
+    if (!list.ReadAt(marker, sizeof marker, 0)) {
+        return kBadFormat;
+    }
+    bool written = archive.Write(marker, sizeof marker);
+    if (LoadLe32(marker) != RecordFrame::kFileMarker) {
+        return kBadFormat;
+    }
+    unsigned char recordMarker[RecordFrame::kMarkerSize];
+    StoreLe32(recordMarker, RecordFrame::kRecordMarker);
+    FrameScan scan = list.Scan([&](const unsigned char* bytes, std::uint64_t) {
+        if (FieldShort(bytes, ItemRecord::kDeletedOffset) != 0) {
+            return true;
+        }
+        const std::int32_t date = FieldInt(bytes, 16);
+        const std::int32_t arrivedAt = FieldInt(bytes, 20);
+        const bool keep
+            = (date < 1 && arrivedAt > now - kArchiveArrivalWindow) || date >= now - kArchiveDateWindow;
+        if (keep) {
+            written = archive.Write(recordMarker, sizeof recordMarker)
+                && archive.Write(bytes, ItemRecord::kSize) && written;
+        }
+        return written;
+    });
+    unsigned char end[RecordFrame::kMarkerSize];
+    StoreLe32(end, RecordFrame::kEndMarker);
+    written = archive.Write(end, sizeof end) && written;
+    // A torn tail is what a crash during an append leaves: the rewrite simply ends at the last whole
+    // record. Anything else is damage that the rewrite must not paper over.
+    if (scan.end != FrameEnd::EndMarker && scan.end != FrameEnd::TornTail) {
+        return written ? kBadFormat : kCannotReplace;
+    }
+    if (!written) {
+        return kCannotReplace;
+    }
+    return archive.Commit(list) == RecordFile::kOk ? kOk : kCannotReplace;
+}
+
+void ItemStore::Clear()
+{
+    Hold hold(*this);
+    view_ = View();
+}
+
+std::size_t ItemStore::Count()
+{
+    Hold hold(*this);
+    return view_.records.size();
+}
+
+std::optional<ItemRecord> ItemStore::At(std::size_t index)
+{
+    Hold hold(*this);
+    const auto& records = view_.records;
+    if (index >= records.size()) {
+        return std::nullopt;
+    }
+    return records[records.size() - 1 - index];
+}
+
+std::vector<ItemRecord> ItemStore::Items()
+{
+    Hold hold(*this);
+    return std::vector<ItemRecord>(view_.records.rbegin(), view_.records.rend());
+}
+
+IdNameList ItemStore::Stores()
+{
+    Hold hold(*this);
+    return view_.stores;
+}
+
+IdNameList ItemStore::Categories()
+{
+    Hold hold(*this);
+    return view_.categories;
+}
+
+ItemFilter ItemStore::filter()
+{
+    Hold hold(*this);
+    return filter_;
+}
+
+} // namespace tallyhawk

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "core/common/id_name_list.h"
+#include "core/common/record_frame.h"
+#include "core/common/wall_clock.h"
+#include "core/store/item_filter.h"
+#include "core/store/item_record.h"
+#include "core/store/semaphore_lock.h"
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tallyhawk
+{
+
+// One list file of items ("deal.lst" or "topic.lst") and its view: the records that pass the store's
+// filter, newest first, with the stores and categories seen in it.
+//
+// Worker threads append while the window thread loads, marks and deletes: the view, its id lists and
+// the filter are guarded by the store's lock, whole operations of one store wait for each other, and
+// operations on one file wait for each other across stores (RecordFile). Readers get copies, so a
+// record can never be freed under them.
+class ItemStore : public SemaphoreLock
+{
+public:
+    static constexpr int kOk = 0;
+    static constexpr int kCannotOpen = -41;
+    static constexpr int kBadFormat = -42;
+    static constexpr int kCannotReplace = -43;
+    static constexpr int kNoSuchItem = -201;
+
+    // Archive keeps a record dated at most this long ago, or an undated one that arrived less than
+    // kArchiveArrivalWindow ago.
+    static constexpr std::int32_t kArchiveDateWindow = 432000; // 5 days
+    static constexpr std::int32_t kArchiveArrivalWindow = 7776000; // 90 days
+
+    static const RecordFrame kFrame;
+
+    ItemStore();
+    ~ItemStore() override;
+
+    // The list file is `folder`/`fileName` and the archive file `folder`/"backup.dat"; with no folder (or
+    // one shorter than 2 characters) the bare names in the current folder. Resets the view, the id
+    // lists, the filter and the highest ids. Touches no file.
+    void Open(std::string_view fileName, std::string_view folder = {});
+
+    // Replaces the view from the file, with `filter` first becoming the store's filter when given.
+    // 0, -41 or -42 (the records before the damage stay in the view).
+    int Load(const ItemFilter* filter = nullptr);
+    int Load(const ItemFilter& filter) { return Load(&filter); }
+    // Replaces the view with the undeleted hot records that pass `filter`; the store's filter, id
+    // lists and highest ids stay as they are. The view's size, -41 or -42.
+    int LoadHot(const ItemFilter& filter);
+
+    // Makes a record (arrived now) and appends it to the file, creating the file when missing. 0, -41
+    // or -42. When the record passes the store's filter it goes to the front of the view and `kept`
+    // (if given) receives a copy.
+    int Append(const ItemValues& values, std::optional<ItemRecord>* kept = nullptr);
+
+    // Undeleted records in the file that pass `filter`; as far as it got when the file is damaged, 0
+    // when it cannot be read.
+    int CountMatching(const ItemFilter& filter);
+
+    // Set `read` (or `deleted`) of the first record with this id and kind in the file, and in the view.
+    // Delete also drops it from the view. The id, -201, -41 or -42.
+    int MarkRead(std::int32_t id, std::int32_t kind);
+    int Delete(std::int32_t id, std::int32_t kind);
+
+    // Rewrites the file without deleted and stale records. 0, -41, -42 or -43.
+    int Archive();
+
+    // Empties the view and both id lists.
+    void Clear();
+
+    std::size_t Count();
+    // A copy of the record at `index` (0 is the newest); nothing outside the view.
+    std::optional<ItemRecord> At(std::size_t index);
+    // A copy of the whole view, newest first.
+    std::vector<ItemRecord> Items();
+    IdNameList Stores();
+    IdNameList Categories();
+    ItemFilter filter();
+    // The highest id seen of kind 1, 2 or 3; 0 for other kinds.
+    std::int32_t HighestId(std::int32_t kind) const;
+
+    const std::string& listPath() const { return listPath_; }
+    const std::string& archivePath() const { return archivePath_; }
+
+    // The time source for arrival times and the archive windows.
+    void SetClock(WallClock clock);
+
+private:
+    struct View
+    {
+        std::vector<ItemRecord> records; // oldest first: the newest is at the back
+        IdNameList stores;
+        IdNameList categories;
+
+        void Add(const ItemRecord& record);
+    };
+
+    int Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset);
+    void RaiseHighestId(std::int32_t kind, std::int32_t id);
+    void ReplaceView(View view);
+
+    std::mutex operationMutex_;
+    View view_;
+    ItemFilter filter_;
+    std::string listPath_;
+    std::string archivePath_;
+    std::array<std::atomic<std::int32_t>, 3> highestId_{};
+    WallClock clock_;
+};
+
+} // namespace tallyhawk
