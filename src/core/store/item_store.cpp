@@ -90,6 +90,12 @@ void ItemStore::SetClock(WallClock clock)
     clock_ = std::move(clock);
 }
 
+std::int32_t ItemStore::Now()
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    return clock_();
+}
+
 void ItemStore::ReplaceView(View view)
 {
     Hold hold(*this);

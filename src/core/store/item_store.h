@@ -95,6 +95,7 @@ public:
 
     // The time source for arrival times and the archive windows.
     void SetClock(WallClock clock);
+    std::int32_t Now();
 
 private:
     struct View

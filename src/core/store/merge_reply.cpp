@@ -1,0 +1,73 @@
+#include "core/store/merge_reply.h"
+
+#include "core/protocol/reply_item.h"
+#include "core/protocol/wire_message.h"
+#include "core/store/alert_record.h"
+#include "core/store/item_store.h"
+#include "core/store/word_rules.h"
+
+namespace tallyhawk
+{
+namespace
+{
+
+constexpr std::int32_t kIdLimit = 99999999;
+
+bool Satisfies(const KeywordList& keywords, const std::optional<std::string>& text)
+{
+    return text && keywords.Matches(*text);
+}
+
+} // namespace
+
+int MergeReply(ItemStore& store,
+               const WireMessage& reply,
+               std::optional<std::string_view> keywordList,
+               bool alertEach,
+               AlertSink* window)
+{
+    if (ReplyItemCount(reply) <= 0) {
+        return 0;
+    }
+    // Items announced beyond the payload would read wholly absent and be dropped: never visit them.
+    const std::int32_t items = ReplyItemsPresent(reply);
+    std::optional<KeywordList> keywords;
+    if (keywordList) {
+        keywords.emplace(*keywordList);
+    }
+    int kept = 0;
+    for (std::int32_t k = 0; k < items; ++k) {
+        ReplyItem item = ReadReplyItem(reply, k);
+        if (item.id < 1 || item.id >= kIdLimit || item.kind <= 0 || item.categoryId <= 0 || !item.title) {
+            continue;
+        }
+        // The description is tested as received, before cleaning.
+        if (keywords && !Satisfies(*keywords, item.title) && !Satisfies(*keywords, item.storeName)
+            && !Satisfies(*keywords, item.categoryName) && !Satisfies(*keywords, item.description)) {
+            continue;
+        }
+        if (item.description) {
+            CleanDescription(*item.description);
+        }
+        ItemValues values;
+        values.id = item.id;
+        values.kind = item.kind;
+        values.storeId = item.storeId;
+        values.categoryId = item.categoryId;
+        values.date = item.date;
+        values.hot = item.hot;
+        values.title = item.title;
+        values.description = item.description;
+        values.extra = item.extra;
+        values.storeName = item.storeName;
+        values.categoryName = item.categoryName;
+        store.Append(values);
+        ++kept;
+        if (alertEach && window != nullptr) {
+            window->PostAlert(MakeItemAlert(values, store.Now()));
+        }
+    }
+    return kept;
+}
+
+} // namespace tallyhawk
