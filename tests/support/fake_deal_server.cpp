@@ -113,18 +113,25 @@ void FakeDealServer::Serve(LoopbackPeer& peer)
 {
     Script script;
     bool scripted = false;
+    const std::size_t slot = static_cast<std::size_t>(peer.sequence());
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
+        turn_.wait(lock, [&] { return nextTurn_ == peer.sequence(); });
         if (!scripts_.empty()) {
             script = std::move(scripts_.front());
             scripts_.pop_front();
             scripted = true;
         }
+        if (requests_.size() <= slot) {
+            requests_.resize(slot + 1);
+        }
+        ++nextTurn_;
     }
+    turn_.notify_all();
     if (!scripted || script.readRequest_) {
         std::string request = ReadRequest(peer);
         std::lock_guard lock(mutex_);
-        requests_.push_back(std::move(request));
+        requests_[slot] = std::move(request);
     }
     for (const Script::Step& step : script.steps_) {
         switch (step.kind) {

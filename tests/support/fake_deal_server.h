@@ -3,6 +3,7 @@
 #include "support/loopback_server.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -31,8 +32,9 @@ struct FakeItem
 };
 
 // A deal server on 127.0.0.1 and a free port. Each accepted connection takes the next script from
-// a queue: by default it first reads the client's request frame (recorded), then runs the script's
-// steps; without a script it closes after the request. Stops quickly in its destructor.
+// a queue, in the order of acceptance: by default it first reads the client's request frame
+// (recorded), then runs the script's steps; without a script it closes after the request.
+// Connections are served side by side; the server stops quickly in its destructor.
 class FakeDealServer
 {
 public:
@@ -82,7 +84,8 @@ public:
     // Shorthand for a script that answers with one frame.
     void PushReply(std::string_view payload);
 
-    // The bytes each served connection's request carried, in the order of the connections.
+    // The bytes each connection's request carried, in the order of acceptance (empty for one
+    // still being read or served without reading a request).
     std::vector<std::string> Requests() const;
     // How long the server waits for each piece of a request (default 2 s).
     void SetRequestWait(std::chrono::milliseconds wait);
@@ -103,6 +106,9 @@ private:
     std::string ReadRequest(LoopbackPeer& peer);
 
     mutable std::mutex mutex_;
+    // Connections take their scripts strictly in the order they were accepted.
+    std::condition_variable turn_;
+    int nextTurn_ = 0;
     std::deque<Script> scripts_;
     std::vector<std::string> requests_;
     std::chrono::milliseconds requestWait_{2000};

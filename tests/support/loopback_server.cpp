@@ -26,9 +26,10 @@ bool WakeSignalled(int wakeFd)
 
 } // namespace
 
-LoopbackPeer::LoopbackPeer(int fd, int wakeFd)
+LoopbackPeer::LoopbackPeer(int fd, int wakeFd, int sequence)
     : fd_(fd)
     , wakeFd_(wakeFd)
+    , sequence_(sequence)
 {
     int flags = ::fcntl(fd_, F_GETFL);
     ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
@@ -166,6 +167,10 @@ void LoopbackServer::Stop()
     if (thread_.joinable()) {
         thread_.join();
     }
+    for (std::thread& connection : connections_) {
+        connection.join();
+    }
+    connections_.clear();
     for (int* fd : {&listenFd_, &wakePipe_[0], &wakePipe_[1]}) {
         if (*fd >= 0) {
             ::close(*fd);
@@ -189,9 +194,11 @@ void LoopbackServer::Serve()
         if (fd < 0) {
             continue;
         }
-        ++accepted_;
-        LoopbackPeer peer(fd, wakePipe_[0]);
-        handler_(peer);
+        const int sequence = accepted_++;
+        connections_.emplace_back([this, fd, sequence] {
+            LoopbackPeer peer(fd, wakePipe_[0], sequence);
+            handler_(peer);
+        });
     }
 }
 

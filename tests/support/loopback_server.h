@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace tallyhawk::test
 {
@@ -16,7 +17,8 @@ namespace tallyhawk::test
 class LoopbackPeer
 {
 public:
-    LoopbackPeer(int fd, int wakeFd);
+    // `sequence` counts the server's accepted connections from 0.
+    LoopbackPeer(int fd, int wakeFd, int sequence);
     ~LoopbackPeer();
     LoopbackPeer(const LoopbackPeer&) = delete;
     LoopbackPeer& operator=(const LoopbackPeer&) = delete;
@@ -35,6 +37,7 @@ public:
 
     bool stopping() const;
     int fd() const { return fd_; }
+    int sequence() const { return sequence_; }
 
 private:
     // Waits for `events` on the connection; false when the time ran out or the server is stopping.
@@ -42,11 +45,12 @@ private:
 
     int fd_;
     int wakeFd_;
+    int sequence_;
 };
 
-// A TCP server on 127.0.0.1 and a free port, serving one connection at a time on its own thread.
-// The handler gets each accepted connection; the destructor stops the server quickly, cutting short
-// whatever a handler is waiting for.
+// A TCP server on 127.0.0.1 and a free port. Each accepted connection is handed to the handler on a
+// thread of its own, so a connection that hangs holds up no other. The destructor stops the server
+// quickly, cutting short whatever a handler is waiting for.
 class LoopbackServer
 {
 public:
@@ -70,6 +74,8 @@ private:
     std::uint16_t port_ = 0;
     std::atomic<int> accepted_{0};
     std::thread thread_;
+    // Connection threads; only the accept thread touches the list until it has been joined.
+    std::vector<std::thread> connections_;
 };
 
 } // namespace tallyhawk::test

@@ -156,6 +156,10 @@ void TcpLink::AdoptConnectedSocket(int fd)
 int TcpLink::Connect(const std::string& host, std::uint16_t port)
 {
     Close();
+    // A stopped link starts no new connection.
+    if (stopToken_.stop_requested()) {
+        return kNotConnected;
+    }
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         return kNoSocket;
