@@ -6,7 +6,8 @@
 #include <optional>
 #include <string>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 // Result codes of the fetcher. Values below 0x10000000 are the HTTP client's own error numbers
 // (libcurl's CURLcode), passed through unchanged; -1 is an out-of-memory failure.
@@ -46,8 +47,7 @@ public:
     HttpFetcher() = default;
     explicit HttpFetcher(Timeouts timeouts)
         : timeouts_(timeouts)
-    {
-    }
+    { }
 
     // Fetches url with the service's agent name and writes the body (line feeds only) to fileName,
     // whole or not at all. Does not follow redirects. FETCH_OK or a failure status.

@@ -1,0 +1,213 @@
+#include "core/compare/http_fetcher.h"
+
+#include "core/compare/body_collector.h"
+#include "core/compare/http_exchange.h"
+#include "core/compare/redirect_location.h"
+#include "core/platform/atomic_file.h"
+
+#include <curl/curl.h>
+
+#include <new>
+#include <string_view>
+#include <vector>
+
+namespace tallyhawk
+{
+
+namespace
+{
+
+// The service's own site knows the program by its agent name.
+const std::vector<std::string> kFileRequestHeaders = {
+    "Accept: text/*",
+    "User-Agent: Quillmarch",
+};
+
+// Store sites answer the way they answer a desktop browser.
+const std::vector<std::string> kPageRequestHeaders = {
+    "Accept: text/html",
+    "User-Agent: Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 1.1.4322)",
+};
+
+bool IsRedirect(long status)
+{
+    return status == 301 || status == 302 || status == 303;
+}
+
+bool StopRequested(const StopFlag* stop)
+{
+    return stop != nullptr && stop->load(std::memory_order_relaxed) != 0;
+}
+
+} // namespace
+
+std::string FetchStatusName(std::int32_t status)
+{
+    switch (status) {
+    case FETCH_OK:
+        return "ok";
+    case FETCH_OUT_OF_MEMORY:
+        return "FETCH_OUT_OF_MEMORY";
+    case FETCH_BAD_STATUS:
+        return "FETCH_BAD_STATUS";
+    case FETCH_NOT_HTTP:
+        return "FETCH_NOT_HTTP";
+    case FETCH_FILE_ERROR:
+        return "FETCH_FILE_ERROR";
+    case FETCH_REDIRECTED:
+        return "FETCH_REDIRECTED";
+    case FETCH_UNAUTHORIZED:
+        return "FETCH_UNAUTHORIZED";
+    case FETCH_CANCELLED:
+        return "FETCH_CANCELLED";
+    default:
+        break;
+    }
+    std::string name = "HTTP client error " + std::to_string(status);
+    if (status > 0 && status < static_cast<std::int32_t>(CURL_LAST)) {
+        name += " (";
+        name += curl_easy_strerror(static_cast<CURLcode>(status));
+        name += ")";
+    }
+    return name;
+}
+
+// `context` has no visible effect on a request; it is accepted for the callers' sake.
+std::int32_t HttpFetcher::DownloadToFile(const std::string& url,
+                                         const std::string& fileName,
+                                         const void* /*context*/,
+                                         const StopFlag* stop) const
+{
+    try {
+        CheckedUrl checked = CheckHttpUrl(url);
+        if (checked.kind != UrlKind::Http) {
+            return FETCH_NOT_HTTP;
+        }
+        if (StopRequested(stop)) {
+            return FETCH_CANCELLED;
+        }
+        // Text lines as the site's files have always been saved: line feeds only. A zero byte inside
+        // a line loses the rest of that line's piece (see BodyCollector).
+        BodyCollector body(BodyCollector::Mode::TextLines, kMaxBody);
+        std::int32_t refusal = FETCH_OK;
+        auto wantBody = [&refusal](long status, std::string_view) {
+            if (status == 401) {
+                refusal = FETCH_UNAUTHORIZED;
+            } else if (IsRedirect(status)) {
+                refusal = FETCH_REDIRECTED;
+            }
+            // Any other status, 404 and 500 included, has its body saved.
+            return refusal == FETCH_OK;
+        };
+        auto takeBody = [&body](std::string_view bytes) {
+            return body.Feed(bytes);
+        };
+        HttpExchange::Outcome outcome
+            = HttpExchange(timeouts_, stop).Run(checked.url, kFileRequestHeaders, wantBody, takeBody);
+        if (outcome.status != FETCH_OK) {
+            return outcome.status;
+        }
+        if (refusal != FETCH_OK) {
+            return refusal;
+        }
+        body.Finish();
+        if (StopRequested(stop)) {
+            return FETCH_CANCELLED;
+        }
+        // Whole or not at all: a failure leaves an existing file as it was.
+        AtomicFile file(fileName);
+        if (!file.Open() || !file.Write(body.text()) || !file.Commit()) {
+            return FETCH_FILE_ERROR;
+        }
+        return FETCH_OK;
+    } catch (const std::bad_alloc&) {
+        return FETCH_OUT_OF_MEMORY;
+    }
+}
+
+std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
+                                                  const void* /*context*/,
+                                                  const StopFlag* stop,
+                                                  std::int32_t* status) const
+{
+    auto fail = [status](std::int32_t reason) -> std::optional<std::string> {
+        if (status != nullptr) {
+            *status = reason;
+        }
+        return std::nullopt;
+    };
+    try {
+        CheckedUrl checked = CheckHttpUrl(url);
+        if (checked.kind != UrlKind::Http) {
+            return fail(FETCH_NOT_HTTP);
+        }
+        if (StopRequested(stop)) {
+            return fail(FETCH_CANCELLED);
+        }
+        std::string current = std::move(checked.url);
+        for (int redirects = 0;; ++redirects) {
+            BodyCollector body(BodyCollector::Mode::RawPieces, kMaxBody);
+            std::int32_t refusal = FETCH_OK;
+            bool redirected = false;
+            auto wantBody = [&](long httpStatus, std::string_view) {
+                if (httpStatus == 200) {
+                    return true;
+                }
+                // Only the first answer is a refusal to authorize; after a redirect a 401 is just
+                // an unexpected status.
+                if (redirects == 0 && httpStatus == 401) {
+                    refusal = FETCH_UNAUTHORIZED;
+                } else if (IsRedirect(httpStatus)) {
+                    redirected = true;
+                } else {
+                    refusal = FETCH_BAD_STATUS;
+                }
+                return false;
+            };
+            auto takeBody = [&body](std::string_view bytes) {
+                return body.Feed(bytes);
+            };
+            HttpExchange::Outcome outcome
+                = HttpExchange(timeouts_, stop).Run(current, kPageRequestHeaders, wantBody, takeBody);
+            if (outcome.status != FETCH_OK) {
+                return fail(outcome.status);
+            }
+            if (refusal != FETCH_OK) {
+                return fail(refusal);
+            }
+            if (!redirected) {
+                body.Finish();
+                if (StopRequested(stop)) {
+                    return fail(FETCH_CANCELLED);
+                }
+                if (status != nullptr) {
+                    *status = FETCH_OK;
+                }
+                return body.TakeText();
+            }
+            if (redirects == kMaxRedirects) {
+                return fail(FETCH_BAD_STATUS);
+            }
+            std::optional<std::string_view> location = FindRedirectLocation(outcome.rawHeaders);
+            if (!location) {
+                return fail(FETCH_REDIRECTED);
+            }
+            if (StopRequested(stop)) {
+                return fail(FETCH_CANCELLED);
+            }
+            // A relative target is resolved against the address that answered, as browsers do.
+            CheckedUrl target = CheckHttpUrl(*location, current);
+            if (target.kind == UrlKind::Unparsable) {
+                return fail(FETCH_NOT_HTTP);
+            }
+            if (target.kind == UrlKind::OtherScheme) {
+                return fail(FETCH_BAD_STATUS);
+            }
+            current = std::move(target.url);
+        }
+    } catch (const std::bad_alloc&) {
+        return fail(FETCH_OUT_OF_MEMORY);
+    }
+}
+
+} // namespace tallyhawk
