@@ -1,10 +1,83 @@
 #include "cli/commands.h"
+#include "cli/stop_on_interrupt.h"
+#include "core/common/site_addresses.h"
+#include "core/compare/http_fetcher.h"
+#include "core/settings/site_url.h"
 
-namespace tallyhawk::cli {
+#include <nlohmann/json.hpp>
+#include <ostream>
 
-int RunDownload(CliContext& ctx, const Arguments&)
+namespace tallyhawk::cli
 {
-    return Failure(ctx, "This command is not available yet.");
+
+namespace
+{
+
+constexpr const char* kCommand = "download";
+
+std::string SitePathUrl(const std::string& path)
+{
+    std::string url = SiteRootUrl(SiteBaseUrl());
+    if (path.empty() || path.front() != '/') {
+        url += '/';
+    }
+    return url + path;
+}
+
+} // namespace
+
+int RunDownload(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine(
+        kCommand,
+        "Download a file of the service's site as the program does: no redirect is followed, "
+        "the text is saved with line feeds only and cut below 320000 bytes, and OUTFILE is "
+        "written whole or not at all. Prints \"ok\" or the failure's status name; Ctrl-C "
+        "cancels (FETCH_CANCELLED).");
+    commandLine
+        .Positional("PATH",
+                    "path on the site, after its base address (e.g. /webspider.xml); left out with --url",
+                    true)
+        .Positional("OUTFILE", "file to write, relative to the shell's current folder (not the data folder)")
+        .Option("--url", "URL", "download this http address instead of the site's PATH")
+        .Flag("--json", "print the result as a JSON object");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    const std::vector<std::string>& positionals = commandLine.positionals();
+    std::optional<std::string> url = commandLine.Value("--url");
+    if (url && positionals.size() != 1) {
+        return UsageError(ctx, kCommand, "With --url give OUTFILE alone.");
+    }
+    if (!url && positionals.size() != 2) {
+        return UsageError(ctx, kCommand, "Give PATH and OUTFILE, or --url URL and OUTFILE.");
+    }
+    if (!url) {
+        url = SitePathUrl(positionals[0]);
+    }
+    const std::string& outFile = positionals.back();
+
+    if (ctx.stderrIsTerminal) {
+        ctx.err << "Downloading " << *url << " ...\n";
+    }
+    StopOnInterrupt interrupt;
+    std::int32_t status = HttpFetcher().DownloadToFile(*url, outFile, nullptr, interrupt.flag());
+
+    if (commandLine.Has("--json")) {
+        nlohmann::json result = {
+            {"url", *url},
+            {"file", outFile},
+            {"status", FetchStatusName(status)},
+            {"code", status},
+        };
+        ctx.out << result.dump(2) << "\n";
+    } else {
+        ctx.out << FetchStatusName(status) << "\n";
+    }
+    if (status != FETCH_OK) {
+        return Failure(ctx, "The download of " + *url + " failed with " + FetchStatusName(status) + ".");
+    }
+    return kExitOk;
 }
 
 } // namespace tallyhawk::cli

@@ -1,10 +1,52 @@
 #include "cli/commands.h"
+#include "cli/stop_on_interrupt.h"
+#include "core/compare/http_fetcher.h"
+#include "core/platform/atomic_file.h"
 
-namespace tallyhawk::cli {
+#include <ostream>
 
-int RunFetchPage(CliContext& ctx, const Arguments&)
+namespace tallyhawk::cli
 {
-    return Failure(ctx, "This command is not available yet.");
+
+namespace
+{
+
+constexpr const char* kCommand = "fetch-page";
+
+} // namespace
+
+int RunFetchPage(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine(
+        kCommand,
+        "Fetch a web page as the price comparison does: with a desktop browser's headers, "
+        "following up to 20 redirects, the body cut below 320000 bytes. Prints the body; "
+        "Ctrl-C cancels.");
+    commandLine.Positional("URL", "an http address")
+        .Option("--out", "FILE", "write the body to FILE (whole or not at all) instead of standard output");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    const std::string& url = commandLine.positionals().front();
+
+    if (ctx.stderrIsTerminal) {
+        ctx.err << "Fetching " << url << " ...\n";
+    }
+    StopOnInterrupt interrupt;
+    std::int32_t status = FETCH_OK;
+    std::optional<std::string> page = HttpFetcher().FetchPage(url, nullptr, interrupt.flag(), &status);
+    if (!page) {
+        return Failure(ctx, "Fetching " + url + " failed with " + FetchStatusName(status) + ".");
+    }
+    if (std::optional<std::string> outFile = commandLine.Value("--out")) {
+        if (!AtomicFile::Replace(*outFile, *page)) {
+            return Failure(ctx, "Cannot write " + *outFile + ".");
+        }
+        return kExitOk;
+    }
+    ctx.out.write(page->data(), static_cast<std::streamsize>(page->size()));
+    ctx.out.flush();
+    return ctx.out ? kExitOk : Failure(ctx, "Cannot write the page to standard output.");
 }
 
 } // namespace tallyhawk::cli
