@@ -1,10 +1,403 @@
 #include "cli/commands.h"
+#include "core/common/display_text.h"
+#include "core/common/time_span.h"
+#include "core/common/wall_clock.h"
+#include "core/store/item_store.h"
+#include "core/store/item_text.h"
 
-namespace tallyhawk::cli {
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <ostream>
 
-int RunItems(CliContext& ctx, const Arguments&)
+namespace tallyhawk::cli
 {
-    return Failure(ctx, "This command is not available yet.");
+namespace
+{
+
+constexpr const char* kCommand = "items";
+constexpr long long kMostDays = 100000;
+
+// "deals" are the coupons and deals of "deal.lst", "topics" the forum topics of "topic.lst".
+std::optional<std::string> ListFile(const std::string& which)
+{
+    if (which == "deals") {
+        return std::string("deal.lst");
+    }
+    if (which == "topics") {
+        return std::string("topic.lst");
+    }
+    return std::nullopt;
+}
+
+std::string FailureText(const std::string& file, int status)
+{
+    switch (status) {
+    case ItemStore::kCannotOpen:
+        return file + " cannot be opened: another program is using it or it is not accessible.";
+    case ItemStore::kBadFormat:
+        return file + " is damaged: its markers or record sizes are wrong.";
+    case ItemStore::kCannotReplace:
+        return file + " could not be replaced by its archived copy; it is unchanged.";
+    default:
+        return file + " could not be processed (status " + std::to_string(status) + ").";
+    }
+}
+
+bool Missing(const std::string& file)
+{
+    std::error_code error;
+    return !std::filesystem::exists(file, error) && !error;
+}
+
+std::string KindName(std::int32_t kind)
+{
+    switch (kind) {
+    case ItemRecord::kCoupon:
+        return "coupon";
+    case ItemRecord::kDeal:
+        return "deal";
+    case ItemRecord::kTopic:
+        return "topic";
+    case ItemRecord::kProgramNotice:
+        return "notice";
+    default:
+        return "kind " + std::to_string(kind);
+    }
+}
+
+std::optional<std::int32_t> ParseInt32(const std::string& text)
+{
+    std::optional<long long> value = ParseInteger(text);
+    if (!value || *value < std::numeric_limits<std::int32_t>::min()
+        || *value > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(*value);
+}
+
+// YYYY-MM-DD into its three numbers.
+std::optional<std::array<int, 3>> ParseDate(const std::string& text)
+{
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
+        return std::nullopt;
+    }
+    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+        if (text[i] < '0' || text[i] > '9') {
+            return std::nullopt;
+        }
+    }
+    return std::array<int, 3>{
+        std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)), std::stoi(text.substr(8, 2))};
+}
+
+// The view filter from the list options; a usage error leaves `error` set.
+std::optional<ItemFilter> FilterFromOptions(const CommandLine& commandLine, std::string& error)
+{
+    ItemFilter filter;
+    const bool days = commandLine.Has("--days");
+    const bool range = commandLine.Has("--from") || commandLine.Has("--to");
+    if (days && range) {
+        error = "Give either --days or --from and --to, not both.";
+        return std::nullopt;
+    }
+    if (days) {
+        std::optional<long long> count = ParseInteger(*commandLine.Value("--days"));
+        if (!count || *count < 0 || *count > kMostDays) {
+            error = "--days takes a whole number of days from 0 to " + std::to_string(kMostDays) + ".";
+            return std::nullopt;
+        }
+        // 0 is "Today": from midnight on; otherwise the span ends tonight and reaches N days back.
+        const auto span = static_cast<std::int32_t>(
+            std::min<long long>(*count * 86400, std::numeric_limits<std::int32_t>::max()));
+        TimeSpan times = TimeSpan::EndingToday(span, SystemTime());
+        filter.from = times.from;
+        filter.to = times.to;
+    }
+    for (const char* option : {"--from", "--to"}) {
+        if (!commandLine.Has(option)) {
+            continue;
+        }
+        std::optional<std::array<int, 3>> date = ParseDate(*commandLine.Value(option));
+        const bool start = std::string(option) == "--from";
+        std::optional<std::int32_t> time;
+        if (date) {
+            time = start ? LocalTime((*date)[0], (*date)[1], (*date)[2], 0, 0, 0)
+                         : LocalTime((*date)[0], (*date)[1], (*date)[2], 23, 59, 59);
+        }
+        if (!time) {
+            error = std::string(option) + " takes a date as YYYY-MM-DD between 1970 and 2038.";
+            return std::nullopt;
+        }
+        (start ? filter.from : filter.to) = *time;
+    }
+    for (const char* option : {"--store", "--category"}) {
+        if (!commandLine.Has(option)) {
+            continue;
+        }
+        std::optional<std::int32_t> id = ParseInt32(*commandLine.Value(option));
+        if (!id) {
+            error = std::string(option) + " takes a whole number id.";
+            return std::nullopt;
+        }
+        (std::string(option) == "--store" ? filter.storeId : filter.categoryId) = *id;
+    }
+    if (std::optional<std::string> words = commandLine.Value("--search"); words && !words->empty()) {
+        filter.keyword = *words;
+    }
+    return filter;
+}
+
+nlohmann::ordered_json RecordJson(const ItemRecord& record)
+{
+    return {
+        {"id", record.id},
+        {"kind", record.kind},
+        {"storeId", record.storeId},
+        {"categoryId", record.categoryId},
+        {"date", record.date},
+        {"arrivedAt", record.arrivedAt},
+        {"deleted", record.deleted},
+        {"read", record.read},
+        {"hot", record.hot},
+        {"title", DisplayText(record.title())},
+        {"description", DisplayText(record.description())},
+        {"extra", DisplayText(record.extra())},
+        {"storeName", DisplayText(record.storeName())},
+        {"categoryName", DisplayText(record.categoryName())},
+    };
+}
+
+void PrintRecord(std::ostream& out, const ItemRecord& record)
+{
+    out << record.id << "  " << KindName(record.kind) << "  " << DisplayText(record.storeName()) << " / "
+        << DisplayText(record.categoryName()) << "  " << (record.read == 0 ? "unread" : "read")
+        << (record.hot > 0 ? "  hot" : "") << "\n";
+    out << "    " << DisplayText(record.title());
+    if (!record.extra().empty()) {
+        out << "  [" << DisplayText(record.extra()) << "]";
+    }
+    out << "\n    " << DisplayText(ItemSecondLine(record)) << "\n";
+}
+
+int RunList(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine("items list", "Print the stored items of a view, newest first.");
+    commandLine.Option("--days", "N", "items that arrived in the last N days up to tonight; 0 is today")
+        .Option("--from", "YYYY-MM-DD", "items that arrived on or after this day")
+        .Option("--to", "YYYY-MM-DD", "items that arrived on or before this day")
+        .Option("--store", "ID", "items of this store")
+        .Option("--category", "ID", "items of this category")
+        .Option("--search", "WORDS", "items whose title, store, category or description hold every word")
+        .Flag("--hot", "only the hot items")
+        .Flag("--json", "machine-readable output")
+        .Positional("WHICH", "deals (coupons and deals) or topics (forum topics)");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    std::optional<std::string> file = ListFile(commandLine.positionals()[0]);
+    if (!file) {
+        return UsageError(ctx, "items list", "WHICH must be deals or topics.");
+    }
+    std::string error;
+    std::optional<ItemFilter> filter = FilterFromOptions(commandLine, error);
+    if (!filter) {
+        return UsageError(ctx, "items list", error);
+    }
+    if (!EnterDataFolder(ctx, commandLine)) {
+        return kExitFailure;
+    }
+    ItemStore store;
+    store.Open(*file);
+    int status = ItemStore::kOk;
+    // A list file that was never written holds no items yet: that is an empty view, not a failure.
+    if (!Missing(*file)) {
+        status = commandLine.Has("--hot") ? store.LoadHot(*filter) : store.Load(*filter);
+        if (status == ItemStore::kCannotOpen) {
+            return Failure(ctx, FailureText(*file, status));
+        }
+    }
+    const std::vector<ItemRecord> items = store.Items();
+    if (commandLine.Has("--json")) {
+        nlohmann::ordered_json list = nlohmann::ordered_json::array();
+        for (const ItemRecord& record : items) {
+            list.push_back(RecordJson(record));
+        }
+        ctx.out << nlohmann::ordered_json{{"count", items.size()}, {"items", std::move(list)}}.dump(2)
+                << "\n";
+    } else {
+        for (const ItemRecord& record : items) {
+            PrintRecord(ctx.out, record);
+        }
+        ctx.out << items.size() << (items.size() == 1 ? " item\n" : " items\n");
+    }
+    if (status < 0) {
+        return Failure(ctx, *file + " is damaged: only the items before the damage are shown.");
+    }
+    return kExitOk;
+}
+
+int RunCount(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine("items count", "Print how many undeleted items a list file holds.");
+    commandLine.Flag("--today", "only the items that arrived today")
+        .Positional("WHICH", "deals (coupons and deals) or topics (forum topics)");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    std::optional<std::string> file = ListFile(commandLine.positionals()[0]);
+    if (!file) {
+        return UsageError(ctx, "items count", "WHICH must be deals or topics.");
+    }
+    if (!EnterDataFolder(ctx, commandLine)) {
+        return kExitFailure;
+    }
+    ItemFilter filter;
+    if (commandLine.Has("--today")) {
+        TimeSpan today = TimeSpan::EndingToday(TimeSpan::kToday, SystemTime());
+        filter.from = today.from;
+        filter.to = today.to;
+    }
+    ItemStore store;
+    store.Open(*file);
+    ctx.out << store.CountMatching(filter) << "\n";
+    return kExitOk;
+}
+
+int RunMark(CliContext& ctx, const Arguments& args, bool remove)
+{
+    const std::string name = remove ? "items delete" : "items mark-read";
+    CommandLine commandLine(name,
+                            remove
+                                ? "Delete an item: it is flagged in its file and dropped at the next archive."
+                                : "Mark an item as read in its file.");
+    commandLine.Positional("WHICH", "deals (coupons and deals) or topics (forum topics)")
+        .Positional("ID", "the item's id")
+        .Positional("KIND", "the item's kind: 1 coupon, 2 deal, 3 forum topic");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    std::optional<std::string> file = ListFile(commandLine.positionals()[0]);
+    if (!file) {
+        return UsageError(ctx, name, "WHICH must be deals or topics.");
+    }
+    std::optional<std::int32_t> id = ParseInt32(commandLine.positionals()[1]);
+    std::optional<std::int32_t> kind = ParseInt32(commandLine.positionals()[2]);
+    if (!id || !kind) {
+        return UsageError(ctx, name, "ID and KIND must be whole numbers.");
+    }
+    if (!EnterDataFolder(ctx, commandLine)) {
+        return kExitFailure;
+    }
+    const std::string which = "id " + std::to_string(*id) + " and kind " + std::to_string(*kind);
+    if (Missing(*file)) {
+        return Failure(ctx, "No item with " + which + " in " + *file + ".");
+    }
+    ItemStore store;
+    store.Open(*file);
+    const int result = remove ? store.Delete(*id, *kind) : store.MarkRead(*id, *kind);
+    if (result == ItemStore::kNoSuchItem) {
+        return Failure(ctx, "No item with " + which + " in " + *file + ".");
+    }
+    if (result < 0) {
+        return Failure(ctx, FailureText(*file, result));
+    }
+    ctx.out << (remove ? "Deleted the item with " : "Marked the item with ") << which << " in " << *file
+            << (remove ? ".\n" : " as read.\n");
+    return kExitOk;
+}
+
+int RunArchive(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine(
+        "items archive",
+        "Rewrite deal.lst and topic.lst without deleted items, items that expired more than "
+        "5 days ago and undated items older than 90 days.");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    if (!EnterDataFolder(ctx, commandLine)) {
+        return kExitFailure;
+    }
+    int exit = kExitOk;
+    for (const char* file : {"deal.lst", "topic.lst"}) {
+        if (Missing(file)) {
+            ctx.out << file << " does not exist; nothing to archive.\n";
+            continue;
+        }
+        ItemStore store;
+        store.Open(file);
+        const int before = store.CountMatching(ItemFilter());
+        const int result = store.Archive();
+        if (result < 0) {
+            exit = Failure(ctx, FailureText(file, result));
+            continue;
+        }
+        const int after = store.CountMatching(ItemFilter());
+        ctx.out << "Archived " << file << ": " << after << " of " << before << " undeleted items kept.\n";
+    }
+    return exit;
+}
+
+std::string Usage()
+{
+    return "Usage: tallyhawk-cli items ACTION [ARGS...]\n\n"
+           "Actions:\n"
+           "  list deals|topics [options]       print the items of a view, newest first\n"
+           "  count deals|topics [--today]      print how many undeleted items a list holds\n"
+           "  mark-read deals|topics ID KIND    mark an item as read\n"
+           "  delete deals|topics ID KIND       delete an item\n"
+           "  archive                           drop deleted and stale items from both lists\n\n"
+           "Run 'tallyhawk-cli items ACTION --help' for the options of one action.\n";
+}
+
+} // namespace
+
+int RunItems(CliContext& ctx, const Arguments& args)
+{
+    // The action is the first word that is not the data folder option.
+    Arguments rest = args;
+    std::optional<std::string> action;
+    for (std::size_t i = 0; i < rest.size(); ++i) {
+        if (rest[i] == "--data-dir") {
+            ++i;
+            continue;
+        }
+        if (rest[i].rfind("--data-dir=", 0) == 0) {
+            continue;
+        }
+        if (rest[i] == "--help" || rest[i] == "-h") {
+            break;
+        }
+        action = rest[i];
+        rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
+        break;
+    }
+    if (!action) {
+        const bool help = std::find(args.begin(), args.end(), "--help") != args.end()
+            || std::find(args.begin(), args.end(), "-h") != args.end();
+        (help ? ctx.out : ctx.err) << Usage();
+        return help ? kExitOk : kExitUsage;
+    }
+    if (*action == "list") {
+        return RunList(ctx, rest);
+    }
+    if (*action == "count") {
+        return RunCount(ctx, rest);
+    }
+    if (*action == "mark-read") {
+        return RunMark(ctx, rest, false);
+    }
+    if (*action == "delete") {
+        return RunMark(ctx, rest, true);
+    }
+    if (*action == "archive") {
+        return RunArchive(ctx, rest);
+    }
+    return UsageError(
+        ctx, kCommand, "Unknown action " + *action + "; expected list, count, mark-read, delete or archive.");
 }
 
 } // namespace tallyhawk::cli
