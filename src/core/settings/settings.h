@@ -1,0 +1,95 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace tallyhawk
+{
+
+// The user's choices for the server, start-up, alerts, subscriptions and keyword filters, kept in
+// the settings file (~/.config/Quillmarch/Tallyhawk.conf, private to the user) under the value names
+// below. Read once at start; written back by the settings dialog and the summary page.
+class Settings
+{
+public:
+    static constexpr int kOk = 0;
+    static constexpr int kError = -1;
+    // Longest texts Load takes: host name, user name and password; the keyword lists.
+    static constexpr std::size_t kShortTextLimit = 39;
+    static constexpr std::size_t kFilterTextLimit = 199;
+
+    // What ApplyAutoRun did.
+    enum class AutoRunResult
+    {
+        Written, // the autostart entry was written
+        Removed, // the autostart entry was removed
+        NothingToRemove, // AutoRun is off and there was no entry
+        Skipped, // the autostart folder could not be written
+    };
+
+    // The user's settings file: defaults, then Load.
+    Settings();
+    // Another settings file (tests, tools): defaults, then Load.
+    explicit Settings(std::string filePath);
+
+    // Where the user's settings are kept.
+    static std::string DefaultFilePath();
+    const std::string& filePath() const { return filePath_; }
+
+    // Reads every value; a missing or unusable value keeps its default, a text longer than its limit
+    // is cut. -1 (defaults kept) when the file exists but cannot be read, else 0.
+    int Load();
+    // Writes the values the program owns (never ServerAddress or ServerPort). 0, or -1 when the file
+    // cannot be written.
+    int Save() const;
+    // Whether Load took the named value from the file (rather than keeping its default).
+    bool IsStored(std::string_view name) const { return stored_.count(std::string(name)) != 0; }
+
+    // Writes or removes the autostart entry that starts the desktop program hidden (argument m) at
+    // login, as AutoRun says. The first form uses the installed desktop program beside this one.
+    AutoRunResult ApplyAutoRun() const;
+    AutoRunResult ApplyAutoRun(const std::string& programPath) const;
+    // $XDG_CONFIG_HOME/autostart/tallyhawk.desktop (or ~/.config/autostart/...).
+    static std::string AutostartFilePath();
+    // The Exec line's program word for a path: quoted and escaped when the path needs it.
+    static std::string DesktopExecWord(const std::string& path);
+
+    // "LastArchive": seconds since 1970 of the last weekly upkeep; read and written by the start-up,
+    // not by Load and Save. A missing or unusable value reads as 0.
+    std::int32_t ReadLastArchive() const;
+    int WriteLastArchive(std::int32_t seconds) const;
+
+    // One value of the file read or written alone: for values set only from outside the program
+    // (ServerAddress, ServerPort, SiteUrl) and for tools. Reads give nothing when the value is
+    // missing or not of the type; writes return 0 or -1.
+    std::optional<std::string> ReadText(const std::string& name) const;
+    std::optional<std::int32_t> ReadNumber(const std::string& name) const;
+    int WriteText(const std::string& name, const std::string& value) const;
+    int WriteNumber(const std::string& name, std::int32_t value) const;
+
+    std::string serverAddress;
+    std::int32_t serverPort = 0;
+    std::string username;
+    std::string password;
+    std::int32_t autoRun = 1;
+    std::int32_t showSummary = 1;
+    std::int32_t getDeals = 1;
+    std::int32_t getTopics = 1;
+    std::int32_t notifyTimeout = 30;
+    std::int32_t showNotify = 1;
+    std::int32_t useDealsFilter = 0;
+    std::int32_t useTopicsFilter = 0;
+    std::string dealsFilter;
+    std::string topicsFilter;
+
+private:
+    void SetDefaults();
+
+    std::string filePath_;
+    std::set<std::string> stored_;
+};
+
+} // namespace tallyhawk
