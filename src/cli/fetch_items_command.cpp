@@ -1,10 +1,181 @@
 #include "cli/commands.h"
+#include "cli/server_options.h"
+#include "core/common/display_text.h"
+#include "core/protocol/reply_item.h"
+#include "core/protocol/server_connection.h"
 
-namespace tallyhawk::cli {
+#include <ctime>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <ostream>
 
-int RunFetchItems(CliContext& ctx, const Arguments&)
+namespace tallyhawk::cli
 {
-    return Failure(ctx, "This command is not available yet.");
+
+namespace
+{
+
+constexpr const char* kCommand = "fetch-items";
+
+struct KindName
+{
+    const char* option;
+    std::int32_t kind;
+    const char* request; // as the failure sentence names it
+};
+
+constexpr KindName kKinds[] = {
+    {"coupons", 1, "coupons"},
+    {"deals", 2, "deals"},
+    {"topics", 3, "forum topics"},
+};
+
+const char* ItemKindName(std::int32_t kind)
+{
+    switch (kind) {
+    case 1:
+        return "coupon";
+    case 2:
+        return "deal";
+    case 3:
+        return "forum topic";
+    default:
+        return "unknown kind";
+    }
+}
+
+nlohmann::ordered_json JsonText(const std::optional<std::string>& text)
+{
+    return text ? nlohmann::ordered_json(DisplayText(*text)) : nlohmann::ordered_json(nullptr);
+}
+
+std::string PlainText(const std::optional<std::string>& text)
+{
+    return text ? PrintableText(*text) : "(absent)";
+}
+
+// Seconds since 1970 as a UTC date, so the output does not depend on the local time zone.
+std::string UtcDate(std::int32_t seconds)
+{
+    std::time_t time = seconds;
+    std::tm parts{};
+    char text[32];
+    if (::gmtime_r(&time, &parts) == nullptr
+        || std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &parts) == 0) {
+        return {};
+    }
+    return text;
+}
+
+void PrintJson(CliContext& ctx, std::int32_t count, const WireMessage& reply, std::int32_t present)
+{
+    nlohmann::ordered_json items = nlohmann::ordered_json::array();
+    for (std::int32_t k = 0; k < present; ++k) {
+        ReplyItem item = ReadReplyItem(reply, k);
+        items.push_back({{"id", item.id},
+                         {"kind", item.kind},
+                         {"storeId", item.storeId},
+                         {"categoryId", item.categoryId},
+                         {"date", item.date},
+                         {"hot", item.hot},
+                         {"title", JsonText(item.title)},
+                         {"description", JsonText(item.description)},
+                         {"extra", JsonText(item.extra)},
+                         {"storeName", JsonText(item.storeName)},
+                         {"categoryName", JsonText(item.categoryName)}});
+    }
+    ctx.out << nlohmann::ordered_json{{"count", count}, {"items", std::move(items)}}.dump(2) << "\n";
+}
+
+void PrintPlain(CliContext& ctx, std::int32_t count, const WireMessage& reply, std::int32_t present)
+{
+    if (count == WireMessage::kFieldAbsent) {
+        ctx.out << "The reply gives no item count.\n";
+        return;
+    }
+    ctx.out << count << (count == 1 ? " item" : " items") << " in the reply.\n";
+    for (std::int32_t k = 0; k < present; ++k) {
+        ReplyItem item = ReadReplyItem(reply, k);
+        ctx.out << "\nitem " << k + 1 << ": id " << item.id << ", " << ItemKindName(item.kind) << " (kind "
+                << item.kind << "), store " << item.storeId << ", category " << item.categoryId << ", date "
+                << item.date;
+        if (item.date > 0) {
+            ctx.out << " (" << UtcDate(item.date) << ")";
+        }
+        ctx.out << ", hot " << item.hot << "\n"
+                << "  title:         " << PlainText(item.title) << "\n"
+                << "  description:   " << PlainText(item.description) << "\n"
+                << "  extra:         " << PlainText(item.extra) << "\n"
+                << "  store name:    " << PlainText(item.storeName) << "\n"
+                << "  category name: " << PlainText(item.categoryName) << "\n";
+    }
+    if (count > present) {
+        // Announced items past the end of the payload read wholly absent; one line says so.
+        ctx.out << "\n"
+                << count - present << " announced " << (count - present == 1 ? "item carries" : "items carry")
+                << " no fields.\n";
+    }
+}
+
+} // namespace
+
+int RunFetchItems(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine(
+        kCommand,
+        "Ask the deal server for the coupons, deals or forum topics after an id and print "
+        "the reply's items as they would be merged; nothing is stored.");
+    commandLine.Option("--kind", "coupons|deals|topics", "which items to ask for (required)")
+        .Option("--after", "ID", "the highest id already held (default 0: everything the server offers)");
+    AddServerOptions(commandLine);
+    commandLine.Flag("--json", "machine-readable output");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+
+    std::optional<std::string> kindOption = commandLine.Value("--kind");
+    if (!kindOption) {
+        return UsageError(ctx, kCommand, "The option --kind is required.");
+    }
+    const KindName* kind = nullptr;
+    for (const KindName& candidate : kKinds) {
+        if (*kindOption == candidate.option) {
+            kind = &candidate;
+        }
+    }
+    if (kind == nullptr) {
+        return UsageError(ctx, kCommand, "The kind must be coupons, deals or topics.");
+    }
+    std::int32_t lastId = 0;
+    if (std::optional<std::string> after = commandLine.Value("--after")) {
+        std::optional<long long> number = ParseInteger(*after);
+        if (!number || *number < 0 || *number > std::numeric_limits<std::int32_t>::max()) {
+            return UsageError(
+                ctx, kCommand, "The id after --after must be a whole number from 0 to 2147483647.");
+        }
+        lastId = static_cast<std::int32_t>(*number);
+    }
+    ServerEndpoint endpoint;
+    if (std::optional<int> exit = ReadServerEndpoint(ctx, commandLine, kCommand, endpoint)) {
+        return *exit;
+    }
+
+    ServerConnection connection;
+    connection.Configure(endpoint.host, endpoint.port);
+    std::unique_ptr<WireMessage> reply = connection.FetchItems(kind->kind, lastId);
+    if (!reply) {
+        return Failure(ctx,
+                       "The deal server at " + endpoint.host + ":" + std::to_string(endpoint.port)
+                           + " gave no reply to the " + kind->request + " request.");
+    }
+    const std::int32_t count = ReplyItemCount(*reply);
+    const std::int32_t present = ReplyItemsPresent(*reply);
+    if (commandLine.Has("--json")) {
+        PrintJson(ctx, count, *reply, present);
+    } else {
+        PrintPlain(ctx, count, *reply, present);
+    }
+    return kExitOk;
 }
 
 } // namespace tallyhawk::cli

@@ -1,10 +1,45 @@
 #include "cli/commands.h"
+#include "cli/server_options.h"
+#include "core/common/display_text.h"
+#include "core/protocol/server_connection.h"
 
-namespace tallyhawk::cli {
+#include <nlohmann/json.hpp>
+#include <ostream>
 
-int RunServerVersion(CliContext& ctx, const Arguments&)
+namespace tallyhawk::cli
 {
-    return Failure(ctx, "This command is not available yet.");
+
+namespace
+{
+constexpr const char* kCommand = "server-version";
+}
+
+int RunServerVersion(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine(kCommand, "Print the deal server's version text.");
+    AddServerOptions(commandLine);
+    commandLine.Flag("--json", "machine-readable output");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    ServerEndpoint endpoint;
+    if (std::optional<int> exit = ReadServerEndpoint(ctx, commandLine, kCommand, endpoint)) {
+        return *exit;
+    }
+    ServerConnection connection;
+    connection.Configure(endpoint.host, endpoint.port);
+    std::optional<std::string> version = connection.FetchVersion();
+    if (!version) {
+        return Failure(ctx,
+                       "The deal server at " + endpoint.host + ":" + std::to_string(endpoint.port)
+                           + " gave no version.");
+    }
+    if (commandLine.Has("--json")) {
+        ctx.out << nlohmann::ordered_json{{"version", DisplayText(*version)}}.dump(2) << "\n";
+    } else {
+        ctx.out << PrintableText(*version) << "\n";
+    }
+    return kExitOk;
 }
 
 } // namespace tallyhawk::cli
