@@ -37,6 +37,8 @@ public:
     static constexpr std::size_t kMaxBody = 320000;
     static constexpr int kMaxRedirects = 20;
 
+    // The stop flag and the stall clock are looked at every 50 ms while a transfer waits, and at
+    // every piece of a response.
     struct Timeouts
     {
         std::chrono::milliseconds connect{30000};

@@ -7,8 +7,8 @@
 namespace tallyhawk
 {
 
-// The target of a redirect as the raw response headers give it: the value of the header line that
-// begins with "Location: " (matched case-sensitively, as servers of the service send it), without the
+// The target of a redirect as the raw response headers give it: the value of the first header line
+// that begins with "Location: " (exactly so: "location: " or "Location:/x" do not count), without the
 // line end and without blanks around it. Nothing when no such line exists.
 std::optional<std::string_view> FindRedirectLocation(std::string_view rawHeaders);
 
