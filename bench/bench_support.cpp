@@ -15,7 +15,7 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.skipped || run.iterations == 0 || run.run_type != Run::RT_Iteration) {
+            if (run.error_occurred || run.iterations == 0 || run.run_type != Run::RT_Iteration) {
                 continue;
             }
             double perIteration = run.GetAdjustedRealTime();
