@@ -1,0 +1,220 @@
+// Loading "deal.lst" against reading the same file into memory, and merging large replies against
+// small ones per item.
+#include "bench_support.h"
+#include "core/common/byte_text.h"
+#include "core/protocol/wire_message.h"
+#include "core/store/item_store.h"
+#include "core/store/merge_reply.h"
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+using tallyhawk::ItemFilter;
+using tallyhawk::ItemRecord;
+using tallyhawk::ItemStore;
+using tallyhawk::ItemValues;
+
+constexpr int kRecords = 100000;
+constexpr const char* kWords[] = {"camera",
+                                  "lens",
+                                  "tripod",
+                                  "laptop",
+                                  "screen",
+                                  "phone",
+                                  "cable",
+                                  "charger",
+                                  "shoes",
+                                  "shirt",
+                                  "jacket",
+                                  "watch",
+                                  "kettle",
+                                  "blender",
+                                  "drill",
+                                  "sofa"};
+constexpr std::size_t kWordCount = sizeof kWords / sizeof kWords[0];
+
+std::string Words(unsigned seed, int count)
+{
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        text += (i ? " " : "");
+        text += kWords[(seed >> 16) % kWordCount];
+    }
+    return text;
+}
+
+// A temporary data folder with a "deal.lst" of kRecords records shaped like downloaded deals.
+class DealFile
+{
+public:
+    DealFile()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tallyhawk-bench-XXXXXX").string();
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        if (::mkdtemp(name.data()) == nullptr) {
+            std::abort();
+        }
+        folder = name.data();
+        std::string bytes(4, '\0');
+        tallyhawk::StoreLe32(reinterpret_cast<unsigned char*>(bytes.data()), 80001);
+        unsigned char frame[4 + ItemRecord::kSize];
+        tallyhawk::StoreLe32(frame, 80002);
+        for (int i = 1; i <= kRecords; ++i) {
+            const std::string title = "Deal " + std::to_string(i) + " " + Words(i, 3);
+            const std::string description = "Save on " + Words(i * 7, 12) + " while supplies last";
+            const std::string store = "Store " + std::to_string(i % 40);
+            ItemValues values;
+            values.id = i;
+            values.kind = 1 + i % 2;
+            values.storeId = i % 40 + 1;
+            values.categoryId = i % 25 + 1;
+            values.date = 1200000000 + i;
+            values.hot = i % 50 == 0;
+            values.title = title;
+            values.description = description;
+            values.extra = "$19.99";
+            values.storeName = store;
+            values.categoryName = "Category";
+            ItemRecord::Make(values, 1100000000 + i).Serialize(frame + 4);
+            bytes.append(reinterpret_cast<const char*>(frame), sizeof frame);
+        }
+        bytes.append("\x83\x38\x01\x00", 4);
+        path = folder + "/deal.lst";
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+            std::abort();
+        }
+        ::close(fd);
+    }
+    ~DealFile()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+
+    std::string folder;
+    std::string path;
+};
+
+DealFile& Deals()
+{
+    static DealFile file;
+    return file;
+}
+
+void BM_ReadWholeFile(benchmark::State& state)
+{
+    const std::string& path = Deals().path;
+    for (auto _ : state) {
+        int fd = ::open(path.c_str(), O_RDONLY);
+        struct stat info
+        { };
+        ::fstat(fd, &info);
+        std::vector<char> bytes(static_cast<std::size_t>(info.st_size));
+        if (::read(fd, bytes.data(), bytes.size()) != info.st_size) {
+            state.SkipWithError("short read");
+        }
+        ::close(fd);
+        benchmark::DoNotOptimize(bytes.data());
+    }
+}
+BENCHMARK(BM_ReadWholeFile)->Unit(benchmark::kMillisecond);
+
+void LoadWith(benchmark::State& state, const ItemFilter& filter)
+{
+    ItemStore store;
+    store.Open("deal.lst", Deals().folder);
+    for (auto _ : state) {
+        if (store.Load(filter) != 0) {
+            state.SkipWithError("load failed");
+        }
+        benchmark::DoNotOptimize(store.Count());
+    }
+    state.counters["records"] = static_cast<double>(store.Count());
+}
+
+void BM_LoadNoFilter(benchmark::State& state)
+{
+    LoadWith(state, ItemFilter());
+}
+BENCHMARK(BM_LoadNoFilter)->Unit(benchmark::kMillisecond);
+
+void BM_LoadKeyword(benchmark::State& state)
+{
+    ItemFilter filter;
+    filter.keyword = "KETTLE 777"; // a common word and a rare one: most records are searched through
+    LoadWith(state, filter);
+}
+BENCHMARK(BM_LoadKeyword)->Unit(benchmark::kMillisecond);
+
+tallyhawk::WireMessage Reply(int items)
+{
+    tallyhawk::WireMessage reply;
+    reply.Reset(9001);
+    reply.AppendNumber(1002);
+    reply.AppendNumber(items);
+    for (int i = 1; i <= items; ++i) {
+        reply.AppendNumber(i);
+        reply.AppendNumber(2);
+        reply.AppendNumber(i % 40 + 1);
+        reply.AppendNumber(i % 25 + 1);
+        reply.AppendNumber(1200000000 + i);
+        reply.AppendNumber(i % 50 == 0);
+        reply.AppendText("Deal " + std::to_string(i) + " " + Words(i, 3));
+        reply.AppendText("<p>Save on " + Words(i * 7, 12) + " &amp; more&nbsp;today</p>");
+        reply.AppendText("$19.99");
+        reply.AppendText("Store " + std::to_string(i % 40));
+        reply.AppendText("Category");
+    }
+    return reply;
+}
+
+void BM_Merge(benchmark::State& state)
+{
+    const int items = static_cast<int>(state.range(0));
+    const tallyhawk::WireMessage reply = Reply(items);
+    const std::string folder = Deals().folder + "/merge";
+    std::filesystem::create_directories(folder);
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove(folder + "/deal.lst");
+        ItemStore store;
+        store.Open("deal.lst", folder);
+        state.ResumeTiming();
+        if (tallyhawk::MergeReply(store, reply, "deal", false, nullptr) != items) {
+            state.SkipWithError("items dropped");
+        }
+        state.PauseTiming();
+        store.Clear();
+        state.ResumeTiming();
+    }
+    state.counters["work"] = items;
+}
+BENCHMARK(BM_Merge)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Deals();
+    return tallyhawk::bench::RunWithRatios(
+        argc,
+        argv,
+        {
+            {"load_no_filter", "BM_LoadNoFilter", "BM_ReadWholeFile", 4},
+            {"load_keyword", "BM_LoadKeyword", "BM_ReadWholeFile", 8},
+            {"merge_10000_vs_1000", "BM_Merge/10000", "BM_Merge/1000", 1.5},
+        });
+}
