@@ -1,8 +1,8 @@
 #include "cli/commands.h"
+#include "cli/subcommand_action.h"
 #include "core/common/display_text.h"
 #include "core/common/id_name_list.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <iomanip>
 #include <nlohmann/json.hpp>
@@ -143,44 +143,25 @@ std::string Usage()
 
 int RunLists(CliContext& ctx, const Arguments& args)
 {
-    // The action is the first word that is not the data folder option (given before the action or after).
-    Arguments rest = args;
-    std::optional<std::string> action;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == "--data-dir") {
-            ++i;
-            continue;
-        }
-        if (rest[i].rfind("--data-dir=", 0) == 0) {
-            continue;
-        }
-        if (rest[i] == "--help" || rest[i] == "-h") {
-            break;
-        }
-        action = rest[i];
-        rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
-        break;
+    SubcommandAction split = SubcommandAction::Split(args);
+    if (!split.action) {
+        return ActionUsage(ctx, split, Usage());
     }
-    if (!action) {
-        bool help = std::find(args.begin(), args.end(), "--help") != args.end()
-            || std::find(args.begin(), args.end(), "-h") != args.end();
-        (help ? ctx.out : ctx.err) << Usage();
-        return help ? kExitOk : kExitUsage;
-    }
-    if (*action == "show") {
+    const std::string& action = *split.action;
+    const Arguments& rest = split.rest;
+    if (action == "show") {
         return RunShow(ctx, rest);
     }
-    if (*action == "add") {
+    if (action == "add") {
         return RunAdd(ctx, rest);
     }
-    if (*action == "update") {
+    if (action == "update") {
         return RunListsUpdate(ctx, rest);
     }
-    if (*action == "refresh") {
+    if (action == "refresh") {
         return RunListsRefresh(ctx, rest);
     }
-    return UsageError(
-        ctx, kCommand, "Unknown action " + *action + "; expected show, add, update or refresh.");
+    return UsageError(ctx, kCommand, "Unknown action " + action + "; expected show, add, update or refresh.");
 }
 
 } // namespace tallyhawk::cli
