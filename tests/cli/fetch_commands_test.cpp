@@ -1,19 +1,15 @@
+#include "support/cli_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <thread>
-
-extern char** environ;
 
 namespace tallyhawk
 {
@@ -27,52 +23,13 @@ using test::TempDir;
 using test::TestHttpServer;
 using test::WriteFileBytes;
 
-struct CliRun
-{
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
+using CliRun = test::ProgramRun;
 
-// Runs tallyhawk-cli in `folder` with stdout and stderr in files there; `whileRunning` gets the
-// process id before it is waited for.
 CliRun RunCli(const std::vector<std::string>& args,
               const std::filesystem::path& folder,
               const std::function<void(pid_t)>& whileRunning = {})
 {
-    std::vector<std::string> words = {TALLYHAWK_CLI_PATH};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    std::string outPath = (folder / ".cli-out").string();
-    std::string errPath = (folder / ".cli-err").string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    pid_t pid = 0;
-    CliRun run;
-    int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << argv[0];
-        return run;
-    }
-    if (whileRunning) {
-        whileRunning(pid);
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    run.out = ReadFileBytes(outPath);
-    run.err = ReadFileBytes(errPath);
-    std::filesystem::remove(outPath);
-    std::filesystem::remove(errPath);
-    return run;
+    return test::RunProgram(TALLYHAWK_CLI_PATH, args, folder, whileRunning);
 }
 
 class FetchCommandsTest : public ::testing::Test
