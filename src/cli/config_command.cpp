@@ -253,22 +253,8 @@ std::string Usage()
 
 int RunConfig(CliContext& ctx, const Arguments& args)
 {
-    SubcommandAction split = SubcommandAction::Split(args);
-    if (!split.action) {
-        return ActionUsage(ctx, split, Usage());
-    }
-    const std::string& action = *split.action;
-    const Arguments& rest = split.rest;
-    if (action == "show") {
-        return RunShow(ctx, rest);
-    }
-    if (action == "set") {
-        return RunSet(ctx, rest);
-    }
-    if (action == "autorun") {
-        return RunAutoRun(ctx, rest);
-    }
-    return UsageError(ctx, kCommand, "Unknown action " + action + "; expected show, set or autorun.");
+    return DispatchAction(
+        ctx, kCommand, args, Usage(), {{"show", RunShow}, {"set", RunSet}, {"autorun", RunAutoRun}});
 }
 
 } // namespace tallyhawk::cli

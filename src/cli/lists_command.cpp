@@ -143,25 +143,12 @@ std::string Usage()
 
 int RunLists(CliContext& ctx, const Arguments& args)
 {
-    SubcommandAction split = SubcommandAction::Split(args);
-    if (!split.action) {
-        return ActionUsage(ctx, split, Usage());
-    }
-    const std::string& action = *split.action;
-    const Arguments& rest = split.rest;
-    if (action == "show") {
-        return RunShow(ctx, rest);
-    }
-    if (action == "add") {
-        return RunAdd(ctx, rest);
-    }
-    if (action == "update") {
-        return RunListsUpdate(ctx, rest);
-    }
-    if (action == "refresh") {
-        return RunListsRefresh(ctx, rest);
-    }
-    return UsageError(ctx, kCommand, "Unknown action " + action + "; expected show, add, update or refresh.");
+    return DispatchAction(
+        ctx,
+        kCommand,
+        args,
+        Usage(),
+        {{"show", RunShow}, {"add", RunAdd}, {"update", RunListsUpdate}, {"refresh", RunListsRefresh}});
 }
 
 } // namespace tallyhawk::cli

@@ -84,15 +84,21 @@ const std::vector<SiteAddress>& Addresses()
     return addresses;
 }
 
+// "redir KIND ID".
+std::string Synopsis(const SiteAddress& address)
+{
+    std::string text = address.name;
+    for (const char* argument : address.arguments) {
+        text += std::string(" ") + argument;
+    }
+    return text;
+}
+
 std::string NameList()
 {
     std::string text;
     for (const SiteAddress& address : Addresses()) {
-        text += text.empty() ? "" : ", ";
-        text += address.name;
-        for (const char* argument : address.arguments) {
-            text += std::string(" ") + argument;
-        }
+        text += (text.empty() ? "" : ", ") + Synopsis(address);
     }
     return text;
 }
@@ -124,11 +130,7 @@ int RunSiteUrl(CliContext& ctx, const Arguments& args)
             ctx, kCommand, "Unknown address " + words[0] + "; expected one of: " + NameList() + ".");
     }
     if (words.size() - 1 != address->arguments.size()) {
-        std::string expected = address->name;
-        for (const char* argument : address->arguments) {
-            expected += std::string(" ") + argument;
-        }
-        return UsageError(ctx, kCommand, "Expected: " + expected + ".");
+        return UsageError(ctx, kCommand, "Expected: " + Synopsis(*address) + ".");
     }
     std::vector<std::int32_t> numbers;
     for (std::size_t i = 1; i < words.size(); ++i) {

@@ -29,10 +29,25 @@ SubcommandAction SubcommandAction::Split(const std::vector<std::string>& args)
     return split;
 }
 
-int ActionUsage(CliContext& ctx, const SubcommandAction& split, const std::string& usage)
+int DispatchAction(CliContext& ctx,
+                   const std::string& command,
+                   const std::vector<std::string>& args,
+                   const std::string& usage,
+                   const std::vector<ActionEntry>& actions)
 {
-    (split.helpRequested ? ctx.out : ctx.err) << usage;
-    return split.helpRequested ? kExitOk : kExitUsage;
+    SubcommandAction split = SubcommandAction::Split(args);
+    if (!split.action) {
+        (split.helpRequested ? ctx.out : ctx.err) << usage;
+        return split.helpRequested ? kExitOk : kExitUsage;
+    }
+    std::string names;
+    for (std::size_t i = 0; i < actions.size(); ++i) {
+        if (*split.action == actions[i].name) {
+            return actions[i].run(ctx, split.rest);
+        }
+        names += (i == 0 ? "" : i + 1 == actions.size() ? " or " : ", ") + std::string(actions[i].name);
+    }
+    return UsageError(ctx, command, "Unknown action " + *split.action + "; expected " + names + ".");
 }
 
 } // namespace tallyhawk::cli

@@ -2,6 +2,7 @@
 
 #include "cli/cli_context.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,7 +21,19 @@ struct SubcommandAction
     static SubcommandAction Split(const std::vector<std::string>& args);
 };
 
-// Without an action: the command's usage on stdout for --help (exit 0), else on stderr (exit 2).
-int ActionUsage(CliContext& ctx, const SubcommandAction& split, const std::string& usage);
+// One action of a command and the function that runs it with the words after the action.
+struct ActionEntry
+{
+    const char* name;
+    std::function<int(CliContext&, const std::vector<std::string>&)> run;
+};
+
+// Runs the action the words name. Without one: `usage` on stdout for --help (exit 0), else on stderr
+// (exit 2); an unknown action is a usage error.
+int DispatchAction(CliContext& ctx,
+                   const std::string& command,
+                   const std::vector<std::string>& args,
+                   const std::string& usage,
+                   const std::vector<ActionEntry>& actions);
 
 } // namespace tallyhawk::cli

@@ -1,6 +1,7 @@
 #include "core/common/id_name_list.h"
 
 #include "core/common/byte_text.h"
+#include "core/common/record_frame.h"
 #include "core/platform/atomic_file.h"
 
 #include <sys/stat.h>
@@ -16,9 +17,9 @@ namespace tallyhawk
 namespace
 {
 
-constexpr std::uint32_t kFileMarker = 80001;
-constexpr std::uint32_t kRecordMarker = 80002;
-constexpr std::uint32_t kEndMarker = 80003;
+constexpr std::uint32_t kFileMarker = RecordFrame::kFileMarker;
+constexpr std::uint32_t kRecordMarker = RecordFrame::kRecordMarker;
+constexpr std::uint32_t kEndMarker = RecordFrame::kEndMarker;
 
 // Entry layout: reserved 4, id 4, name 50, padding 2, count 4.
 constexpr std::size_t kIdOffset = 4;
