@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 // One entry of a store, category or unit list; 64 bytes in ".lst" files.
 struct IdNameEntry
@@ -40,7 +41,8 @@ public:
 
     // Merges the file's entries into the list (it is not emptied first). 0, -41, -42 or -44.
     int Load(const std::string& path);
-    // Writes the whole list, replacing the file atomically. 0 or -41.
+    // Writes the whole list in id order, replacing the file atomically. Entries with an id of 0 or less
+    // are left out: a file holding one could not be loaded past it. 0 or -41.
     int Save(const std::string& path) const;
 
     // Iteration in ascending id order.
