@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/subcommand_action.h"
 #include "core/common/display_text.h"
 #include "core/common/time_span.h"
 #include "core/common/wall_clock.h"
@@ -357,47 +358,23 @@ std::string Usage()
 
 int RunItems(CliContext& ctx, const Arguments& args)
 {
-    // The action is the first word that is not the data folder option.
-    Arguments rest = args;
-    std::optional<std::string> action;
-    for (std::size_t i = 0; i < rest.size(); ++i) {
-        if (rest[i] == "--data-dir") {
-            ++i;
-            continue;
-        }
-        if (rest[i].rfind("--data-dir=", 0) == 0) {
-            continue;
-        }
-        if (rest[i] == "--help" || rest[i] == "-h") {
-            break;
-        }
-        action = rest[i];
-        rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(i));
-        break;
-    }
-    if (!action) {
-        const bool help = std::find(args.begin(), args.end(), "--help") != args.end()
-            || std::find(args.begin(), args.end(), "-h") != args.end();
-        (help ? ctx.out : ctx.err) << Usage();
-        return help ? kExitOk : kExitUsage;
-    }
-    if (*action == "list") {
-        return RunList(ctx, rest);
-    }
-    if (*action == "count") {
-        return RunCount(ctx, rest);
-    }
-    if (*action == "mark-read") {
-        return RunMark(ctx, rest, false);
-    }
-    if (*action == "delete") {
-        return RunMark(ctx, rest, true);
-    }
-    if (*action == "archive") {
-        return RunArchive(ctx, rest);
-    }
-    return UsageError(
-        ctx, kCommand, "Unknown action " + *action + "; expected list, count, mark-read, delete or archive.");
+    return DispatchAction(ctx,
+                          kCommand,
+                          args,
+                          Usage(),
+                          {
+                              {"list", RunList},
+                              {"count", RunCount},
+                              {"mark-read",
+                               [](CliContext& c, const Arguments& a) {
+                                   return RunMark(c, a, false);
+                               }},
+                              {"delete",
+                               [](CliContext& c, const Arguments& a) {
+                                   return RunMark(c, a, true);
+                               }},
+                              {"archive", RunArchive},
+                          });
 }
 
 } // namespace tallyhawk::cli
