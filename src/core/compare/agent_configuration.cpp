@@ -1,7 +1,10 @@
 #include "core/compare/agent_configuration.h"
 
-#include "core/compare/element_text.h"
+#include "core/common/byte_text.h"
 #include "core/compare/text_file.h"
+
+#include <array>
+#include <cstdlib>
 
 namespace tallyhawk
 {
@@ -9,41 +12,33 @@ namespace tallyhawk
 namespace
 {
 
-// Calls `readBlock` for every block that runs from an opening tag through the end of the first
-// closing tag after it, in file order; returns the status of the last block (0 when there is none).
-template <typename ReadBlock>
-std::int32_t
-ScanBlocks(std::string_view text, std::string_view openTag, std::string_view closeTag, ReadBlock readBlock)
+// Index of the names given to the tag index.
+enum : std::uint16_t
 {
-    std::int32_t status = 0;
-    std::size_t cursor = 0;
-    while (true) {
-        std::size_t open = text.find(openTag, cursor);
-        if (open == std::string_view::npos) {
-            break;
-        }
-        std::size_t close = text.find(closeTag, open);
-        if (close == std::string_view::npos) {
-            break;
-        }
-        cursor = close + closeTag.size();
-        status = readBlock(text.substr(open, cursor - open));
+    kAgentTypeTag,
+    kTypeIdTag,
+    kTypeNameTag,
+    kWebAgentTag,
+    kSiteIdTag,
+    kFirstFieldTag, // then one per WebAgentTextFields() entry
+};
+
+constexpr std::size_t kTextFieldCount = 17;
+
+const TagScanner& ConfigurationTags()
+{
+    // The element table and the reader agree on the number of text fields.
+    if (WebAgentTextFields().size() != kTextFieldCount) {
+        std::abort();
     }
-    return status;
-}
-
-std::string OpenTag(std::string_view element)
-{
-    std::string tag = "<";
-    tag.append(element).append(">");
-    return tag;
-}
-
-std::string CloseTag(std::string_view element)
-{
-    std::string tag = "</";
-    tag.append(element).append(">");
-    return tag;
+    static const TagScanner tags = [] {
+        std::vector<std::string_view> names = {"AgentType", "TypeId", "TypeName", "WebAgent", "SiteId"};
+        for (const WebAgentTextField& field : WebAgentTextFields()) {
+            names.push_back(field.element);
+        }
+        return TagScanner(std::move(names));
+    }();
+    return tags;
 }
 
 } // namespace
@@ -65,56 +60,64 @@ std::int32_t AgentConfiguration::LoadText(std::string_view text)
     categories_.clear();
     agents_.clear();
     text = TextBeforeZero(text);
-    std::int32_t status = ScanCategories(text);
-    if (status != kOk) {
-        return status;
-    }
-    return ScanAgents(text);
-}
-
-std::int32_t AgentConfiguration::ScanCategories(std::string_view text)
-{
-    return ScanBlocks(text, "<AgentType>", "</AgentType>", [this](std::string_view block) {
-        std::int32_t typeId = ElementNumber(block, "<TypeId>", "</TypeId>");
-        std::optional<std::string> typeName = ElementText(block, "<TypeName>", "</TypeName>");
-        if (typeId <= 0 || !typeName) {
-            return kBadFile;
+    // The category scan and the agent scan are independent walks over the same tags, so one pass
+    // over the text feeds both; agents found while the category scan ends badly are dropped after.
+    const TagScanner& tags = ConfigurationTags();
+    TagBlockReader categoryBlocks(tags, text, kAgentTypeTag);
+    TagBlockReader agentBlocks(tags, text, kWebAgentTag);
+    std::int32_t categoryStatus = kOk;
+    std::int32_t agentStatus = kOk;
+    tags.Scan(text, [&](std::size_t position, std::uint16_t name, bool closing) {
+        if (categoryBlocks.Feed(position, name, closing)) {
+            categoryStatus = ReadCategory(categoryBlocks);
         }
-        categories_.push_back(AgentType{typeId, std::move(*typeName)});
-        return kOk;
+        if (agentBlocks.Feed(position, name, closing)) {
+            agentStatus = ReadAgent(agentBlocks);
+        }
     });
+    if (categoryStatus != kOk) {
+        agents_.clear();
+        return categoryStatus;
+    }
+    return agentStatus;
 }
 
-std::int32_t AgentConfiguration::ScanAgents(std::string_view text)
+std::int32_t AgentConfiguration::ReadCategory(const TagBlockReader& block)
 {
-    // The tags are made once per load rather than once per block.
-    struct Tags
-    {
-        std::string open;
-        std::string close;
-    };
-    std::vector<Tags> tags;
-    for (const WebAgentTextField& field : WebAgentTextFields()) {
-        tags.push_back({OpenTag(field.element), CloseTag(field.element)});
+    std::optional<std::string_view> typeId = block.Value(kTypeIdTag);
+    std::optional<std::string_view> typeName = block.Value(kTypeNameTag);
+    std::int32_t id = typeId ? AtoiRule(*typeId) : 0;
+    if (id <= 0 || !typeName) {
+        return kBadFile;
     }
+    categories_.push_back(AgentType{id, std::string(*typeName)});
+    return kOk;
+}
+
+std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block)
+{
     std::span<const WebAgentTextField> fields = WebAgentTextFields();
-    return ScanBlocks(text, "<WebAgent>", "</WebAgent>", [&](std::string_view block) {
-        auto agent = std::make_shared<WebAgent>();
-        agent->siteId = ElementNumber(block, "<SiteId>", "</SiteId>");
-        bool valid = agent->siteId > 0;
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            std::optional<std::string>& value = (*agent).*(fields[i].member);
-            value = ElementText(block, tags[i].open, tags[i].close);
-            if (fields[i].required && !value) {
-                valid = false;
-            }
-        }
-        if (!valid) {
+    std::optional<std::string_view> siteId = block.Value(kSiteIdTag);
+    std::int32_t id = siteId ? AtoiRule(*siteId) : 0;
+    if (id <= 0) {
+        return kBadFile;
+    }
+    std::array<std::optional<std::string_view>, kTextFieldCount> values;
+    for (std::size_t i = 0; i < kTextFieldCount; ++i) {
+        values[i] = block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i));
+        if (fields[i].required && !values[i]) {
             return kBadFile;
         }
-        agents_.push_back(std::move(agent));
-        return kOk;
-    });
+    }
+    auto agent = std::make_shared<WebAgent>();
+    agent->siteId = id;
+    for (std::size_t i = 0; i < kTextFieldCount; ++i) {
+        if (values[i]) {
+            ((*agent).*(fields[i].member)).emplace(*values[i]);
+        }
+    }
+    agents_.push_back(std::move(agent));
+    return kOk;
 }
 
 std::shared_ptr<WebAgent> AgentConfiguration::FindAgent(std::int32_t siteId) const

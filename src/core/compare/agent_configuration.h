@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/compare/agent_type.h"
+#include "core/compare/tag_block_reader.h"
 #include "core/compare/web_agent.h"
 
 #include <cstdint>
@@ -42,8 +43,8 @@ public:
     std::shared_ptr<WebAgent> FindAgent(std::int32_t siteId) const;
 
 private:
-    std::int32_t ScanCategories(std::string_view text);
-    std::int32_t ScanAgents(std::string_view text);
+    std::int32_t ReadCategory(const TagBlockReader& block);
+    std::int32_t ReadAgent(const TagBlockReader& block);
 
     std::vector<AgentType> categories_;
     std::vector<std::shared_ptr<WebAgent>> agents_;

@@ -1,4 +1,5 @@
 #include "core/compare/agent_configuration.h"
+#include "support/agent_config_reference.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -199,6 +200,133 @@ TEST_F(AgentConfigurationTest, UnreadableFileCannotBeOpened)
     test::WriteFileBytes(path, Agent(1));
     ::chmod(path.c_str(), 0);
     EXPECT_EQ(config.Load(path), AgentConfiguration::kCannotOpen);
+}
+
+void ExpectSameAsReference(const std::string& text)
+{
+    AgentConfiguration config;
+    std::int32_t status = config.LoadText(text);
+    EXPECT_TRUE(test::SameAsReference(config, status, test::ReferenceLoad(text))) << "text: " << text;
+}
+
+TEST(AgentConfigurationReference, TrickyTagPlacements)
+{
+    std::string agent = "<SiteType>1</SiteType><SiteName>n</SiteName><SiteAddress>a</SiteAddress>"
+                        "<FormatString>f KEYWORD </FormatString><StartResult>r</StartResult>"
+                        "<EndResult>e</EndResult><StartItem>i</StartItem><EndItem>j</EndItem>"
+                        "<StartURL>u</StartURL><EndURL>v</EndURL>";
+    for (const std::string& text : std::vector<std::string>{
+             // Overlapping and broken tags.
+             "<WebAgent><<SiteId>5</SiteId>" + agent + "</WebAgent>",
+             "<WebAgent><SiteId>5</Site</SiteId>" + agent + "</WebAgent>",
+             "<WebAgent><SiteId >5</SiteId><SiteId>6</SiteId>" + agent + "</WebAgent>",
+             "<WebAgent></SiteId><SiteId>5</SiteId>" + agent + "</WebAgent>",
+             "<WebAgent><SiteId>5</SiteId><SiteName></SiteName>" + agent + "</WebAgent>",
+             "<WebAgent><SiteId>5</SiteId>" + agent + "<StartURL>late</StartURL></WebAgent>",
+             // Names longer than any element, and a tag cut by the end of the text.
+             "<WebAgent><SiteIdentifierLonger>1</SiteIdentifierLonger><SiteId>5</SiteId>" + agent
+                 + "</WebAgent><WebAgent><SiteId>6</SiteId>" + agent + "</WebA",
+             "<AgentType><TypeId>1</TypeId><TypeName>x</TypeName></AgentType><AgentType><TypeId>2</TypeId>"
+             "<TypeName>y</TypeName></AgentTyp",
+             "<AgentType><TypeId>1</TypeId><TypeName>x</TypeName></AgentType><AgentType><TypeId>2</TypeId>"
+             "<TypeName>y</TypeName></AgentType>",
+             // Blocks of the two scans interleaved.
+             "<WebAgent><SiteId>5</SiteId><AgentType><TypeId>1</TypeId><TypeName>x</TypeName>" + agent
+                 + "</WebAgent></AgentType>",
+             "<AgentType><TypeId>3</TypeId></AgentType><TypeName>x</TypeName>",
+             "<EndURL></EndURL>",
+             "<",
+             "</",
+             "<>",
+         }) {
+        ExpectSameAsReference(text);
+    }
+}
+
+TEST(AgentConfigurationReference, RandomTexts)
+{
+    const std::vector<std::string> pieces = {"<WebAgent>",
+                                             "</WebAgent>",
+                                             "<AgentType>",
+                                             "</AgentType>",
+                                             "<TypeId>",
+                                             "</TypeId>",
+                                             "<TypeName>",
+                                             "</TypeName>",
+                                             "<SiteId>",
+                                             "</SiteId>",
+                                             "<SiteType>",
+                                             "</SiteType>",
+                                             "<FormatString>",
+                                             "</FormatString>",
+                                             "<StartURL>",
+                                             "</StartURL>",
+                                             "<EndURL>",
+                                             "</EndURL>",
+                                             "<SiteName>",
+                                             "</SiteName>",
+                                             "<SiteAddress>",
+                                             "</SiteAddress>",
+                                             "<StartResult>",
+                                             "</StartResult>",
+                                             "<EndResult>",
+                                             "</EndResult>",
+                                             "<StartItem>",
+                                             "</StartItem>",
+                                             "<EndItem>",
+                                             "</EndItem>",
+                                             "<EndPromo>",
+                                             "</EndPromo>",
+                                             "1",
+                                             "27",
+                                             "-4",
+                                             "x",
+                                             "<",
+                                             ">",
+                                             "/",
+                                             "<td>",
+                                             "</",
+                                             "<Site",
+                                             "Id>",
+                                             " ",
+                                             "\n",
+                                             std::string(1, '\0')};
+    std::uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    // Half the texts are pieces strung at random, half a sound configuration with random damage, so
+    // both nonsense and near misses of valid blocks are compared.
+    std::string sound
+        = Category("3", "A") + Agent(1) + Category("5", "") + Agent(2, "<StartText>t</StartText>");
+    std::size_t loaded = 0;
+    for (int round = 0; round < 4000; ++round) {
+        std::string text;
+        if (round % 2 == 0) {
+            std::uint32_t count = next() % 80;
+            for (std::uint32_t i = 0; i < count; ++i) {
+                text += pieces[next() % pieces.size()];
+            }
+        } else {
+            text = sound;
+            std::uint32_t edits = 1 + next() % 4;
+            for (std::uint32_t i = 0; i < edits; ++i) {
+                std::size_t at = next() % (text.size() + 1);
+                if (next() % 2 == 0) {
+                    text.insert(at, pieces[next() % pieces.size()]);
+                } else {
+                    text.erase(at, next() % 12);
+                }
+            }
+        }
+        AgentConfiguration config;
+        std::int32_t status = config.LoadText(text);
+        loaded += config.AgentCount();
+        ASSERT_TRUE(test::SameAsReference(config, status, test::ReferenceLoad(text))) << "text: " << text;
+    }
+    // The damaged configurations keep many agents whole, so the comparison covered loaded agents.
+    EXPECT_GT(loaded, 1000u);
 }
 
 } // namespace
