@@ -260,17 +260,20 @@ int ItemStore::Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset)
     return file.WriteAt(flag, sizeof flag, found + flagOffset) ? id : kBadFormat;
 }
 
+std::vector<ItemRecord>::reverse_iterator ItemStore::NewestInView(std::int32_t id, std::int32_t kind)
+{
+    return std::find_if(view_.records.rbegin(), view_.records.rend(), [&](const ItemRecord& record) {
+        return record.id == id && record.kind == kind;
+    });
+}
+
 int ItemStore::MarkRead(std::int32_t id, std::int32_t kind)
 {
     std::lock_guard<std::mutex> operation(operationMutex_);
     const int result = Mark(id, kind, ItemRecord::kReadOffset);
     if (result >= 0) {
         Hold hold(*this);
-        auto& records = view_.records;
-        auto it = std::find_if(records.rbegin(), records.rend(), [&](const ItemRecord& record) {
-            return record.id == id && record.kind == kind;
-        });
-        if (it != records.rend()) {
+        if (auto it = NewestInView(id, kind); it != view_.records.rend()) {
             it->read = 1;
         }
     }
@@ -283,12 +286,8 @@ int ItemStore::Delete(std::int32_t id, std::int32_t kind)
     const int result = Mark(id, kind, ItemRecord::kDeletedOffset);
     if (result >= 0) {
         Hold hold(*this);
-        auto& records = view_.records;
-        auto it = std::find_if(records.rbegin(), records.rend(), [&](const ItemRecord& record) {
-            return record.id == id && record.kind == kind;
-        });
-        if (it != records.rend()) {
-            records.erase(std::next(it).base());
+        if (auto it = NewestInView(id, kind); it != view_.records.rend()) {
+            view_.records.erase(std::next(it).base());
         }
     }
     return result;

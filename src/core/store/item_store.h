@@ -108,6 +108,8 @@ private:
     };
 
     int Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset);
+    // The first view record (from the newest) with this id and kind; the caller holds the lock.
+    std::vector<ItemRecord>::reverse_iterator NewestInView(std::int32_t id, std::int32_t kind);
     void RaiseHighestId(std::int32_t kind, std::int32_t id);
     void ReplaceView(View view);
 

@@ -1,0 +1,120 @@
+#include "core/common/byte_text.h"
+#include "core/platform/record_file.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace tallyhawk
+{
+namespace
+{
+
+using test::ReadFileBytes;
+using test::TempDir;
+using test::WriteFileBytes;
+
+// A frame shaped like the shopping files': a last-id word after the file marker.
+const RecordFrame kFrame{8, 8};
+
+std::string Le(std::uint32_t value)
+{
+    std::string out(4, '\0');
+    StoreLe32(reinterpret_cast<unsigned char*>(out.data()), value);
+    return out;
+}
+
+TEST(RecordFile, AppendCreatesTheFileWithItsHeaderWords)
+{
+    TempDir dir;
+    const std::string path = dir.File("product.dat");
+    RecordFile file(kFrame);
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Read), RecordFile::kCannotOpen);
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Append), 0);
+    const unsigned char record[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    ASSERT_EQ(file.Append(record), 0);
+    const std::uint32_t lastId = 42;
+    unsigned char word[4];
+    StoreLe32(word, lastId);
+    ASSERT_TRUE(file.WriteAt(word, sizeof word, 4));
+    file.Close();
+    EXPECT_EQ(ReadFileBytes(path),
+              Le(80001) + Le(42) + Le(80002) + std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8)
+                  + Le(80003));
+
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Read), 0);
+    unsigned char header[8];
+    ASSERT_TRUE(file.ReadHeader(header));
+    EXPECT_EQ(LoadLe32(header + 4), 42u);
+    std::vector<std::uint64_t> offsets;
+    FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t offset) {
+        EXPECT_EQ(bytes[0], 1);
+        offsets.push_back(offset);
+        return true;
+    });
+    EXPECT_TRUE(scan.clean());
+    EXPECT_EQ(scan.records, 1u);
+    EXPECT_EQ(offsets, std::vector<std::uint64_t>{12});
+}
+
+TEST(RecordFile, ScanTellsTornTailsFromDamage)
+{
+    TempDir dir;
+    const std::string path = dir.File("list.dat");
+    const std::string head = Le(80001) + Le(0);
+    const std::string rec = Le(80002) + std::string(8, 'r');
+    struct Case
+    {
+        std::string bytes;
+        FrameEnd end;
+        std::uint64_t boundary;
+    };
+    const std::vector<Case> cases = {
+        {head + rec + Le(80003), FrameEnd::EndMarker, 20},
+        {head + rec + Le(80003).substr(0, 3), FrameEnd::TornTail, 20},
+        {head + rec + rec.substr(0, 11), FrameEnd::TornTail, 20},
+        {head + rec + Le(7) + "x", FrameEnd::TornTail, 20},
+        {head + Le(7) + rec + Le(80003), FrameEnd::BadMarker, 8},
+        {head.substr(0, 6), FrameEnd::TornTail, 0},
+    };
+    for (const Case& c : cases) {
+        WriteFileBytes(path, c.bytes);
+        RecordFile file(kFrame);
+        ASSERT_EQ(file.Open(path, RecordFile::Mode::Read), 0);
+        FrameScan scan = file.Scan({});
+        EXPECT_EQ(scan.end, c.end) << c.bytes.size();
+        EXPECT_EQ(scan.boundary, c.boundary) << c.bytes.size();
+    }
+}
+
+TEST(RecordFile, ReplacementTakesTheOldFilesPlaceOrLeavesItAlone)
+{
+    TempDir dir;
+    const std::string path = dir.File("purchase.dat");
+    const std::string temp = dir.File("backup.dat");
+    WriteFileBytes(path, "old");
+    RecordFile target(kFrame);
+    ASSERT_EQ(target.Open(path, RecordFile::Mode::Update), 0);
+    {
+        RecordFile::Replacement abandoned(temp);
+        ASSERT_EQ(abandoned.Open(), 0);
+        ASSERT_TRUE(abandoned.Write("half", 4));
+    }
+    EXPECT_EQ(ReadFileBytes(path), "old");
+    EXPECT_FALSE(std::filesystem::exists(temp));
+
+    WriteFileBytes(temp, "stale leftover of an earlier run");
+    RecordFile::Replacement replacement(temp);
+    ASSERT_EQ(replacement.Open(), 0);
+    const std::string big(3 << 20, 'n'); // past the write buffer
+    ASSERT_TRUE(replacement.Write("new", 3));
+    ASSERT_TRUE(replacement.Write(big.data(), big.size()));
+    ASSERT_EQ(replacement.Commit(target), 0);
+    target.Close();
+    EXPECT_EQ(ReadFileBytes(path), "new" + big);
+    EXPECT_FALSE(std::filesystem::exists(temp));
+}
+
+} // namespace
+} // namespace tallyhawk
