@@ -1,14 +1,16 @@
 #include "cli/server_options.h"
 
 #include "core/common/display_text.h"
-#include "core/settings/site_url.h"
+#include "core/settings/settings.h"
 
 namespace tallyhawk::cli
 {
 
 ServerEndpoint DefaultServerEndpoint()
 {
-    return {DefaultServerHost(), kDefaultServerPort};
+    // The desktop program reads the same values, so both talk to one server.
+    Settings settings;
+    return {settings.serverAddress, settings.serverPort};
 }
 
 void AddServerOptions(CommandLine& commandLine)

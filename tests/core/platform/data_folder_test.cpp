@@ -1,41 +1,17 @@
-#include <cstdlib>
-#include <gtest/gtest.h>
-
 #include "core/platform/data_folder.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
-namespace tallyhawk {
-namespace {
+#include <gtest/gtest.h>
 
-// Sets an environment variable for one test and restores it afterwards.
-class ScopedEnv
+#include <cstdlib>
+
+namespace tallyhawk
 {
-public:
-    ScopedEnv(const char* name, const char* value)
-        : name_(name)
-    {
-        if (const char* old = std::getenv(name)) {
-            old_ = old;
-        }
-        if (value) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
-    }
-    ~ScopedEnv()
-    {
-        if (old_) {
-            ::setenv(name_, old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_);
-        }
-    }
+namespace
+{
 
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using test::ScopedEnv;
 
 TEST(DataFolder, OptionThenTallyhawkHomeThenXdg)
 {
