@@ -1,0 +1,137 @@
+#include "core/compare/site_lists_refresh.h"
+
+#include "core/common/site_addresses.h"
+#include "core/compare/agent_configuration.h"
+#include "core/compare/text_file.h"
+#include "core/platform/atomic_file.h"
+
+#include <set>
+
+namespace tallyhawk
+{
+
+namespace
+{
+
+constexpr const char* kUpdateFileName = "update.dat";
+constexpr const char* kDownloadName = "webspider.dat";
+constexpr const char* kConfigurationName = "webspider.xml";
+
+RefreshStepResult Failed(RefreshStage stage, std::int32_t status)
+{
+    RefreshStepResult result;
+    result.stage = stage;
+    result.status = status;
+    return result;
+}
+
+} // namespace
+
+RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
+                                 const std::string& baseUrl,
+                                 SiteList which,
+                                 IdNameList& list,
+                                 const std::filesystem::path& folder,
+                                 const StopFlag* stop)
+{
+    RefreshStepResult result;
+    std::string updatePath = (folder / kUpdateFileName).string();
+    std::int32_t status
+        = fetcher.DownloadToFile(SiteListUpdateUrl(baseUrl, which, list), updatePath, nullptr, stop);
+    if (status != FETCH_OK) {
+        result.stage = RefreshStage::Download;
+        result.status = status;
+        return result;
+    }
+    std::set<std::int32_t> before;
+    for (const auto& [id, entry] : list) {
+        before.insert(id);
+    }
+    status = MergeUpdateFile(list, updatePath);
+    if (status != 0) {
+        result.stage = RefreshStage::Read;
+        result.status = status;
+        return result;
+    }
+    for (const auto& [id, entry] : list) {
+        if (!before.contains(id)) {
+            result.added.push_back(entry);
+        }
+    }
+    status = list.Save((folder / SiteListFileName(which)).string());
+    if (status != 0) {
+        result.stage = RefreshStage::Save;
+        result.status = status;
+    }
+    return result;
+}
+
+RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,
+                                            const std::string& baseUrl,
+                                            const std::filesystem::path& folder,
+                                            const StopFlag* stop)
+{
+    std::string downloadPath = (folder / kDownloadName).string();
+    std::int32_t status = fetcher.DownloadToFile(WebSpiderConfigUrl(baseUrl), downloadPath, nullptr, stop);
+    if (status != FETCH_OK) {
+        return Failed(RefreshStage::Download, status);
+    }
+    // Read once: the bytes checked are the bytes installed.
+    std::string bytes;
+    status = ReadTextFile(downloadPath, bytes);
+    if (status != 0) {
+        return Failed(RefreshStage::Read, status);
+    }
+    AgentConfiguration downloaded;
+    status = downloaded.LoadText(bytes);
+    RefreshStepResult result;
+    result.agentCount = downloaded.AgentCount();
+    result.categoryCount = downloaded.CategoryCount();
+    if (status != AgentConfiguration::kOk) {
+        result.stage = RefreshStage::Read;
+        result.status = status;
+        return result;
+    }
+    if (downloaded.AgentCount() == 0) {
+        result.stage = RefreshStage::NoAgents;
+        return result;
+    }
+    if (!AtomicFile::Replace((folder / kConfigurationName).string(), bytes)) {
+        result.stage = RefreshStage::Save;
+        result.status = AgentConfiguration::kCannotOpen;
+    }
+    return result;
+}
+
+RefreshStepResult UpdateSiteListFile(const HttpFetcher& fetcher,
+                                     const std::string& baseUrl,
+                                     SiteList which,
+                                     const std::filesystem::path& folder,
+                                     const StopFlag* stop)
+{
+    IdNameList list;
+    std::int32_t status = LoadListForUpdate(list, (folder / SiteListFileName(which)).string());
+    if (status != 0) {
+        return Failed(RefreshStage::ReadList, status);
+    }
+    return UpdateSiteList(fetcher, baseUrl, which, list, folder, stop);
+}
+
+SiteListsRefresh RefreshSiteLists(const HttpFetcher& fetcher,
+                                  const std::string& baseUrl,
+                                  const std::filesystem::path& folder,
+                                  const StopFlag* stop,
+                                  IdNameList* stores,
+                                  IdNameList* categories)
+{
+    SiteListsRefresh refresh;
+    refresh.agents = RefreshAgentConfiguration(fetcher, baseUrl, folder, stop);
+    refresh.stores = stores ? UpdateSiteList(fetcher, baseUrl, SiteList::Stores, *stores, folder, stop)
+                            : UpdateSiteListFile(fetcher, baseUrl, SiteList::Stores, folder, stop);
+    refresh.categories = categories
+        ? UpdateSiteList(fetcher, baseUrl, SiteList::Categories, *categories, folder, stop)
+        : UpdateSiteListFile(fetcher, baseUrl, SiteList::Categories, folder, stop);
+    return refresh;
+}
+
+} // namespace tallyhawk
