@@ -1,13 +1,21 @@
 #include "cli/commands.h"
+#include "cli/item_output.h"
 #include "cli/server_options.h"
 #include "core/common/display_text.h"
 #include "core/protocol/reply_item.h"
 #include "core/protocol/server_connection.h"
+#include "core/settings/settings.h"
+#include "core/store/alert_record.h"
+#include "core/store/item_filter.h"
+#include "core/store/item_store.h"
+#include "core/store/merge_reply.h"
 
 #include <ctime>
+#include <filesystem>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <ostream>
+#include <vector>
 
 namespace tallyhawk::cli
 {
@@ -17,14 +25,14 @@ namespace
 
 constexpr const char* kCommand = "fetch-items";
 
-struct KindName
+struct KindOption
 {
     const char* option;
     std::int32_t kind;
     const char* request; // as the failure sentence names it
 };
 
-constexpr KindName kKinds[] = {
+constexpr KindOption kKinds[] = {
     {"coupons", 1, "coupons"},
     {"deals", 2, "deals"},
     {"topics", 3, "forum topics"},
@@ -117,6 +125,69 @@ void PrintPlain(CliContext& ctx, std::int32_t count, const WireMessage& reply, s
     }
 }
 
+// Collects the alerts a merge hands out, to print them once the merge is done.
+class CollectedAlerts : public AlertSink
+{
+public:
+    void PostAlert(std::unique_ptr<ItemRecord> record) override { records.push_back(std::move(record)); }
+
+    std::vector<std::unique_ptr<ItemRecord>> records;
+};
+
+const char* ListFileOf(std::int32_t kind)
+{
+    return kind == ItemRecord::kTopic ? "topic.lst" : "deal.lst";
+}
+
+// The keyword list a download pass would use for this kind, when --keywords is not given.
+std::optional<std::string> SettingsKeywords(std::int32_t kind)
+{
+    Settings settings;
+    const bool topics = kind == ItemRecord::kTopic;
+    const bool use = (topics ? settings.useTopicsFilter : settings.useDealsFilter) == 1;
+    const std::string& list = topics ? settings.topicsFilter : settings.dealsFilter;
+    if (!use || list.empty()) {
+        return std::nullopt;
+    }
+    return list;
+}
+
+// Merges the reply into the data folder's list file and prints each alert, then the number kept.
+int StoreReply(CliContext& ctx,
+               const CommandLine& commandLine,
+               const KindOption& kind,
+               ItemStore& store,
+               const WireMessage& reply)
+{
+    std::optional<std::string> keywords = commandLine.Value("--keywords");
+    if (!keywords) {
+        keywords = SettingsKeywords(kind.kind);
+    } else if (keywords->empty()) {
+        keywords.reset();
+    }
+    CollectedAlerts alerts;
+    const int kept = MergeReply(store, reply, keywords, true, &alerts);
+    if (commandLine.Has("--json")) {
+        nlohmann::ordered_json items = nlohmann::ordered_json::array();
+        for (const auto& record : alerts.records) {
+            items.push_back(RecordJson(*record));
+        }
+        ctx.out << nlohmann::ordered_json{{"file", ListFileOf(kind.kind)},
+                                          {"kept", kept},
+                                          {"alerts", std::move(items)}}
+                       .dump(2)
+                << "\n";
+        return kExitOk;
+    }
+    for (const auto& record : alerts.records) {
+        ctx.out << "alert: ";
+        PrintRecord(ctx.out, *record);
+    }
+    ctx.out << kept << (kept == 1 ? " new item" : " new items") << " kept in " << ListFileOf(kind.kind)
+            << ".\n";
+    return kExitOk;
+}
+
 } // namespace
 
 int RunFetchItems(CliContext& ctx, const Arguments& args)
@@ -124,11 +195,17 @@ int RunFetchItems(CliContext& ctx, const Arguments& args)
     CommandLine commandLine(
         kCommand,
         "Ask the deal server for the coupons, deals or forum topics after an id and print "
-        "the reply's items as they would be merged; nothing is stored.");
+        "the reply's items as they would be merged; with --store, merge them into the data folder's "
+        "list file and print each new item.");
     commandLine.Option("--kind", "coupons|deals|topics", "which items to ask for (required)")
         .Option("--after", "ID", "the highest id already held (default 0: everything the server offers)");
     AddServerOptions(commandLine);
-    commandLine.Flag("--json", "machine-readable output");
+    commandLine.Flag("--store", "merge the items into deal.lst (coupons, deals) or topic.lst (topics)")
+        .Option("--keywords",
+                "LIST",
+                "with --store: keep only items matching this comma-separated keyword list (default: the "
+                "settings' filter for the kind when it is on)")
+        .Flag("--json", "machine-readable output");
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
         return *exit;
     }
@@ -137,8 +214,8 @@ int RunFetchItems(CliContext& ctx, const Arguments& args)
     if (!kindOption) {
         return UsageError(ctx, kCommand, "The option --kind is required.");
     }
-    const KindName* kind = nullptr;
-    for (const KindName& candidate : kKinds) {
+    const KindOption* kind = nullptr;
+    for (const KindOption& candidate : kKinds) {
         if (*kindOption == candidate.option) {
             kind = &candidate;
         }
@@ -159,6 +236,35 @@ int RunFetchItems(CliContext& ctx, const Arguments& args)
     if (std::optional<int> exit = ReadServerEndpoint(ctx, commandLine, kCommand, endpoint)) {
         return *exit;
     }
+    const bool storing = commandLine.Has("--store");
+    if (commandLine.Has("--keywords") && !storing) {
+        return UsageError(ctx, kCommand, "The option --keywords goes with --store.");
+    }
+    ItemStore store;
+    if (storing) {
+        if (!EnterDataFolder(ctx, commandLine)) {
+            return kExitFailure;
+        }
+        store.Open(ListFileOf(kind->kind));
+        // A filter nothing passes: Load only learns the highest ids, the view stays empty.
+        ItemFilter nothing;
+        nothing.from = std::numeric_limits<std::int32_t>::max();
+        nothing.to = std::numeric_limits<std::int32_t>::max();
+        const int status = store.Load(nothing);
+        std::error_code error;
+        const bool exists = std::filesystem::exists(ListFileOf(kind->kind), error);
+        if (status == ItemStore::kBadFormat) {
+            ctx.err << "tallyhawk-cli: " << ListFileOf(kind->kind)
+                    << " is damaged after its readable records; new items go after them.\n";
+        } else if (status == ItemStore::kCannotOpen && exists) {
+            return Failure(ctx,
+                           std::string(ListFileOf(kind->kind))
+                               + " cannot be opened: another program is using it or it is not accessible.");
+        }
+        if (!commandLine.Has("--after")) {
+            lastId = store.HighestId(kind->kind);
+        }
+    }
 
     ServerConnection connection;
     connection.Configure(endpoint.host, endpoint.port);
@@ -167,6 +273,9 @@ int RunFetchItems(CliContext& ctx, const Arguments& args)
         return Failure(ctx,
                        "The deal server at " + endpoint.host + ":" + std::to_string(endpoint.port)
                            + " gave no reply to the " + kind->request + " request.");
+    }
+    if (storing) {
+        return StoreReply(ctx, commandLine, *kind, store, *reply);
     }
     const std::int32_t count = ReplyItemCount(*reply);
     const std::int32_t present = ReplyItemsPresent(*reply);

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/item_output.h"
 #include "cli/subcommand_action.h"
 #include "core/common/display_text.h"
 #include "core/common/time_span.h"
@@ -51,22 +52,6 @@ bool Missing(const std::string& file)
 {
     std::error_code error;
     return !std::filesystem::exists(file, error) && !error;
-}
-
-std::string KindName(std::int32_t kind)
-{
-    switch (kind) {
-    case ItemRecord::kCoupon:
-        return "coupon";
-    case ItemRecord::kDeal:
-        return "deal";
-    case ItemRecord::kTopic:
-        return "topic";
-    case ItemRecord::kProgramNotice:
-        return "notice";
-    default:
-        return "kind " + std::to_string(kind);
-    }
 }
 
 std::optional<std::int32_t> ParseInt32(const std::string& text)
@@ -149,38 +134,6 @@ std::optional<ItemFilter> FilterFromOptions(const CommandLine& commandLine, std:
         filter.keyword = *words;
     }
     return filter;
-}
-
-nlohmann::ordered_json RecordJson(const ItemRecord& record)
-{
-    return {
-        {"id", record.id},
-        {"kind", record.kind},
-        {"storeId", record.storeId},
-        {"categoryId", record.categoryId},
-        {"date", record.date},
-        {"arrivedAt", record.arrivedAt},
-        {"deleted", record.deleted},
-        {"read", record.read},
-        {"hot", record.hot},
-        {"title", DisplayText(record.title())},
-        {"description", DisplayText(record.description())},
-        {"extra", DisplayText(record.extra())},
-        {"storeName", DisplayText(record.storeName())},
-        {"categoryName", DisplayText(record.categoryName())},
-    };
-}
-
-void PrintRecord(std::ostream& out, const ItemRecord& record)
-{
-    out << record.id << "  " << KindName(record.kind) << "  " << DisplayText(record.storeName()) << " / "
-        << DisplayText(record.categoryName()) << "  " << (record.read == 0 ? "unread" : "read")
-        << (record.hot > 0 ? "  hot" : "") << "\n";
-    out << "    " << DisplayText(record.title());
-    if (!record.extra().empty()) {
-        out << "  [" << DisplayText(record.extra()) << "]";
-    }
-    out << "\n    " << DisplayText(ItemSecondLine(record)) << "\n";
 }
 
 int RunList(CliContext& ctx, const Arguments& args)

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 namespace tallyhawk
@@ -134,6 +135,73 @@ TEST_F(ServerCommandsTest, FetchItemsWithoutReplyFails)
     EXPECT_TRUE(run.out.empty());
     EXPECT_NE(run.err.find("gave no reply to the forum topics request"), std::string::npos) << run.err;
     EXPECT_EQ(server.Requests().at(0).substr(7), "10040<~>");
+}
+
+} // namespace
+} // namespace tallyhawk
+
+namespace tallyhawk
+{
+namespace
+{
+
+TEST_F(ServerCommandsTest, FetchItemsStoreMergesAndAsksOnlyForNewerIds)
+{
+    const std::string data = folder.File("data");
+    FakeItem first = Deal();
+    FakeItem second = Deal();
+    second.id = 9101;
+    second.title = "Kettle";
+    server.PushReply(FakeDealServer::ItemReply(1006, {first, second}));
+    ProgramRun run = Run({"fetch-items", "--kind", "deals", "--store", "--data-dir", data});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("alert: 9100"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Kettle"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("2 new items kept in deal.lst."), std::string::npos) << run.out;
+    // 80001, two framed records, 80003.
+    EXPECT_EQ(std::filesystem::file_size(data + "/deal.lst"), 4u + 2 * 484u + 4u);
+
+    // The second run asks for the ids above the highest deal held; nothing new comes.
+    server.PushReply(FakeDealServer::ItemReply(1006, {}));
+    run = Run({"fetch-items", "--kind", "deals", "--store", "--json", "--data-dir", data});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(server.Requests().at(1),
+              std::string("<!>\0\0\0\x0b"
+                          "1006"
+                          "9101<~>",
+                          18));
+    nlohmann::json json = nlohmann::json::parse(run.out);
+    EXPECT_EQ(json["kept"], 0);
+    EXPECT_EQ(json["file"], "deal.lst");
+
+    // Coupons are asked from their own highest id, 0 here, and topics go to their own file.
+    server.PushReply(FakeDealServer::ItemReply(1004, {}));
+    run = Run({"fetch-items", "--kind", "topics", "--store", "--data-dir", data});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(server.Requests().at(2),
+              std::string("<!>\0\0\0\x08"
+                          "1004"
+                          "0<~>",
+                          15));
+    EXPECT_NE(run.out.find("0 new items kept in topic.lst."), std::string::npos) << run.out;
+}
+
+TEST_F(ServerCommandsTest, FetchItemsStoreAppliesKeywords)
+{
+    const std::string data = folder.File("data");
+    FakeItem grinder = Deal();
+    FakeItem kettle = Deal();
+    kettle.id = 9101;
+    kettle.title = "Kettle";
+    kettle.storeName = "Other";
+    server.PushReply(FakeDealServer::ItemReply(1006, {grinder, kettle}));
+    ProgramRun run
+        = Run({"fetch-items", "--kind", "deals", "--store", "--keywords", "kettle", "--data-dir", data});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.find("9100"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("1 new item kept in deal.lst."), std::string::npos) << run.out;
+
+    EXPECT_EQ(Run({"fetch-items", "--kind", "deals", "--keywords", "x"}, false).exitCode, 2);
 }
 
 } // namespace

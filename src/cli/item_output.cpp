@@ -1,0 +1,59 @@
+#include "cli/item_output.h"
+
+#include "core/common/display_text.h"
+#include "core/store/item_text.h"
+
+#include <ostream>
+
+namespace tallyhawk::cli
+{
+
+std::string KindName(std::int32_t kind)
+{
+    switch (kind) {
+    case ItemRecord::kCoupon:
+        return "coupon";
+    case ItemRecord::kDeal:
+        return "deal";
+    case ItemRecord::kTopic:
+        return "topic";
+    case ItemRecord::kProgramNotice:
+        return "notice";
+    default:
+        return "kind " + std::to_string(kind);
+    }
+}
+
+nlohmann::ordered_json RecordJson(const ItemRecord& record)
+{
+    return {
+        {"id", record.id},
+        {"kind", record.kind},
+        {"storeId", record.storeId},
+        {"categoryId", record.categoryId},
+        {"date", record.date},
+        {"arrivedAt", record.arrivedAt},
+        {"deleted", record.deleted},
+        {"read", record.read},
+        {"hot", record.hot},
+        {"title", DisplayText(record.title())},
+        {"description", DisplayText(record.description())},
+        {"extra", DisplayText(record.extra())},
+        {"storeName", DisplayText(record.storeName())},
+        {"categoryName", DisplayText(record.categoryName())},
+    };
+}
+
+void PrintRecord(std::ostream& out, const ItemRecord& record)
+{
+    out << record.id << "  " << KindName(record.kind) << "  " << DisplayText(record.storeName()) << " / "
+        << DisplayText(record.categoryName()) << "  " << (record.read == 0 ? "unread" : "read")
+        << (record.hot > 0 ? "  hot" : "") << "\n";
+    out << "    " << DisplayText(record.title());
+    if (!record.extra().empty()) {
+        out << "  [" << DisplayText(record.extra()) << "]";
+    }
+    out << "\n    " << DisplayText(ItemSecondLine(record)) << "\n";
+}
+
+} // namespace tallyhawk::cli
