@@ -1,11 +1,14 @@
 #include "bench_support.h"
 
 #include <benchmark/benchmark.h>
+
 #include <cstdio>
 #include <map>
 
-namespace tallyhawk::bench {
-namespace {
+namespace tallyhawk::bench
+{
+namespace
+{
 
 // Keeps the time per unit of work of every run while the console reporter prints as usual.
 class RatioReporter : public benchmark::ConsoleReporter
@@ -48,7 +51,10 @@ int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios)
             status = 1;
             continue;
         }
-        std::printf("RATIO %s %.3f target <=%g\n", ratio.name.c_str(), measured->second / baseline->second, ratio.limit);
+        std::printf("RATIO %s %.3f target <=%g\n",
+                    ratio.name.c_str(),
+                    measured->second / baseline->second,
+                    ratio.limit);
     }
     std::fflush(stdout);
     return status;

@@ -3,7 +3,8 @@
 #include <string>
 #include <vector>
 
-namespace tallyhawk::bench {
+namespace tallyhawk::bench
+{
 
 // One ratio a benchmark program reports: the time of `measured` over the time of `baseline`,
 // both per unit of work (a benchmark's "work" counter, 1 when it sets none).

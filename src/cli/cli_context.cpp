@@ -1,14 +1,14 @@
 #include "cli/cli_context.h"
 
-#include <ostream>
-
 #include "core/platform/data_folder.h"
 
-namespace tallyhawk::cli {
+#include <ostream>
 
-std::optional<int> ParseArguments(CliContext& ctx,
-                                  CommandLine& commandLine,
-                                  const std::vector<std::string>& args)
+namespace tallyhawk::cli
+{
+
+std::optional<int>
+ParseArguments(CliContext& ctx, CommandLine& commandLine, const std::vector<std::string>& args)
 {
     std::string error;
     if (!commandLine.Parse(args, error)) {

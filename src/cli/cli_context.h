@@ -1,13 +1,14 @@
 #pragma once
 
+#include "cli/command_line.h"
+
 #include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/command_line.h"
-
-namespace tallyhawk::cli {
+namespace tallyhawk::cli
+{
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
@@ -23,9 +24,8 @@ struct CliContext
 
 // Parses the subcommand's arguments. Returns an exit code when the command must end here (help was
 // printed, or a usage error was reported), nothing when it should go on.
-std::optional<int> ParseArguments(CliContext& ctx,
-                                  CommandLine& commandLine,
-                                  const std::vector<std::string>& args);
+std::optional<int>
+ParseArguments(CliContext& ctx, CommandLine& commandLine, const std::vector<std::string>& args);
 
 // Reports a usage error as one sentence and returns 2.
 int UsageError(CliContext& ctx, const std::string& command, const std::string& message);

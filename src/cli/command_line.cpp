@@ -3,7 +3,8 @@
 #include <charconv>
 #include <sstream>
 
-namespace tallyhawk::cli {
+namespace tallyhawk::cli
+{
 
 CommandLine::CommandLine(std::string command, std::string summary)
     : command_(std::move(command))
@@ -12,7 +13,8 @@ CommandLine::CommandLine(std::string command, std::string summary)
     Option("--data-dir", "DIR", "data folder (default $TALLYHAWK_HOME or $XDG_DATA_HOME/tallyhawk)");
 }
 
-CommandLine& CommandLine::Option(const std::string& name, const std::string& valueName, const std::string& help)
+CommandLine&
+CommandLine::Option(const std::string& name, const std::string& valueName, const std::string& help)
 {
     options_.push_back({name, valueName, help});
     return *this;
@@ -24,7 +26,8 @@ CommandLine& CommandLine::Flag(const std::string& name, const std::string& help)
     return *this;
 }
 
-CommandLine& CommandLine::Positional(const std::string& name, const std::string& help, bool optional, bool rest)
+CommandLine&
+CommandLine::Positional(const std::string& name, const std::string& help, bool optional, bool rest)
 {
     positionalSpecs_.push_back({name, help, optional, rest});
     return *this;
@@ -134,8 +137,8 @@ std::string CommandLine::Help() const
     }
     out << "\nOptions:\n";
     for (const Spec& spec : options_) {
-        out << "  " << spec.name << (spec.valueName.empty() ? "" : " " + spec.valueName) << "\n      " << spec.help
-            << "\n";
+        out << "  " << spec.name << (spec.valueName.empty() ? "" : " " + spec.valueName) << "\n      "
+            << spec.help << "\n";
     }
     out << "  --help\n      show this help\n";
     return out.str();

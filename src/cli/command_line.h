@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace tallyhawk::cli {
+namespace tallyhawk::cli
+{
 
 // Options of one subcommand: "--name VALUE" (or "--name=VALUE") options, "--name" flags and
 // positional arguments. Parse reports unknown options and missing values as usage errors.
@@ -17,7 +18,8 @@ public:
     CommandLine& Option(const std::string& name, const std::string& valueName, const std::string& help);
     CommandLine& Flag(const std::string& name, const std::string& help);
     // A required positional, or with `optional` one that may be left out; `rest` takes all remaining.
-    CommandLine& Positional(const std::string& name, const std::string& help, bool optional = false, bool rest = false);
+    CommandLine&
+    Positional(const std::string& name, const std::string& help, bool optional = false, bool rest = false);
 
     // False with `error` set on bad usage. "--help" sets helpRequested() and succeeds.
     bool Parse(const std::vector<std::string>& args, std::string& error);

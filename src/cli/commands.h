@@ -1,11 +1,12 @@
 #pragma once
 
+#include "cli/cli_context.h"
+
 #include <string>
 #include <vector>
 
-#include "cli/cli_context.h"
-
-namespace tallyhawk::cli {
+namespace tallyhawk::cli
+{
 
 // One function per subcommand; `args` are the words after the subcommand's name.
 using Arguments = std::vector<std::string>;
@@ -13,9 +14,9 @@ using Arguments = std::vector<std::string>;
 int RunServerVersion(CliContext& ctx, const Arguments& args);
 int RunFetchItems(CliContext& ctx, const Arguments& args);
 int RunSiteUrl(CliContext& ctx, const Arguments& args);
-int RunLists(CliContext& ctx, const Arguments& args);           // show, add; update and refresh below
-int RunListsUpdate(CliContext& ctx, const Arguments& args);     // lists update stores|categories
-int RunListsRefresh(CliContext& ctx, const Arguments& args);    // lists refresh
+int RunLists(CliContext& ctx, const Arguments& args); // show, add; update and refresh below
+int RunListsUpdate(CliContext& ctx, const Arguments& args); // lists update stores|categories
+int RunListsRefresh(CliContext& ctx, const Arguments& args); // lists refresh
 int RunItems(CliContext& ctx, const Arguments& args);
 int RunConfig(CliContext& ctx, const Arguments& args);
 int RunDownload(CliContext& ctx, const Arguments& args);

@@ -1,11 +1,13 @@
-#include <iostream>
-#include <string>
-#include <unistd.h>
-#include <vector>
-
 #include "cli/commands.h"
 
-namespace {
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace
+{
 
 using tallyhawk::cli::CliContext;
 
@@ -25,7 +27,9 @@ constexpr Command kCommands[] = {
     {"config", "show and change the settings", tallyhawk::cli::RunConfig},
     {"download", "download a file of the service's site", tallyhawk::cli::RunDownload},
     {"fetch-page", "fetch a web page as the price comparison does", tallyhawk::cli::RunFetchPage},
-    {"agents", "list the price comparison agents and build their search addresses", tallyhawk::cli::RunAgents},
+    {"agents",
+     "list the price comparison agents and build their search addresses",
+     tallyhawk::cli::RunAgents},
 };
 
 void PrintUsage(std::ostream& out)
@@ -33,8 +37,8 @@ void PrintUsage(std::ostream& out)
     out << "Usage: tallyhawk-cli [--data-dir DIR] COMMAND [ARGS...]\n\n"
            "The headless companion of the Tallyhawk shopping assistant.\n\nCommands:\n";
     for (const Command& command : kCommands) {
-        out << "  " << command.name << std::string(16 - std::string(command.name).size(), ' ') << command.summary
-            << "\n";
+        out << "  " << command.name << std::string(16 - std::string(command.name).size(), ' ')
+            << command.summary << "\n";
     }
     out << "\nRun 'tallyhawk-cli COMMAND --help' for the options of one command.\n";
 }

@@ -6,7 +6,8 @@
 #include <stdexcept>
 #include <vector>
 
-namespace tallyhawk::test {
+namespace tallyhawk::test
+{
 
 TempDir::TempDir()
 {

@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-namespace tallyhawk::test {
+namespace tallyhawk::test
+{
 
 // A fresh folder under the system's temporary folder, removed with everything in it at the end.
 class TempDir

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 std::int32_t AtoiRule(std::string_view text)
 {

@@ -7,7 +7,8 @@
 #include <string>
 #include <string_view>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 // Reads a number the way atoi does: leading blanks skipped, optional sign, digits up to the first
 // other byte; no digits gives 0. Values beyond 32 bits saturate instead of overflowing.

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 
-namespace tallyhawk {
-namespace {
+namespace tallyhawk
+{
+namespace
+{
 
 // Windows-1252 code points of bytes 0x80 to 0x9F; the five undefined ones map to themselves.
 constexpr char16_t kCp1252High[32] = {

@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 // Record texts are bytes. They are shown as UTF-8 when they are valid UTF-8 and read as
 // Windows-1252 otherwise; the result is always valid UTF-8.

@@ -1,19 +1,20 @@
 #include "core/platform/atomic_file.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <vector>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 AtomicFile::AtomicFile(std::string path)
     : path_(std::move(path))
-{
-}
+{ }
 
 AtomicFile::~AtomicFile()
 {
@@ -28,7 +29,8 @@ AtomicFile::~AtomicFile()
 bool AtomicFile::Open()
 {
     std::filesystem::path target(path_);
-    std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::filesystem::path folder
+        = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
     std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
@@ -38,7 +40,8 @@ bool AtomicFile::Open()
     }
     tempPath_ = name.data();
     // Keep the permissions an existing file had; new files get the usual 0644 less the umask.
-    struct stat existing{};
+    struct stat existing
+    { };
     if (::stat(path_.c_str(), &existing) == 0) {
         ::fchmod(fd_, existing.st_mode & 07777);
     } else {

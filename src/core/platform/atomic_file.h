@@ -3,7 +3,8 @@
 #include <string>
 #include <string_view>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 // Writes a whole file as a temporary file beside it, flushes it to disk and renames it over the
 // target, so readers see the old file or the new one and never a half-written one.

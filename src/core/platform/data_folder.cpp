@@ -3,8 +3,10 @@
 #include <cstdlib>
 #include <system_error>
 
-namespace tallyhawk {
-namespace {
+namespace tallyhawk
+{
+namespace
+{
 
 std::optional<std::string> NonEmptyEnv(const char* name)
 {

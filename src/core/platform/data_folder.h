@@ -4,7 +4,8 @@
 #include <optional>
 #include <string>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 // Where the data files live: --data-dir, else $TALLYHAWK_HOME, else $XDG_DATA_HOME/tallyhawk, else
 // ~/.local/share/tallyhawk.

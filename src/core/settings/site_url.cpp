@@ -3,7 +3,8 @@
 #include <QSettings>
 #include <QString>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 std::string DefaultSiteUrl()
 {

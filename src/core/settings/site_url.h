@@ -2,7 +2,8 @@
 
 #include <string>
 
-namespace tallyhawk {
+namespace tallyhawk
+{
 
 inline constexpr int kDefaultServerPort = 22;
 

@@ -1,10 +1,12 @@
-#include <gtest/gtest.h>
-
 #include "core/common/byte_text.h"
 #include "core/common/display_text.h"
 
-namespace tallyhawk {
-namespace {
+#include <gtest/gtest.h>
+
+namespace tallyhawk
+{
+namespace
+{
 
 TEST(AtoiRule, ReadsLikeAtoi)
 {

@@ -1,11 +1,13 @@
-#include <gtest/gtest.h>
-#include <sys/stat.h>
-
 #include "core/platform/atomic_file.h"
 #include "support/temp_dir.h"
 
-namespace tallyhawk {
-namespace {
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace tallyhawk
+{
+namespace
+{
 
 using test::ReadFileBytes;
 using test::TempDir;
@@ -42,7 +44,8 @@ TEST(AtomicFile, KeepsPermissionsOfTheReplacedFile)
     WriteFileBytes(path, "x");
     ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
     ASSERT_TRUE(AtomicFile::Replace(path, "y"));
-    struct stat info{};
+    struct stat info
+    { };
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
