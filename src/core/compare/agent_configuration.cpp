@@ -4,7 +4,7 @@
 #include "core/compare/text_file.h"
 
 #include <array>
-#include <cstdlib>
+#include <atomic>
 
 namespace tallyhawk
 {
@@ -23,14 +23,8 @@ enum : std::uint16_t
     kFirstFieldTag, // then one per WebAgentTextFields() entry
 };
 
-constexpr std::size_t kTextFieldCount = 17;
-
 const TagScanner& ConfigurationTags()
 {
-    // The element table and the reader agree on the number of text fields.
-    if (WebAgentTextFields().size() != kTextFieldCount) {
-        std::abort();
-    }
     static const TagScanner tags = [] {
         std::vector<std::string_view> names = {"AgentType", "TypeId", "TypeName", "WebAgent", "SiteId"};
         for (const WebAgentTextField& field : WebAgentTextFields()) {
@@ -45,20 +39,24 @@ const TagScanner& ConfigurationTags()
 
 std::int32_t AgentConfiguration::Load(const std::string& path)
 {
-    categories_.clear();
-    agents_.clear();
-    std::string bytes;
+    TextFileBytes bytes;
     std::int32_t status = ReadTextFile(path, bytes);
     if (status != 0) {
+        categories_.clear();
+        agents_.clear();
         return status;
     }
-    return LoadText(bytes);
+    return LoadText(bytes.view());
 }
 
 std::int32_t AgentConfiguration::LoadText(std::string_view text)
 {
     categories_.clear();
+    // Agents that no one else holds are filled anew instead of being freed and made again; those a
+    // search worker still holds are left to it.
+    spare_ = std::move(agents_);
     agents_.clear();
+    nextSpare_ = 0;
     text = TextBeforeZero(text);
     // The category scan and the agent scan are independent walks over the same tags, so one pass
     // over the text feeds both; agents found while the category scan ends badly are dropped after.
@@ -67,14 +65,18 @@ std::int32_t AgentConfiguration::LoadText(std::string_view text)
     TagBlockReader agentBlocks(tags, text, kWebAgentTag);
     std::int32_t categoryStatus = kOk;
     std::int32_t agentStatus = kOk;
+    // Each reader gets only the tags it reads: tags of other names change neither its blocks nor
+    // its elements.
     tags.Scan(text, [&](std::size_t position, std::uint16_t name, bool closing) {
-        if (categoryBlocks.Feed(position, name, closing)) {
-            categoryStatus = ReadCategory(categoryBlocks);
-        }
-        if (agentBlocks.Feed(position, name, closing)) {
+        if (name <= kTypeNameTag) {
+            if (categoryBlocks.Feed(position, name, closing)) {
+                categoryStatus = ReadCategory(categoryBlocks);
+            }
+        } else if (agentBlocks.Feed(position, name, closing)) {
             agentStatus = ReadAgent(agentBlocks);
         }
     });
+    spare_.clear();
     if (categoryStatus != kOk) {
         agents_.clear();
         return categoryStatus;
@@ -102,22 +104,45 @@ std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block)
     if (id <= 0) {
         return kBadFile;
     }
-    std::array<std::optional<std::string_view>, kTextFieldCount> values;
-    for (std::size_t i = 0; i < kTextFieldCount; ++i) {
+    std::array<std::optional<std::string_view>, kWebAgentTextFieldCount> values;
+    for (std::size_t i = 0; i < kWebAgentTextFieldCount; ++i) {
         values[i] = block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i));
         if (fields[i].required && !values[i]) {
             return kBadFile;
         }
     }
-    auto agent = std::make_shared<WebAgent>();
+    std::shared_ptr<WebAgent> agent = ReusableAgent();
     agent->siteId = id;
-    for (std::size_t i = 0; i < kTextFieldCount; ++i) {
-        if (values[i]) {
-            ((*agent).*(fields[i].member)).emplace(*values[i]);
+    for (std::size_t i = 0; i < kWebAgentTextFieldCount; ++i) {
+        std::optional<std::string>& field = (*agent).*(fields[i].member);
+        if (!values[i]) {
+            field.reset();
+        } else if (field) {
+            field->assign(*values[i]);
+        } else {
+            field.emplace(*values[i]);
         }
     }
     agents_.push_back(std::move(agent));
     return kOk;
+}
+
+std::shared_ptr<WebAgent> AgentConfiguration::ReusableAgent()
+{
+    while (nextSpare_ < spare_.size()) {
+        std::shared_ptr<WebAgent>& candidate = spare_[nextSpare_++];
+        if (candidate.use_count() == 1) {
+            // The last other holder released it with a release decrement; the fence makes its last
+            // use of the agent happen before the writes here.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            std::shared_ptr<WebAgent> agent = std::move(candidate);
+            agent->stopRequested.store(0);
+            agent->thread = {};
+            agent->owner = nullptr;
+            return agent;
+        }
+    }
+    return std::make_shared<WebAgent>();
 }
 
 std::shared_ptr<WebAgent> AgentConfiguration::FindAgent(std::int32_t siteId) const

@@ -37,12 +37,12 @@ void MergeUpdateText(IdNameList& list, std::string_view text)
 
 std::int32_t MergeUpdateFile(IdNameList& list, const std::string& path)
 {
-    std::string bytes;
+    TextFileBytes bytes;
     std::int32_t status = ReadTextFile(path, bytes);
     if (status != 0) {
         return status;
     }
-    MergeUpdateText(list, bytes);
+    MergeUpdateText(list, bytes.view());
     return 0;
 }
 

@@ -77,13 +77,13 @@ RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,
         return Failed(RefreshStage::Download, status);
     }
     // Read once: the bytes checked are the bytes installed.
-    std::string bytes;
+    TextFileBytes bytes;
     status = ReadTextFile(downloadPath, bytes);
     if (status != 0) {
         return Failed(RefreshStage::Read, status);
     }
     AgentConfiguration downloaded;
-    status = downloaded.LoadText(bytes);
+    status = downloaded.LoadText(bytes.view());
     RefreshStepResult result;
     result.agentCount = downloaded.AgentCount();
     result.categoryCount = downloaded.CategoryCount();
@@ -96,7 +96,7 @@ RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,
         result.stage = RefreshStage::NoAgents;
         return result;
     }
-    if (!AtomicFile::Replace((folder / kConfigurationName).string(), bytes)) {
+    if (!AtomicFile::Replace((folder / kConfigurationName).string(), bytes.view())) {
         result.stage = RefreshStage::Save;
         result.status = AgentConfiguration::kCannotOpen;
     }

@@ -1,35 +1,41 @@
 #include "core/compare/tag_scanner.h"
 
+#include <algorithm>
+
 namespace tallyhawk
 {
 
 TagScanner::TagScanner(std::vector<std::string_view> names)
     : names_(std::move(names))
 {
-    keys_[kUnknown] = Key{0, 0, 2 * (kMaxNameLength + 1)};
-    std::vector<std::size_t> usable;
+    std::vector<std::pair<Key, std::uint16_t>> usable;
     for (std::size_t i = 0; i < names_.size() && i < kMaxNames; ++i) {
         std::string_view name = names_[i];
         if (name.empty() || name.size() > kMaxNameLength
             || name.find_first_of("<>") != std::string_view::npos) {
             continue;
         }
-        keys_[i] = MakeKey(name);
-        usable.push_back(i);
+        usable.emplace_back(MakeKey(name), static_cast<std::uint16_t>(i));
+        firstByteLow_ = std::min(firstByteLow_, static_cast<unsigned char>(name.front()));
+        firstByteHigh_ = std::max(firstByteHigh_, static_cast<unsigned char>(name.front()));
     }
-    // Look for a multiplier that gives every name its own slot (a few tries for a handful of names).
+    // Look for a multiplier that gives every name its own slot: a few tries for a few dozen names.
+    const Key empty{0, std::uint64_t{0xff} << kLengthShift};
     for (std::uint64_t attempt = 0;; ++attempt) {
         multiplier_ = (0x9e3779b97f4a7c15ull + 2 * attempt) | 1;
-        slots_.fill(kUnknown);
+        slotKeys_.fill(empty);
+        slotNames_.fill(kUnknown);
         bool distinct = true;
-        for (std::size_t i : usable) {
-            std::uint16_t& slot = slots_[Hash(keys_[i])];
-            if (slot != kUnknown && !(keys_[slot] == keys_[i])) {
+        for (const auto& [key, index] : usable) {
+            std::size_t slot = Hash(key);
+            bool taken = slotNames_[slot] != kUnknown;
+            if (taken && (slotKeys_[slot].low != key.low || slotKeys_[slot].high != key.high)) {
                 distinct = false;
                 break;
             }
-            if (slot == kUnknown) {
-                slot = static_cast<std::uint16_t>(i);
+            if (!taken) {
+                slotKeys_[slot] = key;
+                slotNames_[slot] = index;
             }
         }
         if (distinct) {
@@ -41,11 +47,11 @@ TagScanner::TagScanner(std::vector<std::string_view> names)
 TagScanner::Key TagScanner::MakeKey(std::string_view name)
 {
     Key key;
-    key.length = name.size();
-    for (std::size_t i = 0; i < name.size() && i < 16; ++i) {
+    for (std::size_t i = 0; i < name.size() && i < 15; ++i) {
         std::uint64_t byte = static_cast<unsigned char>(name[i]);
         (i < 8 ? key.low : key.high) |= byte << (8 * (i % 8));
     }
+    key.high |= std::uint64_t{std::min<std::size_t>(name.size(), 16)} << kLengthShift;
     return key;
 }
 
@@ -58,7 +64,7 @@ TagScanner::Key TagScanner::ReadBytes(const char* name, const char* end)
             return MakeKey(std::string_view(name, static_cast<std::size_t>(at - name)));
         }
     }
-    return Key{0, 0, kMaxNameLength + 1};
+    return Key{0, std::uint64_t{kMaxNameLength + 1} << kLengthShift};
 }
 
 } // namespace tallyhawk

@@ -15,6 +15,27 @@
 namespace tallyhawk
 {
 
+namespace tag_scanner_detail
+{
+
+// Row n: n bytes of 0xff (at most 15), then zeros; a vector AND with it keeps the first n bytes.
+struct KeepMasks
+{
+    alignas(16) unsigned char rows[17][16];
+    constexpr KeepMasks()
+        : rows{}
+    {
+        for (unsigned n = 0; n <= 16; ++n) {
+            for (unsigned i = 0; i < 16; ++i) {
+                rows[n][i] = i < n && i < 15 ? 0xff : 0;
+            }
+        }
+    }
+};
+inline constexpr KeepMasks kKeepMasks{};
+
+} // namespace tag_scanner_detail
+
 // Finds every occurrence of the literal tags "<Name>" and "</Name>" of a fixed set of names in a text,
 // in one pass and in text order. Occurrences are exactly those a plain substring search finds
 // (overlapping ones included), so a loader gets the same first occurrences as ElementText without
@@ -33,9 +54,9 @@ public:
     std::size_t size() const { return names_.size(); }
     std::string_view operator[](std::size_t index) const { return names_[index]; }
 
-    // Calls onTag(position of the "<", name index, closing) for every "<" of the text, in text order;
-    // the name index is kUnknown where no tag of the set starts. (Reporting every "<" keeps the scan
-    // free of a hard-to-predict branch per tag.)
+    // Calls onTag(position of the "<", name index, closing) for every tag of the set in the text, in
+    // text order, and possibly for other "<" with the name index kUnknown. (Passing those on keeps
+    // the scan free of a hard-to-predict branch per tag.)
     template <typename OnTag>
     void Scan(std::string_view text, OnTag onTag) const
     {
@@ -52,15 +73,70 @@ public:
         };
         std::size_t i = 0;
 #if defined(__SSE2__)
-        // Sixteen bytes at a time: configurations are dense with markup, so a library call per "<"
-        // would cost more than the look at each tag.
+        // Sixteen bytes at a time, and only a "<" followed by a byte that can start a name, or by "/"
+        // and such a byte, is looked at: configurations are dense with markup of their own, such as
+        // lower-case table tags inside marker values.
         const __m128i open = _mm_set1_epi8('<');
-        for (; i + 16 <= size; i += 16) {
-            __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
-            auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, open)));
-            while (mask != 0) {
-                visit(i + static_cast<std::size_t>(std::countr_zero(mask)));
-                mask &= mask - 1;
+        const __m128i slash = _mm_set1_epi8('/');
+        // A byte may start a name when byte - low, taken unsigned, is at most high - low: one add and
+        // one signed compare.
+        const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80 - firstByteLow_));
+        const __m128i limit = _mm_set1_epi8(static_cast<char>(firstByteHigh_ - firstByteLow_ - 127));
+        // Masks of one 16-byte piece: "<", a byte that may start a name, "/".
+        struct Masks
+        {
+            std::uint64_t open;
+            std::uint64_t name;
+            std::uint64_t slash;
+        };
+        auto masks16 = [&](std::size_t at) {
+            __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+            auto bits = [](__m128i found) {
+                return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(found)));
+            };
+            return Masks{bits(_mm_cmpeq_epi8(bytes, open)),
+                         bits(_mm_cmpgt_epi8(limit, _mm_add_epi8(bytes, shift))),
+                         bits(_mm_cmpeq_epi8(bytes, slash))};
+        };
+        // Two phases per batch: the candidates' positions are written out 64 bytes at a time with a
+        // fixed number of steps, then looked at one after the other. Neither loop's length depends on
+        // how the "<" fall, so the processor keeps several tags in flight instead of guessing wrong
+        // at every window. A "<" of a window at i has its "/" and 16 name bytes inside the text:
+        // at + 18 <= i + 82 <= size.
+        constexpr std::size_t kBatch = 512;
+        std::size_t batch[kBatch + 64];
+        Masks next = i + 82 <= size ? masks16(i) : Masks{};
+        while (i + 82 <= size) {
+            std::size_t count = 0;
+            for (; count < kBatch && i + 82 <= size; i += 64) {
+                Masks piece[4] = {next, masks16(i + 16), masks16(i + 32), masks16(i + 48)};
+                next = masks16(i + 64);
+                std::uint64_t open64
+                    = piece[0].open | piece[1].open << 16 | piece[2].open << 32 | piece[3].open << 48;
+                std::uint64_t name64
+                    = piece[0].name | piece[1].name << 16 | piece[2].name << 32 | piece[3].name << 48;
+                std::uint64_t slash64
+                    = piece[0].slash | piece[1].slash << 16 | piece[2].slash << 32 | piece[3].slash << 48;
+                // Bit n: a "<" at i + n followed by a name byte, or by "/" and a name byte; the bytes
+                // after the window count for its last two positions.
+                std::uint64_t nameNext = name64 >> 1 | next.name << 63;
+                std::uint64_t nameAfterNext = name64 >> 2 | next.name << 62;
+                std::uint64_t slashNext = slash64 >> 1 | next.slash << 63;
+                std::uint64_t mask = open64 & (nameNext | (slashNext & nameAfterNext));
+                for (int step = 0; step < 8; ++step) {
+                    batch[count] = i + static_cast<std::size_t>(std::countr_zero(mask));
+                    count += mask != 0 ? 1 : 0;
+                    mask &= mask - 1;
+                }
+                while (mask != 0) {
+                    batch[count++] = i + static_cast<std::size_t>(std::countr_zero(mask));
+                    mask &= mask - 1;
+                }
+            }
+            for (std::size_t k = 0; k < count; ++k) {
+                std::size_t at = batch[k];
+                bool closing = data[at + 1] == '/';
+                onTag(at, FindKey(ReadVector(data + at + 1 + (closing ? 1 : 0))), closing);
             }
         }
 #endif
@@ -76,25 +152,23 @@ public:
     }
 
 private:
-    // A name as two words (byte i at bits 8 * (i % 8) of the low or high word) and its length.
+    // A name as two words: byte i at bits 8 * (i % 8) of the low or high word, zero after the name,
+    // and the length (16 when no ">" came in time) in the top byte of the high word, which a name of
+    // at most 15 bytes leaves free.
     struct Key
     {
         std::uint64_t low = 0;
         std::uint64_t high = 0;
-        std::uint64_t length = 0;
-        // Branch-free: the lookup runs once per tag of a text.
-        bool operator==(const Key& other) const
-        {
-            return ((low ^ other.low) | (high ^ other.high) | (length ^ other.length)) == 0;
-        }
     };
     static constexpr std::size_t kSlots = 256; // a power of two, well above kMaxNames
+    static constexpr std::uint64_t kLengthShift = 56;
+    static constexpr std::uint64_t kBelowLength = (std::uint64_t{1} << kLengthShift) - 1;
 
     static Key MakeKey(std::string_view name);
 
     std::size_t Hash(const Key& key) const
     {
-        std::uint64_t mixed = (key.low * multiplier_) ^ (key.high * 0xc2b2ae3d27d4eb4full) ^ key.length;
+        std::uint64_t mixed = (key.low * multiplier_) ^ (key.high * 0xc2b2ae3d27d4eb4full);
         return static_cast<std::size_t>(mixed >> 56);
     }
 
@@ -102,8 +176,8 @@ private:
     static constexpr bool kFastReads = std::endian::native == std::endian::little;
     static constexpr std::size_t kReadMargin = 18;
 
-    // The name that starts at `name` and ends before the first ">" in the next 16 bytes (all of
-    // which must lie in the text); a key of length 16, which no name has, when there is none.
+    // The name that starts at `name` and ends before the first ">" in the next 16 bytes, all of
+    // which must lie in the text.
     static Key ReadWords(const char* name)
     {
         constexpr std::uint64_t kOnes = 0x0101010101010101ull;
@@ -126,28 +200,48 @@ private:
         unsigned length = lowLength < 8 ? lowLength : 8 + closeAt(key.high);
         unsigned highLength = length - (lowLength < 8 ? lowLength : 8);
         key.low = keep(key.low, lowLength < 8 ? lowLength : 8);
-        key.high = keep(key.high, highLength);
-        key.length = length;
+        key.high = (keep(key.high, highLength) & kBelowLength) | (std::uint64_t{length} << kLengthShift);
         return key;
     }
 
     // The same with byte reads, for names near the end of the text.
     static Key ReadBytes(const char* name, const char* end);
 
-    // The multiplier is chosen so that no two names share a slot: one probe decides. kUnknown when
-    // the key is no name of the set.
+#if defined(__SSE2__)
+    // ReadWords with one vector compare: the ">" found by a byte mask, the name kept by a table mask.
+    static Key ReadVector(const char* name)
+    {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(name));
+        auto closes = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('>'))));
+        auto length = static_cast<unsigned>(std::countr_zero(closes | 0x10000u));
+        __m128i kept = _mm_and_si128(
+            bytes,
+            _mm_load_si128(reinterpret_cast<const __m128i*>(tag_scanner_detail::kKeepMasks.rows[length])));
+        Key key;
+        key.low = static_cast<std::uint64_t>(_mm_cvtsi128_si64(kept));
+        key.high = static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(kept, kept)))
+            | (std::uint64_t{length} << kLengthShift);
+        return key;
+    }
+#endif
+
+    // The multiplier is chosen so that no two names share a slot: one probe, with the key stored in
+    // the slot itself, decides. kUnknown when the key is no name of the set.
     std::uint16_t FindKey(const Key& key) const
     {
-        std::uint16_t index = slots_[Hash(key)];
-        return keys_[index] == key ? index : kUnknown;
+        std::size_t slot = Hash(key);
+        bool same = ((slotKeys_[slot].low ^ key.low) | (slotKeys_[slot].high ^ key.high)) == 0;
+        return same ? slotNames_[slot] : kUnknown;
     }
 
     std::vector<std::string_view> names_;
-    // The table is small enough to stay in a few cache lines: slots hold name indexes, keys_ the keys.
-    std::array<std::uint16_t, kSlots> slots_;
+    // Empty slots hold a key whose length byte no text produces.
+    std::array<Key, kSlots> slotKeys_{};
+    std::array<std::uint16_t, kSlots> slotNames_{};
+    // The range of the names' first bytes.
+    unsigned char firstByteLow_ = 0xff;
+    unsigned char firstByteHigh_ = 0;
     std::uint64_t multiplier_ = 0x9e3779b97f4a7c15ull;
-    // keys_[kUnknown] is a key no text can produce (longer than any name), for empty slots.
-    std::array<Key, kMaxNames + 1> keys_{};
 };
 
 } // namespace tallyhawk

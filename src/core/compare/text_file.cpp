@@ -38,9 +38,9 @@ private:
 
 } // namespace
 
-std::int32_t ReadTextFile(const std::string& path, std::string& bytes)
+std::int32_t ReadTextFile(const std::string& path, TextFileBytes& bytes)
 {
-    bytes.clear();
+    bytes = TextFileBytes{};
     // Non-blocking open, so a named pipe in place of the file cannot stall the caller.
     FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (file.get() < 0) {
@@ -53,19 +53,21 @@ std::int32_t ReadTextFile(const std::string& path, std::string& bytes)
         return kNoSize;
     }
     std::size_t size = static_cast<std::size_t>(info.st_size);
-    bytes.resize(size);
+    // The read fills the buffer, so it is not cleared first.
+    std::unique_ptr<char[]> data(new char[size]);
     std::size_t done = 0;
     while (done < size) {
-        ssize_t got = ::read(file.get(), bytes.data() + done, size - done);
+        ssize_t got = ::read(file.get(), data.get() + done, size - done);
         if (got < 0 && errno == EINTR) {
             continue;
         }
         if (got <= 0) {
-            bytes.clear();
             return kShortRead;
         }
         done += static_cast<std::size_t>(got);
     }
+    bytes.data = std::move(data);
+    bytes.size = size;
     return 0;
 }
 

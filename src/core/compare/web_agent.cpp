@@ -9,7 +9,7 @@ namespace tallyhawk
 namespace
 {
 
-constexpr std::array<WebAgentTextField, 17> kTextFields = {{
+constexpr std::array<WebAgentTextField, kWebAgentTextFieldCount> kTextFields = {{
     {"SiteType", &WebAgent::siteType, true},
     {"SiteName", &WebAgent::siteName, true},
     {"SiteAddress", &WebAgent::siteAddress, true},

@@ -66,6 +66,7 @@ struct WebAgent
 std::string EncodeQueryText(std::string_view text);
 
 // The text elements of an agent block, in file order, with the member each one fills.
+inline constexpr std::size_t kWebAgentTextFieldCount = 17;
 struct WebAgentTextField
 {
     std::string_view element; // "SiteType", ...

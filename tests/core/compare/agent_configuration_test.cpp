@@ -192,6 +192,30 @@ TEST_F(AgentConfigurationTest, LoadEmptiesBothListsButAgentsOutliveIt)
     EXPECT_EQ(url, "http://shop/s?q=red+shoes&n=1");
 }
 
+TEST_F(AgentConfigurationTest, AReloadNeverChangesAnAgentHeldElsewhere)
+{
+    ASSERT_EQ(LoadFile(Agent(1, "<StartPrice>$</StartPrice>") + Agent(2, "<EndHeader>h</EndHeader>")), 0);
+    std::shared_ptr<WebAgent> held = config.agents()[0];
+    config.agents()[1]->stopRequested.store(1);
+    config.agents()[1]->owner = reinterpret_cast<WebSpider*>(&config);
+
+    ASSERT_EQ(LoadFile(Agent(7) + Agent(8) + Agent(9, "<StartPrice>p</StartPrice>")), 0);
+    // The held agent keeps the first load's values; the new agents are other objects.
+    EXPECT_EQ(held->siteId, 1);
+    EXPECT_EQ(held->startPrice, "$");
+    ASSERT_EQ(config.AgentCount(), 3u);
+    for (const std::shared_ptr<WebAgent>& agent : config.agents()) {
+        EXPECT_NE(agent, held);
+        // Whatever object carries a new agent, nothing of an earlier one is left on it.
+        EXPECT_EQ(agent->endHeader, std::nullopt);
+        EXPECT_EQ(agent->stopRequested.load(), 0);
+        EXPECT_EQ(agent->owner, nullptr);
+    }
+    EXPECT_EQ(config.agents()[0]->siteId, 7);
+    EXPECT_EQ(config.agents()[0]->startPrice, std::nullopt);
+    EXPECT_EQ(config.agents()[2]->startPrice, "p");
+}
+
 TEST_F(AgentConfigurationTest, UnreadableFileCannotBeOpened)
 {
     if (::geteuid() == 0) {
