@@ -104,23 +104,23 @@ std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block)
     if (id <= 0) {
         return kBadFile;
     }
-    std::array<std::optional<std::string_view>, kWebAgentTextFieldCount> values;
+    // Checked first, so an invalid block takes no agent; the values are cheap to look up again.
     for (std::size_t i = 0; i < kWebAgentTextFieldCount; ++i) {
-        values[i] = block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i));
-        if (fields[i].required && !values[i]) {
+        if (fields[i].required && !block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i))) {
             return kBadFile;
         }
     }
     std::shared_ptr<WebAgent> agent = ReusableAgent();
     agent->siteId = id;
     for (std::size_t i = 0; i < kWebAgentTextFieldCount; ++i) {
+        std::optional<std::string_view> value = block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i));
         std::optional<std::string>& field = (*agent).*(fields[i].member);
-        if (!values[i]) {
+        if (!value) {
             field.reset();
         } else if (field) {
-            field->assign(*values[i]);
+            field->assign(*value);
         } else {
-            field.emplace(*values[i]);
+            field.emplace(*value);
         }
     }
     agents_.push_back(std::move(agent));

@@ -2,7 +2,6 @@
 
 #include "core/compare/tag_scanner.h"
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -31,10 +30,7 @@ public:
         if (!inBlock_) {
             if (name == blockName_ && !closing) {
                 inBlock_ = true;
-                std::fill_n(open_.begin(), names_.size(), kNone);
-                std::fill_n(close_.begin(), names_.size(), kNone);
-                open_[TagScanner::kUnknown] = kNone;
-                close_[TagScanner::kUnknown] = kNone;
+                blockStart_ = position + 1;
             }
             return false;
         }
@@ -42,9 +38,11 @@ public:
             inBlock_ = false;
             return true;
         }
-        // Positions only grow, so the smallest is the first; unknown tags land in their own slot.
+        // Slots hold position + 1. Every tag inside a block lies after its opening tag, so a slot at
+        // or below blockStart_ is left from an earlier block (or was never set) and counts as empty:
+        // nothing is cleared when a block opens. Unknown tags land in their own slot.
         std::size_t& first = closing ? close_[name] : open_[name];
-        first = std::min(first, position);
+        first = first > blockStart_ ? first : position + 1;
         return false;
     }
 
@@ -53,23 +51,22 @@ public:
     {
         std::size_t open = open_[name];
         std::size_t close = close_[name];
-        if (open == kNone || close == kNone) {
+        if (open <= blockStart_ || close <= blockStart_) {
             return std::nullopt;
         }
-        std::size_t valueStart = open + names_[name].size() + 2;
-        if (close < valueStart) {
+        std::size_t valueStart = open - 1 + names_[name].size() + 2;
+        if (close - 1 < valueStart) {
             return std::nullopt;
         }
-        return text_.substr(valueStart, close - valueStart);
+        return text_.substr(valueStart, close - 1 - valueStart);
     }
 
 private:
-    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
     const TagScanner& names_;
     std::string_view text_;
     std::uint16_t blockName_;
     bool inBlock_ = false;
+    std::size_t blockStart_ = 0; // position of the current block's opening tag + 1
     std::array<std::size_t, TagScanner::kMaxNames + 1> open_{};
     std::array<std::size_t, TagScanner::kMaxNames + 1> close_{};
 };

@@ -19,15 +19,17 @@ TagScanner::TagScanner(std::vector<std::string_view> names)
         firstByteLow_ = std::min(firstByteLow_, static_cast<unsigned char>(name.front()));
         firstByteHigh_ = std::max(firstByteHigh_, static_cast<unsigned char>(name.front()));
     }
-    // Look for a multiplier that gives every name its own slot: a few tries for a few dozen names.
+    // Look for a multiplier that gives every name its own slot, in the smallest table where one is
+    // found within a few thousand tries.
     const Key empty{0, std::uint64_t{0xff} << kLengthShift};
     for (std::uint64_t attempt = 0;; ++attempt) {
+        slotBits_ = std::min<unsigned>(kMinSlotBits + static_cast<unsigned>(attempt / 4096), kMaxSlotBits);
         multiplier_ = (0x9e3779b97f4a7c15ull + 2 * attempt) | 1;
         slotKeys_.fill(empty);
         slotNames_.fill(kUnknown);
         bool distinct = true;
         for (const auto& [key, index] : usable) {
-            std::size_t slot = Hash(key);
+            std::size_t slot = Hash(key, multiplier_, 64 - slotBits_);
             bool taken = slotNames_[slot] != kUnknown;
             if (taken && (slotKeys_[slot].low != key.low || slotKeys_[slot].high != key.high)) {
                 distinct = false;

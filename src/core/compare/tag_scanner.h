@@ -62,6 +62,7 @@ public:
     {
         const char* data = text.data();
         const std::size_t size = text.size();
+        const Finder find = MakeFinder();
         // Every tag occurrence starts at a "<" and its name runs to the first ">" after it. A "<" far
         // enough from the end is read with word loads and no data-dependent branch but the last.
         auto visit = [&](std::size_t at) {
@@ -69,7 +70,7 @@ public:
             bool closing = name < data + size && *name == '/';
             name += closing ? 1 : 0;
             Key key = kFastReads && at + kReadMargin <= size ? ReadWords(name) : ReadBytes(name, data + size);
-            onTag(at, FindKey(key), closing);
+            onTag(at, find(key), closing);
         };
         std::size_t i = 0;
 #if defined(__SSE2__)
@@ -98,13 +99,12 @@ public:
                          bits(_mm_cmpgt_epi8(limit, _mm_add_epi8(bytes, shift))),
                          bits(_mm_cmpeq_epi8(bytes, slash))};
         };
-        // Two phases per batch: the candidates' positions are written out 64 bytes at a time with a
-        // fixed number of steps, then looked at one after the other. Neither loop's length depends on
-        // how the "<" fall, so the processor keeps several tags in flight instead of guessing wrong
-        // at every window. A "<" of a window at i has its "/" and 16 name bytes inside the text:
+        // Two phases per batch: the candidates' positions are written out 64 bytes at a time, then
+        // looked at one after the other, so the look at one tag does not wait on the search for the
+        // next. A "<" of a window at i has its "/" and 16 name bytes inside the text:
         // at + 18 <= i + 82 <= size.
         constexpr std::size_t kBatch = 512;
-        std::size_t batch[kBatch + 64];
+        std::size_t batch[kBatch + 64]; // a window adds at most 64
         Masks next = i + 82 <= size ? masks16(i) : Masks{};
         while (i + 82 <= size) {
             std::size_t count = 0;
@@ -123,11 +123,6 @@ public:
                 std::uint64_t nameAfterNext = name64 >> 2 | next.name << 62;
                 std::uint64_t slashNext = slash64 >> 1 | next.slash << 63;
                 std::uint64_t mask = open64 & (nameNext | (slashNext & nameAfterNext));
-                for (int step = 0; step < 8; ++step) {
-                    batch[count] = i + static_cast<std::size_t>(std::countr_zero(mask));
-                    count += mask != 0 ? 1 : 0;
-                    mask &= mask - 1;
-                }
                 while (mask != 0) {
                     batch[count++] = i + static_cast<std::size_t>(std::countr_zero(mask));
                     mask &= mask - 1;
@@ -136,7 +131,7 @@ public:
             for (std::size_t k = 0; k < count; ++k) {
                 std::size_t at = batch[k];
                 bool closing = data[at + 1] == '/';
-                onTag(at, FindKey(ReadVector(data + at + 1 + (closing ? 1 : 0))), closing);
+                onTag(at, find(ReadVector(data + at + 1 + (closing ? 1 : 0))), closing);
             }
         }
 #endif
@@ -160,16 +155,20 @@ private:
         std::uint64_t low = 0;
         std::uint64_t high = 0;
     };
-    static constexpr std::size_t kSlots = 256; // a power of two, well above kMaxNames
+    // The table is as small as a collision-free multiplier allows (64 slots for a few dozen names),
+    // so its lines stay in the first-level cache while the text streams past.
+    static constexpr unsigned kMinSlotBits = 6;
+    static constexpr unsigned kMaxSlotBits = 10;
+    static constexpr std::size_t kMaxSlots = std::size_t{1} << kMaxSlotBits;
     static constexpr std::uint64_t kLengthShift = 56;
     static constexpr std::uint64_t kBelowLength = (std::uint64_t{1} << kLengthShift) - 1;
 
     static Key MakeKey(std::string_view name);
 
-    std::size_t Hash(const Key& key) const
+    static std::size_t Hash(const Key& key, std::uint64_t multiplier, unsigned shift)
     {
-        std::uint64_t mixed = (key.low * multiplier_) ^ (key.high * 0xc2b2ae3d27d4eb4full);
-        return static_cast<std::size_t>(mixed >> 56);
+        std::uint64_t mixed = (key.low * multiplier) ^ (key.high * 0xc2b2ae3d27d4eb4full);
+        return static_cast<std::size_t>(mixed >> shift);
     }
 
     // Word reads need the "<", a "/" and 16 name bytes inside the text.
@@ -227,17 +226,31 @@ private:
 
     // The multiplier is chosen so that no two names share a slot: one probe, with the key stored in
     // the slot itself, decides. kUnknown when the key is no name of the set.
-    std::uint16_t FindKey(const Key& key) const
+    struct Finder
     {
-        std::size_t slot = Hash(key);
-        bool same = ((slotKeys_[slot].low ^ key.low) | (slotKeys_[slot].high ^ key.high)) == 0;
-        return same ? slotNames_[slot] : kUnknown;
+        const Key* keys;
+        const std::uint16_t* names;
+        std::uint64_t multiplier;
+        unsigned shift;
+
+        std::uint16_t operator()(const Key& key) const
+        {
+            std::size_t slot = Hash(key, multiplier, shift);
+            bool same = ((keys[slot].low ^ key.low) | (keys[slot].high ^ key.high)) == 0;
+            return same ? names[slot] : kUnknown;
+        }
+    };
+    // Taken once per scan, so the table's address and hash parameters stay in registers.
+    Finder MakeFinder() const
+    {
+        return Finder{slotKeys_.data(), slotNames_.data(), multiplier_, 64 - slotBits_};
     }
 
     std::vector<std::string_view> names_;
     // Empty slots hold a key whose length byte no text produces.
-    std::array<Key, kSlots> slotKeys_{};
-    std::array<std::uint16_t, kSlots> slotNames_{};
+    std::array<Key, kMaxSlots> slotKeys_{};
+    std::array<std::uint16_t, kMaxSlots> slotNames_{};
+    unsigned slotBits_ = kMinSlotBits;
     // The range of the names' first bytes.
     unsigned char firstByteLow_ = 0xff;
     unsigned char firstByteHigh_ = 0;
