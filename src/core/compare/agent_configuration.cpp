@@ -12,7 +12,7 @@ namespace tallyhawk
 namespace
 {
 
-// Index of the names given to the tag index.
+// Index of each name given to the tag scanner.
 enum : std::uint16_t
 {
     kAgentTypeTag,
@@ -56,6 +56,7 @@ std::int32_t AgentConfiguration::LoadText(std::string_view text)
     // search worker still holds are left to it.
     spare_ = std::move(agents_);
     agents_.clear();
+    agents_.reserve(spare_.size());
     nextSpare_ = 0;
     text = TextBeforeZero(text);
     // The category scan and the agent scan are independent walks over the same tags, so one pass

@@ -24,11 +24,11 @@ public:
     static constexpr std::int32_t kShortRead = -42;
     static constexpr std::int32_t kBadFile = -44;
 
-    // Empties both lists and reads the file. Agents held elsewhere (std::shared_ptr copies) keep their
-    // values; agents only this configuration held may be reused for the new ones. 0; -41 it cannot be opened;
-    // -42 fewer bytes were read than its size; -44 its size is unavailable, or the last category block is
-    // invalid (then no agent is read), or the last agent block is invalid. Records read before a failing last
-    // block stay.
+    // Empties both lists and reads the file. 0; -41 it cannot be opened; -42 fewer bytes were read
+    // than its size; -44 its size is unavailable, or the last category block is invalid (then no
+    // agent is read), or the last agent block is invalid. Records read before a failing last block
+    // stay. Agents held elsewhere (std::shared_ptr copies) keep their values; agents only this
+    // configuration held may be reused for the new ones.
     std::int32_t Load(const std::string& path);
     // Load from text already in memory (a zero byte ends it, as in a file).
     std::int32_t LoadText(std::string_view text);
