@@ -56,7 +56,6 @@ std::int32_t AgentConfiguration::LoadText(std::string_view text)
     // search worker still holds are left to it.
     spare_ = std::move(agents_);
     agents_.clear();
-    agents_.reserve(spare_.size());
     nextSpare_ = 0;
     text = TextBeforeZero(text);
     // The category scan and the agent scan are independent walks over the same tags, so one pass

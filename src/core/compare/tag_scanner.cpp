@@ -2,12 +2,131 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <immintrin.h>
+#endif
+
 namespace tallyhawk
 {
 
-TagScanner::TagScanner(std::vector<std::string_view> names)
+namespace
+{
+
+#if defined(__SSE2__)
+
+// The positions of one 64-byte window at i whose "<" is followed by a name byte, or by "/" and a name
+// byte, added to `out`. The masks have bit n for byte i + n; the two bytes after the window are read
+// one by one. Plain code, so both vector variants below can take it in.
+inline void AddWindow(const char* data,
+                      std::size_t i,
+                      std::uint64_t open64,
+                      std::uint64_t name64,
+                      std::uint64_t slash64,
+                      unsigned char low,
+                      unsigned char high,
+                      std::size_t* out,
+                      std::size_t& count)
+{
+    auto nameByte = [low, high](char c) -> std::uint64_t {
+        return static_cast<unsigned char>(static_cast<unsigned char>(c) - low) <= high - low ? 1 : 0;
+    };
+    std::uint64_t name64After = nameByte(data[i + 64]);
+    std::uint64_t name65After = nameByte(data[i + 65]);
+    std::uint64_t slash64After = data[i + 64] == '/' ? 1 : 0;
+    std::uint64_t nameNext = name64 >> 1 | name64After << 63;
+    std::uint64_t nameAfterNext = name64 >> 2 | name64After << 62 | name65After << 63;
+    std::uint64_t slashNext = slash64 >> 1 | slash64After << 63;
+    std::uint64_t mask = open64 & (nameNext | (slashNext & nameAfterNext));
+    while (mask != 0) {
+        out[count++] = i + static_cast<std::size_t>(std::countr_zero(mask));
+        mask &= mask - 1;
+    }
+}
+
+std::size_t CollectSse2(const char* data,
+                        std::size_t i,
+                        std::size_t size,
+                        std::size_t* out,
+                        std::size_t& count,
+                        unsigned char low,
+                        unsigned char high,
+                        std::size_t capacity,
+                        std::size_t margin)
+{
+    const __m128i open = _mm_set1_epi8('<');
+    const __m128i slash = _mm_set1_epi8('/');
+    // A byte may start a name when byte - low, taken unsigned, is at most high - low: one add and
+    // one signed compare.
+    const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80 - low));
+    const __m128i limit = _mm_set1_epi8(static_cast<char>(high - low - 127));
+    for (; count < capacity && i + margin <= size; i += 64) {
+        std::uint64_t open64 = 0;
+        std::uint64_t name64 = 0;
+        std::uint64_t slash64 = 0;
+        for (int piece = 0; piece < 4; ++piece) {
+            __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16 * piece));
+            auto bits = [piece](__m128i found) {
+                return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(found)))
+                    << (16 * piece);
+            };
+            open64 |= bits(_mm_cmpeq_epi8(bytes, open));
+            name64 |= bits(_mm_cmpgt_epi8(limit, _mm_add_epi8(bytes, shift)));
+            slash64 |= bits(_mm_cmpeq_epi8(bytes, slash));
+        }
+        AddWindow(data, i, open64, name64, slash64, low, high, out, count);
+    }
+    return i;
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define TALLYHAWK_TAG_SCANNER_AVX2 1
+
+// Bit n of the result: byte n of low32, then of high32, matched.
+__attribute__((target("avx2"))) inline std::uint64_t Bits64(__m256i low32, __m256i high32)
+{
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(low32)))
+        | static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(high32))) << 32;
+}
+
+__attribute__((target("avx2"))) std::size_t CollectAvx2(const char* data,
+                                                        std::size_t i,
+                                                        std::size_t size,
+                                                        std::size_t* out,
+                                                        std::size_t& count,
+                                                        unsigned char low,
+                                                        unsigned char high,
+                                                        std::size_t capacity,
+                                                        std::size_t margin)
+{
+    const __m256i open = _mm256_set1_epi8('<');
+    const __m256i slash = _mm256_set1_epi8('/');
+    const __m256i shift = _mm256_set1_epi8(static_cast<char>(0x80 - low));
+    const __m256i limit = _mm256_set1_epi8(static_cast<char>(high - low - 127));
+    for (; count < capacity && i + margin <= size; i += 64) {
+        __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
+        __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32));
+        std::uint64_t open64 = Bits64(_mm256_cmpeq_epi8(first, open), _mm256_cmpeq_epi8(second, open));
+        std::uint64_t name64 = Bits64(_mm256_cmpgt_epi8(limit, _mm256_add_epi8(first, shift)),
+                                      _mm256_cmpgt_epi8(limit, _mm256_add_epi8(second, shift)));
+        std::uint64_t slash64 = Bits64(_mm256_cmpeq_epi8(first, slash), _mm256_cmpeq_epi8(second, slash));
+        AddWindow(data, i, open64, name64, slash64, low, high, out, count);
+    }
+    return i;
+}
+#endif
+
+#endif
+
+} // namespace
+
+TagScanner::TagScanner(std::vector<std::string_view> names, Vectors vectors)
     : names_(std::move(names))
 {
+#if defined(TALLYHAWK_TAG_SCANNER_AVX2)
+    wideVectors_ = vectors == Vectors::Widest && __builtin_cpu_supports("avx2");
+#else
+    (void)vectors;
+#endif
     std::vector<std::pair<Key, std::uint16_t>> usable;
     for (std::size_t i = 0; i < names_.size() && i < kMaxNames; ++i) {
         std::string_view name = names_[i];
@@ -56,6 +175,20 @@ TagScanner::Key TagScanner::MakeKey(std::string_view name)
     key.high |= std::uint64_t{std::min<std::size_t>(name.size(), 16)} << kLengthShift;
     return key;
 }
+
+#if defined(__SSE2__)
+std::size_t TagScanner::CollectCandidates(
+    const char* data, std::size_t from, std::size_t size, std::size_t* out, std::size_t& count) const
+{
+#if defined(TALLYHAWK_TAG_SCANNER_AVX2)
+    if (wideVectors_) {
+        return CollectAvx2(
+            data, from, size, out, count, firstByteLow_, firstByteHigh_, kBatch, kWindowMargin);
+    }
+#endif
+    return CollectSse2(data, from, size, out, count, firstByteLow_, firstByteHigh_, kBatch, kWindowMargin);
+}
+#endif
 
 TagScanner::Key TagScanner::ReadBytes(const char* name, const char* end)
 {

@@ -49,7 +49,15 @@ public:
 
     // Element names without brackets, 1 to kMaxNameLength bytes without "<" or ">", at most kMaxNames
     // of them; the views must outlive the scanner. Name i is reported as i.
-    explicit TagScanner(std::vector<std::string_view> names);
+    // Which vector instructions collect the candidate tags: the widest the processor has, or 16-byte
+    // ones only (so tests can compare the two).
+    enum class Vectors
+    {
+        Widest,
+        Narrow,
+    };
+
+    explicit TagScanner(std::vector<std::string_view> names, Vectors vectors = Vectors::Widest);
 
     std::size_t size() const { return names_.size(); }
     std::string_view operator[](std::size_t index) const { return names_[index]; }
@@ -74,60 +82,13 @@ public:
         };
         std::size_t i = 0;
 #if defined(__SSE2__)
-        // Sixteen bytes at a time, and only a "<" followed by a byte that can start a name, or by "/"
-        // and such a byte, is looked at: configurations are dense with markup of their own, such as
-        // lower-case table tags inside marker values.
-        const __m128i open = _mm_set1_epi8('<');
-        const __m128i slash = _mm_set1_epi8('/');
-        // A byte may start a name when byte - low, taken unsigned, is at most high - low: one add and
-        // one signed compare.
-        const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80 - firstByteLow_));
-        const __m128i limit = _mm_set1_epi8(static_cast<char>(firstByteHigh_ - firstByteLow_ - 127));
-        // Masks of one 16-byte piece: "<", a byte that may start a name, "/".
-        struct Masks
-        {
-            std::uint64_t open;
-            std::uint64_t name;
-            std::uint64_t slash;
-        };
-        auto masks16 = [&](std::size_t at) {
-            __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-            auto bits = [](__m128i found) {
-                return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(found)));
-            };
-            return Masks{bits(_mm_cmpeq_epi8(bytes, open)),
-                         bits(_mm_cmpgt_epi8(limit, _mm_add_epi8(bytes, shift))),
-                         bits(_mm_cmpeq_epi8(bytes, slash))};
-        };
-        // Two phases per batch: the candidates' positions are written out 64 bytes at a time, then
-        // looked at one after the other, so the look at one tag does not wait on the search for the
-        // next. A "<" of a window at i has its "/" and 16 name bytes inside the text:
-        // at + 18 <= i + 82 <= size.
-        constexpr std::size_t kBatch = 512;
-        std::size_t batch[kBatch + 64]; // a window adds at most 64
-        Masks next = i + 82 <= size ? masks16(i) : Masks{};
-        while (i + 82 <= size) {
+        // Two phases per batch: the positions of the "<" that may open a tag are collected with vector
+        // compares, then looked at one after the other, so the look at one tag does not wait on the
+        // search for the next. A collected "<" has its "/" and 16 name bytes inside the text.
+        std::size_t batch[kBatch + 64];
+        while (i + kWindowMargin <= size) {
             std::size_t count = 0;
-            for (; count < kBatch && i + 82 <= size; i += 64) {
-                Masks piece[4] = {next, masks16(i + 16), masks16(i + 32), masks16(i + 48)};
-                next = masks16(i + 64);
-                std::uint64_t open64
-                    = piece[0].open | piece[1].open << 16 | piece[2].open << 32 | piece[3].open << 48;
-                std::uint64_t name64
-                    = piece[0].name | piece[1].name << 16 | piece[2].name << 32 | piece[3].name << 48;
-                std::uint64_t slash64
-                    = piece[0].slash | piece[1].slash << 16 | piece[2].slash << 32 | piece[3].slash << 48;
-                // Bit n: a "<" at i + n followed by a name byte, or by "/" and a name byte; the bytes
-                // after the window count for its last two positions.
-                std::uint64_t nameNext = name64 >> 1 | next.name << 63;
-                std::uint64_t nameAfterNext = name64 >> 2 | next.name << 62;
-                std::uint64_t slashNext = slash64 >> 1 | next.slash << 63;
-                std::uint64_t mask = open64 & (nameNext | (slashNext & nameAfterNext));
-                while (mask != 0) {
-                    batch[count++] = i + static_cast<std::size_t>(std::countr_zero(mask));
-                    mask &= mask - 1;
-                }
-            }
+            i = CollectCandidates(data, i, size, batch, count);
             for (std::size_t k = 0; k < count; ++k) {
                 std::size_t at = batch[k];
                 bool closing = data[at + 1] == '/';
@@ -170,6 +131,18 @@ private:
         std::uint64_t mixed = (key.low * multiplier) ^ (key.high * 0xc2b2ae3d27d4eb4full);
         return static_cast<std::size_t>(mixed >> shift);
     }
+
+    // Candidates collected per batch; a 64-byte window adds at most 64.
+    static constexpr std::size_t kBatch = 512;
+    // A window at i is looked at while i + kWindowMargin <= size: its last "<" then has a "/" and 16
+    // name bytes inside the text (i + 63 + 18 < i + 82).
+    static constexpr std::size_t kWindowMargin = 82;
+
+    // Collects, 64 bytes at a time from `from`, the positions of each "<" followed by a byte that can
+    // start a name, or by "/" and such a byte, until about kBatch are found or the margin is reached;
+    // returns where it stopped. Uses 32-byte vectors where the processor has them.
+    std::size_t CollectCandidates(
+        const char* data, std::size_t from, std::size_t size, std::size_t* out, std::size_t& count) const;
 
     // Word reads need the "<", a "/" and 16 name bytes inside the text.
     static constexpr bool kFastReads = std::endian::native == std::endian::little;
@@ -251,6 +224,7 @@ private:
     std::array<Key, kMaxSlots> slotKeys_{};
     std::array<std::uint16_t, kMaxSlots> slotNames_{};
     unsigned slotBits_ = kMinSlotBits;
+    bool wideVectors_ = false;
     // The range of the names' first bytes.
     unsigned char firstByteLow_ = 0xff;
     unsigned char firstByteHigh_ = 0;
