@@ -47,8 +47,6 @@ public:
     static constexpr std::size_t kMaxNames = 63;
     static constexpr std::uint16_t kUnknown = kMaxNames;
 
-    // Element names without brackets, 1 to kMaxNameLength bytes without "<" or ">", at most kMaxNames
-    // of them; the views must outlive the scanner. Name i is reported as i.
     // Which vector instructions collect the candidate tags: the widest the processor has, or 16-byte
     // ones only (so tests can compare the two).
     enum class Vectors
@@ -57,6 +55,8 @@ public:
         Narrow,
     };
 
+    // Element names without brackets, 1 to kMaxNameLength bytes without "<" or ">", at most kMaxNames
+    // of them; the views must outlive the scanner. Name i is reported as i.
     explicit TagScanner(std::vector<std::string_view> names, Vectors vectors = Vectors::Widest);
 
     std::size_t size() const { return names_.size(); }
