@@ -57,7 +57,6 @@ std::int32_t AgentConfiguration::LoadText(std::string_view text)
     spare_ = std::move(agents_);
     agents_.clear();
     nextSpare_ = 0;
-    text = TextBeforeZero(text);
     // The category scan and the agent scan are independent walks over the same tags, so one pass
     // over the text feeds both; agents found while the category scan ends badly are dropped after.
     const TagScanner& tags = ConfigurationTags();

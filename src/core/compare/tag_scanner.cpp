@@ -16,7 +16,9 @@ namespace
 
 // The positions of one 64-byte window at i whose "<" is followed by a name byte, or by "/" and a name
 // byte, added to `out`. The masks have bit n for byte i + n; the two bytes after the window are read
-// one by one. Plain code, so both vector variants below can take it in.
+// one by one (should they lie past a zero byte that ends the text, they can only turn a candidate
+// away or give one whose name holds that zero, which no name matches). Plain code, so both vector
+// variants below can take it in.
 inline void AddWindow(const char* data,
                       std::size_t i,
                       std::uint64_t open64,
@@ -48,11 +50,13 @@ std::size_t CollectSse2(const char* data,
                         std::size_t size,
                         std::size_t* out,
                         std::size_t& count,
+                        bool& zero,
                         unsigned char low,
                         unsigned char high,
                         std::size_t capacity,
                         std::size_t margin)
 {
+    const __m128i nothing = _mm_setzero_si128();
     const __m128i open = _mm_set1_epi8('<');
     const __m128i slash = _mm_set1_epi8('/');
     // A byte may start a name when byte - low, taken unsigned, is at most high - low: one add and
@@ -63,15 +67,21 @@ std::size_t CollectSse2(const char* data,
         std::uint64_t open64 = 0;
         std::uint64_t name64 = 0;
         std::uint64_t slash64 = 0;
+        std::uint64_t zero64 = 0;
         for (int piece = 0; piece < 4; ++piece) {
             __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16 * piece));
             auto bits = [piece](__m128i found) {
                 return static_cast<std::uint64_t>(static_cast<std::uint16_t>(_mm_movemask_epi8(found)))
                     << (16 * piece);
             };
+            zero64 |= bits(_mm_cmpeq_epi8(bytes, nothing));
             open64 |= bits(_mm_cmpeq_epi8(bytes, open));
             name64 |= bits(_mm_cmpgt_epi8(limit, _mm_add_epi8(bytes, shift)));
             slash64 |= bits(_mm_cmpeq_epi8(bytes, slash));
+        }
+        if (zero64 != 0) {
+            zero = true;
+            break;
         }
         AddWindow(data, i, open64, name64, slash64, low, high, out, count);
     }
@@ -93,11 +103,13 @@ __attribute__((target("avx2"))) std::size_t CollectAvx2(const char* data,
                                                         std::size_t size,
                                                         std::size_t* out,
                                                         std::size_t& count,
+                                                        bool& zero,
                                                         unsigned char low,
                                                         unsigned char high,
                                                         std::size_t capacity,
                                                         std::size_t margin)
 {
+    const __m256i nothing = _mm256_setzero_si256();
     const __m256i open = _mm256_set1_epi8('<');
     const __m256i slash = _mm256_set1_epi8('/');
     const __m256i shift = _mm256_set1_epi8(static_cast<char>(0x80 - low));
@@ -105,6 +117,10 @@ __attribute__((target("avx2"))) std::size_t CollectAvx2(const char* data,
     for (; count < capacity && i + margin <= size; i += 64) {
         __m256i first = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i));
         __m256i second = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32));
+        if (Bits64(_mm256_cmpeq_epi8(first, nothing), _mm256_cmpeq_epi8(second, nothing)) != 0) {
+            zero = true;
+            break;
+        }
         std::uint64_t open64 = Bits64(_mm256_cmpeq_epi8(first, open), _mm256_cmpeq_epi8(second, open));
         std::uint64_t name64 = Bits64(_mm256_cmpgt_epi8(limit, _mm256_add_epi8(first, shift)),
                                       _mm256_cmpgt_epi8(limit, _mm256_add_epi8(second, shift)));
@@ -177,16 +193,21 @@ TagScanner::Key TagScanner::MakeKey(std::string_view name)
 }
 
 #if defined(__SSE2__)
-std::size_t TagScanner::CollectCandidates(
-    const char* data, std::size_t from, std::size_t size, std::size_t* out, std::size_t& count) const
+std::size_t TagScanner::CollectCandidates(const char* data,
+                                          std::size_t from,
+                                          std::size_t size,
+                                          std::size_t* out,
+                                          std::size_t& count,
+                                          bool& zero) const
 {
 #if defined(TALLYHAWK_TAG_SCANNER_AVX2)
     if (wideVectors_) {
         return CollectAvx2(
-            data, from, size, out, count, firstByteLow_, firstByteHigh_, kBatch, kWindowMargin);
+            data, from, size, out, count, zero, firstByteLow_, firstByteHigh_, kBatch, kWindowMargin);
     }
 #endif
-    return CollectSse2(data, from, size, out, count, firstByteLow_, firstByteHigh_, kBatch, kWindowMargin);
+    return CollectSse2(
+        data, from, size, out, count, zero, firstByteLow_, firstByteHigh_, kBatch, kWindowMargin);
 }
 #endif
 

@@ -64,7 +64,8 @@ public:
 
     // Calls onTag(position of the "<", name index, closing) for every tag of the set in the text, in
     // text order, and possibly for other "<" with the name index kUnknown. (Passing those on keeps
-    // the scan free of a hard-to-predict branch per tag.)
+    // the scan free of a hard-to-predict branch per tag.) A zero byte ends the text, as in a file read
+    // as a terminated text.
     template <typename OnTag>
     void Scan(std::string_view text, OnTag onTag) const
     {
@@ -73,11 +74,11 @@ public:
         const Finder find = MakeFinder();
         // Every tag occurrence starts at a "<" and its name runs to the first ">" after it. A "<" far
         // enough from the end is read with word loads and no data-dependent branch but the last.
-        auto visit = [&](std::size_t at) {
+        auto visit = [&](std::size_t at, std::size_t end) {
             const char* name = data + at + 1;
-            bool closing = name < data + size && *name == '/';
+            bool closing = name < data + end && *name == '/';
             name += closing ? 1 : 0;
-            Key key = kFastReads && at + kReadMargin <= size ? ReadWords(name) : ReadBytes(name, data + size);
+            Key key = kFastReads && at + kReadMargin <= end ? ReadWords(name) : ReadBytes(name, data + end);
             onTag(at, find(key), closing);
         };
         std::size_t i = 0;
@@ -86,9 +87,10 @@ public:
         // compares, then looked at one after the other, so the look at one tag does not wait on the
         // search for the next. A collected "<" has its "/" and 16 name bytes inside the text.
         std::size_t batch[kBatch + 64];
-        while (i + kWindowMargin <= size) {
+        bool zero = false;
+        while (!zero && i + kWindowMargin <= size) {
             std::size_t count = 0;
-            i = CollectCandidates(data, i, size, batch, count);
+            i = CollectCandidates(data, i, size, batch, count, zero);
             for (std::size_t k = 0; k < count; ++k) {
                 std::size_t at = batch[k];
                 bool closing = data[at + 1] == '/';
@@ -96,13 +98,16 @@ public:
             }
         }
 #endif
-        while (i < size) {
-            const void* hit = std::memchr(data + i, '<', size - i);
+        // The rest, up to the zero byte that ends the text if there is one.
+        const std::size_t zeroAt = std::string_view(data + i, size - i).find('\0');
+        const std::size_t end = zeroAt == std::string_view::npos ? size : i + zeroAt;
+        while (i < end) {
+            const void* hit = std::memchr(data + i, '<', end - i);
             if (hit == nullptr) {
                 break;
             }
             i = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
-            visit(i);
+            visit(i, end);
             ++i;
         }
     }
@@ -139,10 +144,15 @@ private:
     static constexpr std::size_t kWindowMargin = 82;
 
     // Collects, 64 bytes at a time from `from`, the positions of each "<" followed by a byte that can
-    // start a name, or by "/" and such a byte, until about kBatch are found or the margin is reached;
-    // returns where it stopped. Uses 32-byte vectors where the processor has them.
-    std::size_t CollectCandidates(
-        const char* data, std::size_t from, std::size_t size, std::size_t* out, std::size_t& count) const;
+    // start a name, or by "/" and such a byte, until about kBatch are found, the margin is reached or
+    // a window holds a zero byte (then `zero` is set and the window is left to the caller); returns
+    // where it stopped. Uses 32-byte vectors where the processor has them.
+    std::size_t CollectCandidates(const char* data,
+                                  std::size_t from,
+                                  std::size_t size,
+                                  std::size_t* out,
+                                  std::size_t& count,
+                                  bool& zero) const;
 
     // Word reads need the "<", a "/" and 16 name bytes inside the text.
     static constexpr bool kFastReads = std::endian::native == std::endian::little;

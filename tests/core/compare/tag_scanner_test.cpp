@@ -15,9 +15,11 @@ namespace
 
 using Tag = std::tuple<std::size_t, std::uint16_t, bool>; // position, name, closing
 
-// Every occurrence of "<name>" and "</name>" as plain substring search finds them, in text order.
+// Every occurrence of "<name>" and "</name>" as plain substring search finds them before the first
+// zero byte, in text order.
 std::vector<Tag> ReferenceTags(const std::vector<std::string_view>& names, std::string_view text)
 {
+    text = text.substr(0, text.find('\0'));
     std::vector<Tag> tags;
     for (std::size_t n = 0; n < names.size(); ++n) {
         for (bool closing : {false, true}) {
