@@ -14,6 +14,11 @@ namespace
 class RatioReporter : public benchmark::ConsoleReporter
 {
 public:
+    // Plain output: the RATIO lines must start at the beginning of a line, not after a colour code.
+    RatioReporter()
+        : ConsoleReporter(OO_Tabular)
+    { }
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);

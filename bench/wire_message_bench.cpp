@@ -35,7 +35,10 @@ const std::vector<char>& ReplyPayload()
             reply.AppendText("<p>Use code <b>SPRING" + std::to_string(k)
                              + "</b> at checkout.</p> Offer valid while supplies last &amp; not combinable "
                                "with other coupons. Free shipping on orders over $49.");
-            reply.AppendText("$" + std::to_string(10 + k % 90) + ".99");
+            std::string price = "$";
+            price += std::to_string(10 + k % 90);
+            price += ".99";
+            reply.AppendText(price);
             reply.AppendText("Garden Outlet " + std::to_string(k % 250));
             reply.AppendText("Home & Garden");
         }

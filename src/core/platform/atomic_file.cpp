@@ -31,7 +31,11 @@ bool AtomicFile::Open()
     std::filesystem::path target(path_);
     std::filesystem::path folder
         = target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
-    std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    // Built piece by piece: GCC 12 misreads "." + string as an overlapping copy (-Wrestrict).
+    std::string hidden = ".";
+    hidden += target.filename().string();
+    hidden += ".XXXXXX";
+    std::string pattern = (folder / hidden).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_ = ::mkstemp(name.data());
