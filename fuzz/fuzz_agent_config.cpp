@@ -1,6 +1,6 @@
 // Any bytes as an agent configuration file: Load must agree with the plain algorithm (blocks cut with
 // substring searches, elements read with ElementText), and every agent's search address for a fixed
-// text must be built or refused within its length limit.
+// text must be built or refused within its length limit, also after the configuration is destroyed.
 #include "core/compare/agent_configuration.h"
 #include "support/agent_config_reference.h"
 
@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -59,12 +61,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     std::fclose(file);
 
-    AgentConfiguration config;
-    std::int32_t status = config.Load(InputPath());
-    if (!tallyhawk::test::SameAsReference(config, status, tallyhawk::test::ReferenceLoad(text))) {
+    auto config = std::make_unique<AgentConfiguration>();
+    std::int32_t status = config->Load(InputPath());
+    if (!tallyhawk::test::SameAsReference(*config, status, tallyhawk::test::ReferenceLoad(text))) {
         std::abort();
     }
-    for (const auto& agent : config.agents()) {
+    // The agents are used after their configuration is gone, as a search worker may: their texts
+    // must still be there.
+    std::vector<std::shared_ptr<WebAgent>> agents = config->agents();
+    config.reset();
+    for (const auto& agent : agents) {
         std::string url;
         std::int32_t built = agent->BuildSearchUrl("red shoes & socks", url);
         bool refused = built == WebAgent::kNoKeywordMarker || built == WebAgent::kUnusableSearchText;

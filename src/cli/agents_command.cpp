@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
+#include <string_view>
 
 namespace tallyhawk::cli
 {
@@ -32,7 +33,7 @@ std::string LoadStatusText(std::int32_t status)
     }
 }
 
-nlohmann::ordered_json OptionalText(const std::optional<std::string>& text)
+nlohmann::ordered_json OptionalText(const std::optional<std::string_view>& text)
 {
     return text ? nlohmann::ordered_json(DisplayText(*text)) : nlohmann::ordered_json(nullptr);
 }

@@ -3,8 +3,7 @@
 #include "core/common/byte_text.h"
 #include "core/compare/text_file.h"
 
-#include <array>
-#include <atomic>
+#include <memory>
 
 namespace tallyhawk
 {
@@ -46,17 +45,22 @@ std::int32_t AgentConfiguration::Load(const std::string& path)
         agents_.clear();
         return status;
     }
-    return LoadText(bytes.view());
+    return LoadShared(std::move(bytes.data), bytes.size);
 }
 
 std::int32_t AgentConfiguration::LoadText(std::string_view text)
 {
+    text = TextBeforeZero(text);
+    std::unique_ptr<char[]> copy(new char[text.size()]);
+    text.copy(copy.get(), text.size());
+    return LoadShared(std::move(copy), text.size());
+}
+
+std::int32_t AgentConfiguration::LoadShared(std::shared_ptr<const char[]> source, std::size_t size)
+{
     categories_.clear();
-    // Agents that no one else holds are filled anew instead of being freed and made again; those a
-    // search worker still holds are left to it.
-    spare_ = std::move(agents_);
     agents_.clear();
-    nextSpare_ = 0;
+    std::string_view text(source.get(), size);
     // The category scan and the agent scan are independent walks over the same tags, so one pass
     // over the text feeds both; agents found while the category scan ends badly are dropped after.
     const TagScanner& tags = ConfigurationTags();
@@ -72,10 +76,9 @@ std::int32_t AgentConfiguration::LoadText(std::string_view text)
                 categoryStatus = ReadCategory(categoryBlocks);
             }
         } else if (agentBlocks.Feed(position, name, closing)) {
-            agentStatus = ReadAgent(agentBlocks);
+            agentStatus = ReadAgent(agentBlocks, source);
         }
     });
-    spare_.clear();
     if (categoryStatus != kOk) {
         agents_.clear();
         return categoryStatus;
@@ -95,7 +98,8 @@ std::int32_t AgentConfiguration::ReadCategory(const TagBlockReader& block)
     return kOk;
 }
 
-std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block)
+std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block,
+                                           const std::shared_ptr<const char[]>& source)
 {
     std::span<const WebAgentTextField> fields = WebAgentTextFields();
     std::optional<std::string_view> siteId = block.Value(kSiteIdTag);
@@ -103,45 +107,19 @@ std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block)
     if (id <= 0) {
         return kBadFile;
     }
-    // Checked first, so an invalid block takes no agent; the values are cheap to look up again.
-    for (std::size_t i = 0; i < kWebAgentTextFieldCount; ++i) {
-        if (fields[i].required && !block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i))) {
-            return kBadFile;
-        }
-    }
-    std::shared_ptr<WebAgent> agent = ReusableAgent();
-    agent->siteId = id;
+    // Every member has its own initializer, so the object is not zeroed first.
+    auto agent = std::make_shared_for_overwrite<WebAgent>();
     for (std::size_t i = 0; i < kWebAgentTextFieldCount; ++i) {
         std::optional<std::string_view> value = block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i));
-        std::optional<std::string>& field = (*agent).*(fields[i].member);
-        if (!value) {
-            field.reset();
-        } else if (field) {
-            field->assign(*value);
-        } else {
-            field.emplace(*value);
+        if (!value && fields[i].required) {
+            return kBadFile;
         }
+        (*agent).*(fields[i].member) = value;
     }
+    agent->siteId = id;
+    agent->source = source;
     agents_.push_back(std::move(agent));
     return kOk;
-}
-
-std::shared_ptr<WebAgent> AgentConfiguration::ReusableAgent()
-{
-    while (nextSpare_ < spare_.size()) {
-        std::shared_ptr<WebAgent>& candidate = spare_[nextSpare_++];
-        if (candidate.use_count() == 1) {
-            // The last other holder released it with a release decrement; the fence makes its last
-            // use of the agent happen before the writes here.
-            std::atomic_thread_fence(std::memory_order_acquire);
-            std::shared_ptr<WebAgent> agent = std::move(candidate);
-            agent->stopRequested.store(0);
-            agent->thread = {};
-            agent->owner = nullptr;
-            return agent;
-        }
-    }
-    return std::make_shared<WebAgent>();
 }
 
 std::shared_ptr<WebAgent> AgentConfiguration::FindAgent(std::int32_t siteId) const

@@ -27,10 +27,10 @@ public:
     // Empties both lists and reads the file. 0; -41 it cannot be opened; -42 fewer bytes were read
     // than its size; -44 its size is unavailable, or the last category block is invalid (then no
     // agent is read), or the last agent block is invalid. Records read before a failing last block
-    // stay. Agents held elsewhere (std::shared_ptr copies) keep their values; agents only this
-    // configuration held may be reused for the new ones.
+    // stay. Agents held elsewhere (std::shared_ptr copies) keep their values, and the text they
+    // point into, whatever happens to the configuration.
     std::int32_t Load(const std::string& path);
-    // Load from text already in memory (a zero byte ends it, as in a file).
+    // Load from text already in memory (a zero byte ends it, as in a file); the text is copied.
     std::int32_t LoadText(std::string_view text);
 
     std::size_t CategoryCount() const { return categories_.size(); }
@@ -44,16 +44,13 @@ public:
     std::shared_ptr<WebAgent> FindAgent(std::int32_t siteId) const;
 
 private:
+    // Loads from `size` bytes of `source`, which the agents keep.
+    std::int32_t LoadShared(std::shared_ptr<const char[]> source, std::size_t size);
     std::int32_t ReadCategory(const TagBlockReader& block);
-    std::int32_t ReadAgent(const TagBlockReader& block);
-    // An agent of the previous load that only this configuration holds, or a new one.
-    std::shared_ptr<WebAgent> ReusableAgent();
+    std::int32_t ReadAgent(const TagBlockReader& block, const std::shared_ptr<const char[]>& source);
 
     std::vector<AgentType> categories_;
     std::vector<std::shared_ptr<WebAgent>> agents_;
-    // The previous load's agents while a load runs.
-    std::vector<std::shared_ptr<WebAgent>> spare_;
-    std::size_t nextSpare_ = 0;
 };
 
 } // namespace tallyhawk

@@ -52,7 +52,7 @@ bool WebAgent::ServesCategory(std::int32_t categoryId) const
     (void)error; // 16 bytes hold any 32-bit value
     std::string_view id(digits, static_cast<std::size_t>(end - digits));
     std::size_t at = siteType->find(id);
-    if (at == std::string::npos) {
+    if (at == std::string_view::npos) {
         return false;
     }
     std::size_t after = at + id.size();

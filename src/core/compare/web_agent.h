@@ -3,6 +3,7 @@
 #include "core/compare/http_fetcher.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,8 +17,10 @@ class WebSpider;
 
 // One site agent: how to build a store's search address and which literal markers cut its result
 // page into offers. Texts are used exactly as they stood between the tags; absent when the element
-// was missing. Agents are shared (std::shared_ptr) so a reload of the configuration cannot free one
-// that a search worker still uses; the run-time members make them neither copyable nor movable.
+// was missing. They are views into the configuration text the agent was loaded from, which the agent
+// holds (`source`), so an agent stays whole for as long as anyone holds it. Agents are shared
+// (std::shared_ptr) so a reload of the configuration cannot free one that a search worker still uses;
+// the run-time members make them neither copyable nor movable.
 struct WebAgent
 {
     static constexpr std::int32_t kNoKeywordMarker = -26;
@@ -27,23 +30,25 @@ struct WebAgent
     static constexpr std::string_view kKeywordMarker = " KEYWORD ";
 
     std::int32_t siteId = 0;
-    std::optional<std::string> siteType; // category ids, separated by commas or spaces
-    std::optional<std::string> siteName;
-    std::optional<std::string> siteAddress; // prefix for relative result links
-    std::optional<std::string> formatString; // search address template holding " KEYWORD "
-    std::optional<std::string> endHeader;
-    std::optional<std::string> startResult;
-    std::optional<std::string> endResult;
-    std::optional<std::string> startItem;
-    std::optional<std::string> endItem;
-    std::optional<std::string> startText;
-    std::optional<std::string> endText;
-    std::optional<std::string> startUrl;
-    std::optional<std::string> endUrl;
-    std::optional<std::string> startPrice;
-    std::optional<std::string> endPrice;
-    std::optional<std::string> startPromo;
-    std::optional<std::string> endPromo;
+    std::optional<std::string_view> siteType; // category ids, separated by commas or spaces
+    std::optional<std::string_view> siteName;
+    std::optional<std::string_view> siteAddress; // prefix for relative result links
+    std::optional<std::string_view> formatString; // search address template holding " KEYWORD "
+    std::optional<std::string_view> endHeader;
+    std::optional<std::string_view> startResult;
+    std::optional<std::string_view> endResult;
+    std::optional<std::string_view> startItem;
+    std::optional<std::string_view> endItem;
+    std::optional<std::string_view> startText;
+    std::optional<std::string_view> endText;
+    std::optional<std::string_view> startUrl;
+    std::optional<std::string_view> endUrl;
+    std::optional<std::string_view> startPrice;
+    std::optional<std::string_view> endPrice;
+    std::optional<std::string_view> startPromo;
+    std::optional<std::string_view> endPromo;
+    // The text the views above point into; null for an agent whose texts point elsewhere.
+    std::shared_ptr<const char[]> source;
 
     // Run-time members, set by the search run and never read from the file.
     StopFlag stopRequested{0};
@@ -70,7 +75,7 @@ inline constexpr std::size_t kWebAgentTextFieldCount = 17;
 struct WebAgentTextField
 {
     std::string_view element; // "SiteType", ...
-    std::optional<std::string> WebAgent::*member;
+    std::optional<std::string_view> WebAgent::*member;
     bool required;
 };
 std::span<const WebAgentTextField> WebAgentTextFields();

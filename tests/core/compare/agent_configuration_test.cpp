@@ -206,7 +206,7 @@ TEST_F(AgentConfigurationTest, AReloadNeverChangesAnAgentHeldElsewhere)
     ASSERT_EQ(config.AgentCount(), 3u);
     for (const std::shared_ptr<WebAgent>& agent : config.agents()) {
         EXPECT_NE(agent, held);
-        // Whatever object carries a new agent, nothing of an earlier one is left on it.
+        // Nothing of an earlier agent is left on a new one.
         EXPECT_EQ(agent->endHeader, std::nullopt);
         EXPECT_EQ(agent->stopRequested.load(), 0);
         EXPECT_EQ(agent->owner, nullptr);
@@ -214,6 +214,49 @@ TEST_F(AgentConfigurationTest, AReloadNeverChangesAnAgentHeldElsewhere)
     EXPECT_EQ(config.agents()[0]->siteId, 7);
     EXPECT_EQ(config.agents()[0]->startPrice, std::nullopt);
     EXPECT_EQ(config.agents()[2]->startPrice, "p");
+}
+
+// The texts of an agent are views into the loaded text; the agent keeps that text alive, so a held
+// agent reads the same after a reload with other contents and after the configuration is gone (a
+// dangling view would show under the address sanitizer).
+TEST_F(AgentConfigurationTest, AHeldAgentKeepsItsTextsAfterReloadAndDestruction)
+{
+    std::string extra = "<EndHeader><div id=\"r\"></EndHeader><StartPromo><i>$</StartPromo>";
+    std::shared_ptr<WebAgent> fromFile;
+    std::shared_ptr<WebAgent> fromText;
+    {
+        auto owner = std::make_unique<AgentConfiguration>();
+        test::WriteFileBytes(path, Category("3", "A") + Agent(1, extra));
+        ASSERT_EQ(owner->Load(path), 0);
+        fromFile = owner->agents()[0];
+        // Other contents of the same size, so a freed text would likely be replaced in place, then
+        // texts loaded from memory, overwritten by the caller after the load.
+        std::string other = Category("3", "B") + Agent(2, extra);
+        for (char& c : other) {
+            c = c == 'h' ? 'H' : c == '$' ? '#' : c;
+        }
+        test::WriteFileBytes(path, other);
+        ASSERT_EQ(owner->Load(path), 0);
+        EXPECT_EQ(owner->agents()[0]->startPromo, "<i>#");
+        std::string text = Agent(3, "<StartText>t</StartText>");
+        ASSERT_EQ(owner->LoadText(text), 0);
+        fromText = owner->agents()[0];
+        text.assign(text.size(), 'x');
+        ASSERT_EQ(owner->LoadText(Agent(4)), 0);
+    }
+    EXPECT_EQ(fromFile->siteId, 1);
+    EXPECT_EQ(fromFile->siteName, "Shop");
+    EXPECT_EQ(fromFile->siteAddress, "http://shop");
+    EXPECT_EQ(fromFile->endHeader, "<div id=\"r\">");
+    EXPECT_EQ(fromFile->startPromo, "<i>$");
+    EXPECT_EQ(fromFile->endUrl, "\"");
+    std::string url;
+    ASSERT_EQ(fromFile->BuildSearchUrl("red shoes", url), 0);
+    EXPECT_EQ(url, "http://shop/s?q=red+shoes&n=1");
+    EXPECT_TRUE(fromFile->ServesCategory(7));
+    EXPECT_EQ(fromText->siteId, 3);
+    EXPECT_EQ(fromText->startText, "t");
+    EXPECT_EQ(fromText->formatString, "http://shop/s?q= KEYWORD &n=1");
 }
 
 TEST_F(AgentConfigurationTest, UnreadableFileCannotBeOpened)

@@ -73,7 +73,8 @@ TEST(WebAgent, BuildSearchUrlHoldsTo249Characters)
 {
     WebAgent agent;
     std::string prefix = "http://shop/?q=";
-    agent.formatString = prefix + " KEYWORD &end";
+    std::string format = prefix + " KEYWORD &end";
+    agent.formatString = format;
     std::string url;
     std::size_t room = WebAgent::kMaxUrlLength - prefix.size() - 4;
     ASSERT_EQ(agent.BuildSearchUrl(std::string(room, 'a'), url), 0);
