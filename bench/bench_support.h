@@ -7,7 +7,7 @@ namespace tallyhawk::bench
 {
 
 // One ratio a benchmark program reports: the time of `measured` over the time of `baseline`,
-// both per unit of work (a benchmark's "work" counter, 1 when it sets none).
+// both per unit of work (a benchmark's "work" counter, 1 when it sets none), best of the repetitions.
 struct Ratio
 {
     std::string name;
