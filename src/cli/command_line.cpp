@@ -29,15 +29,15 @@ CommandLine& CommandLine::Flag(const std::string& name, const std::string& help)
 CommandLine&
 CommandLine::Positional(const std::string& name, const std::string& help, bool optional, bool rest)
 {
-    positionalSpecs_.push_back({name, help, optional, rest});
+    positionalDefs_.push_back({name, help, optional, rest});
     return *this;
 }
 
-const CommandLine::Spec* CommandLine::FindSpec(const std::string& name) const
+const CommandLine::OptionDef* CommandLine::FindOption(const std::string& name) const
 {
-    for (const Spec& spec : options_) {
-        if (spec.name == name) {
-            return &spec;
+    for (const OptionDef& def : options_) {
+        if (def.name == name) {
+            return &def;
         }
     }
     return nullptr;
@@ -63,12 +63,12 @@ bool CommandLine::Parse(const std::vector<std::string>& args, std::string& error
                 name = arg.substr(0, eq);
                 inlineValue = arg.substr(eq + 1);
             }
-            const Spec* spec = FindSpec(name);
-            if (spec == nullptr) {
+            const OptionDef* def = FindOption(name);
+            if (def == nullptr) {
                 error = "Unknown option " + name + " for " + command_ + ".";
                 return false;
             }
-            if (spec->valueName.empty()) {
+            if (def->valueName.empty()) {
                 if (inlineValue) {
                     error = "The option " + name + " takes no value.";
                     return false;
@@ -79,7 +79,7 @@ bool CommandLine::Parse(const std::vector<std::string>& args, std::string& error
             } else if (i + 1 < args.size()) {
                 values_[name] = args[++i];
             } else {
-                error = "The option " + name + " needs a value (" + spec->valueName + ").";
+                error = "The option " + name + " needs a value (" + def->valueName + ").";
                 return false;
             }
             continue;
@@ -88,16 +88,16 @@ bool CommandLine::Parse(const std::vector<std::string>& args, std::string& error
     }
     std::size_t required = 0;
     bool hasRest = false;
-    for (const PositionalSpec& spec : positionalSpecs_) {
-        required += spec.optional || spec.rest ? 0 : 1;
-        hasRest = hasRest || spec.rest;
+    for (const PositionalDef& def : positionalDefs_) {
+        required += def.optional || def.rest ? 0 : 1;
+        hasRest = hasRest || def.rest;
     }
     if (positionals_.size() < required) {
-        error = "Missing argument " + positionalSpecs_[positionals_.size()].name + " for " + command_ + ".";
+        error = "Missing argument " + positionalDefs_[positionals_.size()].name + " for " + command_ + ".";
         return false;
     }
-    if (!hasRest && positionals_.size() > positionalSpecs_.size()) {
-        error = "Unexpected argument " + positionals_[positionalSpecs_.size()] + " for " + command_ + ".";
+    if (!hasRest && positionals_.size() > positionalDefs_.size()) {
+        error = "Unexpected argument " + positionals_[positionalDefs_.size()] + " for " + command_ + ".";
         return false;
     }
     return true;
@@ -124,21 +124,21 @@ std::string CommandLine::Help() const
     if (!options_.empty()) {
         out << " [options]";
     }
-    for (const PositionalSpec& spec : positionalSpecs_) {
-        out << ' ' << (spec.optional || spec.rest ? "[" : "") << spec.name << (spec.rest ? "..." : "")
-            << (spec.optional || spec.rest ? "]" : "");
+    for (const PositionalDef& def : positionalDefs_) {
+        out << ' ' << (def.optional || def.rest ? "[" : "") << def.name << (def.rest ? "..." : "")
+            << (def.optional || def.rest ? "]" : "");
     }
     out << "\n\n" << summary_ << "\n";
-    if (!positionalSpecs_.empty()) {
+    if (!positionalDefs_.empty()) {
         out << "\nArguments:\n";
-        for (const PositionalSpec& spec : positionalSpecs_) {
-            out << "  " << spec.name << "\n      " << spec.help << "\n";
+        for (const PositionalDef& def : positionalDefs_) {
+            out << "  " << def.name << "\n      " << def.help << "\n";
         }
     }
     out << "\nOptions:\n";
-    for (const Spec& spec : options_) {
-        out << "  " << spec.name << (spec.valueName.empty() ? "" : " " + spec.valueName) << "\n      "
-            << spec.help << "\n";
+    for (const OptionDef& def : options_) {
+        out << "  " << def.name << (def.valueName.empty() ? "" : " " + def.valueName) << "\n      "
+            << def.help << "\n";
     }
     out << "  --help\n      show this help\n";
     return out.str();

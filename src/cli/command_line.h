@@ -33,13 +33,13 @@ public:
     std::string Help() const;
 
 private:
-    struct Spec
+    struct OptionDef
     {
         std::string name;
         std::string valueName; // empty for flags
         std::string help;
     };
-    struct PositionalSpec
+    struct PositionalDef
     {
         std::string name;
         std::string help;
@@ -47,12 +47,12 @@ private:
         bool rest = false;
     };
 
-    const Spec* FindSpec(const std::string& name) const;
+    const OptionDef* FindOption(const std::string& name) const;
 
     std::string command_;
     std::string summary_;
-    std::vector<Spec> options_;
-    std::vector<PositionalSpec> positionalSpecs_;
+    std::vector<OptionDef> options_;
+    std::vector<PositionalDef> positionalDefs_;
     std::map<std::string, std::string> values_;
     std::vector<std::string> positionals_;
     bool helpRequested_ = false;

@@ -27,7 +27,7 @@ using TextMember = std::string Settings::*;
 using NumberMember = std::int32_t Settings::*;
 
 // One value of the settings file as the command shows and sets it.
-struct ValueSpec
+struct ValueDef
 {
     const char* name;
     std::variant<TextMember, NumberMember, std::monostate> member; // monostate: not a Settings member
@@ -37,11 +37,11 @@ struct ValueSpec
     std::int32_t max = std::numeric_limits<std::int32_t>::max();
 };
 
-const std::vector<ValueSpec>& Specs()
+const std::vector<ValueDef>& ValueDefs()
 {
     constexpr std::size_t kShort = Settings::kShortTextLimit;
     constexpr std::size_t kFilter = Settings::kFilterTextLimit;
-    static const std::vector<ValueSpec> specs = {
+    static const std::vector<ValueDef> specs = {
         {"ServerAddress", &Settings::serverAddress, true, kShort},
         {"ServerPort", &Settings::serverPort, false, 0, 1, 65535},
         {"Username", &Settings::username, true, kShort},
@@ -65,8 +65,8 @@ const std::vector<ValueSpec>& Specs()
 std::string NameList()
 {
     std::string names;
-    for (const ValueSpec& spec : Specs()) {
-        names += (names.empty() ? "" : ", ") + std::string(spec.name);
+    for (const ValueDef& def : ValueDefs()) {
+        names += (names.empty() ? "" : ", ") + std::string(def.name);
     }
     return names;
 }
@@ -77,9 +77,9 @@ struct ShownValue
     bool stored = false;
 };
 
-ShownValue ValueOf(const Settings& settings, const ValueSpec& spec)
+ShownValue ValueOf(const Settings& settings, const ValueDef& def)
 {
-    std::string name = spec.name;
+    std::string name = def.name;
     if (name == "SiteUrl") {
         std::optional<std::string> stored = settings.ReadText(name);
         return {DisplayText(SiteBaseUrl()), stored && !stored->empty()};
@@ -88,7 +88,7 @@ ShownValue ValueOf(const Settings& settings, const ValueSpec& spec)
         std::optional<std::int32_t> stored = settings.ReadNumber(name);
         return {stored.value_or(0), stored.has_value()};
     }
-    if (const TextMember* text = std::get_if<TextMember>(&spec.member)) {
+    if (const TextMember* text = std::get_if<TextMember>(&def.member)) {
         std::string value = settings.*(*text);
         // Stored as plain text by necessity; not shown on a screen.
         if (name == "Password" && !value.empty()) {
@@ -96,7 +96,7 @@ ShownValue ValueOf(const Settings& settings, const ValueSpec& spec)
         }
         return {DisplayText(value), settings.IsStored(name)};
     }
-    return {settings.*std::get<NumberMember>(spec.member), settings.IsStored(name)};
+    return {settings.*std::get<NumberMember>(def.member), settings.IsStored(name)};
 }
 
 std::string LocalTime(std::int32_t seconds)
@@ -130,22 +130,22 @@ int RunShow(CliContext& ctx, const Arguments& args)
     int status = settings.Load();
     if (commandLine.Has("--json")) {
         nlohmann::ordered_json values = nlohmann::ordered_json::object();
-        for (const ValueSpec& spec : Specs()) {
-            ShownValue shown = ValueOf(settings, spec);
-            values[spec.name] = {{"value", shown.value}, {"stored", shown.stored}};
+        for (const ValueDef& def : ValueDefs()) {
+            ShownValue shown = ValueOf(settings, def);
+            values[def.name] = {{"value", shown.value}, {"stored", shown.stored}};
         }
         ctx.out
             << nlohmann::ordered_json{{"file", DisplayText(settings.filePath())}, {"values", values}}.dump(2)
             << "\n";
     } else {
         ctx.out << "Settings file: " << DisplayText(settings.filePath()) << "\n";
-        for (const ValueSpec& spec : Specs()) {
-            ShownValue shown = ValueOf(settings, spec);
+        for (const ValueDef& def : ValueDefs()) {
+            ShownValue shown = ValueOf(settings, def);
             std::string value = shown.value.is_string() ? shown.value.get<std::string>() : shown.value.dump();
-            if (std::string(spec.name) == "LastArchive") {
+            if (std::string(def.name) == "LastArchive") {
                 value += " (" + LocalTime(shown.value.get<std::int32_t>()) + ")";
             }
-            ctx.out << std::left << std::setw(17) << spec.name << std::setw(9)
+            ctx.out << std::left << std::setw(17) << def.name << std::setw(9)
                     << (shown.stored ? "stored" : "default") << value << "\n";
         }
     }
@@ -169,31 +169,31 @@ int RunSet(CliContext& ctx, const Arguments& args)
     }
     const std::string& name = commandLine.positionals()[0];
     const std::string& value = commandLine.positionals()[1];
-    auto spec = std::find_if(Specs().begin(), Specs().end(), [&name](const ValueSpec& candidate) {
+    auto def = std::find_if(ValueDefs().begin(), ValueDefs().end(), [&name](const ValueDef& candidate) {
         return name == candidate.name;
     });
-    if (spec == Specs().end()) {
+    if (def == ValueDefs().end()) {
         return UsageError(
             ctx, "config set", "Unknown setting " + name + "; expected one of: " + NameList() + ".");
     }
     Settings settings;
     int status = Settings::kOk;
-    if (spec->isText) {
+    if (def->isText) {
         if (name == "SiteUrl" && value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0) {
             return UsageError(ctx, "config set", "SiteUrl must start with http:// or https://.");
         }
-        if (spec->textLimit != 0 && CharacterCount(value) > spec->textLimit) {
+        if (def->textLimit != 0 && CharacterCount(value) > def->textLimit) {
             return UsageError(ctx,
                               "config set",
-                              name + " holds at most " + std::to_string(spec->textLimit) + " characters.");
+                              name + " holds at most " + std::to_string(def->textLimit) + " characters.");
         }
         status = settings.WriteText(name, value);
     } else {
         std::optional<long long> number = ParseInteger(value);
-        if (!number || *number < spec->min || *number > spec->max) {
-            std::string range = spec->max == 1 && spec->min == 0
+        if (!number || *number < def->min || *number > def->max) {
+            std::string range = def->max == 1 && def->min == 0
                 ? "0 or 1"
-                : "a whole number from " + std::to_string(spec->min) + " to " + std::to_string(spec->max);
+                : "a whole number from " + std::to_string(def->min) + " to " + std::to_string(def->max);
             return UsageError(ctx, "config set", name + " must be " + range + ", not " + value + ".");
         }
         status = settings.WriteNumber(name, static_cast<std::int32_t>(*number));
