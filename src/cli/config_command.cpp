@@ -41,7 +41,7 @@ const std::vector<ValueDef>& ValueDefs()
 {
     constexpr std::size_t kShort = Settings::kShortTextLimit;
     constexpr std::size_t kFilter = Settings::kFilterTextLimit;
-    static const std::vector<ValueDef> specs = {
+    static const std::vector<ValueDef> definitions = {
         {"ServerAddress", &Settings::serverAddress, true, kShort},
         {"ServerPort", &Settings::serverPort, false, 0, 1, 65535},
         {"Username", &Settings::username, true, kShort},
@@ -59,7 +59,7 @@ const std::vector<ValueDef>& ValueDefs()
         {"SiteUrl", std::monostate{}, true, 0},
         {"LastArchive", std::monostate{}, false, 0},
     };
-    return specs;
+    return definitions;
 }
 
 std::string NameList()
