@@ -75,6 +75,7 @@ public:
     // Field offsets of the stored form.
     static constexpr std::size_t kDeletedOffset = 24;
     static constexpr std::size_t kReadOffset = 26;
+    static constexpr std::size_t kHotOffset = 28;
 
 private:
     template <std::size_t N>

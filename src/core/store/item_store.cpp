@@ -29,6 +29,15 @@ int FileStatus(int status)
     return status == RecordFile::kWrongFileMarker ? RecordFile::kBadFormat : status;
 }
 
+// Opens the list file for one operation and checks its file marker: 0, -41 or -42.
+int OpenListFile(RecordFile& file, const std::string& path, RecordFile::Mode mode)
+{
+    if (file.Open(path, mode) != RecordFile::kOk) {
+        return RecordFile::kCannotOpen;
+    }
+    return FileStatus(file.CheckFileMarker());
+}
+
 std::optional<WordMatcher> KeywordWords(const ItemFilter& filter)
 {
     if (!filter.keyword) {
@@ -129,11 +138,8 @@ int ItemStore::Load(const ItemFilter* filter)
     const std::optional<WordMatcher> words = KeywordWords(filter_);
 
     RecordFile file(kFrame);
-    if (file.Open(listPath_, RecordFile::Mode::Read) != RecordFile::kOk) {
-        return kCannotOpen;
-    }
-    if (int marker = file.CheckFileMarker(); marker != RecordFile::kOk) {
-        return FileStatus(marker);
+    if (int status = OpenListFile(file, listPath_, RecordFile::Mode::Read); status != kOk) {
+        return status;
     }
     View view;
     if (!filter_.keyword && filter_.from == 0) {
@@ -161,15 +167,13 @@ int ItemStore::LoadHot(const ItemFilter& filter)
     Clear();
     const std::optional<WordMatcher> words = KeywordWords(filter);
     RecordFile file(kFrame);
-    if (file.Open(listPath_, RecordFile::Mode::Read) != RecordFile::kOk) {
-        return kCannotOpen;
-    }
-    if (int marker = file.CheckFileMarker(); marker != RecordFile::kOk) {
-        return FileStatus(marker);
+    if (int status = OpenListFile(file, listPath_, RecordFile::Mode::Read); status != kOk) {
+        return status;
     }
     View view;
     FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t) {
-        if (FieldShort(bytes, ItemRecord::kDeletedOffset) != 0 || FieldShort(bytes, 28) != 1) {
+        if (FieldShort(bytes, ItemRecord::kDeletedOffset) != 0
+            || FieldShort(bytes, ItemRecord::kHotOffset) != 1) {
             return true;
         }
         ItemRecord record = ItemRecord::Parse(bytes);
@@ -216,8 +220,7 @@ int ItemStore::CountMatching(const ItemFilter& filter)
 {
     const std::optional<WordMatcher> words = KeywordWords(filter);
     RecordFile file(kFrame);
-    if (file.Open(listPath_, RecordFile::Mode::Read) != RecordFile::kOk
-        || file.CheckFileMarker() != RecordFile::kOk) {
+    if (OpenListFile(file, listPath_, RecordFile::Mode::Read) != kOk) {
         return 0;
     }
     int count = 0;
@@ -234,11 +237,8 @@ int ItemStore::CountMatching(const ItemFilter& filter)
 int ItemStore::Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset)
 {
     RecordFile file(kFrame);
-    if (file.Open(listPath_, RecordFile::Mode::Update) != RecordFile::kOk) {
-        return kCannotOpen;
-    }
-    if (int marker = file.CheckFileMarker(); marker != RecordFile::kOk) {
-        return FileStatus(marker);
+    if (int status = OpenListFile(file, listPath_, RecordFile::Mode::Update); status != kOk) {
+        return status;
     }
     std::uint64_t found = 0;
     FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t offset) {
