@@ -1,7 +1,6 @@
 #include "core/settings/site_url.h"
 
-#include <QSettings>
-#include <QString>
+#include "core/settings/settings.h"
 
 namespace tallyhawk
 {
@@ -18,15 +17,8 @@ std::string DefaultServerHost()
 
 std::string SiteBaseUrl()
 {
-    QSettings settings(QStringLiteral("Quillmarch"), QStringLiteral("Tallyhawk"));
-    QVariant value = settings.value(QStringLiteral("SiteUrl"));
-    if (value.typeId() == QMetaType::QString) {
-        std::string url = value.toString().toStdString();
-        if (!url.empty()) {
-            return url;
-        }
-    }
-    return DefaultSiteUrl();
+    std::optional<std::string> url = Settings().ReadText("SiteUrl");
+    return url && !url->empty() ? *url : DefaultSiteUrl();
 }
 
 } // namespace tallyhawk
