@@ -20,6 +20,32 @@ if(TALLYHAWK_FUZZ)
     target_link_options(tallyhawk_common_cfg INTERFACE -fsanitize=address,undefined)
 endif()
 
+# The core's layers from the ground up. A layer may link only layers before it in this list, so a wrong
+# include fails the build; scripts/check-layers holds the sources to the same links.
+set(TALLYHAWK_CORE_LAYERS common platform protocol net settings store shopping compare update)
+
+# tallyhawk_add_core_library(FOLDER SOURCES a.cpp ... LINKS lower_folder ... [PUBLIC_LIBS ...] [PRIVATE_LIBS ...])
+# Builds src/core/FOLDER as the static library th_FOLDER, linked to the lower layers it names.
+function(tallyhawk_add_core_library folder)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LINKS;PUBLIC_LIBS;PRIVATE_LIBS" ${ARGN})
+    list(FIND TALLYHAWK_CORE_LAYERS ${folder} level)
+    if(level EQUAL -1)
+        message(FATAL_ERROR "core folder '${folder}' is not in TALLYHAWK_CORE_LAYERS")
+    endif()
+    set(links)
+    foreach(lower IN LISTS ARG_LINKS)
+        list(FIND TALLYHAWK_CORE_LAYERS ${lower} lowerLevel)
+        if(lowerLevel EQUAL -1 OR NOT lowerLevel LESS level)
+            message(FATAL_ERROR "core folder '${folder}' may not link '${lower}': links run downwards only")
+        endif()
+        list(APPEND links th_${lower})
+    endforeach()
+    add_library(th_${folder} STATIC ${ARG_SOURCES})
+    target_include_directories(th_${folder} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(th_${folder} PUBLIC tallyhawk_common_cfg ${links} ${ARG_PUBLIC_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+    set_property(GLOBAL APPEND PROPERTY TALLYHAWK_CORE_LIBRARIES th_${folder})
+endfunction()
+
 # add_unit_test(NAME SOURCES a.cpp b.cpp LIBS extra_lib ...)
 # Builds one GoogleTest executable, links the test support library and registers it with ctest.
 function(add_unit_test name)

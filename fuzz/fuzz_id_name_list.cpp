@@ -1,6 +1,6 @@
 // Any bytes as an id-name list file: load, add a user entry, save; a list that loaded whole must come
 // back unchanged from its own saved file.
-#include "core/common/id_name_list.h"
+#include "core/store/id_name_list.h"
 
 #include <unistd.h>
 

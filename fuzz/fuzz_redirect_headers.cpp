@@ -1,5 +1,5 @@
 // Any bytes as the raw headers of a redirect: the "Location: " search and the check of its target.
-#include "core/compare/redirect_location.h"
+#include "core/net/redirect_location.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // Any bytes as a store or category update answer: merged into a list that already holds entries, the
 // list must keep its old entries, hold only ids above 0 with names of 2 to 49 bytes, and come back
 // unchanged from its own saved file.
-#include "core/common/id_name_list.h"
-#include "core/compare/list_updater.h"
+#include "core/store/id_name_list.h"
+#include "core/update/list_updater.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 #include "cli/stop_on_interrupt.h"
 #include "core/common/site_addresses.h"
-#include "core/compare/http_fetcher.h"
+#include "core/net/http_fetcher.h"
 #include "core/settings/site_url.h"
 
 #include <nlohmann/json.hpp>

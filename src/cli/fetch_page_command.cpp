@@ -1,6 +1,6 @@
 #include "cli/commands.h"
 #include "cli/stop_on_interrupt.h"
-#include "core/compare/http_fetcher.h"
+#include "core/net/http_fetcher.h"
 #include "core/platform/atomic_file.h"
 
 #include <ostream>

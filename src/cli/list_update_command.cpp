@@ -1,8 +1,8 @@
 #include "cli/commands.h"
 #include "cli/stop_on_interrupt.h"
 #include "core/common/display_text.h"
-#include "core/compare/http_fetcher.h"
-#include "core/compare/site_lists_refresh.h"
+#include "core/net/http_fetcher.h"
+#include "core/update/site_lists_refresh.h"
 #include "core/settings/site_url.h"
 
 #include <filesystem>

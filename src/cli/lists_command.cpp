@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 #include "cli/subcommand_action.h"
 #include "core/common/display_text.h"
-#include "core/common/id_name_list.h"
+#include "core/store/id_name_list.h"
 
 #include <filesystem>
 #include <iomanip>

@@ -1,5 +1,5 @@
 #include "cli/commands.h"
-#include "core/common/browser_launcher.h"
+#include "core/platform/browser_launcher.h"
 #include "core/common/site_addresses.h"
 #include "core/settings/site_url.h"
 

@@ -1,4 +1,4 @@
-#include "core/common/id_name_list.h"
+#include "core/store/id_name_list.h"
 #include "support/cli_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"

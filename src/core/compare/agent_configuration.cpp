@@ -1,7 +1,7 @@
 #include "core/compare/agent_configuration.h"
 
 #include "core/common/byte_text.h"
-#include "core/compare/text_file.h"
+#include "core/platform/text_file.h"
 
 #include <memory>
 

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "core/common/id_name_list.h"
+#include "core/store/id_name_list.h"
 #include "core/common/record_frame.h"
 #include "core/common/wall_clock.h"
 #include "core/store/item_filter.h"
 #include "core/store/item_record.h"
-#include "core/store/semaphore_lock.h"
+#include "core/common/semaphore_lock.h"
 
 #include <array>
 #include <atomic>

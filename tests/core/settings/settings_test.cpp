@@ -1,4 +1,4 @@
-#include "core/common/browser_launcher.h"
+#include "core/platform/browser_launcher.h"
 #include "core/settings/settings.h"
 #include "core/settings/site_url.h"
 #include "support/scoped_env.h"

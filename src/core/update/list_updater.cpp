@@ -1,8 +1,8 @@
-#include "core/compare/list_updater.h"
+#include "core/update/list_updater.h"
 
 #include "core/common/site_addresses.h"
 #include "core/compare/element_text.h"
-#include "core/compare/text_file.h"
+#include "core/platform/text_file.h"
 
 #include <system_error>
 

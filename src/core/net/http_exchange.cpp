@@ -1,4 +1,4 @@
-#include "core/compare/http_exchange.h"
+#include "core/net/http_exchange.h"
 
 #include <curl/curl.h>
 

@@ -1,4 +1,4 @@
-#include "core/compare/text_file.h"
+#include "core/platform/text_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "core/compare/list_updater.h"
+#include "core/update/list_updater.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "core/compare/body_collector.h"
+#include "core/net/body_collector.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/compare/redirect_location.h"
+#include "core/net/redirect_location.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/common/id_name_list.h"
-#include "core/compare/http_fetcher.h"
-#include "core/compare/list_updater.h"
+#include "core/store/id_name_list.h"
+#include "core/net/http_fetcher.h"
+#include "core/update/list_updater.h"
 
 #include <filesystem>
 #include <string>

@@ -1,4 +1,4 @@
-#include "core/common/id_name_list.h"
+#include "core/store/id_name_list.h"
 
 #include "core/common/byte_text.h"
 #include "core/common/record_frame.h"

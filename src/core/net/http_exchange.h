@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/compare/http_fetcher.h"
+#include "core/net/http_fetcher.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/common/id_name_list.h"
+#include "core/store/id_name_list.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "core/store/semaphore_lock.h"
+#include "core/common/semaphore_lock.h"
 
 #include <chrono>
 

@@ -1,4 +1,4 @@
-#include "core/common/browser_launcher.h"
+#include "core/platform/browser_launcher.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "core/compare/http_fetcher.h"
+#include "core/net/http_fetcher.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 

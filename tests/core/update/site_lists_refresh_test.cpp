@@ -1,5 +1,5 @@
 #include "core/compare/agent_configuration.h"
-#include "core/compare/site_lists_refresh.h"
+#include "core/update/site_lists_refresh.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 

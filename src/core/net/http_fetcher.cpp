@@ -1,8 +1,8 @@
-#include "core/compare/http_fetcher.h"
+#include "core/net/http_fetcher.h"
 
-#include "core/compare/body_collector.h"
-#include "core/compare/http_exchange.h"
-#include "core/compare/redirect_location.h"
+#include "core/net/body_collector.h"
+#include "core/net/http_exchange.h"
+#include "core/net/redirect_location.h"
 #include "core/platform/atomic_file.h"
 
 #include <curl/curl.h>

@@ -1,4 +1,4 @@
-#include "core/common/id_name_list.h"
+#include "core/store/id_name_list.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>

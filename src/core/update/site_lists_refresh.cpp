@@ -1,8 +1,8 @@
-#include "core/compare/site_lists_refresh.h"
+#include "core/update/site_lists_refresh.h"
 
 #include "core/common/site_addresses.h"
 #include "core/compare/agent_configuration.h"
-#include "core/compare/text_file.h"
+#include "core/platform/text_file.h"
 #include "core/platform/atomic_file.h"
 
 #include <set>
