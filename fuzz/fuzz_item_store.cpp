@@ -3,6 +3,7 @@
 // with the new record first in the view.
 #include "core/platform/record_file.h"
 #include "core/store/item_store.h"
+#include "support/mock_clock.h"
 
 #include <unistd.h>
 
@@ -75,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     ItemStore store;
     store.Open("deal.lst", Folder());
-    store.SetClock([] { return kNow; });
+    MockClock clock(kNow);
 
     ItemFilter filter;
     if (size > 0 && data[0] % 2 == 0) {

@@ -2,6 +2,7 @@
 #include "cli/item_output.h"
 #include "cli/server_options.h"
 #include "core/common/display_text.h"
+#include "core/common/item_kind.h"
 #include "core/protocol/reply_item.h"
 #include "core/protocol/server_connection.h"
 #include "core/settings/settings.h"
@@ -33,19 +34,19 @@ struct KindOption
 };
 
 constexpr KindOption kKinds[] = {
-    {"coupons", 1, "coupons"},
-    {"deals", 2, "deals"},
-    {"topics", 3, "forum topics"},
+    {"coupons", KindNumber(ItemKind::Coupon), "coupons"},
+    {"deals", KindNumber(ItemKind::Deal), "deals"},
+    {"topics", KindNumber(ItemKind::Topic), "forum topics"},
 };
 
 const char* ItemKindName(std::int32_t kind)
 {
     switch (kind) {
-    case 1:
+    case KindNumber(ItemKind::Coupon):
         return "coupon";
-    case 2:
+    case KindNumber(ItemKind::Deal):
         return "deal";
-    case 3:
+    case KindNumber(ItemKind::Topic):
         return "forum topic";
     default:
         return "unknown kind";
@@ -136,14 +137,14 @@ public:
 
 const char* ListFileOf(std::int32_t kind)
 {
-    return kind == ItemRecord::kTopic ? "topic.lst" : "deal.lst";
+    return IsKind(kind, ItemKind::Topic) ? "topic.lst" : "deal.lst";
 }
 
 // The keyword list a download pass would use for this kind, when --keywords is not given.
 std::optional<std::string> SettingsKeywords(std::int32_t kind)
 {
     Settings settings;
-    const bool topics = kind == ItemRecord::kTopic;
+    const bool topics = IsKind(kind, ItemKind::Topic);
     const bool use = (topics ? settings.useTopicsFilter : settings.useDealsFilter) == 1;
     const std::string& list = topics ? settings.topicsFilter : settings.dealsFilter;
     if (!use || list.empty()) {

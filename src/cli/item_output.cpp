@@ -1,6 +1,7 @@
 #include "cli/item_output.h"
 
 #include "core/common/display_text.h"
+#include "core/common/item_kind.h"
 #include "core/store/item_text.h"
 
 #include <ostream>
@@ -11,13 +12,13 @@ namespace tallyhawk::cli
 std::string KindName(std::int32_t kind)
 {
     switch (kind) {
-    case ItemRecord::kCoupon:
+    case KindNumber(ItemKind::Coupon):
         return "coupon";
-    case ItemRecord::kDeal:
+    case KindNumber(ItemKind::Deal):
         return "deal";
-    case ItemRecord::kTopic:
+    case KindNumber(ItemKind::Topic):
         return "topic";
-    case ItemRecord::kProgramNotice:
+    case KindNumber(ItemKind::ProgramNotice):
         return "notice";
     default:
         return "kind " + std::to_string(kind);

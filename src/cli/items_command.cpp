@@ -1,9 +1,9 @@
 #include "cli/commands.h"
 #include "cli/item_output.h"
 #include "cli/subcommand_action.h"
+#include "core/common/clock.h"
 #include "core/common/display_text.h"
 #include "core/common/time_span.h"
-#include "core/common/wall_clock.h"
 #include "core/store/item_store.h"
 #include "core/store/item_text.h"
 
@@ -98,7 +98,7 @@ std::optional<ItemFilter> FilterFromOptions(const CommandLine& commandLine, std:
         // 0 is "Today": from midnight on; otherwise the span ends tonight and reaches N days back.
         const auto span = static_cast<std::int32_t>(
             std::min<long long>(*count * 86400, std::numeric_limits<std::int32_t>::max()));
-        TimeSpan times = TimeSpan::EndingToday(span, SystemTime());
+        TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
         filter.from = times.from;
         filter.to = times.to;
     }
@@ -210,7 +210,7 @@ int RunCount(CliContext& ctx, const Arguments& args)
     }
     ItemFilter filter;
     if (commandLine.Has("--today")) {
-        TimeSpan today = TimeSpan::EndingToday(TimeSpan::kToday, SystemTime());
+        TimeSpan today = TimeSpan::EndingToday(TimeSpan::kToday, Clock::Now());
         filter.from = today.from;
         filter.to = today.to;
     }

@@ -1,25 +1,47 @@
 #include "cli/stop_on_interrupt.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 namespace tallyhawk::cli
 {
 
 namespace
 {
 
-// Set from the signal handler: only a lock-free atomic store is safe there.
-StopFlag interruptFlag{0};
-static_assert(StopFlag::is_always_lock_free);
+// The pipe the handler writes to: write() is safe in a signal handler, a stop request is not.
+int signalPipe[2] = {-1, -1};
 
 extern "C" void OnInterrupt(int)
 {
-    interruptFlag.store(1);
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(signalPipe[1], &byte, 1);
+    errno = saved;
 }
+
+constexpr int kWatchSliceMs = 100;
 
 } // namespace
 
 StopOnInterrupt::StopOnInterrupt()
 {
-    interruptFlag.store(0);
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        signalPipe[0] = signalPipe[1] = -1;
+        return; // without the pipe, the signals end the process as usual
+    }
+    watcher_ = std::jthread([this](std::stop_token finish) {
+        pollfd wait{signalPipe[0], POLLIN, 0};
+        while (!finish.stop_requested()) {
+            if (::poll(&wait, 1, kWatchSliceMs) > 0) {
+                source_.request_stop();
+                return;
+            }
+        }
+    });
     struct sigaction action
     { };
     action.sa_handler = OnInterrupt;
@@ -32,18 +54,18 @@ StopOnInterrupt::StopOnInterrupt()
 
 StopOnInterrupt::~StopOnInterrupt()
 {
+    if (signalPipe[0] < 0) {
+        return;
+    }
     ::sigaction(SIGINT, &oldInterrupt_, nullptr);
     ::sigaction(SIGTERM, &oldTerminate_, nullptr);
-}
-
-const StopFlag* StopOnInterrupt::flag() const
-{
-    return &interruptFlag;
-}
-
-bool StopOnInterrupt::interrupted() const
-{
-    return interruptFlag.load() != 0;
+    watcher_.request_stop();
+    if (watcher_.joinable()) {
+        watcher_.join();
+    }
+    ::close(signalPipe[0]);
+    ::close(signalPipe[1]);
+    signalPipe[0] = signalPipe[1] = -1;
 }
 
 } // namespace tallyhawk::cli

@@ -1,5 +1,7 @@
 #include "core/common/site_addresses.h"
 
+#include "core/common/item_kind.h"
+
 namespace tallyhawk
 {
 
@@ -45,7 +47,7 @@ std::string DealPageUrl(std::string_view base, std::int32_t id)
 
 std::string ItemPageUrl(std::string_view base, std::int32_t kind, std::int32_t id)
 {
-    return kind == 1 ? CouponPageUrl(base, id) : DealPageUrl(base, id);
+    return IsKind(kind, ItemKind::Coupon) ? CouponPageUrl(base, id) : DealPageUrl(base, id);
 }
 
 std::string MessagesPageUrl(std::string_view base, std::int32_t kind, std::int32_t id)

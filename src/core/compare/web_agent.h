@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -20,7 +21,7 @@ class WebSpider;
 // was missing. They are views into the configuration text the agent was loaded from, which the agent
 // holds (`source`), so an agent stays whole for as long as anyone holds it. Agents are shared
 // (std::shared_ptr) so a reload of the configuration cannot free one that a search worker still uses;
-// the run-time members make them neither copyable nor movable.
+// they are neither copyable nor movable, since a worker and its stop request belong to one agent.
 struct WebAgent
 {
     static constexpr std::int32_t kNoKeywordMarker = -26;
@@ -28,6 +29,10 @@ struct WebAgent
     // The search address is held to 249 characters.
     static constexpr std::size_t kMaxUrlLength = 249;
     static constexpr std::string_view kKeywordMarker = " KEYWORD ";
+
+    WebAgent() = default;
+    WebAgent(const WebAgent&) = delete;
+    WebAgent& operator=(const WebAgent&) = delete;
 
     std::int32_t siteId = 0;
     std::optional<std::string_view> siteType; // category ids, separated by commas or spaces
@@ -51,7 +56,7 @@ struct WebAgent
     std::shared_ptr<const char[]> source;
 
     // Run-time members, set by the search run and never read from the file.
-    StopFlag stopRequested{0};
+    std::stop_source stopRequested;
     std::thread::id thread; // the worker running this agent; default (no thread) when none
     WebSpider* owner = nullptr;
 

@@ -14,7 +14,7 @@ namespace tallyhawk
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 
 // The easy handle runs inside a multi handle of its own, so that the stop flag and the stall clock
 // are looked at every slice even while the server sends nothing (libcurl's blocking call would wake
@@ -35,7 +35,7 @@ enum class End
 struct Transfer
 {
     CURL* easy = nullptr;
-    const StopFlag* stop = nullptr;
+    std::stop_token stop;
     std::chrono::milliseconds stall{0};
     const HttpExchange::WantBody* wantBody = nullptr;
     const HttpExchange::TakeBody* takeBody = nullptr;
@@ -46,11 +46,11 @@ struct Transfer
     bool headersDone = false; // the final response's headers are complete
     bool interimEnded = false; // a 1xx response ended; the next line begins the next response
     bool bodyWanted = false;
-    Clock::time_point lastActivity = Clock::now();
+    SteadyClock::time_point lastActivity = SteadyClock::now();
     curl_off_t lastDown = 0;
     curl_off_t lastUp = 0;
 
-    bool StopRequested() const { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; }
+    bool StopRequested() const { return stop.stop_requested(); }
 
     // True when the transfer must end now: a callback decided so, the caller asked to stop, or no
     // byte moved for the stall time once the connection stood.
@@ -61,7 +61,7 @@ struct Transfer
         }
         if (StopRequested()) {
             end = End::Cancelled;
-        } else if (connected && Clock::now() - lastActivity >= stall) {
+        } else if (connected && SteadyClock::now() - lastActivity >= stall) {
             end = End::Stalled;
         }
         return end != End::None;
@@ -87,7 +87,7 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
 {
     Transfer& transfer = *static_cast<Transfer*>(user);
     std::size_t length = size * count;
-    transfer.lastActivity = Clock::now();
+    transfer.lastActivity = SteadyClock::now();
     if (transfer.headersDone) {
         return length; // trailers after a chunked body
     }
@@ -129,7 +129,7 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user)
 {
     Transfer& transfer = *static_cast<Transfer*>(user);
     std::size_t length = size * count;
-    transfer.lastActivity = Clock::now();
+    transfer.lastActivity = SteadyClock::now();
     if (transfer.StopRequested()) {
         transfer.end = End::Cancelled;
         return length == 0 ? CURL_WRITEFUNC_ERROR : 0;
@@ -155,7 +155,7 @@ int OnProgress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t u
     if (down != transfer.lastDown || up != transfer.lastUp) {
         transfer.lastDown = down;
         transfer.lastUp = up;
-        transfer.lastActivity = Clock::now();
+        transfer.lastActivity = SteadyClock::now();
     }
     return transfer.CheckAbort() ? 1 : 0;
 }
@@ -164,7 +164,7 @@ int OnConnected(void* user, char*, char*, int, int)
 {
     Transfer& transfer = *static_cast<Transfer*>(user);
     transfer.connected = true;
-    transfer.lastActivity = Clock::now();
+    transfer.lastActivity = SteadyClock::now();
     return CURL_PREREQFUNC_OK;
 }
 
@@ -196,9 +196,9 @@ void EnsureHttpClientReady()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-HttpExchange::HttpExchange(const HttpFetcher::Timeouts& timeouts, const StopFlag* stop)
+HttpExchange::HttpExchange(const HttpFetcher::Timeouts& timeouts, std::stop_token stop)
     : timeouts_(timeouts)
-    , stop_(stop)
+    , stop_(std::move(stop))
 { }
 
 HttpExchange::Outcome HttpExchange::Run(const std::string& url,

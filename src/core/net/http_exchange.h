@@ -36,7 +36,7 @@ public:
     // Response headers beyond this size are refused rather than held.
     static constexpr std::size_t kMaxHeaderBytes = 256 * 1024;
 
-    HttpExchange(const HttpFetcher::Timeouts& timeouts, const StopFlag* stop);
+    HttpExchange(const HttpFetcher::Timeouts& timeouts, std::stop_token stop);
 
     // `url` must be an absolute http URL (see CheckHttpUrl); `requestHeaders` are whole header lines.
     Outcome Run(const std::string& url,
@@ -46,7 +46,7 @@ public:
 
 private:
     HttpFetcher::Timeouts timeouts_;
-    const StopFlag* stop_;
+    std::stop_token stop_;
 };
 
 // Sets libcurl up once for the process; safe to call from any thread at any time.

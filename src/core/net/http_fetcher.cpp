@@ -34,11 +34,6 @@ bool IsRedirect(long status)
     return status == 301 || status == 302 || status == 303;
 }
 
-bool StopRequested(const StopFlag* stop)
-{
-    return stop != nullptr && stop->load(std::memory_order_relaxed) != 0;
-}
-
 } // namespace
 
 std::string FetchStatusName(std::int32_t status)
@@ -76,14 +71,14 @@ std::string FetchStatusName(std::int32_t status)
 std::int32_t HttpFetcher::DownloadToFile(const std::string& url,
                                          const std::string& fileName,
                                          const void* /*context*/,
-                                         const StopFlag* stop) const
+                                         std::stop_token stop) const
 {
     try {
         CheckedUrl checked = CheckHttpUrl(url);
         if (checked.kind != UrlKind::Http) {
             return FETCH_NOT_HTTP;
         }
-        if (StopRequested(stop)) {
+        if (stop.stop_requested()) {
             return FETCH_CANCELLED;
         }
         // Text lines as the site's files have always been saved: line feeds only. A zero byte inside
@@ -111,7 +106,7 @@ std::int32_t HttpFetcher::DownloadToFile(const std::string& url,
             return refusal;
         }
         body.Finish();
-        if (StopRequested(stop)) {
+        if (stop.stop_requested()) {
             return FETCH_CANCELLED;
         }
         // Whole or not at all: a failure leaves an existing file as it was.
@@ -127,7 +122,7 @@ std::int32_t HttpFetcher::DownloadToFile(const std::string& url,
 
 std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
                                                   const void* /*context*/,
-                                                  const StopFlag* stop,
+                                                  std::stop_token stop,
                                                   std::int32_t* status) const
 {
     auto fail = [status](std::int32_t reason) -> std::optional<std::string> {
@@ -141,7 +136,7 @@ std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
         if (checked.kind != UrlKind::Http) {
             return fail(FETCH_NOT_HTTP);
         }
-        if (StopRequested(stop)) {
+        if (stop.stop_requested()) {
             return fail(FETCH_CANCELLED);
         }
         std::string current = std::move(checked.url);
@@ -177,7 +172,7 @@ std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
             }
             if (!redirected) {
                 body.Finish();
-                if (StopRequested(stop)) {
+                if (stop.stop_requested()) {
                     return fail(FETCH_CANCELLED);
                 }
                 if (status != nullptr) {
@@ -192,7 +187,7 @@ std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
             if (!location) {
                 return fail(FETCH_REDIRECTED);
             }
-            if (StopRequested(stop)) {
+            if (stop.stop_requested()) {
                 return fail(FETCH_CANCELLED);
             }
             // A relative target is resolved against the address that answered, as browsers do.

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
+#include <stop_token>
 #include <string>
 
 namespace tallyhawk
@@ -27,9 +27,6 @@ enum FetchStatus : std::int32_t
 // (text)" for the client's own numbers.
 std::string FetchStatusName(std::int32_t status);
 
-// A flag another thread sets to ask a running call to give up; read, never written, by the fetcher.
-using StopFlag = std::atomic<std::int32_t>;
-
 // Plain HTTP GET requests: files from the service's own site, and store result pages.
 class HttpFetcher
 {
@@ -37,7 +34,7 @@ public:
     static constexpr std::size_t kMaxBody = 320000;
     static constexpr int kMaxRedirects = 20;
 
-    // The stop flag and the stall clock are looked at every 50 ms while a transfer waits, and at
+    // The stop token and the stall clock are looked at every 50 ms while a transfer waits, and at
     // every piece of a response.
     struct Timeouts
     {
@@ -56,13 +53,13 @@ public:
     std::int32_t DownloadToFile(const std::string& url,
                                 const std::string& fileName,
                                 const void* context,
-                                const StopFlag* stop) const;
+                                std::stop_token stop) const;
 
     // Fetches a page as a desktop browser would, following up to 20 redirects. The body (at most
     // kMaxBody - 1 bytes, cut at zero bytes per piece) or nothing; `status` gets the reason.
     std::optional<std::string> FetchPage(const std::string& url,
                                          const void* context,
-                                         const StopFlag* stop,
+                                         std::stop_token stop,
                                          std::int32_t* status = nullptr) const;
 
 private:

@@ -1,5 +1,7 @@
 #include "core/protocol/server_connection.h"
 
+#include "core/common/item_kind.h"
+
 namespace tallyhawk
 {
 
@@ -19,11 +21,11 @@ void ServerConnection::Configure(std::string host, std::int32_t port)
 std::optional<std::int32_t> ServerConnection::RequestCodeForKind(std::int32_t kind)
 {
     switch (kind) {
-    case 1:
+    case KindNumber(ItemKind::Coupon):
         return RequestCoupons;
-    case 2:
+    case KindNumber(ItemKind::Deal):
         return RequestDeals;
-    case 3:
+    case KindNumber(ItemKind::Topic):
         return RequestForumTopics;
     default:
         return std::nullopt;

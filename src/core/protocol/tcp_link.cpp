@@ -20,7 +20,7 @@ namespace tallyhawk
 namespace
 {
 
-using Clock = std::chrono::steady_clock;
+using SteadyClock = std::chrono::steady_clock;
 constexpr std::chrono::milliseconds kWaitSlice{200};
 constexpr char kFrameMarker[] = {'<', '!', '>'};
 
@@ -120,9 +120,9 @@ std::chrono::milliseconds TcpLink::Timeout() const
 
 TcpLink::WaitResult TcpLink::WaitFor(short events, std::chrono::milliseconds limit) const
 {
-    const Clock::time_point deadline = Clock::now() + limit;
+    const SteadyClock::time_point deadline = SteadyClock::now() + limit;
     while (!stopToken_.stop_requested()) {
-        auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
         auto slice = std::clamp(remaining, std::chrono::milliseconds(0), kWaitSlice);
         pollfd entry{socket_, events, 0};
         int ready = ::poll(&entry, 1, static_cast<int>(slice.count()));
@@ -132,7 +132,7 @@ TcpLink::WaitResult TcpLink::WaitFor(short events, std::chrono::milliseconds lim
         if (ready < 0 && errno != EINTR) {
             return WaitResult::TimedOut;
         }
-        if (Clock::now() >= deadline) {
+        if (SteadyClock::now() >= deadline) {
             return WaitResult::TimedOut;
         }
     }

@@ -1,5 +1,7 @@
 #include "core/store/alert_record.h"
 
+#include "core/common/item_kind.h"
+
 #include <cstdio>
 
 namespace tallyhawk
@@ -17,7 +19,7 @@ std::unique_ptr<ItemRecord> MakeProgramNotice(int newItems)
         description, sizeof description, "Tallyhawk has downloaded %d new coupons and deals.", newItems);
     ItemValues values;
     values.id = 1;
-    values.kind = ItemRecord::kProgramNotice;
+    values.kind = KindNumber(ItemKind::ProgramNotice);
     values.title = "Tallyhawk Auto Update";
     values.description = description;
     return std::make_unique<ItemRecord>(ItemRecord::Make(values, 0));

@@ -1,5 +1,6 @@
 #include "core/store/item_filter.h"
 
+#include "core/common/item_kind.h"
 #include "core/store/word_rules.h"
 
 namespace tallyhawk
@@ -40,7 +41,7 @@ bool ItemFilter::Passes(const ItemRecord& record, const WordMatcher* keywordWord
         return true;
     }
     // A coupon of the chosen store is shown even when its texts miss the search words.
-    return storeId >= 0 && storeId == record.storeId && record.kind == ItemRecord::kCoupon;
+    return storeId >= 0 && storeId == record.storeId && IsKind(record.kind, ItemKind::Coupon);
 }
 
 } // namespace tallyhawk

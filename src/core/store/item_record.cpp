@@ -9,12 +9,6 @@ namespace tallyhawk
 namespace
 {
 
-constexpr std::size_t kTitleOffset = 30;
-constexpr std::size_t kDescriptionOffset = 80;
-constexpr std::size_t kExtraOffset = 330;
-constexpr std::size_t kStoreNameOffset = 380;
-constexpr std::size_t kCategoryNameOffset = 430;
-
 void StoreLe16Signed(unsigned char* out, std::int16_t value)
 {
     StoreLe16(out, static_cast<std::uint16_t>(value));
@@ -61,15 +55,15 @@ ItemRecord ItemRecord::Make(const ItemValues& values, std::int32_t arrivedAt)
 ItemRecord ItemRecord::Parse(const unsigned char* in)
 {
     ItemRecord record;
-    record.id = LoadLe32Signed(in + 0);
-    record.kind = LoadLe32Signed(in + 4);
-    record.storeId = LoadLe32Signed(in + 8);
-    record.categoryId = LoadLe32Signed(in + 12);
-    record.date = LoadLe32Signed(in + 16);
-    record.arrivedAt = LoadLe32Signed(in + 20);
+    record.id = LoadLe32Signed(in + kIdOffset);
+    record.kind = LoadLe32Signed(in + kKindOffset);
+    record.storeId = LoadLe32Signed(in + kStoreIdOffset);
+    record.categoryId = LoadLe32Signed(in + kCategoryIdOffset);
+    record.date = LoadLe32Signed(in + kDateOffset);
+    record.arrivedAt = LoadLe32Signed(in + kArrivedAtOffset);
     record.deleted = LoadLe16Signed(in + kDeletedOffset);
     record.read = LoadLe16Signed(in + kReadOffset);
-    record.hot = LoadLe16Signed(in + 28);
+    record.hot = LoadLe16Signed(in + kHotOffset);
     ParseField(record.title_, in + kTitleOffset);
     ParseField(record.description_, in + kDescriptionOffset);
     ParseField(record.extra_, in + kExtraOffset);
@@ -80,15 +74,15 @@ ItemRecord ItemRecord::Parse(const unsigned char* in)
 
 void ItemRecord::Serialize(unsigned char* out) const
 {
-    StoreLe32(out + 0, static_cast<std::uint32_t>(id));
-    StoreLe32(out + 4, static_cast<std::uint32_t>(kind));
-    StoreLe32(out + 8, static_cast<std::uint32_t>(storeId));
-    StoreLe32(out + 12, static_cast<std::uint32_t>(categoryId));
-    StoreLe32(out + 16, static_cast<std::uint32_t>(date));
-    StoreLe32(out + 20, static_cast<std::uint32_t>(arrivedAt));
+    StoreLe32(out + kIdOffset, static_cast<std::uint32_t>(id));
+    StoreLe32(out + kKindOffset, static_cast<std::uint32_t>(kind));
+    StoreLe32(out + kStoreIdOffset, static_cast<std::uint32_t>(storeId));
+    StoreLe32(out + kCategoryIdOffset, static_cast<std::uint32_t>(categoryId));
+    StoreLe32(out + kDateOffset, static_cast<std::uint32_t>(date));
+    StoreLe32(out + kArrivedAtOffset, static_cast<std::uint32_t>(arrivedAt));
     StoreLe16Signed(out + kDeletedOffset, deleted);
     StoreLe16Signed(out + kReadOffset, read);
-    StoreLe16Signed(out + 28, hot);
+    StoreLe16Signed(out + kHotOffset, hot);
     std::memcpy(out + kTitleOffset, title_.data(), kTitleSize);
     std::memcpy(out + kDescriptionOffset, description_.data(), kDescriptionSize);
     std::memcpy(out + kExtraOffset, extra_.data(), kExtraSize);

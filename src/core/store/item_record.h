@@ -37,11 +37,6 @@ public:
     static constexpr std::size_t kStoreNameSize = 50;
     static constexpr std::size_t kCategoryNameSize = 50;
 
-    static constexpr std::int32_t kCoupon = 1;
-    static constexpr std::int32_t kDeal = 2;
-    static constexpr std::int32_t kTopic = 3;
-    static constexpr std::int32_t kProgramNotice = 99;
-
     std::int32_t id = 0;
     std::int32_t kind = 0;
     std::int32_t storeId = 0;
@@ -72,10 +67,22 @@ public:
     void SetStoreName(std::optional<std::string_view> text);
     void SetCategoryName(std::optional<std::string_view> text);
 
-    // Field offsets of the stored form.
+    // Field offsets of the stored form: six 32-bit integers, three 16-bit flags, five texts.
+    static constexpr std::size_t kIdOffset = 0;
+    static constexpr std::size_t kKindOffset = 4;
+    static constexpr std::size_t kStoreIdOffset = 8;
+    static constexpr std::size_t kCategoryIdOffset = 12;
+    static constexpr std::size_t kDateOffset = 16;
+    static constexpr std::size_t kArrivedAtOffset = 20;
     static constexpr std::size_t kDeletedOffset = 24;
     static constexpr std::size_t kReadOffset = 26;
     static constexpr std::size_t kHotOffset = 28;
+    static constexpr std::size_t kTitleOffset = 30;
+    static constexpr std::size_t kDescriptionOffset = kTitleOffset + kTitleSize;
+    static constexpr std::size_t kExtraOffset = kDescriptionOffset + kDescriptionSize;
+    static constexpr std::size_t kStoreNameOffset = kExtraOffset + kExtraSize;
+    static constexpr std::size_t kCategoryNameOffset = kStoreNameOffset + kStoreNameSize;
+    static_assert(kCategoryNameOffset + kCategoryNameSize == kSize);
 
 private:
     template <std::size_t N>

@@ -1,6 +1,8 @@
 #include "core/store/item_store.h"
 
 #include "core/common/byte_text.h"
+#include "core/common/clock.h"
+#include "core/common/item_kind.h"
 #include "core/platform/record_file.h"
 #include "core/store/word_rules.h"
 
@@ -55,9 +57,7 @@ const WordMatcher* Pointer(const std::optional<WordMatcher>& words)
 
 const RecordFrame ItemStore::kFrame{ItemRecord::kSize, RecordFrame::kMarkerSize};
 
-ItemStore::ItemStore()
-    : clock_(SystemTime)
-{ }
+ItemStore::ItemStore() = default;
 
 ItemStore::~ItemStore()
 {
@@ -93,18 +93,6 @@ void ItemStore::Open(std::string_view fileName, std::string_view folder)
     filter_ = ItemFilter();
 }
 
-void ItemStore::SetClock(WallClock clock)
-{
-    std::lock_guard<std::mutex> operation(operationMutex_);
-    clock_ = std::move(clock);
-}
-
-std::int32_t ItemStore::Now()
-{
-    std::lock_guard<std::mutex> operation(operationMutex_);
-    return clock_();
-}
-
 void ItemStore::ReplaceView(View view)
 {
     Hold hold(*this);
@@ -113,7 +101,7 @@ void ItemStore::ReplaceView(View view)
 
 void ItemStore::RaiseHighestId(std::int32_t kind, std::int32_t id)
 {
-    if (kind < 1 || kind > 3) {
+    if (!IsStoredKind(kind)) {
         return;
     }
     std::atomic<std::int32_t>& highest = highestId_[static_cast<std::size_t>(kind - 1)];
@@ -124,7 +112,7 @@ void ItemStore::RaiseHighestId(std::int32_t kind, std::int32_t id)
 
 std::int32_t ItemStore::HighestId(std::int32_t kind) const
 {
-    return kind >= 1 && kind <= 3 ? highestId_[static_cast<std::size_t>(kind - 1)].load() : 0;
+    return IsStoredKind(kind) ? highestId_[static_cast<std::size_t>(kind - 1)].load() : 0;
 }
 
 int ItemStore::Load(const ItemFilter* filter)
@@ -147,7 +135,7 @@ int ItemStore::Load(const ItemFilter* filter)
         view.records.reserve(static_cast<std::size_t>(file.size() / kFrame.FrameSize()));
     }
     FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t) {
-        RaiseHighestId(FieldInt(bytes, 4), FieldInt(bytes, 0));
+        RaiseHighestId(FieldInt(bytes, ItemRecord::kKindOffset), FieldInt(bytes, ItemRecord::kIdOffset));
         if (FieldShort(bytes, ItemRecord::kDeletedOffset) != 0) {
             return true;
         }
@@ -193,7 +181,7 @@ int ItemStore::Append(const ItemValues& values, std::optional<ItemRecord>* kept)
     if (kept != nullptr) {
         kept->reset();
     }
-    const ItemRecord record = ItemRecord::Make(values, clock_());
+    const ItemRecord record = ItemRecord::Make(values, Clock::Now());
     unsigned char bytes[ItemRecord::kSize];
     record.Serialize(bytes);
     {
@@ -242,7 +230,8 @@ int ItemStore::Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset)
     }
     std::uint64_t found = 0;
     FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t offset) {
-        if (FieldInt(bytes, 0) == id && FieldInt(bytes, 4) == kind) {
+        if (FieldInt(bytes, ItemRecord::kIdOffset) == id
+            && FieldInt(bytes, ItemRecord::kKindOffset) == kind) {
             found = offset;
             return false;
         }
@@ -296,7 +285,7 @@ int ItemStore::Delete(std::int32_t id, std::int32_t kind)
 int ItemStore::Archive()
 {
     std::lock_guard<std::mutex> operation(operationMutex_);
-    const std::int64_t now = clock_();
+    const std::int64_t now = Clock::Now();
     RecordFile list(kFrame);
     if (list.Open(listPath_, RecordFile::Mode::Update) != RecordFile::kOk) {
         return kCannotOpen;

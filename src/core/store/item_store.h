@@ -1,11 +1,10 @@
 #pragma once
 
-#include "core/store/id_name_list.h"
 #include "core/common/record_frame.h"
-#include "core/common/wall_clock.h"
+#include "core/common/semaphore_lock.h"
+#include "core/store/id_name_list.h"
 #include "core/store/item_filter.h"
 #include "core/store/item_record.h"
-#include "core/common/semaphore_lock.h"
 
 #include <array>
 #include <atomic>
@@ -93,10 +92,6 @@ public:
     const std::string& listPath() const { return listPath_; }
     const std::string& archivePath() const { return archivePath_; }
 
-    // The time source for arrival times and the archive windows.
-    void SetClock(WallClock clock);
-    std::int32_t Now();
-
 private:
     struct View
     {
@@ -119,7 +114,6 @@ private:
     std::string listPath_;
     std::string archivePath_;
     std::array<std::atomic<std::int32_t>, 3> highestId_{};
-    WallClock clock_;
 };
 
 } // namespace tallyhawk

@@ -1,5 +1,7 @@
 #include "core/store/item_text.h"
 
+#include "core/common/item_kind.h"
+
 #include <ctime>
 
 namespace tallyhawk
@@ -24,7 +26,7 @@ std::string FormatItemDate(std::int32_t time)
 
 std::string_view ItemDateWord(std::int32_t kind)
 {
-    return kind == ItemRecord::kCoupon || kind == ItemRecord::kDeal ? "Expires" : "Posted";
+    return IsKind(kind, ItemKind::Coupon) || IsKind(kind, ItemKind::Deal) ? "Expires" : "Posted";
 }
 
 std::string ItemSecondLine(const ItemRecord& record)

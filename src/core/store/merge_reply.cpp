@@ -1,5 +1,6 @@
 #include "core/store/merge_reply.h"
 
+#include "core/common/clock.h"
 #include "core/protocol/reply_item.h"
 #include "core/protocol/wire_message.h"
 #include "core/store/alert_record.h"
@@ -64,7 +65,7 @@ int MergeReply(ItemStore& store,
         store.Append(values);
         ++kept;
         if (alertEach && window != nullptr) {
-            window->PostAlert(MakeItemAlert(values, store.Now()));
+            window->PostAlert(MakeItemAlert(values, Clock::Now()));
         }
     }
     return kept;

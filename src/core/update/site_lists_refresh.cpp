@@ -2,8 +2,8 @@
 
 #include "core/common/site_addresses.h"
 #include "core/compare/agent_configuration.h"
-#include "core/platform/text_file.h"
 #include "core/platform/atomic_file.h"
+#include "core/platform/text_file.h"
 
 #include <set>
 
@@ -32,7 +32,7 @@ RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
                                  SiteList which,
                                  IdNameList& list,
                                  const std::filesystem::path& folder,
-                                 const StopFlag* stop)
+                                 std::stop_token stop)
 {
     RefreshStepResult result;
     std::string updatePath = (folder / kUpdateFileName).string();
@@ -69,7 +69,7 @@ RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
 RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,
                                             const std::string& baseUrl,
                                             const std::filesystem::path& folder,
-                                            const StopFlag* stop)
+                                            std::stop_token stop)
 {
     std::string downloadPath = (folder / kDownloadName).string();
     std::int32_t status = fetcher.DownloadToFile(WebSpiderConfigUrl(baseUrl), downloadPath, nullptr, stop);
@@ -107,7 +107,7 @@ RefreshStepResult UpdateSiteListFile(const HttpFetcher& fetcher,
                                      const std::string& baseUrl,
                                      SiteList which,
                                      const std::filesystem::path& folder,
-                                     const StopFlag* stop)
+                                     std::stop_token stop)
 {
     IdNameList list;
     std::int32_t status = LoadListForUpdate(list, (folder / SiteListFileName(which)).string());
@@ -120,7 +120,7 @@ RefreshStepResult UpdateSiteListFile(const HttpFetcher& fetcher,
 SiteListsRefresh RefreshSiteLists(const HttpFetcher& fetcher,
                                   const std::string& baseUrl,
                                   const std::filesystem::path& folder,
-                                  const StopFlag* stop,
+                                  std::stop_token stop,
                                   IdNameList* stores,
                                   IdNameList* categories)
 {

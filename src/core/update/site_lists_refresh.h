@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/store/id_name_list.h"
 #include "core/net/http_fetcher.h"
+#include "core/store/id_name_list.h"
 #include "core/update/list_updater.h"
 
 #include <filesystem>
@@ -40,7 +40,7 @@ RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
                                  SiteList which,
                                  IdNameList& list,
                                  const std::filesystem::path& folder,
-                                 const StopFlag* stop);
+                                 std::stop_token stop);
 
 // The outcome of a whole site list refresh, one result per step.
 struct SiteListsRefresh
@@ -58,7 +58,7 @@ struct SiteListsRefresh
 RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,
                                             const std::string& baseUrl,
                                             const std::filesystem::path& folder,
-                                            const StopFlag* stop);
+                                            std::stop_token stop);
 
 // The weekly refresh of the site lists: agent configuration, stores, categories, each step run
 // whatever the others did. `stores` and `categories` are the lists held in memory; when null, the
@@ -67,7 +67,7 @@ RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,
 SiteListsRefresh RefreshSiteLists(const HttpFetcher& fetcher,
                                   const std::string& baseUrl,
                                   const std::filesystem::path& folder,
-                                  const StopFlag* stop,
+                                  std::stop_token stop,
                                   IdNameList* stores = nullptr,
                                   IdNameList* categories = nullptr);
 
@@ -76,6 +76,6 @@ RefreshStepResult UpdateSiteListFile(const HttpFetcher& fetcher,
                                      const std::string& baseUrl,
                                      SiteList which,
                                      const std::filesystem::path& folder,
-                                     const StopFlag* stop);
+                                     std::stop_token stop);
 
 } // namespace tallyhawk

@@ -196,7 +196,7 @@ TEST_F(AgentConfigurationTest, AReloadNeverChangesAnAgentHeldElsewhere)
 {
     ASSERT_EQ(LoadFile(Agent(1, "<StartPrice>$</StartPrice>") + Agent(2, "<EndHeader>h</EndHeader>")), 0);
     std::shared_ptr<WebAgent> held = config.agents()[0];
-    config.agents()[1]->stopRequested.store(1);
+    config.agents()[1]->stopRequested.request_stop();
     config.agents()[1]->owner = reinterpret_cast<WebSpider*>(&config);
 
     ASSERT_EQ(LoadFile(Agent(7) + Agent(8) + Agent(9, "<StartPrice>p</StartPrice>")), 0);
@@ -208,7 +208,7 @@ TEST_F(AgentConfigurationTest, AReloadNeverChangesAnAgentHeldElsewhere)
         EXPECT_NE(agent, held);
         // Nothing of an earlier agent is left on a new one.
         EXPECT_EQ(agent->endHeader, std::nullopt);
-        EXPECT_EQ(agent->stopRequested.load(), 0);
+        EXPECT_FALSE(agent->stopRequested.stop_requested());
         EXPECT_EQ(agent->owner, nullptr);
     }
     EXPECT_EQ(config.agents()[0]->siteId, 7);

@@ -44,14 +44,14 @@ std::vector<std::string> PageHeaders(const TestHttpServer& server)
     return {HostLine(server), "Accept: text/html", kBrowserAgent};
 }
 
-// Sets a stop flag after a delay, from another thread.
+// Asks for a stop after a delay, from another thread.
 class DelayedStop
 {
 public:
-    DelayedStop(StopFlag& flag, std::chrono::milliseconds delay)
-        : thread_([&flag, delay] {
+    DelayedStop(std::stop_source& source, std::chrono::milliseconds delay)
+        : thread_([&source, delay] {
             std::this_thread::sleep_for(delay);
-            flag.store(1);
+            source.request_stop();
         })
     { }
     ~DelayedStop() { thread_.join(); }
@@ -63,13 +63,12 @@ private:
 class HttpFetcherTest : public ::testing::Test
 {
 protected:
-    std::int32_t Download(const std::string& target, const std::string& file, const StopFlag* stop = nullptr)
+    std::int32_t Download(const std::string& target, const std::string& file, std::stop_token stop = {})
     {
         return fetcher.DownloadToFile(server.Url(target), file, nullptr, stop);
     }
 
-    std::optional<std::string>
-    Fetch(const std::string& url, std::int32_t& status, const StopFlag* stop = nullptr)
+    std::optional<std::string> Fetch(const std::string& url, std::int32_t& status, std::stop_token stop = {})
     {
         status = 12345;
         return fetcher.FetchPage(url, nullptr, stop, &status);
@@ -312,48 +311,50 @@ TEST_F(HttpFetcherTest, RefusesAddressesThatAreNotHttpAtOnce)
         std::int32_t status = 0;
         EXPECT_FALSE(Fetch(url, status)) << url;
         EXPECT_EQ(status, FETCH_NOT_HTTP) << url;
-        EXPECT_EQ(fetcher.DownloadToFile(url, dir.File("x"), nullptr, nullptr), FETCH_NOT_HTTP) << url;
+        EXPECT_EQ(fetcher.DownloadToFile(url, dir.File("x"), nullptr, {}), FETCH_NOT_HTTP) << url;
     }
     EXPECT_EQ(server.RequestCount(), 0U);
     EXPECT_FALSE(std::filesystem::exists(dir.File("x")));
 }
 
-TEST_F(HttpFetcherTest, AStopFlagSetBeforehandSendsNothing)
+TEST_F(HttpFetcherTest, AStopRequestedBeforehandSendsNothing)
 {
-    StopFlag stop{1};
+    std::stop_source stop;
+    stop.request_stop();
     std::int32_t status = 0;
-    EXPECT_EQ(Download("/", dir.File("x"), &stop), FETCH_CANCELLED);
-    EXPECT_FALSE(Fetch(server.Url("/"), status, &stop));
+    EXPECT_EQ(Download("/", dir.File("x"), stop.get_token()), FETCH_CANCELLED);
+    EXPECT_FALSE(Fetch(server.Url("/"), status, stop.get_token()));
     EXPECT_EQ(status, FETCH_CANCELLED);
     EXPECT_EQ(server.RequestCount(), 0U);
 }
 
-TEST_F(HttpFetcherTest, AStopFlagSetInTheMiddleOfABodyEndsTheCallPromptly)
+TEST_F(HttpFetcherTest, AStopInTheMiddleOfABodyEndsTheCallPromptly)
 {
-    // The server sends part of the body and then nothing: only the flag can end the call early.
+    // The server sends part of the body and then nothing: only a stop can end the call early.
     HttpResponse half = HttpResponse::Make(200, std::string(100000, 'b'));
     half.stallAfter = half.bytes.size() - 60000;
     server.Respond("/half", half);
     HttpFetcher patient({5000ms, 30000ms});
     WriteFileBytes(dir.File("keep.dat"), "old contents");
 
-    StopFlag stop{0};
+    std::stop_source stop;
     Clock::time_point start = Clock::now();
     {
         DelayedStop stopper(stop, 150ms);
-        EXPECT_EQ(patient.DownloadToFile(server.Url("/half"), dir.File("keep.dat"), nullptr, &stop),
-                  FETCH_CANCELLED);
+        EXPECT_EQ(
+            patient.DownloadToFile(server.Url("/half"), dir.File("keep.dat"), nullptr, stop.get_token()),
+            FETCH_CANCELLED);
     }
     EXPECT_LT(Clock::now() - start, 2s);
     EXPECT_EQ(ReadFileBytes(dir.File("keep.dat")), "old contents");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 
-    stop = 0;
+    stop = std::stop_source();
     start = Clock::now();
     std::int32_t status = 0;
     {
         DelayedStop stopper(stop, 150ms);
-        EXPECT_FALSE(patient.FetchPage(server.Url("/half"), nullptr, &stop, &status));
+        EXPECT_FALSE(patient.FetchPage(server.Url("/half"), nullptr, stop.get_token(), &status));
     }
     EXPECT_EQ(status, FETCH_CANCELLED);
     EXPECT_LT(Clock::now() - start, 2s);
@@ -368,10 +369,10 @@ TEST_F(HttpFetcherTest, GivesUpOnAServerThatStalls)
     server.Respond("/half", half);
 
     Clock::time_point start = Clock::now();
-    EXPECT_EQ(impatient.DownloadToFile(server.Url("/silent"), dir.File("x"), nullptr, nullptr),
+    EXPECT_EQ(impatient.DownloadToFile(server.Url("/silent"), dir.File("x"), nullptr, {}),
               CURLE_OPERATION_TIMEDOUT);
     std::int32_t status = 0;
-    EXPECT_FALSE(impatient.FetchPage(server.Url("/half"), nullptr, nullptr, &status));
+    EXPECT_FALSE(impatient.FetchPage(server.Url("/half"), nullptr, {}, &status));
     EXPECT_EQ(status, CURLE_OPERATION_TIMEDOUT);
     EXPECT_LT(Clock::now() - start, 3s);
     EXPECT_FALSE(std::filesystem::exists(dir.File("x")));
@@ -386,7 +387,7 @@ TEST_F(HttpFetcherTest, KeepsASlowButMovingTransfer)
     server.Respond("/slow", slow);
     HttpFetcher impatient({5000ms, 300ms});
     std::int32_t status = 0;
-    EXPECT_EQ(impatient.FetchPage(server.Url("/slow"), nullptr, nullptr, &status), std::string(1000, 's'));
+    EXPECT_EQ(impatient.FetchPage(server.Url("/slow"), nullptr, {}, &status), std::string(1000, 's'));
 }
 
 TEST_F(HttpFetcherTest, ReportsTheClientsOwnErrors)
@@ -400,7 +401,7 @@ TEST_F(HttpFetcherTest, ReportsTheClientsOwnErrors)
     ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
     ASSERT_EQ(::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length), 0);
     std::string refused = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
-    EXPECT_EQ(fetcher.DownloadToFile(refused, dir.File("x"), nullptr, nullptr), CURLE_COULDNT_CONNECT);
+    EXPECT_EQ(fetcher.DownloadToFile(refused, dir.File("x"), nullptr, {}), CURLE_COULDNT_CONNECT);
     ::close(fd);
 
     // A body shorter than announced is a failure, not a shorter file.
@@ -435,9 +436,8 @@ TEST_F(HttpFetcherTest, SeveralPagesAtOnce)
     std::vector<std::optional<std::string>> pages(kThreads);
     std::vector<std::thread> threads;
     for (int i = 0; i < kThreads; ++i) {
-        threads.emplace_back([&, i] {
-            pages[i] = fetcher.FetchPage(server.Url("/page/" + std::to_string(i)), this, nullptr);
-        });
+        threads.emplace_back(
+            [&, i] { pages[i] = fetcher.FetchPage(server.Url("/page/" + std::to_string(i)), this, {}); });
     }
     for (std::thread& thread : threads) {
         thread.join();

@@ -1,8 +1,10 @@
 #include "core/common/byte_text.h"
+#include "core/common/item_kind.h"
 #include "core/store/alert_record.h"
 #include "core/store/item_filter.h"
 #include "core/store/item_record.h"
 #include "core/store/item_store.h"
+#include "support/mock_clock.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -74,7 +76,7 @@ TEST(ItemRecordLayout, FirstAppendCreatesTheWholeFile)
     TempDir dir;
     ItemStore store;
     store.Open("deal.lst", dir.path().string());
-    store.SetClock([] { return 1700000000; });
+    MockClock clock(1700000000);
     ASSERT_EQ(store.Append(Values(5, 2)), 0);
 
     const std::string record
@@ -99,10 +101,9 @@ TEST(ItemRecordLayout, SecondAppendGoesBeforeTheEndMarkerAndFirstInTheView)
     TempDir dir;
     ItemStore store;
     store.Open("deal.lst", dir.path().string());
-    std::int32_t now = 100;
-    store.SetClock([&] { return now; });
+    MockClock clock(100);
     ASSERT_EQ(store.Append(Values(5, 2)), 0);
-    now = 200;
+    clock.Set(200);
     ASSERT_EQ(store.Append(Values(6, 1)), 0);
 
     const std::string file = ReadFileBytes(dir.File("deal.lst"));
@@ -225,8 +226,8 @@ TEST(ItemFilter, ChosenStoreKeepsItsCouponsDespiteTheKeyword)
     ItemFilter filter;
     filter.keyword = "nowhere";
     filter.storeId = 7;
-    ItemRecord coupon = ItemRecord::Make(Values(1, ItemRecord::kCoupon), 1000);
-    ItemRecord deal = ItemRecord::Make(Values(2, ItemRecord::kDeal), 1000);
+    ItemRecord coupon = ItemRecord::Make(Values(1, KindNumber(ItemKind::Coupon)), 1000);
+    ItemRecord deal = ItemRecord::Make(Values(2, KindNumber(ItemKind::Deal)), 1000);
     EXPECT_TRUE(filter.Passes(coupon));
     EXPECT_FALSE(filter.Passes(deal));
     // A coupon without a store passes step 3 but is not the chosen store's.

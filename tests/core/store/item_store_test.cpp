@@ -1,6 +1,7 @@
 #include "core/common/byte_text.h"
 #include "core/platform/record_file.h"
 #include "core/store/item_store.h"
+#include "support/mock_clock.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -40,11 +41,7 @@ ItemValues Values(std::int32_t id, std::int32_t kind, std::int32_t store = 7, st
 class ItemStoreTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        store.Open("deal.lst", dir.path().string());
-        store.SetClock([this] { return now; });
-    }
+    void SetUp() override { store.Open("deal.lst", dir.path().string()); }
 
     std::string Path() const { return dir.File("deal.lst"); }
 
@@ -62,7 +59,7 @@ protected:
 
     TempDir dir;
     ItemStore store;
-    std::int32_t now = kNow;
+    MockClock clock{kNow};
 };
 
 TEST_F(ItemStoreTest, OpenBuildsPathsAndTouchesNoFile)
@@ -225,11 +222,11 @@ TEST_F(ItemStoreTest, ArchiveKeepsRecentAndUpcomingRecordsAtTheWindowEdges)
         {10, kNow + 30 * kDay, kNow, false}, // deleted below
     };
     for (const Case& c : cases) {
-        now = c.arrivedAt;
+        clock.Set(c.arrivedAt);
         ASSERT_EQ(store.Append(Values(c.id, 2, 7, c.date)), 0);
     }
     ASSERT_EQ(store.Delete(10, 2), 10);
-    now = kNow;
+    clock.Set(kNow);
     ASSERT_EQ(store.Archive(), 0);
     std::vector<std::int32_t> expected;
     for (auto it = cases.rbegin(); it != cases.rend(); ++it) {
@@ -314,7 +311,7 @@ TEST_F(ItemStoreTest, AppendRepairsATornTailButNeverWritesOverDamageInTheMiddle)
 
 TEST_F(ItemStoreTest, ArchiveEndsATornTailAtTheLastWholeRecord)
 {
-    now = kNow;
+    clock.Set(kNow);
     ASSERT_EQ(store.Append(Values(1, 2)), 0);
     ASSERT_EQ(store.Append(Values(2, 2)), 0);
     const std::string whole = ReadFileBytes(Path());

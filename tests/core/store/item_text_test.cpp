@@ -1,3 +1,4 @@
+#include "core/common/item_kind.h"
 #include "core/store/item_record.h"
 #include "core/store/item_text.h"
 #include "support/scoped_zone.h"
@@ -24,19 +25,19 @@ TEST(ItemText, SecondLineOfARow)
 {
     ScopedZone zone(kEasternZone);
     ItemValues values;
-    values.kind = ItemRecord::kCoupon;
+    values.kind = KindNumber(ItemKind::Coupon);
     values.description = "Half off";
     values.date = 1107172800;
     ItemRecord coupon = ItemRecord::Make(values, 0);
     EXPECT_EQ(ItemSecondLine(coupon), "Half off Expires: Mon 1/31/2005");
     coupon.date = 0;
     EXPECT_EQ(ItemSecondLine(coupon), "Half off Expires: unknown");
-    coupon.kind = ItemRecord::kTopic;
+    coupon.kind = KindNumber(ItemKind::Topic);
     EXPECT_EQ(ItemSecondLine(coupon), "Half off Posted: unknown");
-    coupon.kind = ItemRecord::kDeal;
+    coupon.kind = KindNumber(ItemKind::Deal);
     coupon.date = -7;
     EXPECT_EQ(ItemSecondLine(coupon), "Half off Expires: unknown");
-    coupon.kind = ItemRecord::kProgramNotice;
+    coupon.kind = KindNumber(ItemKind::ProgramNotice);
     EXPECT_EQ(ItemDateWord(coupon.kind), "Posted");
 }
 

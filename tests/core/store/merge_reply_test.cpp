@@ -3,6 +3,7 @@
 #include "core/store/item_store.h"
 #include "core/store/merge_reply.h"
 #include "core/store/word_rules.h"
+#include "support/mock_clock.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -60,17 +61,14 @@ public:
 class MergeReplyTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        store.Open("deal.lst", dir.path().string());
-        store.SetClock([] { return 5000; });
-    }
+    void SetUp() override { store.Open("deal.lst", dir.path().string()); }
 
     int Merge(const std::vector<Item>& items, std::optional<std::string_view> keywords = std::nullopt)
     {
         return MergeReply(store, Reply(items), keywords, false, nullptr);
     }
 
+    MockClock clock{5000};
     TempDir dir;
     ItemStore store;
 };

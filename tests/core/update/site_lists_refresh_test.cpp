@@ -49,13 +49,16 @@ IdNameList LoadList(const std::string& path)
 class SiteListsRefreshTest : public ::testing::Test
 {
 protected:
-    SiteListsRefresh Refresh() { return RefreshSiteLists(fetcher, server.Url(""), dir.path(), &stop); }
+    SiteListsRefresh Refresh()
+    {
+        return RefreshSiteLists(fetcher, server.Url(""), dir.path(), stop.get_token());
+    }
 
     test::TestHttpServer server;
     test::TempDir dir;
     HttpFetcher fetcher{
         HttpFetcher::Timeouts{std::chrono::milliseconds(2000), std::chrono::milliseconds(2000)}};
-    StopFlag stop{0};
+    std::stop_source stop;
     const std::string oldConfiguration = kCategory + Agent(99);
 };
 
@@ -110,7 +113,7 @@ TEST_F(SiteListsRefreshTest, AsksAfterTheHighestServiceIdAndKeepsKnownNames)
                        200, Entries({{12, "Renamed"}, {13, "New"}, {14, "X"}, {0, "End"}, {15, "Late"}})));
 
     RefreshStepResult result
-        = UpdateSiteListFile(fetcher, server.Url("/"), SiteList::Stores, dir.path(), &stop);
+        = UpdateSiteListFile(fetcher, server.Url("/"), SiteList::Stores, dir.path(), stop.get_token());
     ASSERT_TRUE(result.ok());
     ASSERT_EQ(result.added.size(), 1u);
     EXPECT_EQ(result.added[0].id, 13);
@@ -137,13 +140,15 @@ TEST_F(SiteListsRefreshTest, ADownloadedConfigurationWithoutAgentsOrWithABadStat
              {kCategory + "<AgentType><TypeId>0</TypeId></AgentType>" + Agent(1), RefreshStage::Read, -44},
          }) {
         server.Respond("/webspider.xml", HttpResponse::Make(200, bad.body));
-        RefreshStepResult result = RefreshAgentConfiguration(fetcher, server.Url(""), dir.path(), &stop);
+        RefreshStepResult result
+            = RefreshAgentConfiguration(fetcher, server.Url(""), dir.path(), stop.get_token());
         EXPECT_EQ(result.stage, bad.stage) << bad.body;
         EXPECT_EQ(result.status, bad.status) << bad.body;
         EXPECT_EQ(ReadFileBytes(dir.File("webspider.xml")), oldConfiguration);
     }
     server.Respond("/webspider.xml", HttpResponse::Redirect(302, "/elsewhere"));
-    RefreshStepResult result = RefreshAgentConfiguration(fetcher, server.Url(""), dir.path(), &stop);
+    RefreshStepResult result
+        = RefreshAgentConfiguration(fetcher, server.Url(""), dir.path(), stop.get_token());
     EXPECT_EQ(result.stage, RefreshStage::Download);
     EXPECT_EQ(result.status, FETCH_REDIRECTED);
     EXPECT_EQ(ReadFileBytes(dir.File("webspider.xml")), oldConfiguration);
@@ -154,7 +159,8 @@ TEST_F(SiteListsRefreshTest, AConfigurationThatCannotBeReplacedIsReported)
     // A folder in place of the file: the rename over it fails, and the folder stays.
     std::filesystem::create_directories(dir.path() / "webspider.xml" / "keep");
     server.Respond("/webspider.xml", HttpResponse::Make(200, kCategory + Agent(1)));
-    RefreshStepResult result = RefreshAgentConfiguration(fetcher, server.Url(""), dir.path(), &stop);
+    RefreshStepResult result
+        = RefreshAgentConfiguration(fetcher, server.Url(""), dir.path(), stop.get_token());
     EXPECT_EQ(result.stage, RefreshStage::Save);
     EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "webspider.xml" / "keep"));
 }
@@ -203,7 +209,7 @@ TEST_F(SiteListsRefreshTest, ListsHeldInMemoryAreUpdatedAndSaved)
     server.Respond("/stores.aspx?idx=2&user=Tallyhawk", HttpResponse::Make(200, Entries({{7, "Acme"}})));
     server.Respond(kCategoriesFirst, HttpResponse::Make(200, "an error page"));
     SiteListsRefresh refresh
-        = RefreshSiteLists(fetcher, server.Url(""), dir.path(), &stop, &stores, &categories);
+        = RefreshSiteLists(fetcher, server.Url(""), dir.path(), stop.get_token(), &stores, &categories);
     EXPECT_TRUE(refresh.stores.ok());
     EXPECT_EQ(stores.Count(), 2u);
     EXPECT_EQ(LoadList(dir.File("store.lst")).Count(), 2u);
@@ -217,7 +223,7 @@ TEST_F(SiteListsRefreshTest, AStopRequestCancelsEveryStep)
 {
     WriteFileBytes(dir.File("webspider.xml"), oldConfiguration);
     server.Respond("/webspider.xml", HttpResponse::Make(200, kCategory + Agent(1)));
-    stop.store(1);
+    stop.request_stop();
     SiteListsRefresh refresh = Refresh();
     for (const RefreshStepResult* step : {&refresh.agents, &refresh.stores, &refresh.categories}) {
         EXPECT_EQ(step->stage, RefreshStage::Download);
