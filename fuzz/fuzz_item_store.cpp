@@ -84,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         filter.storeId = data[0] % 5;
     }
     const int loaded = store.Load(filter);
-    Check(loaded == 0 || loaded == ItemStore::kBadFormat);
+    Check(loaded == 0 || loaded == kBadFormat);
     for (std::size_t i = 0; i <= store.Count(); ++i) {
         store.At(i);
     }
@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const int archived = store.Archive();
-    Check(archived == 0 || archived == ItemStore::kBadFormat || archived == ItemStore::kCannotOpen);
+    Check(archived == 0 || archived == kBadFormat || archived == kCannotOpen);
     if (wholeBefore) {
         // The new record is undated and arrived now: the archive keeps it.
         Check(archived == 0);

@@ -54,7 +54,7 @@ void CheckField(const WireMessage& message, const std::vector<std::string_view>&
         Check(*view == fields[index - 1]);
         Check(message.FieldNumber(n) == tallyhawk::AtoiRule(*view));
     } else {
-        Check(message.FieldNumber(n) == WireMessage::kFieldAbsent);
+        Check(message.FieldNumber(n) == kFieldAbsent);
         Check(!message.FieldText(n));
     }
 }
@@ -66,7 +66,7 @@ void ExercisePayload(std::vector<char> payload)
     WireMessage forward;
     int result = forward.AssignPayload(payload);
     if (result < 0) {
-        Check(result == WireMessage::kFieldAbsent && forward.empty());
+        Check(result == kFieldAbsent && forward.empty());
         return;
     }
     Check(result == static_cast<int>(payload.size()));

@@ -20,13 +20,13 @@ constexpr const char* kCommand = "agents";
 std::string LoadStatusText(std::int32_t status)
 {
     switch (status) {
-    case AgentConfiguration::kOk:
+    case kOk:
         return "loaded";
-    case AgentConfiguration::kCannotOpen:
+    case kCannotOpen:
         return "the file cannot be opened";
-    case AgentConfiguration::kShortRead:
+    case kBadFormat:
         return "the file could not be read whole";
-    case AgentConfiguration::kBadFile:
+    case kBadMarker:
         return "the file is unusable or its last category or agent is invalid";
     default:
         return "unexpected status";
@@ -73,7 +73,7 @@ void PrintConfiguration(std::ostream& out, const AgentConfiguration& config, std
 
 std::string UrlFailureText(std::int32_t status, std::int32_t siteId)
 {
-    if (status == WebAgent::kNoKeywordMarker) {
+    if (status == kNoKeywordMarker) {
         return "The agent " + std::to_string(siteId)
             + " has no \" KEYWORD \" marker after the start of its FormatString (status -26).";
     }
@@ -95,7 +95,7 @@ int RunUrl(CliContext& ctx,
     }
     std::shared_ptr<WebAgent> agent = config.FindAgent(static_cast<std::int32_t>(*siteId));
     if (!agent) {
-        if (loadStatus != AgentConfiguration::kOk) {
+        if (loadStatus != kOk) {
             return Failure(ctx,
                            "The agent configuration " + file + " could not be loaded (status "
                                + std::to_string(loadStatus) + ": " + LoadStatusText(loadStatus) + ").");
@@ -157,7 +157,7 @@ int RunAgents(CliContext& ctx, const Arguments& args)
     } else {
         PrintConfiguration(ctx.out, config, status);
     }
-    if (status != AgentConfiguration::kOk) {
+    if (status != kOk) {
         return Failure(ctx,
                        "The agent configuration " + file + " did not load cleanly (status "
                            + std::to_string(status) + ": " + LoadStatusText(status) + ").");

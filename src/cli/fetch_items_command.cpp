@@ -98,7 +98,7 @@ void PrintJson(CliContext& ctx, std::int32_t count, const WireMessage& reply, st
 
 void PrintPlain(CliContext& ctx, std::int32_t count, const WireMessage& reply, std::int32_t present)
 {
-    if (count == WireMessage::kFieldAbsent) {
+    if (count == kFieldAbsent) {
         ctx.out << "The reply gives no item count.\n";
         return;
     }
@@ -254,10 +254,10 @@ int RunFetchItems(CliContext& ctx, const Arguments& args)
         const int status = store.Load(nothing);
         std::error_code error;
         const bool exists = std::filesystem::exists(ListFileOf(kind->kind), error);
-        if (status == ItemStore::kBadFormat) {
+        if (status == kBadFormat) {
             ctx.err << "tallyhawk-cli: " << ListFileOf(kind->kind)
                     << " is damaged after its readable records; new items go after them.\n";
-        } else if (status == ItemStore::kCannotOpen && exists) {
+        } else if (status == kCannotOpen && exists) {
             return Failure(ctx,
                            std::string(ListFileOf(kind->kind))
                                + " cannot be opened: another program is using it or it is not accessible.");

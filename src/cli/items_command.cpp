@@ -37,11 +37,11 @@ std::optional<std::string> ListFile(const std::string& which)
 std::string FailureText(const std::string& file, int status)
 {
     switch (status) {
-    case ItemStore::kCannotOpen:
+    case kCannotOpen:
         return file + " cannot be opened: another program is using it or it is not accessible.";
-    case ItemStore::kBadFormat:
+    case kBadFormat:
         return file + " is damaged: its markers or record sizes are wrong.";
-    case ItemStore::kCannotReplace:
+    case kCannotReplace:
         return file + " could not be replaced by its archived copy; it is unchanged.";
     default:
         return file + " could not be processed (status " + std::to_string(status) + ").";
@@ -165,11 +165,11 @@ int RunList(CliContext& ctx, const Arguments& args)
     }
     ItemStore store;
     store.Open(*file);
-    int status = ItemStore::kOk;
+    int status = kOk;
     // A list file that was never written holds no items yet: that is an empty view, not a failure.
     if (!Missing(*file)) {
         status = commandLine.Has("--hot") ? store.LoadHot(*filter) : store.Load(*filter);
-        if (status == ItemStore::kCannotOpen) {
+        if (status == kCannotOpen) {
             return Failure(ctx, FailureText(*file, status));
         }
     }
@@ -252,7 +252,7 @@ int RunMark(CliContext& ctx, const Arguments& args, bool remove)
     ItemStore store;
     store.Open(*file);
     const int result = remove ? store.Delete(*id, *kind) : store.MarkRead(*id, *kind);
-    if (result == ItemStore::kNoSuchItem) {
+    if (result == kNoSuchRecord) {
         return Failure(ctx, "No item with " + which + " in " + *file + ".");
     }
     if (result < 0) {

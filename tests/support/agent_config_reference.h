@@ -52,10 +52,10 @@ inline ReferenceConfiguration ReferenceLoad(std::string_view text)
         std::int32_t id = ElementNumber(block, "<TypeId>", "</TypeId>");
         std::optional<std::string> name = ElementText(block, "<TypeName>", "</TypeName>");
         if (id <= 0 || !name) {
-            return AgentConfiguration::kBadFile;
+            return kBadMarker;
         }
         result.categories.push_back(AgentType{id, *name});
-        return AgentConfiguration::kOk;
+        return kOk;
     });
     if (result.status != 0) {
         return result;
@@ -70,10 +70,10 @@ inline ReferenceConfiguration ReferenceLoad(std::string_view text)
             valid = valid && (values.back() || !field.required);
         }
         if (!valid) {
-            return AgentConfiguration::kBadFile;
+            return kBadMarker;
         }
         result.agents.emplace_back(id, std::move(values));
-        return AgentConfiguration::kOk;
+        return kOk;
     });
     return result;
 }

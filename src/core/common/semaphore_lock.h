@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/status.h"
+
 #include <condition_variable>
 #include <mutex>
 
@@ -10,8 +12,6 @@ namespace tallyhawk
 class SemaphoreLock
 {
 public:
-    static constexpr int kOk = 0;
-    static constexpr int kLockFailed = -10;
     static constexpr int kWaitForever = -1;
 
     SemaphoreLock() = default;

@@ -92,7 +92,7 @@ std::int32_t AgentConfiguration::ReadCategory(const TagBlockReader& block)
     std::optional<std::string_view> typeName = block.Value(kTypeNameTag);
     std::int32_t id = typeId ? AtoiRule(*typeId) : 0;
     if (id <= 0 || !typeName) {
-        return kBadFile;
+        return kBadMarker;
     }
     categories_.push_back(AgentType{id, std::string(*typeName)});
     return kOk;
@@ -105,14 +105,14 @@ std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block,
     std::optional<std::string_view> siteId = block.Value(kSiteIdTag);
     std::int32_t id = siteId ? AtoiRule(*siteId) : 0;
     if (id <= 0) {
-        return kBadFile;
+        return kBadMarker;
     }
     // Every member has its own initializer, so the object is not zeroed first.
     auto agent = std::make_shared_for_overwrite<WebAgent>();
     for (std::size_t i = 0; i < kWebAgentTextFieldCount; ++i) {
         std::optional<std::string_view> value = block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i));
         if (!value && fields[i].required) {
-            return kBadFile;
+            return kBadMarker;
         }
         (*agent).*(fields[i].member) = value;
     }

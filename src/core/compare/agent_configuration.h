@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/status.h"
 #include "core/compare/agent_type.h"
 #include "core/compare/tag_block_reader.h"
 #include "core/compare/web_agent.h"
@@ -19,11 +20,6 @@ namespace tallyhawk
 class AgentConfiguration
 {
 public:
-    static constexpr std::int32_t kOk = 0;
-    static constexpr std::int32_t kCannotOpen = -41;
-    static constexpr std::int32_t kShortRead = -42;
-    static constexpr std::int32_t kBadFile = -44;
-
     // Empties both lists and reads the file. 0; -41 it cannot be opened; -42 fewer bytes were read
     // than its size; -44 its size is unavailable, or the last category block is invalid (then no
     // agent is read), or the last agent block is invalid. Records read before a failing last block

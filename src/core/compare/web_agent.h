@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/status.h"
 #include "core/net/http_fetcher.h"
 
 #include <cstdint>
@@ -24,8 +25,6 @@ class WebSpider;
 // they are neither copyable nor movable, since a worker and its stop request belong to one agent.
 struct WebAgent
 {
-    static constexpr std::int32_t kNoKeywordMarker = -26;
-    static constexpr std::int32_t kUnusableSearchText = -27;
     // The search address is held to 249 characters.
     static constexpr std::size_t kMaxUrlLength = 249;
     static constexpr std::string_view kKeywordMarker = " KEYWORD ";

@@ -162,14 +162,14 @@ int TcpLink::Connect(const std::string& host, std::uint16_t port)
     }
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        return kNoSocket;
+        return kFailed;
     }
     if (fd == 0) {
         // Callers take a handle below 1 for a failure, so a socket on descriptor 0 is moved.
         int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
         ::close(fd);
         if (moved < 0) {
-            return kNoSocket;
+            return kFailed;
         }
         fd = moved;
     }

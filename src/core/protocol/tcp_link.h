@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/status.h"
+
 #include <chrono>
 #include <cstdint>
 #include <stop_token>
@@ -16,13 +18,6 @@ namespace tallyhawk
 class TcpLink
 {
 public:
-    static constexpr std::int32_t kNoSocket = -1;
-    static constexpr std::int32_t kNotConnected = -2;
-    static constexpr std::int32_t kSendFailed = -3;
-    static constexpr std::int32_t kBadFrame = -4;
-    static constexpr std::int32_t kClosedByPeer = -5;
-    static constexpr std::int32_t kNoReply = -8;
-
     static constexpr std::size_t kHeaderLength = 7;
     // Longer frames are refused before anything is allocated for them.
     static constexpr std::int32_t kMaxFrameLength = 16 * 1024 * 1024;

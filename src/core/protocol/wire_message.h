@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/status.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -29,9 +31,6 @@ enum WireCode : std::int32_t
 class WireMessage
 {
 public:
-    static constexpr std::int32_t kFieldAbsent = -16;
-    static constexpr std::int32_t kEmptyMessage = -17;
-
     WireMessage() = default;
     WireMessage(const WireMessage&) = delete;
     WireMessage& operator=(const WireMessage&) = delete;

@@ -238,7 +238,7 @@ int ItemStore::Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset)
         return true;
     });
     if (scan.end == FrameEnd::EndMarker) {
-        return kNoSuchItem;
+        return kNoSuchRecord;
     }
     if (scan.end != FrameEnd::Stopped) {
         return kBadFormat;

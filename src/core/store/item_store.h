@@ -2,6 +2,7 @@
 
 #include "core/common/record_frame.h"
 #include "core/common/semaphore_lock.h"
+#include "core/common/status.h"
 #include "core/store/id_name_list.h"
 #include "core/store/item_filter.h"
 #include "core/store/item_record.h"
@@ -29,12 +30,6 @@ namespace tallyhawk
 class ItemStore : public SemaphoreLock
 {
 public:
-    static constexpr int kOk = 0;
-    static constexpr int kCannotOpen = -41;
-    static constexpr int kBadFormat = -42;
-    static constexpr int kCannotReplace = -43;
-    static constexpr int kNoSuchItem = -201;
-
     // Archive keeps a record dated at most this long ago, or an undated one that arrived less than
     // kArchiveArrivalWindow ago.
     static constexpr std::int32_t kArchiveDateWindow = 432000; // 5 days

@@ -87,7 +87,7 @@ RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,
     RefreshStepResult result;
     result.agentCount = downloaded.AgentCount();
     result.categoryCount = downloaded.CategoryCount();
-    if (status != AgentConfiguration::kOk) {
+    if (status != kOk) {
         result.stage = RefreshStage::Read;
         result.status = status;
         return result;
@@ -98,7 +98,7 @@ RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,
     }
     if (!AtomicFile::Replace((folder / kConfigurationName).string(), bytes.view())) {
         result.stage = RefreshStage::Save;
-        result.status = AgentConfiguration::kCannotOpen;
+        result.status = kCannotOpen;
     }
     return result;
 }

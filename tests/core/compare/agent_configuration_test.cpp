@@ -80,8 +80,8 @@ TEST_F(AgentConfigurationTest, EmptyOrMissingFile)
 {
     EXPECT_EQ(LoadFile(""), 0);
     EXPECT_EQ(config.CategoryCount() + config.AgentCount(), 0u);
-    EXPECT_EQ(config.Load(dir.File("missing.xml")), AgentConfiguration::kCannotOpen);
-    EXPECT_EQ(config.Load(dir.path().string()), AgentConfiguration::kBadFile);
+    EXPECT_EQ(config.Load(dir.File("missing.xml")), kCannotOpen);
+    EXPECT_EQ(config.Load(dir.path().string()), kBadMarker);
 }
 
 TEST_F(AgentConfigurationTest, CategoryStatusIsThatOfTheLastBlock)
@@ -91,14 +91,13 @@ TEST_F(AgentConfigurationTest, CategoryStatusIsThatOfTheLastBlock)
     EXPECT_EQ(config.CategoryCount(), 2u);
     EXPECT_EQ(config.AgentCount(), 1u);
     // The same bad category last fails the load before any agent is read.
-    EXPECT_EQ(LoadFile(Category("3", "A") + Category("5", "C") + Category("0", "B") + Agent(1)),
-              AgentConfiguration::kBadFile);
+    EXPECT_EQ(LoadFile(Category("3", "A") + Category("5", "C") + Category("0", "B") + Agent(1)), kBadMarker);
     EXPECT_EQ(config.CategoryCount(), 2u);
     EXPECT_EQ(config.AgentCount(), 0u);
     // A category without <TypeName> is invalid too; a negative or text id as well.
-    EXPECT_EQ(LoadFile("<AgentType><TypeId>4</TypeId></AgentType>"), AgentConfiguration::kBadFile);
-    EXPECT_EQ(LoadFile(Category("-2", "A")), AgentConfiguration::kBadFile);
-    EXPECT_EQ(LoadFile(Category("x", "A")), AgentConfiguration::kBadFile);
+    EXPECT_EQ(LoadFile("<AgentType><TypeId>4</TypeId></AgentType>"), kBadMarker);
+    EXPECT_EQ(LoadFile(Category("-2", "A")), kBadMarker);
+    EXPECT_EQ(LoadFile(Category("x", "A")), kBadMarker);
 }
 
 TEST_F(AgentConfigurationTest, OptionalAndRequiredAgentElements)
@@ -125,13 +124,13 @@ TEST_F(AgentConfigurationTest, OptionalAndRequiredAgentElements)
                                 "StartURL",
                                 "EndURL"}) {
         SCOPED_TRACE(element);
-        EXPECT_EQ(LoadFile(Agent(1) + Agent(2, "", element)), AgentConfiguration::kBadFile);
+        EXPECT_EQ(LoadFile(Agent(1) + Agent(2, "", element)), kBadMarker);
         EXPECT_EQ(config.AgentCount(), 1u);
     }
     EXPECT_EQ(LoadFile(Agent(0) + Agent(1)), 0);
     EXPECT_EQ(config.AgentCount(), 1u);
     // Only the last block decides the status; the valid agents before it stay.
-    EXPECT_EQ(LoadFile(Agent(1) + Agent(2) + Agent(-3)), AgentConfiguration::kBadFile);
+    EXPECT_EQ(LoadFile(Agent(1) + Agent(2) + Agent(-3)), kBadMarker);
     EXPECT_EQ(config.AgentCount(), 2u);
 }
 
@@ -183,7 +182,7 @@ TEST_F(AgentConfigurationTest, LoadEmptiesBothListsButAgentsOutliveIt)
 {
     ASSERT_EQ(LoadFile(Category("3", "A") + Agent(1)), 0);
     std::shared_ptr<WebAgent> held = config.agents()[0];
-    EXPECT_EQ(config.Load(dir.File("missing.xml")), AgentConfiguration::kCannotOpen);
+    EXPECT_EQ(config.Load(dir.File("missing.xml")), kCannotOpen);
     EXPECT_EQ(config.CategoryCount() + config.AgentCount(), 0u);
     // A worker holding the agent keeps using it after a reload.
     EXPECT_EQ(held->siteName, "Shop");
@@ -266,7 +265,7 @@ TEST_F(AgentConfigurationTest, UnreadableFileCannotBeOpened)
     }
     test::WriteFileBytes(path, Agent(1));
     ::chmod(path.c_str(), 0);
-    EXPECT_EQ(config.Load(path), AgentConfiguration::kCannotOpen);
+    EXPECT_EQ(config.Load(path), kCannotOpen);
 }
 
 void ExpectSameAsReference(const std::string& text)

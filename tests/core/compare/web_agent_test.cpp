@@ -59,14 +59,14 @@ TEST(WebAgent, BuildSearchUrlFailures)
 {
     WebAgent agent;
     std::string url = "stale";
-    EXPECT_EQ(agent.BuildSearchUrl("x", url), WebAgent::kNoKeywordMarker);
+    EXPECT_EQ(agent.BuildSearchUrl("x", url), kNoKeywordMarker);
     EXPECT_TRUE(url.empty());
     agent.formatString = " KEYWORD &q=1";
-    EXPECT_EQ(agent.BuildSearchUrl("x", url), WebAgent::kNoKeywordMarker);
+    EXPECT_EQ(agent.BuildSearchUrl("x", url), kNoKeywordMarker);
     agent.formatString = "http://shop/?q=KEYWORD";
-    EXPECT_EQ(agent.BuildSearchUrl("x", url), WebAgent::kNoKeywordMarker);
+    EXPECT_EQ(agent.BuildSearchUrl("x", url), kNoKeywordMarker);
     agent.formatString = "http://shop/?q= KEYWORD ";
-    EXPECT_EQ(agent.BuildSearchUrl("", url), WebAgent::kUnusableSearchText);
+    EXPECT_EQ(agent.BuildSearchUrl("", url), kUnusableSearchText);
 }
 
 TEST(WebAgent, BuildSearchUrlHoldsTo249Characters)
@@ -79,10 +79,10 @@ TEST(WebAgent, BuildSearchUrlHoldsTo249Characters)
     std::size_t room = WebAgent::kMaxUrlLength - prefix.size() - 4;
     ASSERT_EQ(agent.BuildSearchUrl(std::string(room, 'a'), url), 0);
     EXPECT_EQ(url.size(), 249u);
-    EXPECT_EQ(agent.BuildSearchUrl(std::string(room + 1, 'a'), url), WebAgent::kUnusableSearchText);
+    EXPECT_EQ(agent.BuildSearchUrl(std::string(room + 1, 'a'), url), kUnusableSearchText);
     EXPECT_TRUE(url.empty());
     // Encoding can triple the length: the limit applies to the encoded address.
-    EXPECT_EQ(agent.BuildSearchUrl(std::string(room / 3 + 1, '&'), url), WebAgent::kUnusableSearchText);
+    EXPECT_EQ(agent.BuildSearchUrl(std::string(room / 3 + 1, '&'), url), kUnusableSearchText);
     ASSERT_EQ(agent.BuildSearchUrl(std::string(room / 3, '&'), url), 0);
 }
 

@@ -87,8 +87,8 @@ TEST(ItemStoreStress, MergingWhileTheWindowLoadsMarksAndDeletes)
     while (merging || rounds < 5) {
         ++rounds;
         const int loaded = deals.Load(ItemFilter());
-        EXPECT_TRUE(loaded == 0 || loaded == ItemStore::kCannotOpen) << loaded; // no file before the first
-        EXPECT_GE(hot.LoadHot(ItemFilter()), loaded == 0 ? 0 : ItemStore::kCannotOpen);
+        EXPECT_TRUE(loaded == 0 || loaded == kCannotOpen) << loaded; // no file before the first
+        EXPECT_GE(hot.LoadHot(ItemFilter()), loaded == 0 ? 0 : kCannotOpen);
         const std::size_t count = deals.Count();
         for (std::size_t i = 0; i < count + 2; ++i) {
             std::optional<ItemRecord> record = deals.At(i); // may have gone meanwhile: never freed under us

@@ -75,9 +75,9 @@ TEST_F(ItemStoreTest, OpenBuildsPathsAndTouchesNoFile)
     EXPECT_EQ(bare.archivePath(), "/tmp/x/backup.dat");
     EXPECT_EQ(store.listPath(), dir.path().string() + "/deal.lst");
     EXPECT_FALSE(std::filesystem::exists(Path()));
-    EXPECT_EQ(store.Load(), ItemStore::kCannotOpen);
-    EXPECT_EQ(store.MarkRead(1, 1), ItemStore::kCannotOpen);
-    EXPECT_EQ(store.Archive(), ItemStore::kCannotOpen);
+    EXPECT_EQ(store.Load(), kCannotOpen);
+    EXPECT_EQ(store.MarkRead(1, 1), kCannotOpen);
+    EXPECT_EQ(store.Archive(), kCannotOpen);
     EXPECT_EQ(store.CountMatching(ItemFilter()), 0);
 }
 
@@ -133,8 +133,8 @@ TEST_F(ItemStoreTest, MarkReadAndDeleteMatchIdAndKind)
     ASSERT_EQ(store.Append(Values(5, 1)), 0);
     ASSERT_EQ(store.Append(Values(6, 2)), 0);
     ASSERT_EQ(store.Load(), 0);
-    EXPECT_EQ(store.MarkRead(5, 2), ItemStore::kNoSuchItem);
-    EXPECT_EQ(store.Delete(6, 1), ItemStore::kNoSuchItem);
+    EXPECT_EQ(store.MarkRead(5, 2), kNoSuchRecord);
+    EXPECT_EQ(store.Delete(6, 1), kNoSuchRecord);
     EXPECT_EQ(store.MarkRead(5, 1), 5);
     EXPECT_EQ(store.At(1)->read, 1); // the view's copy follows
     const std::string file = ReadFileBytes(Path());
@@ -196,7 +196,7 @@ TEST_F(ItemStoreTest, CountMatchingStopsAtDamageWithWhatItCounted)
     file[4 + 2 * 484] = 'X'; // third record's marker
     WriteFileBytes(Path(), file);
     EXPECT_EQ(store.CountMatching(ItemFilter()), 1);
-    EXPECT_EQ(store.Load(ItemFilter()), ItemStore::kBadFormat);
+    EXPECT_EQ(store.Load(ItemFilter()), kBadFormat);
     EXPECT_EQ(store.Count(), 1u); // the records before the damage stay
 }
 
@@ -245,17 +245,17 @@ TEST_F(ItemStoreTest, WrongFileMarkerIsNeverModified)
     std::string damaged = ReadFileBytes(Path());
     damaged[0] = '\x80';
     WriteFileBytes(Path(), damaged);
-    EXPECT_EQ(store.Append(Values(2, 2)), ItemStore::kBadFormat);
-    EXPECT_EQ(store.MarkRead(1, 2), ItemStore::kBadFormat);
-    EXPECT_EQ(store.Delete(1, 2), ItemStore::kBadFormat);
-    EXPECT_EQ(store.Archive(), ItemStore::kBadFormat);
-    EXPECT_EQ(store.Load(), ItemStore::kBadFormat);
+    EXPECT_EQ(store.Append(Values(2, 2)), kBadFormat);
+    EXPECT_EQ(store.MarkRead(1, 2), kBadFormat);
+    EXPECT_EQ(store.Delete(1, 2), kBadFormat);
+    EXPECT_EQ(store.Archive(), kBadFormat);
+    EXPECT_EQ(store.Load(), kBadFormat);
     EXPECT_EQ(ReadFileBytes(Path()), damaged);
     EXPECT_FALSE(std::filesystem::exists(dir.File("backup.dat")));
 
     // Too short to hold a marker at all.
     WriteFileBytes(Path(), "\x81\x38");
-    EXPECT_EQ(store.Append(Values(2, 2)), ItemStore::kBadFormat);
+    EXPECT_EQ(store.Append(Values(2, 2)), kBadFormat);
     EXPECT_EQ(ReadFileBytes(Path()), "\x81\x38");
 }
 
@@ -294,7 +294,7 @@ TEST_F(ItemStoreTest, AppendRepairsATornTailButNeverWritesOverDamageInTheMiddle)
     std::string middle = whole.substr(0, whole.size() - 10);
     middle[4 + 484] = 'Z';
     WriteFileBytes(Path(), middle);
-    EXPECT_EQ(store.Append(Values(9, 2)), ItemStore::kBadFormat);
+    EXPECT_EQ(store.Append(Values(9, 2)), kBadFormat);
     EXPECT_EQ(ReadFileBytes(Path()), middle);
     // With a whole tail the record goes after it, and the damaged bytes stay as they were.
     middle = whole;
@@ -305,7 +305,7 @@ TEST_F(ItemStoreTest, AppendRepairsATornTailButNeverWritesOverDamageInTheMiddle)
     // So is a long run of bytes after the end marker.
     const std::string hidden = whole + whole.substr(4, 484 + 10);
     WriteFileBytes(Path(), hidden);
-    EXPECT_EQ(store.Append(Values(9, 2)), ItemStore::kBadFormat);
+    EXPECT_EQ(store.Append(Values(9, 2)), kBadFormat);
     EXPECT_EQ(ReadFileBytes(Path()), hidden);
 }
 
@@ -340,10 +340,10 @@ TEST_F(ItemStoreTest, AnotherProcessHoldingTheFileGivesCannotOpenAtOnce)
     ASSERT_EQ(::read(ready[0], &byte, 1), 1);
     ASSERT_EQ(byte, 'y');
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_EQ(store.Append(Values(2, 2)), ItemStore::kCannotOpen);
-    EXPECT_EQ(store.Load(), ItemStore::kCannotOpen);
-    EXPECT_EQ(store.MarkRead(1, 2), ItemStore::kCannotOpen);
-    EXPECT_EQ(store.Archive(), ItemStore::kCannotOpen);
+    EXPECT_EQ(store.Append(Values(2, 2)), kCannotOpen);
+    EXPECT_EQ(store.Load(), kCannotOpen);
+    EXPECT_EQ(store.MarkRead(1, 2), kCannotOpen);
+    EXPECT_EQ(store.Archive(), kCannotOpen);
     EXPECT_EQ(store.CountMatching(ItemFilter()), 0);
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
     (void)!::write(go[1], "x", 1);
@@ -381,9 +381,9 @@ TEST_F(ItemStoreTest, OperationsInsideTheProcessWaitForEachOther)
 TEST_F(ItemStoreTest, SemaphoreLockResults)
 {
     SemaphoreLock lock;
-    EXPECT_EQ(lock.Release(), SemaphoreLock::kLockFailed);
+    EXPECT_EQ(lock.Release(), kLockFailed);
     EXPECT_EQ(lock.Acquire(0), 0);
-    EXPECT_EQ(lock.Acquire(10), SemaphoreLock::kLockFailed);
+    EXPECT_EQ(lock.Acquire(10), kLockFailed);
     EXPECT_EQ(lock.Release(), 0);
     EXPECT_EQ(lock.Acquire(), 0);
     EXPECT_EQ(lock.Release(), 0);
