@@ -61,13 +61,13 @@ void PrintConfiguration(std::ostream& out, const AgentConfiguration& config, std
     out << "Status " << status << ": " << LoadStatusText(status) << ".\n";
     out << config.CategoryCount() << (config.CategoryCount() == 1 ? " category" : " categories") << "\n";
     for (const AgentType& category : config.categories()) {
-        out << "  " << category.typeId << "\t" << DisplayText(category.typeName) << "\n";
+        out << "  " << category.typeId << "\t" << TerminalText(category.typeName) << "\n";
     }
     out << config.AgentCount() << (config.AgentCount() == 1 ? " agent" : " agents") << "\n";
     for (const std::shared_ptr<WebAgent>& agent : config.agents()) {
-        out << "  " << agent->siteId << "\t" << DisplayText(agent->siteName.value_or("")) << "\tcategories "
-            << DisplayText(agent->siteType.value_or("")) << "\t"
-            << DisplayText(agent->formatString.value_or("")) << "\n";
+        out << "  " << agent->siteId << "\t" << TerminalText(agent->siteName.value_or("")) << "\tcategories "
+            << TerminalText(agent->siteType.value_or("")) << "\t"
+            << TerminalText(agent->formatString.value_or("")) << "\n";
     }
 }
 

@@ -53,14 +53,15 @@ const char* ItemKindName(std::int32_t kind)
     }
 }
 
-nlohmann::ordered_json JsonText(const std::optional<std::string>& text)
+// A text of the preview as the store would keep it (`stored`), or null when the reply left it out.
+nlohmann::ordered_json JsonText(const std::optional<std::string>& received, std::string_view stored)
 {
-    return text ? nlohmann::ordered_json(DisplayText(*text)) : nlohmann::ordered_json(nullptr);
+    return received ? nlohmann::ordered_json(DisplayText(stored)) : nlohmann::ordered_json(nullptr);
 }
 
-std::string PlainText(const std::optional<std::string>& text)
+std::string PlainText(const std::optional<std::string>& received, std::string_view stored)
 {
-    return text ? PrintableText(*text) : "(absent)";
+    return received ? TerminalText(stored) : "(absent)";
 }
 
 // Seconds since 1970 as a UTC date, so the output does not depend on the local time zone.
@@ -81,17 +82,18 @@ void PrintJson(CliContext& ctx, std::int32_t count, const WireMessage& reply, st
     nlohmann::ordered_json items = nlohmann::ordered_json::array();
     for (std::int32_t k = 0; k < present; ++k) {
         ReplyItem item = ReadReplyItem(reply, k);
+        const ItemRecord stored = StoredItemOf(item, 0);
         items.push_back({{"id", item.id},
                          {"kind", item.kind},
                          {"storeId", item.storeId},
                          {"categoryId", item.categoryId},
                          {"date", item.date},
                          {"hot", item.hot},
-                         {"title", JsonText(item.title)},
-                         {"description", JsonText(item.description)},
-                         {"extra", JsonText(item.extra)},
-                         {"storeName", JsonText(item.storeName)},
-                         {"categoryName", JsonText(item.categoryName)}});
+                         {"title", JsonText(item.title, stored.title())},
+                         {"description", JsonText(item.description, stored.description())},
+                         {"extra", JsonText(item.extra, stored.extra())},
+                         {"storeName", JsonText(item.storeName, stored.storeName())},
+                         {"categoryName", JsonText(item.categoryName, stored.categoryName())}});
     }
     ctx.out << nlohmann::ordered_json{{"count", count}, {"items", std::move(items)}}.dump(2) << "\n";
 }
@@ -105,6 +107,7 @@ void PrintPlain(CliContext& ctx, std::int32_t count, const WireMessage& reply, s
     ctx.out << count << (count == 1 ? " item" : " items") << " in the reply.\n";
     for (std::int32_t k = 0; k < present; ++k) {
         ReplyItem item = ReadReplyItem(reply, k);
+        const ItemRecord stored = StoredItemOf(item, 0);
         ctx.out << "\nitem " << k + 1 << ": id " << item.id << ", " << ItemKindName(item.kind) << " (kind "
                 << item.kind << "), store " << item.storeId << ", category " << item.categoryId << ", date "
                 << item.date;
@@ -112,11 +115,11 @@ void PrintPlain(CliContext& ctx, std::int32_t count, const WireMessage& reply, s
             ctx.out << " (" << UtcDate(item.date) << ")";
         }
         ctx.out << ", hot " << item.hot << "\n"
-                << "  title:         " << PlainText(item.title) << "\n"
-                << "  description:   " << PlainText(item.description) << "\n"
-                << "  extra:         " << PlainText(item.extra) << "\n"
-                << "  store name:    " << PlainText(item.storeName) << "\n"
-                << "  category name: " << PlainText(item.categoryName) << "\n";
+                << "  title:         " << PlainText(item.title, stored.title()) << "\n"
+                << "  description:   " << PlainText(item.description, stored.description()) << "\n"
+                << "  extra:         " << PlainText(item.extra, stored.extra()) << "\n"
+                << "  store name:    " << PlainText(item.storeName, stored.storeName()) << "\n"
+                << "  category name: " << PlainText(item.categoryName, stored.categoryName()) << "\n";
     }
     if (count > present) {
         // Announced items past the end of the payload read wholly absent; one line says so.

@@ -47,14 +47,14 @@ nlohmann::ordered_json RecordJson(const ItemRecord& record)
 
 void PrintRecord(std::ostream& out, const ItemRecord& record)
 {
-    out << record.id << "  " << KindName(record.kind) << "  " << DisplayText(record.storeName()) << " / "
-        << DisplayText(record.categoryName()) << "  " << (record.read == 0 ? "unread" : "read")
+    out << record.id << "  " << KindName(record.kind) << "  " << TerminalText(record.storeName()) << " / "
+        << TerminalText(record.categoryName()) << "  " << (record.read == 0 ? "unread" : "read")
         << (record.hot > 0 ? "  hot" : "") << "\n";
-    out << "    " << DisplayText(record.title());
+    out << "    " << TerminalText(record.title());
     if (!record.extra().empty()) {
-        out << "  [" << DisplayText(record.extra()) << "]";
+        out << "  [" << TerminalText(record.extra()) << "]";
     }
-    out << "\n    " << DisplayText(ItemSecondLine(record)) << "\n";
+    out << "\n    " << TerminalText(ItemSecondLine(record)) << "\n";
 }
 
 } // namespace tallyhawk::cli

@@ -2,8 +2,8 @@
 #include "cli/stop_on_interrupt.h"
 #include "core/common/display_text.h"
 #include "core/net/http_fetcher.h"
-#include "core/update/site_lists_refresh.h"
 #include "core/settings/site_url.h"
+#include "core/update/site_lists_refresh.h"
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -62,7 +62,7 @@ void PrintListStep(std::ostream& out,
     out << caption << ": " << result.added.size() << (result.added.size() == 1 ? " entry" : " entries")
         << " added; " << SiteListFileName(which) << " saved.\n";
     for (const IdNameEntry& entry : result.added) {
-        out << "  " << entry.id << "\t" << DisplayText(entry.name) << "\n";
+        out << "  " << entry.id << "\t" << TerminalText(entry.name) << "\n";
     }
 }
 

@@ -81,7 +81,7 @@ int RunShow(CliContext& ctx, const Arguments& args)
             << "  NAME\n";
     for (const auto& [id, entry] : list) {
         ctx.out << std::setw(10) << entry.id << "  " << std::setw(10) << entry.count << "  "
-                << DisplayText(entry.name) << "\n";
+                << TerminalText(entry.name) << "\n";
     }
     return kExitOk;
 }
@@ -115,7 +115,7 @@ int RunAdd(CliContext& ctx, const Arguments& args)
     }
     std::string stored = FitName(name);
     if (stored.size() < name.size()) {
-        ctx.err << "tallyhawk-cli: The name was cut to \"" << DisplayText(stored) << "\".\n";
+        ctx.err << "tallyhawk-cli: The name was cut to \"" << TerminalText(stored) << "\".\n";
     }
     std::int32_t id = list.AddUserEntry(stored);
     if (id <= 0) {

@@ -42,15 +42,4 @@ std::optional<int> ReadServerEndpoint(CliContext& ctx,
     return std::nullopt;
 }
 
-std::string PrintableText(std::string_view bytes)
-{
-    std::string text = DisplayText(bytes);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
-            c = ' ';
-        }
-    }
-    return text;
-}
-
 } // namespace tallyhawk::cli

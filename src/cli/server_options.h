@@ -30,7 +30,4 @@ std::optional<int> ReadServerEndpoint(CliContext& ctx,
                                       const std::string& command,
                                       ServerEndpoint& endpoint);
 
-// Server text for plain terminal output: UTF-8, with line breaks and other control bytes as spaces.
-std::string PrintableText(std::string_view bytes);
-
 } // namespace tallyhawk::cli

@@ -37,7 +37,7 @@ int RunServerVersion(CliContext& ctx, const Arguments& args)
     if (commandLine.Has("--json")) {
         ctx.out << nlohmann::ordered_json{{"version", DisplayText(*version)}}.dump(2) << "\n";
     } else {
-        ctx.out << PrintableText(*version) << "\n";
+        ctx.out << TerminalText(*version) << "\n";
     }
     return kExitOk;
 }

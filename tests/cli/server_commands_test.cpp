@@ -97,7 +97,8 @@ TEST_F(ServerCommandsTest, FetchItemsPrintsJsonAsMergeReadsIt)
     EXPECT_EQ(item["date"], 86400);
     EXPECT_EQ(item["hot"], 1);
     EXPECT_EQ(item["title"], "Caf\xc3\xa9 grinder");
-    EXPECT_EQ(item["description"], "line one\r\nline two");
+    // The description as the store keeps it: cleaned of its control bytes.
+    EXPECT_EQ(item["description"], "line one  line two");
     EXPECT_TRUE(item["extra"].is_null());
     EXPECT_EQ(item["storeName"], "Kitchen Co");
     EXPECT_EQ(item["categoryName"], "Home");
@@ -124,6 +125,46 @@ TEST_F(ServerCommandsTest, FetchItemsPrintsReadableBlocks)
               std::string("<!>\0\0\0\x08"
                           "10020<~>",
                           15));
+}
+
+TEST_F(ServerCommandsTest, FetchItemsShowsTheStoredTextsAndNoTerminalControls)
+{
+    FakeItem hostile = Deal();
+    hostile.title = std::string("ti\0tle", 6);
+    // An operating system command that would set the clipboard, and a C1 control introducer.
+    hostile.extra = "\x1b]52;c;cHduZWQ=\x07 and \xc2\x9b"
+                    "31m";
+    hostile.storeName = std::string(60, 'S');
+    server.PushReply(FakeDealServer::ItemReply(1006, {hostile}));
+    ProgramRun run = Run({"fetch-items", "--kind", "deals", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const nlohmann::json item = nlohmann::json::parse(run.out)["items"][0];
+    EXPECT_EQ(item["title"], "ti");
+    EXPECT_EQ(item["extra"],
+              "\x1b]52;c;cHduZWQ=\x07 and \xc2\x9b"
+              "31m"); // JSON escapes it itself
+    EXPECT_EQ(item["storeName"], std::string(49, 'S'));
+
+    server.PushReply(FakeDealServer::ItemReply(1006, {hostile}));
+    run = Run({"fetch-items", "--kind", "deals"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(run.out.find('\x07'), std::string::npos);
+    EXPECT_EQ(run.out.find("\xc2\x9b"), std::string::npos);
+    EXPECT_NE(run.out.find("  title:         ti\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("extra:         \\x1B]52;c;cHduZWQ=\\x07 and \\u009B31m\n"), std::string::npos)
+        << run.out;
+
+    // Stored and listed, the texts are just as harmless.
+    const std::string data = folder.File("data");
+    server.PushReply(FakeDealServer::ItemReply(1006, {hostile}));
+    run = Run({"fetch-items", "--kind", "deals", "--store", "--data-dir", data});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+    run = test::RunProgram(TALLYHAWK_CLI_PATH, {"items", "list", "deals", "--data-dir", data}, folder.path());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+    EXPECT_NE(run.out.find("[\\x1B]52"), std::string::npos) << run.out;
 }
 
 TEST_F(ServerCommandsTest, FetchItemsWithoutReplyFails)

@@ -1,5 +1,7 @@
 #include "core/common/byte_text.h"
 
+#include "core/common/display_text.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -38,7 +40,8 @@ void CopyToField(char* field, std::size_t size, std::optional<std::string_view> 
     }
     // A zero byte inside the text ends it, as it would in a C string.
     std::string_view value = text->substr(0, std::min(text->find('\0'), text->size()));
-    std::memcpy(field, value.data(), std::min(value.size(), size - 1));
+    value = FitText(value, size - 1);
+    std::memcpy(field, value.data(), value.size());
 }
 
 std::string_view FieldString(const char* field, std::size_t size)
@@ -46,6 +49,23 @@ std::string_view FieldString(const char* field, std::size_t size)
     const void* zero = std::memchr(field, 0, size);
     std::size_t length = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : size;
     return {field, length};
+}
+
+std::string_view FitText(std::string_view text, std::size_t limit)
+{
+    if (text.size() <= limit) {
+        return text;
+    }
+    if (!IsValidUtf8(text)) {
+        return text.substr(0, limit);
+    }
+    // In valid UTF-8 a continuation byte (10xxxxxx) at the cut means the character before it does not
+    // fit whole: cut before its lead byte.
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return text.substr(0, end);
 }
 
 std::string_view TruncateBytes(std::string_view text, std::size_t limit)

@@ -14,11 +14,16 @@ namespace tallyhawk
 // other byte; no digits gives 0. Values beyond 32 bits saturate instead of overflowing.
 std::int32_t AtoiRule(std::string_view text);
 
-// Copies text into a fixed zero-filled field of `size` bytes, keeping at most size - 1 bytes.
+// Copies text (up to its first zero byte) into a fixed zero-filled field of `size` bytes, keeping at most
+// size - 1 bytes as FitText cuts them.
 void CopyToField(char* field, std::size_t size, std::optional<std::string_view> text);
 
 // The text of a zero-filled field: the bytes up to the first zero, never past the field.
 std::string_view FieldString(const char* field, std::size_t size);
+
+// At most `limit` bytes of text: cut at the last whole character that fits when the text is valid
+// UTF-8, so no character is split, and byte-exact otherwise.
+std::string_view FitText(std::string_view text, std::size_t limit);
 
 // The first `limit` bytes of text (byte-exact, no character awareness).
 std::string_view TruncateBytes(std::string_view text, std::size_t limit);

@@ -72,6 +72,31 @@ bool IsValidUtf8(std::string_view bytes)
     return true;
 }
 
+std::string TerminalText(std::string_view bytes, bool keepNewlines)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::string text = DisplayText(bytes);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c < 0x20 && !(keepNewlines && c == '\n')) || c == 0x7F) {
+            out += "\\x";
+            out.push_back(kHex[c >> 4]);
+            out.push_back(kHex[c & 0xF]);
+        } else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
+            // U+0080 to U+009F: two bytes, C2 and 80-9F, in the UTF-8 that DisplayText gives.
+            const auto low = static_cast<unsigned char>(text[++i]);
+            out += "\\u00";
+            out.push_back(kHex[low >> 4]);
+            out.push_back(kHex[low & 0xF]);
+        } else {
+            out.push_back(static_cast<char>(c));
+        }
+    }
+    return out;
+}
+
 std::string DisplayText(std::string_view bytes)
 {
     if (IsValidUtf8(bytes)) {

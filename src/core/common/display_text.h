@@ -12,4 +12,9 @@ std::string DisplayText(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view bytes);
 
+// DisplayText for a terminal: every C0 control character, DEL and every C1 control character is shown
+// as a visible escape ("\x1B", "\u009B"), so bytes from the network or a file can never drive the
+// terminal. With `keepNewlines` a line feed stays, for texts of several lines.
+std::string TerminalText(std::string_view bytes, bool keepNewlines = false);
+
 } // namespace tallyhawk

@@ -19,7 +19,33 @@ bool Satisfies(const KeywordList& keywords, const std::optional<std::string>& te
     return text && keywords.Matches(*text);
 }
 
+// The values of a reply item whose description is already cleaned; the texts point into `item`.
+ItemValues ValuesOf(const ReplyItem& item)
+{
+    ItemValues values;
+    values.id = item.id;
+    values.kind = item.kind;
+    values.storeId = item.storeId;
+    values.categoryId = item.categoryId;
+    values.date = item.date;
+    values.hot = item.hot;
+    values.title = item.title;
+    values.description = item.description;
+    values.extra = item.extra;
+    values.storeName = item.storeName;
+    values.categoryName = item.categoryName;
+    return values;
+}
+
 } // namespace
+
+ItemRecord StoredItemOf(ReplyItem item, std::int32_t arrivedAt)
+{
+    if (item.description) {
+        CleanDescription(*item.description);
+    }
+    return ItemRecord::Make(ValuesOf(item), arrivedAt);
+}
 
 int MergeReply(ItemStore& store,
                const WireMessage& reply,
@@ -50,18 +76,7 @@ int MergeReply(ItemStore& store,
         if (item.description) {
             CleanDescription(*item.description);
         }
-        ItemValues values;
-        values.id = item.id;
-        values.kind = item.kind;
-        values.storeId = item.storeId;
-        values.categoryId = item.categoryId;
-        values.date = item.date;
-        values.hot = item.hot;
-        values.title = item.title;
-        values.description = item.description;
-        values.extra = item.extra;
-        values.storeName = item.storeName;
-        values.categoryName = item.categoryName;
+        const ItemValues values = ValuesOf(item);
         store.Append(values);
         ++kept;
         if (alertEach && window != nullptr) {

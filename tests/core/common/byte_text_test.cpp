@@ -38,6 +38,46 @@ TEST(CopyToField, TruncatesAndZeroFills)
     EXPECT_EQ(std::string(field, 6), std::string("a\0\0\0\0\0", 6));
 }
 
+TEST(TerminalText, ShowsEveryControlCharacterAsAnEscape)
+{
+    EXPECT_EQ(TerminalText("plain caf\xC3\xA9"), "plain caf\xC3\xA9");
+    EXPECT_EQ(TerminalText("\x1B]52;c;eA==\x07"), "\\x1B]52;c;eA==\\x07");
+    EXPECT_EQ(TerminalText("a\tb\r\nc\x7F"), "a\\x09b\\x0D\\x0Ac\\x7F");
+    EXPECT_EQ(TerminalText("one\ntwo\r", true), "one\ntwo\\x0D");
+    // C1 controls: as UTF-8, and the undefined Windows-1252 bytes that map onto them.
+    EXPECT_EQ(TerminalText("\xC2\x9B"
+                           "31m\xC2\xA0"),
+              "\\u009B31m\xC2\xA0");
+    EXPECT_EQ(TerminalText("\x81\x9B\xE9"), "\\u0081\xE2\x80\xBA\xC3\xA9");
+    EXPECT_EQ(TerminalText(std::string_view("a\0b", 3)), "a\\x00b");
+}
+
+TEST(CopyToField, NeverSplitsAUtf8CharacterButCutsOtherTextsByteExact)
+{
+    char field[6];
+    // "abcd" and a two-byte e-acute need 6 bytes; 5 fit, so the whole character goes.
+    CopyToField(field, sizeof field, std::string_view("abcd\xC3\xA9"));
+    EXPECT_EQ(std::string(field, 6), std::string("abcd\0\0", 6));
+    // A four-byte character that starts at the fourth byte: only two bytes are left for it.
+    CopyToField(field, sizeof field, std::string_view("abc\xF0\x9F\x9B\x92"));
+    EXPECT_EQ(std::string(field, 6), std::string("abc\0\0\0", 6));
+    // A character that ends exactly at the limit stays.
+    CopyToField(field, sizeof field, std::string_view("abc\xC3\xA9xyz"));
+    EXPECT_EQ(std::string(field, 6), std::string("abc\xC3\xA9\0", 6));
+    // Not UTF-8 (a Windows-1252 e-acute before a lead byte): cut byte-exact as before.
+    CopyToField(field, sizeof field, std::string_view("abc\xE9\xC3\xA9"));
+    EXPECT_EQ(std::string(field, 6), std::string("abc\xE9\xC3\0", 6));
+}
+
+TEST(FitText, CutsAtTheLastWholeCharacter)
+{
+    EXPECT_EQ(FitText("short", 10), "short");
+    EXPECT_EQ(FitText("\xE2\x82\xAC\xE2\x82\xAC", 5), "\xE2\x82\xAC"); // two euro signs, 5 bytes fit
+    EXPECT_EQ(FitText("\xE2\x82\xAC", 2), "");
+    EXPECT_EQ(FitText("\xE2\x82\xAC", 0), "");
+    EXPECT_EQ(FitText("\xFF\xFE\xFD", 2), "\xFF\xFE");
+}
+
 TEST(FieldString, StopsAtZeroOrFieldEnd)
 {
     const char full[3] = {'a', 'b', 'c'};
