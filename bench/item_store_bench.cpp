@@ -5,6 +5,7 @@
 #include "core/protocol/wire_message.h"
 #include "core/store/item_store.h"
 #include "core/store/merge_reply.h"
+#include "deal_file.h"
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
@@ -25,92 +26,10 @@ using tallyhawk::ItemStore;
 using tallyhawk::ItemValues;
 
 constexpr int kRecords = 100000;
-constexpr const char* kWords[] = {"camera",
-                                  "lens",
-                                  "tripod",
-                                  "laptop",
-                                  "screen",
-                                  "phone",
-                                  "cable",
-                                  "charger",
-                                  "shoes",
-                                  "shirt",
-                                  "jacket",
-                                  "watch",
-                                  "kettle",
-                                  "blender",
-                                  "drill",
-                                  "sofa"};
-constexpr std::size_t kWordCount = sizeof kWords / sizeof kWords[0];
 
-std::string Words(unsigned seed, int count)
+tallyhawk::bench::DealFile& Deals()
 {
-    std::string text;
-    for (int i = 0; i < count; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        text += (i ? " " : "");
-        text += kWords[(seed >> 16) % kWordCount];
-    }
-    return text;
-}
-
-// A temporary data folder with a "deal.lst" of kRecords records shaped like downloaded deals.
-class DealFile
-{
-public:
-    DealFile()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tallyhawk-bench-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) == nullptr) {
-            std::abort();
-        }
-        folder = name.data();
-        std::string bytes(4, '\0');
-        tallyhawk::StoreLe32(reinterpret_cast<unsigned char*>(bytes.data()), 80001);
-        unsigned char frame[4 + ItemRecord::kSize];
-        tallyhawk::StoreLe32(frame, 80002);
-        for (int i = 1; i <= kRecords; ++i) {
-            const std::string title = "Deal " + std::to_string(i) + " " + Words(i, 3);
-            const std::string description = "Save on " + Words(i * 7, 12) + " while supplies last";
-            const std::string store = "Store " + std::to_string(i % 40);
-            ItemValues values;
-            values.id = i;
-            values.kind = 1 + i % 2;
-            values.storeId = i % 40 + 1;
-            values.categoryId = i % 25 + 1;
-            values.date = 1200000000 + i;
-            values.hot = i % 50 == 0;
-            values.title = title;
-            values.description = description;
-            values.extra = "$19.99";
-            values.storeName = store;
-            values.categoryName = "Category";
-            ItemRecord::Make(values, 1100000000 + i).Serialize(frame + 4);
-            bytes.append(reinterpret_cast<const char*>(frame), sizeof frame);
-        }
-        bytes.append("\x83\x38\x01\x00", 4);
-        path = folder + "/deal.lst";
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-            std::abort();
-        }
-        ::close(fd);
-    }
-    ~DealFile()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
-
-    std::string folder;
-    std::string path;
-};
-
-DealFile& Deals()
-{
-    static DealFile file;
+    static tallyhawk::bench::DealFile file(kRecords);
     return file;
 }
 
@@ -172,8 +91,8 @@ tallyhawk::WireMessage Reply(int items)
         reply.AppendNumber(i % 25 + 1);
         reply.AppendNumber(1200000000 + i);
         reply.AppendNumber(i % 50 == 0);
-        reply.AppendText("Deal " + std::to_string(i) + " " + Words(i, 3));
-        reply.AppendText("<p>Save on " + Words(i * 7, 12) + " &amp; more&nbsp;today</p>");
+        reply.AppendText("Deal " + std::to_string(i) + " " + tallyhawk::bench::Words(i, 3));
+        reply.AppendText("<p>Save on " + tallyhawk::bench::Words(i * 7, 12) + " &amp; more&nbsp;today</p>");
         reply.AppendText("$19.99");
         reply.AppendText("Store " + std::to_string(i % 40));
         reply.AppendText("Category");

@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/item_output.h"
+#include "cli/json_list_writer.h"
 #include "cli/subcommand_action.h"
 #include "core/common/clock.h"
 #include "core/common/display_text.h"
@@ -173,19 +174,18 @@ int RunList(CliContext& ctx, const Arguments& args)
             return Failure(ctx, FailureText(*file, status));
         }
     }
-    const std::vector<ItemRecord> items = store.Items();
+    // Record by record from the view, so the output never holds a second copy of a large list.
+    const std::size_t count = store.Count();
     if (commandLine.Has("--json")) {
-        nlohmann::ordered_json list = nlohmann::ordered_json::array();
-        for (const ItemRecord& record : items) {
-            list.push_back(RecordJson(record));
+        JsonListWriter list(ctx.out, count, "items");
+        for (std::size_t i = 0; i < count; ++i) {
+            list.Add(RecordJson(*store.At(i)));
         }
-        ctx.out << nlohmann::ordered_json{{"count", items.size()}, {"items", std::move(list)}}.dump(2)
-                << "\n";
     } else {
-        for (const ItemRecord& record : items) {
-            PrintRecord(ctx.out, record);
+        for (std::size_t i = 0; i < count; ++i) {
+            PrintRecord(ctx.out, *store.At(i));
         }
-        ctx.out << items.size() << (items.size() == 1 ? " item\n" : " items\n");
+        ctx.out << count << (count == 1 ? " item\n" : " items\n");
     }
     if (status < 0) {
         return Failure(ctx, *file + " is damaged: only the items before the damage are shown.");
