@@ -81,6 +81,18 @@ std::string UrlFailureText(std::int32_t status, std::int32_t siteId)
         + std::to_string(WebAgent::kMaxUrlLength) + " characters (status -27).";
 }
 
+// What went wrong with the configuration and what to do: a fresh install has none until the first
+// list refresh.
+std::string LoadFailureText(std::int32_t status, const std::string& file)
+{
+    if (status == kCannotOpen && !std::filesystem::exists(file)) {
+        return "There is no agent configuration " + file
+            + " yet. Run 'tallyhawk-cli lists refresh' to download it from the site.";
+    }
+    return "The agent configuration " + file + " did not load cleanly (status " + std::to_string(status)
+        + ": " + LoadStatusText(status) + ").";
+}
+
 int RunUrl(CliContext& ctx,
            const AgentConfiguration& config,
            std::int32_t loadStatus,
@@ -96,9 +108,7 @@ int RunUrl(CliContext& ctx,
     std::shared_ptr<WebAgent> agent = config.FindAgent(static_cast<std::int32_t>(*siteId));
     if (!agent) {
         if (loadStatus != kOk) {
-            return Failure(ctx,
-                           "The agent configuration " + file + " could not be loaded (status "
-                               + std::to_string(loadStatus) + ": " + LoadStatusText(loadStatus) + ").");
+            return Failure(ctx, LoadFailureText(loadStatus, file));
         }
         return Failure(ctx, "There is no agent with SiteId " + std::to_string(*siteId) + " in " + file + ".");
     }
@@ -157,12 +167,7 @@ int RunAgents(CliContext& ctx, const Arguments& args)
     } else {
         PrintConfiguration(ctx.out, config, status);
     }
-    if (status != kOk) {
-        return Failure(ctx,
-                       "The agent configuration " + file + " did not load cleanly (status "
-                           + std::to_string(status) + ": " + LoadStatusText(status) + ").");
-    }
-    return kExitOk;
+    return status == kOk ? kExitOk : Failure(ctx, LoadFailureText(status, file));
 }
 
 } // namespace tallyhawk::cli

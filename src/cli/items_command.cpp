@@ -214,9 +214,21 @@ int RunCount(CliContext& ctx, const Arguments& args)
         filter.from = today.from;
         filter.to = today.to;
     }
+    if (Missing(*file)) {
+        ctx.out << "0\n";
+        return kExitOk;
+    }
     ItemStore store;
     store.Open(*file);
-    ctx.out << store.CountMatching(filter) << "\n";
+    int status = kOk;
+    const int count = store.CountMatching(filter, &status);
+    if (status == kCannotOpen) {
+        return Failure(ctx, FailureText(*file, status));
+    }
+    ctx.out << count << "\n";
+    if (status < 0) {
+        return Failure(ctx, *file + " is damaged: only the items before the damage are counted.");
+    }
     return kExitOk;
 }
 

@@ -53,9 +53,16 @@ int main(int argc, char** argv)
     while (!args.empty() && args.front().rfind("--data-dir", 0) == 0) {
         global.push_back(args.front());
         args.erase(args.begin());
-        if (global.back() == "--data-dir" && !args.empty()) {
+        if (global.back() == "--data-dir") {
+            if (args.empty() || args.front().empty()) {
+                std::cerr << "tallyhawk-cli: --data-dir needs the data folder after it.\n";
+                return tallyhawk::cli::kExitUsage;
+            }
             global.push_back(args.front());
             args.erase(args.begin());
+        } else if (global.back() == "--data-dir=") {
+            std::cerr << "tallyhawk-cli: --data-dir needs the data folder after it.\n";
+            return tallyhawk::cli::kExitUsage;
         }
     }
     CliContext ctx{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};

@@ -115,6 +115,34 @@ TEST_F(ItemsCommand, MarkReadDeleteCountAndArchive)
     EXPECT_EQ(test::ReadFileBytes(data() + "/deal.lst").size(), 8u + 484u);
 }
 
+TEST_F(ItemsCommand, CountOfADamagedFileFailsAsTheListDoes)
+{
+    AddDeals();
+    // The second record's marker is overwritten: only the first record can be read.
+    std::string bytes = test::ReadFileBytes(data() + "/deal.lst");
+    bytes[4 + 484] = 'X';
+    test::WriteFileBytes(data() + "/deal.lst", bytes);
+    ProgramRun list = Run({"items", "list", "deals"});
+    EXPECT_EQ(list.exitCode, 1);
+    ProgramRun count = Run({"items", "count", "deals"});
+    EXPECT_EQ(count.exitCode, 1);
+    EXPECT_EQ(count.out, "1\n");
+    EXPECT_EQ(count.err,
+              "tallyhawk-cli: deal.lst is damaged: only the items before the damage are counted.\n");
+}
+
+TEST_F(ItemsCommand, DataFolderOptionWithoutAFolderSaysSo)
+{
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--data-dir"},
+                                                 std::vector<std::string>{"--data-dir="},
+                                                 std::vector<std::string>{"--data-dir", ""}}) {
+        ProgramRun run = test::RunProgram(TALLYHAWK_CLI_PATH, args, dir_.path());
+        EXPECT_EQ(run.exitCode, 2);
+        EXPECT_EQ(run.err, "tallyhawk-cli: --data-dir needs the data folder after it.\n");
+        EXPECT_TRUE(run.out.empty());
+    }
+}
+
 TEST_F(ItemsCommand, FileHeldByAnotherProgramFailsWithOneSentence)
 {
     AddDeals();

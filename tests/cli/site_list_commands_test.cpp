@@ -93,9 +93,20 @@ TEST_F(SiteListCommands, AgentsReportsALoadFailure)
     EXPECT_EQ(json["agents"].size(), 1u);
     EXPECT_NE(run.err.find("-44"), std::string::npos) << run.err;
 
+    // A fresh install has no configuration until the first refresh: the message says what to run.
     run = Run({"agents"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("cannot be opened"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err,
+              "tallyhawk-cli: There is no agent configuration webspider.xml yet. Run 'tallyhawk-cli lists "
+              "refresh' to download it from the site.\n");
+    run = Run({"agents", "url", "1", "x"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("lists refresh"), std::string::npos) << run.err;
+    // Something there that is no configuration is named as such.
+    std::filesystem::create_directories(DataFile("webspider.xml"));
+    run = Run({"agents"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("did not load cleanly (status -44"), std::string::npos) << run.err;
 }
 
 TEST_F(SiteListCommands, AgentsUrlBuildsTheSearchAddress)

@@ -204,21 +204,27 @@ int ItemStore::Append(const ItemValues& values, std::optional<ItemRecord>* kept)
     return kOk;
 }
 
-int ItemStore::CountMatching(const ItemFilter& filter)
+int ItemStore::CountMatching(const ItemFilter& filter, int* status)
 {
     const std::optional<WordMatcher> words = KeywordWords(filter);
     RecordFile file(kFrame);
-    if (OpenListFile(file, listPath_, RecordFile::Mode::Read) != kOk) {
+    if (int opened = OpenListFile(file, listPath_, RecordFile::Mode::Read); opened != kOk) {
+        if (status != nullptr) {
+            *status = opened;
+        }
         return 0;
     }
     int count = 0;
-    file.Scan([&](const unsigned char* bytes, std::uint64_t) {
+    FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t) {
         if (FieldShort(bytes, ItemRecord::kDeletedOffset) == 0
             && filter.Passes(ItemRecord::Parse(bytes), Pointer(words))) {
             ++count;
         }
         return true;
     });
+    if (status != nullptr) {
+        *status = scan.end == FrameEnd::EndMarker ? kOk : kBadFormat;
+    }
     return count;
 }
 

@@ -59,8 +59,8 @@ public:
     int Append(const ItemValues& values, std::optional<ItemRecord>* kept = nullptr);
 
     // Undeleted records in the file that pass `filter`; as far as it got when the file is damaged, 0
-    // when it cannot be read.
-    int CountMatching(const ItemFilter& filter);
+    // when it cannot be read. `status` (if given) receives 0, -41 or -42 (damaged).
+    int CountMatching(const ItemFilter& filter, int* status = nullptr);
 
     // Set `read` (or `deleted`) of the first record with this id and kind in the file, and in the view.
     // Delete also drops it from the view. The id, -201, -41 or -42.
