@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/pinned_clock.h"
 
 #include <unistd.h>
 
@@ -65,6 +66,7 @@ int main(int argc, char** argv)
             return tallyhawk::cli::kExitUsage;
         }
     }
+    const tallyhawk::cli::PinnedClock pinnedClock;
     CliContext ctx{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
     if (args.empty()) {
         PrintUsage(std::cerr);

@@ -1,6 +1,8 @@
 #include "core/platform/record_file.h"
 #include "core/store/item_store.h"
 #include "support/cli_process.h"
+#include "support/mock_clock.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +53,10 @@ protected:
         ASSERT_EQ(store.Append(values), 0);
     }
 
+    // The same day for the records made here and for the program's "today" and "last N days".
+    static constexpr std::int64_t kNow = 1700000000; // 2023-11-14 22:13:20 UTC
+    MockClock clock_{kNow};
+    test::ScopedEnv now_{"TALLYHAWK_NOW", std::to_string(kNow)};
     test::TempDir dir_;
 };
 
@@ -104,6 +110,11 @@ TEST_F(ItemsCommand, MarkReadDeleteCountAndArchive)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "tallyhawk-cli: No item with id 5 and kind 2 in deal.lst.\n");
     EXPECT_EQ(Run({"items", "count", "deals", "--today"}).out, "1\n");
+    {
+        // The program's "today" follows TALLYHAWK_NOW: a day later nothing arrived today.
+        test::ScopedEnv tomorrow("TALLYHAWK_NOW", std::to_string(kNow + 86400));
+        EXPECT_EQ(Run({"items", "count", "deals", "--today"}).out, "0\n");
+    }
     nlohmann::json list = nlohmann::json::parse(Run({"items", "list", "deals", "--json"}).out);
     ASSERT_EQ(list["count"], 1);
     EXPECT_EQ(list["items"][0]["read"], 1);
