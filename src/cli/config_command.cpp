@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/subcommand_action.h"
 #include "core/common/display_text.h"
+#include "core/platform/autostart_entry.h"
 #include "core/platform/program_path.h"
 #include "core/settings/settings.h"
 #include "core/settings/site_url.h"
@@ -215,7 +216,7 @@ int RunAutoRun(CliContext& ctx, const Arguments& args)
         return *exit;
     }
     Settings settings;
-    std::string entry = DisplayText(Settings::AutostartFilePath());
+    std::string entry = DisplayText(AutostartEntry::DefaultFilePath());
     std::string program = DesktopProgramPath();
     switch (settings.ApplyAutoRun(program)) {
     case Settings::AutoRunResult::Written: {

@@ -1,6 +1,5 @@
 #include "core/settings/settings.h"
 
-#include "core/platform/atomic_file.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
 
@@ -14,8 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -253,62 +250,6 @@ int Settings::Save() const
     });
 }
 
-std::string Settings::AutostartFilePath()
-{
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    std::filesystem::path base;
-    if (configHome && configHome[0] == '/') {
-        base = configHome;
-    } else {
-        const char* home = std::getenv("HOME");
-        base = std::filesystem::path(home ? home : "") / ".config";
-    }
-    return (base / "autostart" / "tallyhawk.desktop").string();
-}
-
-std::string Settings::DesktopExecWord(const std::string& path)
-{
-    // Characters that make the launcher's Exec rules need quotes around the word.
-    constexpr std::string_view kReserved = " \t\n\r\"'\\><~|&;$*?#()`";
-    bool quote = path.empty() || path.find_first_of(kReserved) != std::string::npos;
-    std::string word;
-    for (char c : path) {
-        if (c == '%') {
-            word += "%%";
-        } else if (quote && (c == '"' || c == '`' || c == '$' || c == '\\')) {
-            word += '\\';
-            word += c;
-        } else {
-            word += c;
-        }
-    }
-    if (quote) {
-        word = '"' + word + '"';
-    }
-    // The entry's own string escapes come on top of the Exec rules.
-    std::string value;
-    for (char c : word) {
-        switch (c) {
-        case '\\':
-            value += "\\\\";
-            break;
-        case '\n':
-            value += "\\n";
-            break;
-        case '\t':
-            value += "\\t";
-            break;
-        case '\r':
-            value += "\\r";
-            break;
-        default:
-            value += c;
-            break;
-        }
-    }
-    return value;
-}
-
 Settings::AutoRunResult Settings::ApplyAutoRun() const
 {
     return ApplyAutoRun(DesktopProgramPath());
@@ -316,18 +257,9 @@ Settings::AutoRunResult Settings::ApplyAutoRun() const
 
 Settings::AutoRunResult Settings::ApplyAutoRun(const std::string& programPath) const
 {
-    std::string entry = AutostartFilePath();
-    if (autoRun != 1) {
-        if (::unlink(entry.c_str()) == 0) {
-            return AutoRunResult::Removed;
-        }
-        return errno == ENOENT ? AutoRunResult::NothingToRemove : AutoRunResult::Skipped;
-    }
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(entry).parent_path(), error);
-    std::string text
-        = "[Desktop Entry]\nType=Application\nName=Tallyhawk\nExec=" + DesktopExecWord(programPath) + " m\n";
-    return AtomicFile::Replace(entry, text) ? AutoRunResult::Written : AutoRunResult::Skipped;
+    AutostartEntry entry;
+    // Only exactly 1 means on.
+    return autoRun == 1 ? entry.Write(programPath) : entry.Remove();
 }
 
 std::int32_t Settings::ReadLastArchive() const

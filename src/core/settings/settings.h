@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/platform/autostart_entry.h"
+
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -22,13 +24,7 @@ public:
     static constexpr std::size_t kFilterTextLimit = 199;
 
     // What ApplyAutoRun did.
-    enum class AutoRunResult
-    {
-        Written, // the autostart entry was written
-        Removed, // the autostart entry was removed
-        NothingToRemove, // AutoRun is off and there was no entry
-        Skipped, // the autostart folder could not be written
-    };
+    using AutoRunResult = AutostartEntry::Result;
 
     // The user's settings file: defaults, then Load.
     Settings();
@@ -52,10 +48,6 @@ public:
     // login, as AutoRun says. The first form uses the installed desktop program beside this one.
     AutoRunResult ApplyAutoRun() const;
     AutoRunResult ApplyAutoRun(const std::string& programPath) const;
-    // $XDG_CONFIG_HOME/autostart/tallyhawk.desktop (or ~/.config/autostart/...).
-    static std::string AutostartFilePath();
-    // The Exec line's program word for a path: quoted and escaped when the path needs it.
-    static std::string DesktopExecWord(const std::string& path);
 
     // "LastArchive": seconds since 1970 of the last weekly upkeep; read and written by the start-up,
     // not by Load and Save. A missing or unusable value reads as 0.
