@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/platform/autostart_entry.h"
+#include "core/platform/settings_storage.h"
 
 #include <cstdint>
 #include <optional>
@@ -31,12 +32,11 @@ public:
     // Another settings file (tests, tools): defaults, then Load.
     explicit Settings(std::string filePath);
 
-    // Where the user's settings are kept.
-    static std::string DefaultFilePath();
-    const std::string& filePath() const { return filePath_; }
+    const std::string& filePath() const { return storage_.filePath(); }
 
-    // Reads every value; a missing or unusable value keeps its default, a text longer than its limit
-    // is cut. -1 (defaults kept) when the file exists but cannot be read, else 0.
+    // Reads every value; a missing or unusable value keeps what it had, a text longer than its limit
+    // is cut. -1 when the file exists but cannot be read (nothing changes) or is damaged (the values
+    // it gave still count), else 0.
     int Load();
     // Writes the values the program owns (never ServerAddress or ServerPort). 0, or -1 when the file
     // cannot be written.
@@ -57,10 +57,19 @@ public:
     // One value of the file read or written alone: for values set only from outside the program
     // (ServerAddress, ServerPort, SiteUrl) and for tools. Reads give nothing when the value is
     // missing or not of the type; writes return 0 or -1.
-    std::optional<std::string> ReadText(const std::string& name) const;
-    std::optional<std::int32_t> ReadNumber(const std::string& name) const;
-    int WriteText(const std::string& name, const std::string& value) const;
-    int WriteNumber(const std::string& name, std::int32_t value) const;
+    std::optional<std::string> ReadText(const std::string& name) const { return storage_.ReadText(name); }
+    std::optional<std::int32_t> ReadNumber(const std::string& name) const
+    {
+        return storage_.ReadNumber(name);
+    }
+    int WriteText(const std::string& name, const std::string& value) const
+    {
+        return storage_.WriteText(name, value);
+    }
+    int WriteNumber(const std::string& name, std::int32_t value) const
+    {
+        return storage_.WriteNumber(name, value);
+    }
 
     std::string serverAddress;
     std::int32_t serverPort = 0;
@@ -80,7 +89,7 @@ public:
 private:
     void SetDefaults();
 
-    std::string filePath_;
+    SettingsStorage storage_;
     std::set<std::string> stored_;
 };
 

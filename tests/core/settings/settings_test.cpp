@@ -4,7 +4,6 @@
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -27,14 +26,6 @@ std::vector<std::string> KeysInFile(const std::string& path)
     }
     std::sort(keys.begin(), keys.end());
     return keys;
-}
-
-mode_t ModeOf(const std::string& path)
-{
-    struct stat info
-    { };
-    EXPECT_EQ(::stat(path.c_str(), &info), 0);
-    return info.st_mode & 0777;
 }
 
 class SettingsFile : public ::testing::Test
@@ -205,35 +196,6 @@ TEST_F(SettingsFile, UnreadableAndDamagedFiles)
     test::WriteFileBytes(dir_.File("plain"), "x");
     Settings blocked(dir_.File("plain/Tallyhawk.conf"));
     EXPECT_EQ(blocked.Save(), -1);
-}
-
-TEST_F(SettingsFile, TheFileIsPrivateAfterEveryWrite)
-{
-    Settings settings(Path());
-    ASSERT_EQ(settings.Save(), 0);
-    EXPECT_EQ(ModeOf(Path()), 0600u);
-
-    ::chmod(Path().c_str(), 0644);
-    ASSERT_EQ(settings.WriteLastArchive(1234), 0);
-    EXPECT_EQ(ModeOf(Path()), 0600u);
-    EXPECT_EQ(settings.ReadLastArchive(), 1234);
-
-    ::chmod(Path().c_str(), 0664);
-    ASSERT_EQ(settings.WriteText("ServerAddress", "127.0.0.1"), 0);
-    EXPECT_EQ(ModeOf(Path()), 0600u);
-    EXPECT_EQ(Settings(Path()).serverAddress, "127.0.0.1");
-}
-
-TEST_F(SettingsFile, SingleValues)
-{
-    Settings settings(Path());
-    ASSERT_EQ(settings.WriteNumber("ServerPort", 9000), 0);
-    ASSERT_EQ(settings.WriteText("SiteUrl", "http://127.0.0.1:8080"), 0);
-    EXPECT_EQ(settings.ReadNumber("ServerPort"), 9000);
-    EXPECT_EQ(settings.ReadNumber("SiteUrl"), std::nullopt);
-    EXPECT_EQ(settings.ReadText("Missing"), std::nullopt);
-    EXPECT_EQ(KeysInFile(Path()), (std::vector<std::string>{"ServerPort", "SiteUrl"}));
-    EXPECT_EQ(Settings(Path()).serverPort, 9000);
 }
 
 // ApplyAutoRun follows AutoRun; the entry itself is AutostartEntry's (tests/core/platform).
