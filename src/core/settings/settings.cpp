@@ -1,7 +1,7 @@
 #include "core/settings/settings.h"
 
 #include "core/platform/program_path.h"
-#include "core/settings/site_url.h"
+#include "core/settings/setting_definitions.h"
 
 #include <vector>
 
@@ -21,20 +21,13 @@ Settings::Settings(std::string filePath)
 
 void Settings::SetDefaults()
 {
-    serverAddress = DefaultServerHost();
-    serverPort = kDefaultServerPort;
-    username.clear();
-    password.clear();
-    autoRun = 1;
-    showSummary = 1;
-    getDeals = 1;
-    getTopics = 1;
-    notifyTimeout = 30;
-    showNotify = 1;
-    useDealsFilter = 0;
-    useTopicsFilter = 0;
-    dealsFilter.clear();
-    topicsFilter.clear();
+    for (const SettingDefinition& setting : SettingDefinitions()) {
+        if (setting.text) {
+            this->*setting.text = setting.textDefault;
+        } else if (setting.number) {
+            this->*setting.number = setting.numberDefault;
+        }
+    }
 }
 
 int Settings::Load()
@@ -44,32 +37,19 @@ int Settings::Load()
     if (!file.readable()) {
         return kError;
     }
-    auto text = [&](const char* name, std::string& member, std::size_t limit) {
-        if (std::optional<std::string> value = file.Text(name, limit)) {
-            member = std::move(*value);
-            stored_.insert(name);
+    for (const SettingDefinition& setting : SettingDefinitions()) {
+        if (setting.text) {
+            if (std::optional<std::string> value = file.Text(setting.name, setting.readLimit)) {
+                this->*setting.text = std::move(*value);
+                stored_.emplace(setting.name);
+            }
+        } else if (setting.number) {
+            if (std::optional<std::int32_t> value = file.Number(setting.name)) {
+                this->*setting.number = *value;
+                stored_.emplace(setting.name);
+            }
         }
-    };
-    auto number = [&](const char* name, std::int32_t& member) {
-        if (std::optional<std::int32_t> value = file.Number(name)) {
-            member = *value;
-            stored_.insert(name);
-        }
-    };
-    text("ServerAddress", serverAddress, kShortTextLimit);
-    text("Username", username, kShortTextLimit);
-    text("Password", password, kShortTextLimit);
-    text("DealsFilter", dealsFilter, kFilterTextLimit);
-    text("TopicsFilter", topicsFilter, kFilterTextLimit);
-    number("ServerPort", serverPort);
-    number("AutoRun", autoRun);
-    number("NotifyTimeout", notifyTimeout);
-    number("ShowNotify", showNotify);
-    number("ShowSummary", showSummary);
-    number("GetDeals", getDeals);
-    number("GetTopics", getTopics);
-    number("UseDealsFilter", useDealsFilter);
-    number("UseTopicsFilter", useTopicsFilter);
+    }
     // A file with lines the reader did not understand still gives the values it could read, so a
     // stray line does not reset the user's choices; the caller learns of the damage.
     return file.Damaged() ? kError : kOk;
@@ -77,20 +57,18 @@ int Settings::Load()
 
 int Settings::Save() const
 {
-    return storage_.Write({
-        {"Username", username},
-        {"Password", password},
-        {"DealsFilter", dealsFilter},
-        {"TopicsFilter", topicsFilter},
-        {"AutoRun", autoRun},
-        {"NotifyTimeout", notifyTimeout},
-        {"ShowNotify", showNotify},
-        {"ShowSummary", showSummary},
-        {"GetDeals", getDeals},
-        {"GetTopics", getTopics},
-        {"UseDealsFilter", useDealsFilter},
-        {"UseTopicsFilter", useTopicsFilter},
-    });
+    std::vector<SettingsStorage::NamedValue> values;
+    for (const SettingDefinition& setting : SettingDefinitions()) {
+        if (!setting.saved) {
+            continue;
+        }
+        if (setting.text) {
+            values.emplace_back(setting.name, this->*setting.text);
+        } else if (setting.number) {
+            values.emplace_back(setting.name, this->*setting.number);
+        }
+    }
+    return storage_.Write(values);
 }
 
 Settings::AutoRunResult Settings::ApplyAutoRun() const

@@ -14,15 +14,12 @@ namespace tallyhawk
 
 // The user's choices for the server, start-up, alerts, subscriptions and keyword filters, kept in
 // the settings file (~/.config/Quillmarch/Tallyhawk.conf, private to the user) under the value names
-// below. Read once at start; written back by the settings dialog and the summary page.
+// of SettingDefinitions(). Read once at start; written back by the settings dialog and the summary page.
 class Settings
 {
 public:
     static constexpr int kOk = 0;
     static constexpr int kError = -1;
-    // Longest texts Load takes: host name, user name and password; the keyword lists.
-    static constexpr std::size_t kShortTextLimit = 39;
-    static constexpr std::size_t kFilterTextLimit = 199;
 
     // What ApplyAutoRun did.
     using AutoRunResult = AutostartEntry::Result;
@@ -38,8 +35,8 @@ public:
     // is cut. -1 when the file exists but cannot be read (nothing changes) or is damaged (the values
     // it gave still count), else 0.
     int Load();
-    // Writes the values the program owns (never ServerAddress or ServerPort). 0, or -1 when the file
-    // cannot be written.
+    // Writes the values the program owns (never ServerAddress, ServerPort or SiteUrl). 0, or -1 when
+    // the file cannot be written.
     int Save() const;
     // Whether Load took the named value from the file (rather than keeping its default).
     bool IsStored(std::string_view name) const { return stored_.count(std::string(name)) != 0; }
@@ -85,6 +82,8 @@ public:
     std::int32_t useTopicsFilter = 0;
     std::string dealsFilter;
     std::string topicsFilter;
+    // The site's base URL when a local service stands in for it; empty for the build's own.
+    std::string siteUrl;
 
 private:
     void SetDefaults();

@@ -60,6 +60,7 @@ TEST_F(SettingsFile, DefaultsWithoutAFile)
     EXPECT_EQ(settings.useTopicsFilter, 0);
     EXPECT_EQ(settings.dealsFilter, "");
     EXPECT_EQ(settings.topicsFilter, "");
+    EXPECT_EQ(settings.siteUrl, "");
     EXPECT_FALSE(settings.IsStored("AutoRun"));
     EXPECT_EQ(settings.ReadLastArchive(), 0);
     EXPECT_FALSE(std::filesystem::exists(Path())); // reading writes nothing
@@ -108,8 +109,10 @@ TEST_F(SettingsFile, SaveWritesItsValuesOnlyAndKeepsTheOthers)
     Settings settings(Path());
     EXPECT_EQ(settings.serverAddress, "10.0.0.5");
     EXPECT_EQ(settings.serverPort, 2200);
+    EXPECT_EQ(settings.siteUrl, "http://127.0.0.1:1");
     settings.serverAddress = "changed.example";
     settings.serverPort = 1;
+    settings.siteUrl = "http://changed.example";
     ASSERT_EQ(settings.Save(), 0);
 
     EXPECT_EQ(KeysInFile(Path()),
@@ -133,7 +136,7 @@ TEST_F(SettingsFile, SaveWritesItsValuesOnlyAndKeepsTheOthers)
     EXPECT_EQ(read.serverAddress, "10.0.0.5");
     EXPECT_EQ(read.serverPort, 2200);
     EXPECT_EQ(read.ReadLastArchive(), 1700000000);
-    EXPECT_EQ(read.ReadText("SiteUrl"), "http://127.0.0.1:1");
+    EXPECT_EQ(read.siteUrl, "http://127.0.0.1:1");
 }
 
 TEST_F(SettingsFile, TextsAreCutToTheirReadLimits)
@@ -144,13 +147,14 @@ TEST_F(SettingsFile, TextsAreCutToTheirReadLimits)
     }
     Write("[General]\nServerAddress=" + std::string(45, 'h') + "\nUsername=" + e50
           + "\nPassword=" + std::string(39, 'p') + "\nDealsFilter=" + std::string(250, 'd')
-          + "\nTopicsFilter=" + std::string(199, 't') + "\n");
+          + "\nTopicsFilter=" + std::string(199, 't') + "\nSiteUrl=http://" + std::string(300, 's') + "\n");
     Settings settings(Path());
     EXPECT_EQ(settings.serverAddress, std::string(39, 'h'));
     EXPECT_EQ(settings.username, e50.substr(0, 78));
     EXPECT_EQ(settings.password, std::string(39, 'p'));
     EXPECT_EQ(settings.dealsFilter, std::string(199, 'd'));
     EXPECT_EQ(settings.topicsFilter, std::string(199, 't'));
+    EXPECT_EQ(settings.siteUrl, "http://" + std::string(300, 's')); // no limit
 }
 
 TEST_F(SettingsFile, UnusableValuesKeepTheirDefaults)
