@@ -42,7 +42,7 @@ ShownValue ValueOf(const Settings& settings, const SettingDefinition& setting)
 {
     if (setting.name == "SiteUrl") {
         // The base in use, the build's own when none is set.
-        return {DisplayText(SiteBaseUrl()), !settings.siteUrl.empty()};
+        return {DisplayText(SiteBaseUrl(settings)), !settings.siteUrl.empty()};
     }
     if (setting.text) {
         std::string value = settings.*setting.text;

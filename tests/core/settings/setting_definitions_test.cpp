@@ -1,6 +1,7 @@
 #include "core/platform/settings_storage.h"
 #include "core/settings/setting_definitions.h"
 #include "core/settings/settings.h"
+#include "core/settings/site_url.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -100,6 +101,29 @@ TEST_F(TableFile, SaveWritesTheProgramsValuesOnly)
     for (const char* name : {"ServerAddress", "ServerPort", "SiteUrl", "LastArchive"}) {
         EXPECT_EQ(storage.ReadText(name), std::nullopt) << name;
     }
+}
+
+TEST_F(TableFile, SiteUrlIsTheLoadedOneWithoutAnotherRead)
+{
+    test::WriteFileBytes(Path(), "[General]\nSiteUrl=http://127.0.0.1:5/\n");
+    Settings settings(Path());
+    EXPECT_TRUE(settings.IsStored("SiteUrl"));
+    EXPECT_EQ(SiteBaseUrl(settings), "http://127.0.0.1:5/");
+
+    // Later changes to the file do not reach an object already loaded.
+    test::WriteFileBytes(Path(), "[General]\nSiteUrl=http://127.0.0.1:6\n");
+    EXPECT_EQ(SiteBaseUrl(settings), "http://127.0.0.1:5/");
+    std::filesystem::remove(Path());
+    EXPECT_EQ(SiteBaseUrl(settings), "http://127.0.0.1:5/");
+
+    settings.siteUrl.clear();
+    EXPECT_EQ(SiteBaseUrl(settings), DefaultSiteUrl());
+
+    // A stored empty value means the build's own site.
+    test::WriteFileBytes(Path(), "[General]\nSiteUrl=\n");
+    Settings empty(Path());
+    EXPECT_TRUE(empty.IsStored("SiteUrl"));
+    EXPECT_EQ(SiteBaseUrl(empty), DefaultSiteUrl());
 }
 
 } // namespace

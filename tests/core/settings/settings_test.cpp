@@ -61,6 +61,7 @@ TEST_F(SettingsFile, DefaultsWithoutAFile)
     EXPECT_EQ(settings.dealsFilter, "");
     EXPECT_EQ(settings.topicsFilter, "");
     EXPECT_EQ(settings.siteUrl, "");
+    EXPECT_EQ(SiteBaseUrl(settings), DefaultSiteUrl());
     EXPECT_FALSE(settings.IsStored("AutoRun"));
     EXPECT_EQ(settings.ReadLastArchive(), 0);
     EXPECT_FALSE(std::filesystem::exists(Path())); // reading writes nothing
