@@ -1,7 +1,9 @@
 #include "cli/commands.h"
 #include "cli/subcommand_action.h"
 #include "core/common/display_text.h"
+#include "core/platform/autostart_entry.h"
 #include "core/platform/program_path.h"
+#include "core/settings/setting_definitions.h"
 #include "core/settings/settings.h"
 #include "core/settings/site_url.h"
 
@@ -9,10 +11,8 @@
 #include <ctime>
 #include <filesystem>
 #include <iomanip>
-#include <limits>
 #include <nlohmann/json.hpp>
 #include <ostream>
-#include <variant>
 
 namespace tallyhawk::cli
 {
@@ -23,50 +23,11 @@ namespace
 constexpr const char* kCommand = "config";
 constexpr const char* kPasswordMask = "********";
 
-using TextMember = std::string Settings::*;
-using NumberMember = std::int32_t Settings::*;
-
-// One value of the settings file as the command shows and sets it.
-struct ValueDef
-{
-    const char* name;
-    std::variant<TextMember, NumberMember, std::monostate> member; // monostate: not a Settings member
-    bool isText;
-    std::size_t textLimit = 0;
-    std::int32_t min = std::numeric_limits<std::int32_t>::min();
-    std::int32_t max = std::numeric_limits<std::int32_t>::max();
-};
-
-const std::vector<ValueDef>& ValueDefs()
-{
-    constexpr std::size_t kShort = Settings::kShortTextLimit;
-    constexpr std::size_t kFilter = Settings::kFilterTextLimit;
-    static const std::vector<ValueDef> definitions = {
-        {"ServerAddress", &Settings::serverAddress, true, kShort},
-        {"ServerPort", &Settings::serverPort, false, 0, 1, 65535},
-        {"Username", &Settings::username, true, kShort},
-        {"Password", &Settings::password, true, kShort},
-        {"AutoRun", &Settings::autoRun, false, 0, 0, 1},
-        {"ShowSummary", &Settings::showSummary, false, 0, 0, 1},
-        {"GetDeals", &Settings::getDeals, false, 0, 0, 1},
-        {"GetTopics", &Settings::getTopics, false, 0, 0, 1},
-        {"NotifyTimeout", &Settings::notifyTimeout, false, 0, 1},
-        {"ShowNotify", &Settings::showNotify, false, 0, 0, 1},
-        {"UseDealsFilter", &Settings::useDealsFilter, false, 0, 0, 1},
-        {"UseTopicsFilter", &Settings::useTopicsFilter, false, 0, 0, 1},
-        {"DealsFilter", &Settings::dealsFilter, true, kFilter},
-        {"TopicsFilter", &Settings::topicsFilter, true, kFilter},
-        {"SiteUrl", std::monostate{}, true, 0},
-        {"LastArchive", std::monostate{}, false, 0},
-    };
-    return definitions;
-}
-
 std::string NameList()
 {
     std::string names;
-    for (const ValueDef& def : ValueDefs()) {
-        names += (names.empty() ? "" : ", ") + std::string(def.name);
+    for (const SettingDefinition& setting : SettingDefinitions()) {
+        names += (names.empty() ? "" : ", ") + std::string(setting.name);
     }
     return names;
 }
@@ -77,26 +38,25 @@ struct ShownValue
     bool stored = false;
 };
 
-ShownValue ValueOf(const Settings& settings, const ValueDef& def)
+ShownValue ValueOf(const Settings& settings, const SettingDefinition& setting)
 {
-    std::string name = def.name;
-    if (name == "SiteUrl") {
-        std::optional<std::string> stored = settings.ReadText(name);
-        return {DisplayText(SiteBaseUrl()), stored && !stored->empty()};
+    if (setting.name == "SiteUrl") {
+        // The base in use, the build's own when none is set.
+        return {DisplayText(SiteBaseUrl(settings)), !settings.siteUrl.empty()};
     }
-    if (name == "LastArchive") {
-        std::optional<std::int32_t> stored = settings.ReadNumber(name);
-        return {stored.value_or(0), stored.has_value()};
-    }
-    if (const TextMember* text = std::get_if<TextMember>(&def.member)) {
-        std::string value = settings.*(*text);
-        // Stored as plain text by necessity; not shown on a screen.
-        if (name == "Password" && !value.empty()) {
+    if (setting.text) {
+        std::string value = settings.*setting.text;
+        if (setting.secret && !value.empty()) {
             value = kPasswordMask;
         }
-        return {DisplayText(value), settings.IsStored(name)};
+        return {DisplayText(value), settings.IsStored(setting.name)};
     }
-    return {settings.*std::get<NumberMember>(def.member), settings.IsStored(name)};
+    if (setting.number) {
+        return {settings.*setting.number, settings.IsStored(setting.name)};
+    }
+    // Kept in the file alone, outside Load.
+    std::optional<std::int32_t> stored = settings.ReadNumber(std::string(setting.name));
+    return {stored.value_or(0), stored.has_value()};
 }
 
 std::string LocalTime(std::int32_t seconds)
@@ -118,6 +78,16 @@ std::size_t CharacterCount(const std::string& text)
         text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
 }
 
+// "0 or 1", or the range of numbers `config set` takes for the setting.
+std::string AllowedNumbers(const SettingDefinition& setting)
+{
+    if (setting.minimum == 0 && setting.maximum == 1) {
+        return "0 or 1";
+    }
+    return "a whole number from " + std::to_string(setting.minimum) + " to "
+        + std::to_string(setting.maximum);
+}
+
 int RunShow(CliContext& ctx, const Arguments& args)
 {
     CommandLine commandLine(
@@ -130,28 +100,28 @@ int RunShow(CliContext& ctx, const Arguments& args)
     int status = settings.Load();
     if (commandLine.Has("--json")) {
         nlohmann::ordered_json values = nlohmann::ordered_json::object();
-        for (const ValueDef& def : ValueDefs()) {
-            ShownValue shown = ValueOf(settings, def);
-            values[def.name] = {{"value", shown.value}, {"stored", shown.stored}};
+        for (const SettingDefinition& setting : SettingDefinitions()) {
+            ShownValue shown = ValueOf(settings, setting);
+            values[std::string(setting.name)] = {{"value", shown.value}, {"stored", shown.stored}};
         }
         ctx.out
             << nlohmann::ordered_json{{"file", DisplayText(settings.filePath())}, {"values", values}}.dump(2)
             << "\n";
     } else {
-        ctx.out << "Settings file: " << DisplayText(settings.filePath()) << "\n";
-        for (const ValueDef& def : ValueDefs()) {
-            ShownValue shown = ValueOf(settings, def);
+        ctx.out << "Settings file: " << TerminalText(settings.filePath()) << "\n";
+        for (const SettingDefinition& setting : SettingDefinitions()) {
+            ShownValue shown = ValueOf(settings, setting);
             std::string value = shown.value.is_string() ? shown.value.get<std::string>() : shown.value.dump();
-            if (std::string(def.name) == "LastArchive") {
+            if (setting.name == "LastArchive") {
                 value += " (" + LocalTime(shown.value.get<std::int32_t>()) + ")";
             }
-            ctx.out << std::left << std::setw(17) << def.name << std::setw(9)
-                    << (shown.stored ? "stored" : "default") << value << "\n";
+            ctx.out << std::left << std::setw(17) << setting.name << std::setw(9)
+                    << (shown.stored ? "stored" : "default") << TerminalText(value) << "\n";
         }
     }
     if (status != Settings::kOk) {
         return Failure(ctx,
-                       "The settings file " + DisplayText(settings.filePath())
+                       "The settings file " + TerminalText(settings.filePath())
                            + " could not be read whole; values it did not give are shown as defaults.");
     }
     return kExitOk;
@@ -169,39 +139,35 @@ int RunSet(CliContext& ctx, const Arguments& args)
     }
     const std::string& name = commandLine.positionals()[0];
     const std::string& value = commandLine.positionals()[1];
-    auto def = std::find_if(ValueDefs().begin(), ValueDefs().end(), [&name](const ValueDef& candidate) {
-        return name == candidate.name;
-    });
-    if (def == ValueDefs().end()) {
+    const SettingDefinition* setting = FindSetting(name);
+    if (!setting) {
         return UsageError(
             ctx, "config set", "Unknown setting " + name + "; expected one of: " + NameList() + ".");
     }
     Settings settings;
     int status = Settings::kOk;
-    if (def->isText) {
-        if (name == "SiteUrl" && value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0) {
-            return UsageError(ctx, "config set", "SiteUrl must start with http:// or https://.");
+    if (setting->type == SettingType::Text) {
+        if (setting->webAddress && value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0) {
+            return UsageError(ctx, "config set", name + " must start with http:// or https://.");
         }
-        if (def->textLimit != 0 && CharacterCount(value) > def->textLimit) {
+        if (CharacterCount(value) > setting->readLimit) {
             return UsageError(ctx,
                               "config set",
-                              name + " holds at most " + std::to_string(def->textLimit) + " characters.");
+                              name + " holds at most " + std::to_string(setting->readLimit) + " characters.");
         }
         status = settings.WriteText(name, value);
     } else {
         std::optional<long long> number = ParseInteger(value);
-        if (!number || *number < def->min || *number > def->max) {
-            std::string range = def->max == 1 && def->min == 0
-                ? "0 or 1"
-                : "a whole number from " + std::to_string(def->min) + " to " + std::to_string(def->max);
-            return UsageError(ctx, "config set", name + " must be " + range + ", not " + value + ".");
+        if (!number || *number < setting->minimum || *number > setting->maximum) {
+            return UsageError(
+                ctx, "config set", name + " must be " + AllowedNumbers(*setting) + ", not " + value + ".");
         }
         status = settings.WriteNumber(name, static_cast<std::int32_t>(*number));
     }
     if (status != Settings::kOk) {
-        return Failure(ctx, "The settings file " + DisplayText(settings.filePath()) + " cannot be written.");
+        return Failure(ctx, "The settings file " + TerminalText(settings.filePath()) + " cannot be written.");
     }
-    ctx.out << "Set " << name << " to " << (name == "Password" ? kPasswordMask : DisplayText(value)) << ".\n";
+    ctx.out << "Set " << name << " to " << (setting->secret ? kPasswordMask : TerminalText(value)) << ".\n";
     return kExitOk;
 }
 
@@ -215,15 +181,15 @@ int RunAutoRun(CliContext& ctx, const Arguments& args)
         return *exit;
     }
     Settings settings;
-    std::string entry = DisplayText(Settings::AutostartFilePath());
+    std::string entry = TerminalText(AutostartEntry::DefaultFilePath());
     std::string program = DesktopProgramPath();
     switch (settings.ApplyAutoRun(program)) {
     case Settings::AutoRunResult::Written: {
-        ctx.out << "AutoRun is on: the autostart entry " << entry << " starts " << DisplayText(program)
+        ctx.out << "AutoRun is on: the autostart entry " << entry << " starts " << TerminalText(program)
                 << " at login.\n";
         std::error_code error;
         if (!std::filesystem::exists(program, error)) {
-            ctx.err << "tallyhawk-cli: Note that " << DisplayText(program) << " does not exist yet.\n";
+            ctx.err << "tallyhawk-cli: Note that " << TerminalText(program) << " does not exist yet.\n";
         }
         break;
     }

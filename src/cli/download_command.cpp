@@ -2,6 +2,7 @@
 #include "cli/stop_on_interrupt.h"
 #include "core/common/site_addresses.h"
 #include "core/net/http_fetcher.h"
+#include "core/settings/settings.h"
 #include "core/settings/site_url.h"
 
 #include <nlohmann/json.hpp>
@@ -15,9 +16,9 @@ namespace
 
 constexpr const char* kCommand = "download";
 
-std::string SitePathUrl(const std::string& path)
+std::string SitePathUrl(const std::string& base, const std::string& path)
 {
-    std::string url = SiteRootUrl(SiteBaseUrl());
+    std::string url = SiteRootUrl(base);
     if (path.empty() || path.front() != '/') {
         url += '/';
     }
@@ -53,7 +54,8 @@ int RunDownload(CliContext& ctx, const Arguments& args)
         return UsageError(ctx, kCommand, "Give PATH and OUTFILE, or --url URL and OUTFILE.");
     }
     if (!url) {
-        url = SitePathUrl(positionals[0]);
+        Settings settings;
+        url = SitePathUrl(SiteBaseUrl(settings), positionals[0]);
     }
     const std::string& outFile = positionals.back();
 

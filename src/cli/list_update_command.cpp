@@ -2,6 +2,7 @@
 #include "cli/stop_on_interrupt.h"
 #include "core/common/display_text.h"
 #include "core/net/http_fetcher.h"
+#include "core/settings/settings.h"
 #include "core/settings/site_url.h"
 #include "core/update/site_lists_refresh.h"
 
@@ -144,7 +145,9 @@ int RunListsUpdate(CliContext& ctx, const Arguments& args)
         ctx.err << "Updating the " << name << "...\n";
     }
     HttpFetcher fetcher;
-    RefreshStepResult result = UpdateSiteListFile(fetcher, SiteBaseUrl(), which, ".", interrupt.flag());
+    Settings settings;
+    RefreshStepResult result
+        = UpdateSiteListFile(fetcher, SiteBaseUrl(settings), which, ".", interrupt.flag());
     if (commandLine.Has("--json")) {
         ctx.out << StepJson(result, true).dump(2) << "\n";
     } else if (result.ok()) {
@@ -175,7 +178,8 @@ int RunListsRefresh(CliContext& ctx, const Arguments& args)
         ctx.err << "Refreshing the site lists...\n";
     }
     HttpFetcher fetcher;
-    SiteListsRefresh refresh = RefreshSiteLists(fetcher, SiteBaseUrl(), ".", interrupt.flag());
+    Settings settings;
+    SiteListsRefresh refresh = RefreshSiteLists(fetcher, SiteBaseUrl(settings), ".", interrupt.flag());
     if (commandLine.Has("--json")) {
         nlohmann::ordered_json json{{"agents", StepJson(refresh.agents, false)},
                                     {"stores", StepJson(refresh.stores, true)},

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
-#include "core/platform/browser_launcher.h"
 #include "core/common/site_addresses.h"
+#include "core/platform/browser_launcher.h"
+#include "core/settings/settings.h"
 #include "core/settings/site_url.h"
 
 #include <functional>
@@ -144,7 +145,8 @@ int RunSiteUrl(CliContext& ctx, const Arguments& args)
         }
         numbers.push_back(static_cast<std::int32_t>(*value));
     }
-    std::string url = address->build(SiteBaseUrl(), numbers);
+    Settings settings;
+    std::string url = address->build(SiteBaseUrl(settings), numbers);
     ctx.out << url << "\n";
     if (commandLine.Has("--open")) {
         BrowserLauncher launcher;

@@ -157,5 +157,48 @@ TEST_F(CommonCommands, ConfigSetShowAndAutorun)
     EXPECT_FALSE(std::filesystem::exists(dir_.File("config/autostart/tallyhawk.desktop")));
 }
 
+TEST_F(CommonCommands, ConfigSetKeepsToEachSettingsLimits)
+{
+    ASSERT_EQ(Run({"config", "set", "NotifyTimeout", "9"}).exitCode, 0);
+    const std::string file = dir_.File("config/Quillmarch/Tallyhawk.conf");
+    const std::string before = test::ReadFileBytes(file);
+    std::string e40;
+    for (int i = 0; i < 40; ++i) {
+        e40 += "\xc3\xa9"; // one character, two bytes
+    }
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"ServerPort", "65536"}, "ServerPort must be a whole number from 1 to 65535, not 65536."},
+        {{"NotifyTimeout", "0"}, "NotifyTimeout must be a whole number from 1 to 2147483647, not 0."},
+        {{"AutoRun", "2"}, "AutoRun must be 0 or 1, not 2."},
+        {{"UseTopicsFilter", "-1"}, "UseTopicsFilter must be 0 or 1, not -1."},
+        {{"LastArchive", "2147483648"},
+         "LastArchive must be a whole number from -2147483648 to 2147483647, not 2147483648."},
+        {{"Username", e40}, "Username holds at most 39 characters."},
+        {{"TopicsFilter", std::string(200, 't')}, "TopicsFilter holds at most 199 characters."},
+        {{"SiteUrl", "ftp://127.0.0.1/"}, "SiteUrl must start with http:// or https://."},
+    };
+    for (const auto& [words, message] : refused) {
+        std::vector<std::string> args = {"config", "set"};
+        args.insert(args.end(), words.begin(), words.end());
+        ProgramRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 2) << message;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err, "tallyhawk-cli: " + message + " See 'tallyhawk-cli config set --help'.\n");
+    }
+    EXPECT_EQ(test::ReadFileBytes(file), before); // nothing refused reached the file
+
+    // The limits themselves are allowed; the password is never echoed.
+    ProgramRun run = Run({"config", "set", "Username", e40.substr(2)});
+    EXPECT_EQ(run.out, "Set Username to " + e40.substr(2) + ".\n");
+    EXPECT_EQ(Run({"config", "set", "ServerPort", "65535"}).out, "Set ServerPort to 65535.\n");
+    EXPECT_EQ(Run({"config", "set", "LastArchive", "-2147483648"}).exitCode, 0);
+    EXPECT_EQ(Run({"config", "set", "Password", "secret"}).out, "Set Password to ********.\n");
+    nlohmann::json shown = nlohmann::json::parse(Run({"config", "show", "--json"}).out);
+    EXPECT_EQ(shown["values"]["Username"]["value"], e40.substr(2));
+    EXPECT_EQ(shown["values"]["LastArchive"]["value"], -2147483648LL);
+    EXPECT_EQ(shown["values"]["LastArchive"]["stored"], true);
+    EXPECT_EQ(shown["values"]["SiteUrl"]["stored"], false);
+}
+
 } // namespace
 } // namespace tallyhawk

@@ -29,8 +29,12 @@ grep -q '^src/core/store/word_rules.cpp:[0-9]*: core/store may not include the Q
     || fail "the Qt include outside platform/ was not reported"
 [ "$(grep -c 'may not include' <<<"$output")" -eq 3 ] || fail "expected exactly three reports"
 
-# A link that runs upwards is refused too.
+# A link that runs upwards is refused too. The output is kept first: under pipefail, the check's
+# own failing status would fail a pipe into grep even when the line is there.
 sed -i 's/LINKS common$/LINKS common update/' "$work/src/core/protocol/CMakeLists.txt"
-"$check" "$work" 2>&1 | grep -q 'core/protocol links core/update, which is not below it' \
+status=0
+output="$("$check" "$work" 2>&1)" || status=$?
+[ "$status" -eq 1 ] || fail "expected exit status 1 for an upward link, got $status"
+grep -q '^src/core/protocol/CMakeLists.txt: core/protocol links core/update, which is not below it$' <<<"$output" \
     || fail "an upward link was not reported"
 echo "check-layers: 5 passed, 0 failed"

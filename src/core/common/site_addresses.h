@@ -8,7 +8,7 @@ namespace tallyhawk
 {
 
 // Addresses of the service's web site. Each takes the site's base URL (scheme and host, see
-// SiteBaseUrl()) so callers and tests decide where the site lives; a trailing "/" on the base is
+// SiteBaseUrl(settings)) so callers and tests decide where the site lives; a trailing "/" on the base is
 // dropped before a path is added.
 
 // The program's name as the site's list downloads expect it in "user=".

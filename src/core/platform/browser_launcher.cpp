@@ -1,22 +1,12 @@
 #include "core/platform/browser_launcher.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "core/platform/process_runner.h"
 
 #include <cctype>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <system_error>
-#include <thread>
-
-extern char** environ;
 
 namespace tallyhawk
 {
@@ -196,63 +186,13 @@ bool IsPlausibleDesktopId(std::string_view id)
         && id.front() != '.';
 }
 
-std::vector<char*> ArgumentPointers(const std::vector<std::string>& argv)
-{
-    std::vector<char*> pointers;
-    for (const std::string& arg : argv) {
-        pointers.push_back(const_cast<char*>(arg.c_str()));
-    }
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-// Spawn attributes shared by both ways of starting a program: no blocked signals and the default
-// SIGPIPE action in the child, whatever the parent set.
-class SpawnSetup
-{
-public:
-    SpawnSetup()
-    {
-        posix_spawn_file_actions_init(&actions);
-        posix_spawnattr_init(&attributes);
-        sigset_t none;
-        sigemptyset(&none);
-        posix_spawnattr_setsigmask(&attributes, &none);
-        sigset_t defaults;
-        sigemptyset(&defaults);
-        sigaddset(&defaults, SIGPIPE);
-        posix_spawnattr_setsigdefault(&attributes, &defaults);
-        short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
-#ifdef POSIX_SPAWN_SETSID
-        // The browser outlives us and must not get the terminal's Ctrl-C meant for the command line.
-        flags |= POSIX_SPAWN_SETSID;
-#endif
-        posix_spawnattr_setflags(&attributes, flags);
-        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    }
-    ~SpawnSetup()
-    {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-    }
-    SpawnSetup(const SpawnSetup&) = delete;
-    SpawnSetup& operator=(const SpawnSetup&) = delete;
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attributes;
-};
-
-void Reap(pid_t pid)
-{
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-}
-
 } // namespace
 
 BrowserLauncher::BrowserLauncher()
-    : BrowserLauncher(&BrowserLauncher::SpawnDetached, &BrowserLauncher::RunAndCapture)
+    : BrowserLauncher(SpawnDetached, [](const std::vector<std::string>& argv) {
+        // A desktop query answers at once with a line or two; anything else is not an answer.
+        return RunAndCapture(argv, kQueryTimeout, kMaxQueryOutput);
+    })
 { }
 
 BrowserLauncher::BrowserLauncher(Spawner spawner, Query query)
@@ -356,93 +296,6 @@ bool BrowserLauncher::ExecLineTakesOnlyFieldCodes(std::string_view exec)
         }
     }
     return !words.empty();
-}
-
-bool BrowserLauncher::SpawnDetached(const std::vector<std::string>& argv)
-{
-    if (argv.empty()) {
-        return false;
-    }
-    SpawnSetup setup;
-    // A browser's chatter does not belong on our terminal.
-    posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args = ArgumentPointers(argv);
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ) != 0) {
-        return false;
-    }
-    // Collect the exit status whenever the browser ends, so no zombie is left behind.
-    try {
-        std::thread(Reap, pid).detach();
-    } catch (const std::system_error&) {
-        // Without a thread the child stays a zombie until we exit; the browser still opened.
-    }
-    return true;
-}
-
-std::optional<std::string> BrowserLauncher::RunAndCapture(const std::vector<std::string>& argv)
-{
-    if (argv.empty()) {
-        return std::nullopt;
-    }
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        return std::nullopt;
-    }
-    SpawnSetup setup;
-    posix_spawn_file_actions_adddup2(&setup.actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> args = ArgumentPointers(argv);
-    pid_t pid = 0;
-    int spawned = ::posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
-    ::close(pipeFds[1]);
-    if (spawned != 0) {
-        ::close(pipeFds[0]);
-        return std::nullopt;
-    }
-    std::string output;
-    bool complete = false;
-    auto deadline = std::chrono::steady_clock::now() + kQueryTimeout;
-    while (output.size() < kMaxQueryOutput) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline
-                                                                          - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            break;
-        }
-        pollfd fd{pipeFds[0], POLLIN, 0};
-        int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready <= 0) {
-            break;
-        }
-        char buffer[4096];
-        ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            complete = got == 0;
-            break;
-        }
-        output.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(pipeFds[0]);
-    if (!complete) {
-        // Too slow or too talkative: not an answer we can use.
-        // The query started in its own session, so its helpers go with it.
-        ::kill(-pid, SIGKILL);
-        ::kill(pid, SIGKILL);
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        return std::nullopt;
-    }
-    return output;
 }
 
 } // namespace tallyhawk

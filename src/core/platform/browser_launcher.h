@@ -21,7 +21,7 @@ public:
     // Runs argv[0] to completion and returns what it printed, or nothing when it failed.
     using Query = std::function<std::optional<std::string>(const std::vector<std::string>& argv)>;
 
-    // The real spawner and query, then the lookup.
+    // SpawnDetached and RunAndCapture (process_runner.h), then the lookup.
     BrowserLauncher();
     // Test seam: programs are "started" and "asked" through the given functions; then the lookup.
     BrowserLauncher(Spawner spawner, Query query);
@@ -42,9 +42,6 @@ public:
     static std::string ExecutableOfExecLine(std::string_view exec);
     // True when every word of the Exec value after the executable is a field code (%u, %U, ...).
     static bool ExecLineTakesOnlyFieldCodes(std::string_view exec);
-
-    static bool SpawnDetached(const std::vector<std::string>& argv);
-    static std::optional<std::string> RunAndCapture(const std::vector<std::string>& argv);
 
 private:
     std::string FromEnvironment() const;

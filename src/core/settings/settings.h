@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/platform/autostart_entry.h"
+#include "core/platform/settings_storage.h"
+
 #include <cstdint>
 #include <optional>
 #include <set>
@@ -11,39 +14,29 @@ namespace tallyhawk
 
 // The user's choices for the server, start-up, alerts, subscriptions and keyword filters, kept in
 // the settings file (~/.config/Quillmarch/Tallyhawk.conf, private to the user) under the value names
-// below. Read once at start; written back by the settings dialog and the summary page.
+// of SettingDefinitions(). Read once at start; written back by the settings dialog and the summary page.
 class Settings
 {
 public:
     static constexpr int kOk = 0;
     static constexpr int kError = -1;
-    // Longest texts Load takes: host name, user name and password; the keyword lists.
-    static constexpr std::size_t kShortTextLimit = 39;
-    static constexpr std::size_t kFilterTextLimit = 199;
 
     // What ApplyAutoRun did.
-    enum class AutoRunResult
-    {
-        Written, // the autostart entry was written
-        Removed, // the autostart entry was removed
-        NothingToRemove, // AutoRun is off and there was no entry
-        Skipped, // the autostart folder could not be written
-    };
+    using AutoRunResult = AutostartEntry::Result;
 
     // The user's settings file: defaults, then Load.
     Settings();
     // Another settings file (tests, tools): defaults, then Load.
     explicit Settings(std::string filePath);
 
-    // Where the user's settings are kept.
-    static std::string DefaultFilePath();
-    const std::string& filePath() const { return filePath_; }
+    const std::string& filePath() const { return storage_.filePath(); }
 
-    // Reads every value; a missing or unusable value keeps its default, a text longer than its limit
-    // is cut. -1 (defaults kept) when the file exists but cannot be read, else 0.
+    // Reads every value; a missing or unusable value keeps what it had, a text longer than its limit
+    // is cut. -1 when the file exists but cannot be read (nothing changes) or is damaged (the values
+    // it gave still count), else 0.
     int Load();
-    // Writes the values the program owns (never ServerAddress or ServerPort). 0, or -1 when the file
-    // cannot be written.
+    // Writes the values the program owns (never ServerAddress, ServerPort or SiteUrl). 0, or -1 when
+    // the file cannot be written.
     int Save() const;
     // Whether Load took the named value from the file (rather than keeping its default).
     bool IsStored(std::string_view name) const { return stored_.count(std::string(name)) != 0; }
@@ -52,10 +45,6 @@ public:
     // login, as AutoRun says. The first form uses the installed desktop program beside this one.
     AutoRunResult ApplyAutoRun() const;
     AutoRunResult ApplyAutoRun(const std::string& programPath) const;
-    // $XDG_CONFIG_HOME/autostart/tallyhawk.desktop (or ~/.config/autostart/...).
-    static std::string AutostartFilePath();
-    // The Exec line's program word for a path: quoted and escaped when the path needs it.
-    static std::string DesktopExecWord(const std::string& path);
 
     // "LastArchive": seconds since 1970 of the last weekly upkeep; read and written by the start-up,
     // not by Load and Save. A missing or unusable value reads as 0.
@@ -65,10 +54,19 @@ public:
     // One value of the file read or written alone: for values set only from outside the program
     // (ServerAddress, ServerPort, SiteUrl) and for tools. Reads give nothing when the value is
     // missing or not of the type; writes return 0 or -1.
-    std::optional<std::string> ReadText(const std::string& name) const;
-    std::optional<std::int32_t> ReadNumber(const std::string& name) const;
-    int WriteText(const std::string& name, const std::string& value) const;
-    int WriteNumber(const std::string& name, std::int32_t value) const;
+    std::optional<std::string> ReadText(const std::string& name) const { return storage_.ReadText(name); }
+    std::optional<std::int32_t> ReadNumber(const std::string& name) const
+    {
+        return storage_.ReadNumber(name);
+    }
+    int WriteText(const std::string& name, const std::string& value) const
+    {
+        return storage_.WriteText(name, value);
+    }
+    int WriteNumber(const std::string& name, std::int32_t value) const
+    {
+        return storage_.WriteNumber(name, value);
+    }
 
     std::string serverAddress;
     std::int32_t serverPort = 0;
@@ -84,11 +82,13 @@ public:
     std::int32_t useTopicsFilter = 0;
     std::string dealsFilter;
     std::string topicsFilter;
+    // The site's base URL when a local service stands in for it; empty for the build's own.
+    std::string siteUrl;
 
 private:
     void SetDefaults();
 
-    std::string filePath_;
+    SettingsStorage storage_;
     std::set<std::string> stored_;
 };
 

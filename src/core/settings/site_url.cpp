@@ -15,10 +15,9 @@ std::string DefaultServerHost()
     return TALLYHAWK_SERVER_HOST;
 }
 
-std::string SiteBaseUrl()
+std::string SiteBaseUrl(const Settings& settings)
 {
-    std::optional<std::string> url = Settings().ReadText("SiteUrl");
-    return url && !url->empty() ? *url : DefaultSiteUrl();
+    return settings.siteUrl.empty() ? DefaultSiteUrl() : settings.siteUrl;
 }
 
 } // namespace tallyhawk

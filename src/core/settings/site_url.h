@@ -5,14 +5,16 @@
 namespace tallyhawk
 {
 
+class Settings;
+
 inline constexpr int kDefaultServerPort = 22;
 
 // The build's constants.
 std::string DefaultSiteUrl();
 std::string DefaultServerHost();
 
-// The site's base URL: the settings value "SiteUrl" when it holds a non-empty string (set only
-// from outside the program, so a local service can stand in), else the build's constant.
-std::string SiteBaseUrl();
+// The site's base URL: the loaded setting SiteUrl when it is not empty (set only from outside the
+// program, so a local service can stand in), else the build's constant.
+std::string SiteBaseUrl(const Settings& settings);
 
 } // namespace tallyhawk

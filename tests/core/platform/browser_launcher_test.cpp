@@ -4,10 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 namespace tallyhawk
 {
@@ -157,44 +155,6 @@ TEST(ExecLine, ExecutableIsTheFirstWord)
     EXPECT_FALSE(BrowserLauncher::ExecLineTakesOnlyFieldCodes("web --new %u"));
     EXPECT_FALSE(BrowserLauncher::ExecLineTakesOnlyFieldCodes("web \"%u\""));
     EXPECT_FALSE(BrowserLauncher::ExecLineTakesOnlyFieldCodes(""));
-}
-
-// The real process helpers, with harmless programs.
-TEST(ProcessHelpers, ArgumentsReachTheProgramUnchanged)
-{
-    auto output = BrowserLauncher::RunAndCapture({"printf", "[%s]", "a b;\"c\" $(x)"});
-    ASSERT_TRUE(output.has_value());
-    EXPECT_EQ(*output, "[a b;\"c\" $(x)]");
-    EXPECT_FALSE(BrowserLauncher::RunAndCapture({"false"}).has_value());
-    EXPECT_FALSE(BrowserLauncher::RunAndCapture({"/nonexistent/program"}).has_value());
-    EXPECT_FALSE(BrowserLauncher::SpawnDetached({"/nonexistent/program", "x"}));
-}
-
-// Children of this process that are still listed (running or zombies).
-std::size_t ChildCount()
-{
-    std::size_t count = 0;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
-        std::ifstream in(task.path() / "children");
-        std::string pid;
-        while (in >> pid) {
-            ++count;
-        }
-    }
-    return count;
-}
-
-TEST(ProcessHelpers, DetachedProgramsAreReaped)
-{
-    if (!std::filesystem::exists("/proc/self/task/" + std::to_string(::gettid()) + "/children")) {
-        GTEST_SKIP() << "the kernel does not list children";
-    }
-    ASSERT_TRUE(BrowserLauncher::SpawnDetached({"true", "http://example.com/"}));
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (ChildCount() > 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    EXPECT_EQ(ChildCount(), 0u);
 }
 
 } // namespace

@@ -1,11 +1,9 @@
-#include "core/platform/browser_launcher.h"
 #include "core/settings/settings.h"
 #include "core/settings/site_url.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <fstream>
 #include <sstream>
@@ -28,14 +26,6 @@ std::vector<std::string> KeysInFile(const std::string& path)
     }
     std::sort(keys.begin(), keys.end());
     return keys;
-}
-
-mode_t ModeOf(const std::string& path)
-{
-    struct stat info
-    { };
-    EXPECT_EQ(::stat(path.c_str(), &info), 0);
-    return info.st_mode & 0777;
 }
 
 class SettingsFile : public ::testing::Test
@@ -70,6 +60,8 @@ TEST_F(SettingsFile, DefaultsWithoutAFile)
     EXPECT_EQ(settings.useTopicsFilter, 0);
     EXPECT_EQ(settings.dealsFilter, "");
     EXPECT_EQ(settings.topicsFilter, "");
+    EXPECT_EQ(settings.siteUrl, "");
+    EXPECT_EQ(SiteBaseUrl(settings), DefaultSiteUrl());
     EXPECT_FALSE(settings.IsStored("AutoRun"));
     EXPECT_EQ(settings.ReadLastArchive(), 0);
     EXPECT_FALSE(std::filesystem::exists(Path())); // reading writes nothing
@@ -118,8 +110,10 @@ TEST_F(SettingsFile, SaveWritesItsValuesOnlyAndKeepsTheOthers)
     Settings settings(Path());
     EXPECT_EQ(settings.serverAddress, "10.0.0.5");
     EXPECT_EQ(settings.serverPort, 2200);
+    EXPECT_EQ(settings.siteUrl, "http://127.0.0.1:1");
     settings.serverAddress = "changed.example";
     settings.serverPort = 1;
+    settings.siteUrl = "http://changed.example";
     ASSERT_EQ(settings.Save(), 0);
 
     EXPECT_EQ(KeysInFile(Path()),
@@ -143,7 +137,7 @@ TEST_F(SettingsFile, SaveWritesItsValuesOnlyAndKeepsTheOthers)
     EXPECT_EQ(read.serverAddress, "10.0.0.5");
     EXPECT_EQ(read.serverPort, 2200);
     EXPECT_EQ(read.ReadLastArchive(), 1700000000);
-    EXPECT_EQ(read.ReadText("SiteUrl"), "http://127.0.0.1:1");
+    EXPECT_EQ(read.siteUrl, "http://127.0.0.1:1");
 }
 
 TEST_F(SettingsFile, TextsAreCutToTheirReadLimits)
@@ -154,13 +148,14 @@ TEST_F(SettingsFile, TextsAreCutToTheirReadLimits)
     }
     Write("[General]\nServerAddress=" + std::string(45, 'h') + "\nUsername=" + e50
           + "\nPassword=" + std::string(39, 'p') + "\nDealsFilter=" + std::string(250, 'd')
-          + "\nTopicsFilter=" + std::string(199, 't') + "\n");
+          + "\nTopicsFilter=" + std::string(199, 't') + "\nSiteUrl=http://" + std::string(300, 's') + "\n");
     Settings settings(Path());
     EXPECT_EQ(settings.serverAddress, std::string(39, 'h'));
     EXPECT_EQ(settings.username, e50.substr(0, 78));
     EXPECT_EQ(settings.password, std::string(39, 'p'));
     EXPECT_EQ(settings.dealsFilter, std::string(199, 'd'));
     EXPECT_EQ(settings.topicsFilter, std::string(199, 't'));
+    EXPECT_EQ(settings.siteUrl, "http://" + std::string(300, 's')); // no limit
 }
 
 TEST_F(SettingsFile, UnusableValuesKeepTheirDefaults)
@@ -208,35 +203,7 @@ TEST_F(SettingsFile, UnreadableAndDamagedFiles)
     EXPECT_EQ(blocked.Save(), -1);
 }
 
-TEST_F(SettingsFile, TheFileIsPrivateAfterEveryWrite)
-{
-    Settings settings(Path());
-    ASSERT_EQ(settings.Save(), 0);
-    EXPECT_EQ(ModeOf(Path()), 0600u);
-
-    ::chmod(Path().c_str(), 0644);
-    ASSERT_EQ(settings.WriteLastArchive(1234), 0);
-    EXPECT_EQ(ModeOf(Path()), 0600u);
-    EXPECT_EQ(settings.ReadLastArchive(), 1234);
-
-    ::chmod(Path().c_str(), 0664);
-    ASSERT_EQ(settings.WriteText("ServerAddress", "127.0.0.1"), 0);
-    EXPECT_EQ(ModeOf(Path()), 0600u);
-    EXPECT_EQ(Settings(Path()).serverAddress, "127.0.0.1");
-}
-
-TEST_F(SettingsFile, SingleValues)
-{
-    Settings settings(Path());
-    ASSERT_EQ(settings.WriteNumber("ServerPort", 9000), 0);
-    ASSERT_EQ(settings.WriteText("SiteUrl", "http://127.0.0.1:8080"), 0);
-    EXPECT_EQ(settings.ReadNumber("ServerPort"), 9000);
-    EXPECT_EQ(settings.ReadNumber("SiteUrl"), std::nullopt);
-    EXPECT_EQ(settings.ReadText("Missing"), std::nullopt);
-    EXPECT_EQ(KeysInFile(Path()), (std::vector<std::string>{"ServerPort", "SiteUrl"}));
-    EXPECT_EQ(Settings(Path()).serverPort, 9000);
-}
-
+// ApplyAutoRun follows AutoRun; the entry itself is AutostartEntry's (tests/core/platform).
 class AutoRun : public ::testing::Test
 {
 protected:
@@ -247,9 +214,8 @@ protected:
     Settings settings_{dir_.File("settings.conf")};
 };
 
-TEST_F(AutoRun, EntryWrittenAndRemoved)
+TEST_F(AutoRun, EntryWrittenAndRemovedAsAutoRunSays)
 {
-    EXPECT_EQ(Settings::AutostartFilePath(), Entry());
     settings_.autoRun = 1;
     EXPECT_EQ(settings_.ApplyAutoRun("/usr/local/bin/tallyhawk"), Settings::AutoRunResult::Written);
     EXPECT_EQ(test::ReadFileBytes(Entry()),
@@ -263,34 +229,9 @@ TEST_F(AutoRun, EntryWrittenAndRemoved)
     // Only exactly 1 means on.
     settings_.autoRun = 2;
     EXPECT_EQ(settings_.ApplyAutoRun("/usr/local/bin/tallyhawk"), Settings::AutoRunResult::NothingToRemove);
-}
-
-TEST_F(AutoRun, PathsThatNeedQuoting)
-{
-    settings_.autoRun = 1;
-    ASSERT_EQ(settings_.ApplyAutoRun("/opt/My Apps/tally$hawk"), Settings::AutoRunResult::Written);
-    std::string text = test::ReadFileBytes(Entry());
-    EXPECT_NE(text.find("\nExec=\"/opt/My Apps/tally\\\\$hawk\" m\n"), std::string::npos) << text;
-
-    EXPECT_EQ(Settings::DesktopExecWord("/a/100%/b"), "/a/100%%/b");
-    EXPECT_EQ(Settings::DesktopExecWord("/a b/\"q\"\\"), "\"/a b/\\\\\"q\\\\\"\\\\\\\\\"");
-    // Read back by the Exec rules (no backslashes left after the entry's own escapes here).
-    EXPECT_EQ(
-        BrowserLauncher::ExecutableOfExecLine(Settings::DesktopExecWord("/opt/My Apps/tallyhawk") + " m"),
-        "/opt/My Apps/tallyhawk");
-}
-
-TEST_F(AutoRun, UnwritableFolderIsSkippedAndHomeIsTheFallback)
-{
-    test::WriteFileBytes(dir_.File("config"), "a file, not a folder");
-    settings_.autoRun = 1;
-    EXPECT_EQ(settings_.ApplyAutoRun("/usr/bin/tallyhawk"), Settings::AutoRunResult::Skipped);
-
-    test::ScopedEnv noConfig("XDG_CONFIG_HOME", nullptr);
-    test::ScopedEnv home("HOME", dir_.File("home"));
-    EXPECT_EQ(Settings::AutostartFilePath(), dir_.File("home/.config/autostart/tallyhawk.desktop"));
-    EXPECT_EQ(settings_.ApplyAutoRun("/usr/bin/tallyhawk"), Settings::AutoRunResult::Written);
-    EXPECT_TRUE(std::filesystem::exists(dir_.File("home/.config/autostart/tallyhawk.desktop")));
+    settings_.autoRun = -1;
+    EXPECT_EQ(settings_.ApplyAutoRun("/usr/local/bin/tallyhawk"), Settings::AutoRunResult::NothingToRemove);
+    EXPECT_FALSE(std::filesystem::exists(Entry()));
 }
 
 } // namespace
