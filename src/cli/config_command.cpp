@@ -119,7 +119,7 @@ int RunShow(CliContext& ctx, const Arguments& args)
                     << (shown.stored ? "stored" : "default") << TerminalText(value) << "\n";
         }
     }
-    if (status != Settings::kOk) {
+    if (status != kOk) {
         return Failure(ctx,
                        "The settings file " + TerminalText(settings.filePath())
                            + " could not be read whole; values it did not give are shown as defaults.");
@@ -145,7 +145,7 @@ int RunSet(CliContext& ctx, const Arguments& args)
             ctx, "config set", "Unknown setting " + name + "; expected one of: " + NameList() + ".");
     }
     Settings settings;
-    int status = Settings::kOk;
+    int status = kOk;
     if (setting->type == SettingType::Text) {
         if (setting->webAddress && value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0) {
             return UsageError(ctx, "config set", name + " must start with http:// or https://.");
@@ -164,7 +164,7 @@ int RunSet(CliContext& ctx, const Arguments& args)
         }
         status = settings.WriteNumber(name, static_cast<std::int32_t>(*number));
     }
-    if (status != Settings::kOk) {
+    if (status != kOk) {
         return Failure(ctx, "The settings file " + TerminalText(settings.filePath()) + " cannot be written.");
     }
     ctx.out << "Set " << name << " to " << (setting->secret ? kPasswordMask : TerminalText(value)) << ".\n";

@@ -209,7 +209,7 @@ int SettingsStorage::Write(const std::vector<NamedValue>& values) const
     QSettings settings(FileName(filePath_), QSettings::NativeFormat);
     if (settings.status() == QSettings::AccessError) {
         // Writing now would replace values that could not be read.
-        return kError;
+        return kFailed;
     }
     for (const auto& [name, value] : values) {
         if (const std::string* text = std::get_if<std::string>(&value)) {
@@ -220,7 +220,7 @@ int SettingsStorage::Write(const std::vector<NamedValue>& values) const
     }
     settings.sync();
     if (settings.status() == QSettings::AccessError) {
-        return kError;
+        return kFailed;
     }
     ::chmod(filePath_.c_str(), 0600);
     return kOk;

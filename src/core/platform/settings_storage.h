@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/status.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -18,8 +20,6 @@ namespace tallyhawk
 class SettingsStorage
 {
 public:
-    static constexpr int kOk = 0;
-    static constexpr int kError = -1;
     // A text read without a limit on its characters.
     static constexpr std::size_t kWholeText = static_cast<std::size_t>(-1);
 
@@ -73,7 +73,7 @@ public:
     std::optional<std::int32_t> ReadNumber(std::string_view name) const;
 
     // Writes the values in one go through a fresh view of the file, keeping every other value it
-    // holds. kError when the file exists but cannot be read (writing would drop what it holds) or
+    // holds. kFailed when the file exists but cannot be read (writing would drop what it holds) or
     // cannot be written; else kOk.
     int Write(const std::vector<NamedValue>& values) const;
     int WriteText(std::string_view name, std::string_view value) const;

@@ -35,7 +35,7 @@ int Settings::Load()
     stored_.clear();
     SettingsStorage::Snapshot file = storage_.Read();
     if (!file.readable()) {
-        return kError;
+        return kFailed;
     }
     for (const SettingDefinition& setting : SettingDefinitions()) {
         if (setting.text) {
@@ -52,7 +52,7 @@ int Settings::Load()
     }
     // A file with lines the reader did not understand still gives the values it could read, so a
     // stray line does not reset the user's choices; the caller learns of the damage.
-    return file.Damaged() ? kError : kOk;
+    return file.Damaged() ? kFailed : kOk;
 }
 
 int Settings::Save() const

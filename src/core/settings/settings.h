@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/status.h"
 #include "core/platform/autostart_entry.h"
 #include "core/platform/settings_storage.h"
 
@@ -18,9 +19,6 @@ namespace tallyhawk
 class Settings
 {
 public:
-    static constexpr int kOk = 0;
-    static constexpr int kError = -1;
-
     // What ApplyAutoRun did.
     using AutoRunResult = AutostartEntry::Result;
 

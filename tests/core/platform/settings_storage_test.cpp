@@ -128,14 +128,14 @@ TEST_F(StorageFile, UnreadableOrUnwritablePlaces)
     EXPECT_FALSE(file.readable());
     EXPECT_EQ(file.Text("A"), std::nullopt);
     EXPECT_FALSE(file.Damaged());
-    EXPECT_EQ(storage_.Write({{"A", std::string("b")}}), SettingsStorage::kError);
-    EXPECT_EQ(storage_.WriteNumber("A", 1), SettingsStorage::kError);
+    EXPECT_EQ(storage_.Write({{"A", std::string("b")}}), kFailed);
+    EXPECT_EQ(storage_.WriteNumber("A", 1), kFailed);
     EXPECT_TRUE(std::filesystem::is_empty(Path()));
 
     // The folder is a file.
     test::WriteFileBytes(dir_.File("plain"), "x");
     SettingsStorage blocked(dir_.File("plain/Tallyhawk.conf"));
-    EXPECT_EQ(blocked.WriteText("A", "b"), SettingsStorage::kError);
+    EXPECT_EQ(blocked.WriteText("A", "b"), kFailed);
     EXPECT_EQ(test::ReadFileBytes(dir_.File("plain")), "x");
 }
 
@@ -143,10 +143,10 @@ TEST_F(StorageFile, WritesKeepTheOtherValuesAndSections)
 {
     Write("[General]\nKeep=1\n[Other]\nA=b\n");
     ASSERT_EQ(storage_.Write({{"Text", std::string("x, y")}, {"Number", -5}, {"Keep", 2}}),
-              SettingsStorage::kOk);
+              kOk);
     EXPECT_EQ(test::ReadFileBytes(Path()), "[General]\nKeep=2\nNumber=-5\nText=\"x, y\"\n\n[Other]\nA=b\n");
     // Texts that look like the file's own syntax stay texts.
-    ASSERT_EQ(storage_.WriteText("Tricky", "p=ss;w\"rd\n[General]"), SettingsStorage::kOk);
+    ASSERT_EQ(storage_.WriteText("Tricky", "p=ss;w\"rd\n[General]"), kOk);
     EXPECT_EQ(storage_.ReadText("Tricky"), "p=ss;w\"rd\n[General]");
     EXPECT_EQ(storage_.ReadNumber("Keep"), 2);
 }
@@ -155,16 +155,16 @@ TEST_F(StorageFile, TheFileIsPrivateAfterEveryWrite)
 {
     // Its folders are made too.
     SettingsStorage nested(dir_.File("Quillmarch/Tallyhawk.conf"));
-    ASSERT_EQ(nested.Write({}), SettingsStorage::kOk);
+    ASSERT_EQ(nested.Write({}), kOk);
     EXPECT_EQ(ModeOf(nested.filePath()), 0600u);
 
     ::chmod(Path().c_str(), 0644);
-    ASSERT_EQ(storage_.WriteNumber("LastArchive", 1234), SettingsStorage::kOk);
+    ASSERT_EQ(storage_.WriteNumber("LastArchive", 1234), kOk);
     EXPECT_EQ(ModeOf(Path()), 0600u);
     EXPECT_EQ(storage_.ReadNumber("LastArchive"), 1234);
 
     ::chmod(Path().c_str(), 0664);
-    ASSERT_EQ(storage_.WriteText("ServerAddress", "127.0.0.1"), SettingsStorage::kOk);
+    ASSERT_EQ(storage_.WriteText("ServerAddress", "127.0.0.1"), kOk);
     EXPECT_EQ(ModeOf(Path()), 0600u);
     EXPECT_EQ(storage_.ReadText("ServerAddress"), "127.0.0.1");
 }

@@ -83,7 +83,7 @@ TEST_F(TableFile, SaveWritesTheProgramsValuesOnly)
             settings.*setting.number = 7;
         }
     }
-    ASSERT_EQ(settings.Save(), Settings::kOk);
+    ASSERT_EQ(settings.Save(), kOk);
 
     SettingsStorage storage(Path());
     for (const SettingDefinition& setting : SettingDefinitions()) {
