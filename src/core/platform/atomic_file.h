@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/platform/file_handle.h"
+
 #include <string>
 #include <string_view>
 
@@ -29,7 +31,7 @@ public:
 private:
     std::string path_;
     std::string tempPath_;
-    int fd_ = -1;
+    FileHandle file_;
     bool failed_ = false;
 };
 
