@@ -1,12 +1,13 @@
 #pragma once
 
 #include "core/common/record_frame.h"
+#include "core/platform/file_handle.h"
+#include "core/platform/path_lock.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,7 +50,7 @@ public:
     int Open(const std::string& path, Mode mode);
     void Close();
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return file_.valid(); }
     const std::string& path() const { return path_; }
     const RecordFrame& frame() const { return frame_; }
     // The size when the file was opened, kept up to date by this object's own writes.
@@ -93,9 +94,8 @@ public:
         bool Flush();
 
         std::string tempPath_;
-        std::shared_ptr<std::mutex> pathMutex_;
-        std::unique_lock<std::mutex> pathLock_;
-        int fd_ = -1;
+        std::optional<PathLock> pathLock_;
+        FileHandle file_;
         bool failed_ = false;
         bool committed_ = false;
         std::vector<unsigned char> buffer_;
@@ -104,9 +104,8 @@ public:
 private:
     RecordFrame frame_;
     std::string path_;
-    std::shared_ptr<std::mutex> pathMutex_;
-    std::unique_lock<std::mutex> pathLock_;
-    int fd_ = -1;
+    std::optional<PathLock> pathLock_;
+    FileHandle file_;
     std::uint64_t size_ = 0;
 };
 

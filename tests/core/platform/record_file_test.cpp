@@ -1,5 +1,6 @@
 #include "core/common/byte_text.h"
 #include "core/platform/record_file.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +115,25 @@ TEST(RecordFile, ReplacementTakesTheOldFilesPlaceOrLeavesItAlone)
     target.Close();
     EXPECT_EQ(ReadFileBytes(path), "new" + big);
     EXPECT_FALSE(std::filesystem::exists(temp));
+}
+
+TEST(RecordFile, AppendCutShortLeavesTheFileWhole)
+{
+    TempDir dir;
+    const std::string path = dir.File("product.dat");
+    const std::string before = Le(80001) + Le(9) + Le(80002) + "12345678" + Le(80003);
+    WriteFileBytes(path, before);
+    {
+        // Room for 9 of the 16 bytes the append writes over the end marker.
+        test::ScopedFileSizeLimit limit(before.size() + 5);
+        ASSERT_TRUE(limit.active());
+        RecordFile file(kFrame);
+        ASSERT_EQ(file.Open(path, RecordFile::Mode::Append), 0);
+        const unsigned char record[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+        EXPECT_EQ(file.Append(record), RecordFile::kBadFormat);
+        EXPECT_EQ(file.size(), before.size());
+    }
+    EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 } // namespace
