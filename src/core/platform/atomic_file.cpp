@@ -1,12 +1,12 @@
 #include "core/platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <random>
 
@@ -15,6 +15,8 @@ namespace tallyhawk
 namespace
 {
 
+// Writes below this size are gathered; larger ones go straight to the file.
+constexpr std::size_t kGatherSize = 1 << 20;
 constexpr int kNameAttempts = 100;
 
 // Six letters or digits for a temporary name, different in every call of the process.
@@ -39,15 +41,29 @@ AtomicFile::AtomicFile(std::string path)
     : path_(std::move(path))
 { }
 
+AtomicFile::AtomicFile(std::string path, std::string tempPath)
+    : path_(std::move(path))
+    , tempPath_(std::move(tempPath))
+    , fixedTemp_(true)
+{ }
+
 AtomicFile::~AtomicFile()
 {
-    file_.Close();
-    if (!tempPath_.empty()) {
+    // Removed while still held, so a fixed name that someone else took meanwhile stays theirs.
+    if (file_.valid() && !committed_) {
         ::unlink(tempPath_.c_str());
     }
 }
 
 bool AtomicFile::Open()
+{
+    if (file_.valid() || committed_) {
+        return false;
+    }
+    return fixedTemp_ ? OpenFixedTemporary() : OpenFreshTemporary();
+}
+
+bool AtomicFile::OpenFreshTemporary()
 {
     std::filesystem::path target(path_);
     std::filesystem::path folder
@@ -63,12 +79,6 @@ bool AtomicFile::Open()
         file_ = FileHandle::Open(name, O_RDWR | O_CREAT | O_EXCL, 0666);
         if (file_.valid()) {
             tempPath_ = std::move(name);
-            // An existing file keeps its permissions.
-            struct stat existing
-            { };
-            if (::stat(path_.c_str(), &existing) == 0) {
-                ::fchmod(file_.get(), existing.st_mode & 07777);
-            }
             return true;
         }
         if (errno != EEXIST) {
@@ -78,26 +88,63 @@ bool AtomicFile::Open()
     return false;
 }
 
+bool AtomicFile::OpenFixedTemporary()
+{
+    tempLock_.emplace(tempPath_);
+    // Not truncated on open: another process may be writing the same temporary name right now.
+    file_ = FileHandle::OpenLocked(tempPath_, O_RDWR | O_CREAT, LOCK_EX);
+    if (!file_.valid() || !file_.Truncate(0)) {
+        file_.Close();
+        tempLock_.reset();
+        return false;
+    }
+    return true;
+}
+
+bool AtomicFile::Flush()
+{
+    if (!buffer_.empty() && !failed_) {
+        failed_ = !file_.Write(buffer_.data(), buffer_.size());
+    }
+    buffer_.clear();
+    return !failed_;
+}
+
 bool AtomicFile::Write(const void* data, std::size_t size)
 {
     if (!file_.valid() || failed_) {
         return false;
     }
-    failed_ = !file_.Write(data, size);
-    return !failed_;
+    if (buffer_.size() + size > kGatherSize && !Flush()) {
+        return false;
+    }
+    if (size >= kGatherSize) {
+        failed_ = !file_.Write(data, size);
+        return !failed_;
+    }
+    const auto* bytes = static_cast<const char*>(data);
+    buffer_.insert(buffer_.end(), bytes, bytes + size);
+    return true;
 }
 
 bool AtomicFile::Commit()
 {
-    if (!file_.valid() || failed_) {
+    if (!file_.valid() || committed_ || !Flush()) {
         return false;
     }
-    bool ok = file_.Sync();
-    ok = file_.Close() && ok;
-    if (!ok || ::rename(tempPath_.c_str(), path_.c_str()) != 0) {
+    struct stat existing
+    { };
+    if (::stat(path_.c_str(), &existing) == 0) {
+        ::fchmod(file_.get(), existing.st_mode & 07777);
+    }
+    // Renamed while still open, so a fixed temporary name stays locked until it is gone.
+    if (!file_.Sync() || ::rename(tempPath_.c_str(), path_.c_str()) != 0) {
         return false;
     }
-    tempPath_.clear();
+    committed_ = true;
+    file_.Close();
+    tempLock_.reset();
+    FileHandle::SyncFolderOf(path_);
     return true;
 }
 

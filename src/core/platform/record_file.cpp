@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -213,80 +212,6 @@ int RecordFile::Append(const unsigned char* record)
         return kBadFormat;
     }
     size_ = newSize;
-    return kOk;
-}
-
-RecordFile::Replacement::Replacement(std::string tempPath)
-    : tempPath_(std::move(tempPath))
-{ }
-
-RecordFile::Replacement::~Replacement()
-{
-    if (file_.valid()) {
-        file_.Close();
-        if (!committed_) {
-            ::unlink(tempPath_.c_str());
-        }
-    }
-}
-
-int RecordFile::Replacement::Open()
-{
-    pathLock_.emplace(tempPath_);
-    // Not truncated on open: another process may be writing the same temporary name right now.
-    file_ = FileHandle::OpenLocked(tempPath_, O_RDWR | O_CREAT, LOCK_EX);
-    if (!file_.valid() || !file_.Truncate(0)) {
-        file_.Close();
-        return kCannotOpen;
-    }
-    buffer_.reserve(kChunkSize);
-    return kOk;
-}
-
-bool RecordFile::Replacement::Flush()
-{
-    if (!buffer_.empty() && !failed_) {
-        failed_ = !file_.Write(buffer_.data(), buffer_.size());
-    }
-    buffer_.clear();
-    return !failed_;
-}
-
-bool RecordFile::Replacement::Write(const void* data, std::size_t size)
-{
-    if (!file_.valid() || failed_) {
-        return false;
-    }
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    if (buffer_.size() + size > kChunkSize && !Flush()) {
-        return false;
-    }
-    if (size >= kChunkSize) {
-        failed_ = !file_.Write(bytes, size);
-        return !failed_;
-    }
-    buffer_.insert(buffer_.end(), bytes, bytes + size);
-    return true;
-}
-
-int RecordFile::Replacement::Commit(RecordFile& target)
-{
-    if (!file_.valid() || !target.isOpen() || !Flush()) {
-        return kBadFormat;
-    }
-    struct stat old
-    { };
-    if (target.file_.Stat(old)) {
-        ::fchmod(file_.get(), old.st_mode & 07777);
-    }
-    if (!file_.Sync()) {
-        return kBadFormat;
-    }
-    if (::rename(tempPath_.c_str(), target.path().c_str()) != 0) {
-        return kCannotReplace;
-    }
-    committed_ = true;
-    FileHandle::SyncFolderOf(target.path());
     return kOk;
 }
 

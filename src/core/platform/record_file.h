@@ -9,7 +9,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace tallyhawk
 {
@@ -22,7 +21,8 @@ namespace tallyhawk
 //
 // Appends never write over damage: a torn tail (what a crash in the middle of an append leaves) is cut
 // back to the last whole record before the new record goes on; damage before the tail, or a wrong
-// file marker, leaves the file untouched. Whole-file rewrites go through Replacement.
+// file marker, leaves the file untouched. Whole-file rewrites go through AtomicFile while the file is
+// held in Update mode, so nobody in this process or another one works on it meanwhile.
 class RecordFile
 {
 public:
@@ -71,35 +71,6 @@ public:
 
     bool ReadAt(void* data, std::size_t size, std::uint64_t offset);
     bool WriteAt(const void* data, std::size_t size, std::uint64_t offset);
-
-    // A whole new file written beside the old one under a fixed temporary name, flushed to disk and
-    // renamed over it, so the file is either the old one or the new one, never half of each.
-    class Replacement
-    {
-    public:
-        explicit Replacement(std::string tempPath);
-        ~Replacement(); // removes the temporary file unless it was committed
-        Replacement(const Replacement&) = delete;
-        Replacement& operator=(const Replacement&) = delete;
-
-        // Creates (or empties) the temporary file and holds it. 0 or -41.
-        int Open();
-        bool Write(const void* data, std::size_t size);
-        // Flushes the temporary file and renames it over `target`'s path; `target` must be open
-        // (so nobody in this process or another one works on it meanwhile). 0, -42 (a write failed) or
-        // -43 (the rename failed; the old file stays as it was).
-        int Commit(RecordFile& target);
-
-    private:
-        bool Flush();
-
-        std::string tempPath_;
-        std::optional<PathLock> pathLock_;
-        FileHandle file_;
-        bool failed_ = false;
-        bool committed_ = false;
-        std::vector<unsigned char> buffer_;
-    };
 
 private:
     RecordFrame frame_;

@@ -1,6 +1,7 @@
 #include "core/store/item_store.h"
 
 #include "core/common/byte_text.h"
+#include "core/platform/atomic_file.h"
 #include "core/platform/record_file.h"
 #include "core/store/word_rules.h"
 
@@ -301,8 +302,9 @@ int ItemStore::Archive()
     if (list.Open(listPath_, RecordFile::Mode::Update) != RecordFile::kOk) {
         return kCannotOpen;
     }
-    RecordFile::Replacement archive(archivePath_);
-    if (archive.Open() != RecordFile::kOk) {
+    // The list stays held until the archive has taken its place.
+    AtomicFile archive(listPath_, archivePath_);
+    if (!archive.Open()) {
         return kCannotOpen;
     }
     unsigned char marker[RecordFrame::kMarkerSize];
@@ -340,7 +342,7 @@ int ItemStore::Archive()
     if (!written) {
         return kCannotReplace;
     }
-    return archive.Commit(list) == RecordFile::kOk ? kOk : kCannotReplace;
+    return archive.Commit() ? kOk : kCannotReplace;
 }
 
 void ItemStore::Clear()

@@ -1,11 +1,13 @@
 #include "core/platform/atomic_file.h"
 #include "core/platform/record_file.h"
+#include "support/file_size_limit.h"
 #include "support/scoped_current_folder.h"
 #include "support/temp_dir.h"
 
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -113,6 +115,78 @@ TEST(AtomicFile, BareNameIsReplacedInTheCurrentFolder)
     ASSERT_TRUE(AtomicFile::Replace("unit.lst", "second"));
     EXPECT_EQ(ReadFileBytes(dir.File("unit.lst")), "second");
     EXPECT_EQ(EntryCount(dir.path()), 1u);
+}
+
+TEST(AtomicFile, WriteFailingHalfWayKeepsTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("webspider.xml");
+    WriteFileBytes(path, "old contents");
+    test::ScopedFileSizeLimit limit(100000);
+    ASSERT_TRUE(limit.active());
+
+    {
+        // One large write goes to the file at once and fails there.
+        AtomicFile large(path);
+        ASSERT_TRUE(large.Open());
+        EXPECT_FALSE(large.Write(std::string(2 << 20, 'L')));
+        EXPECT_FALSE(large.Write("more"));
+        EXPECT_FALSE(large.Commit());
+    }
+    {
+        // Small writes are gathered; the failure shows when they reach the file.
+        AtomicFile small(path);
+        ASSERT_TRUE(small.Open());
+        const std::string line(100, 's');
+        bool written = true;
+        for (int i = 0; i < 2000; ++i) {
+            written = small.Write(line) && written;
+        }
+        EXPECT_TRUE(written);
+        EXPECT_FALSE(small.Commit());
+    }
+    EXPECT_FALSE(AtomicFile::Replace(path, std::string(200000, 'r')));
+    EXPECT_EQ(ReadFileBytes(path), "old contents");
+    EXPECT_EQ(EntryCount(dir.path()), 1u);
+}
+
+TEST(AtomicFile, FixedTemporaryNameTakesTheOldFilesPlaceOrLeavesItAlone)
+{
+    TempDir dir;
+    const std::string path = dir.File("purchase.dat");
+    const std::string temp = dir.File("backup.dat");
+    WriteFileBytes(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+    {
+        AtomicFile abandoned(path, temp);
+        ASSERT_TRUE(abandoned.Open());
+        ASSERT_TRUE(abandoned.Write("half", 4));
+    }
+    EXPECT_EQ(ReadFileBytes(path), "old");
+    EXPECT_FALSE(std::filesystem::exists(temp));
+
+    // Another process's holder of the name (a lock of another open file) keeps this one out.
+    WriteFileBytes(temp, "stale leftover of an earlier run");
+    {
+        FileHandle other = FileHandle::OpenLocked(temp, O_RDWR, LOCK_EX);
+        ASSERT_TRUE(other.valid());
+        AtomicFile refused(path, temp);
+        EXPECT_FALSE(refused.Open());
+        EXPECT_FALSE(refused.Commit());
+    }
+    EXPECT_EQ(ReadFileBytes(temp), "stale leftover of an earlier run");
+
+    AtomicFile replacement(path, temp);
+    ASSERT_TRUE(replacement.Open());
+    const std::string big(3 << 20, 'n'); // past the gathering buffer
+    ASSERT_TRUE(replacement.Write("new", 3));
+    ASSERT_TRUE(replacement.Write(big.data(), big.size()));
+    ASSERT_TRUE(replacement.Write("end", 3));
+    ASSERT_TRUE(replacement.Commit());
+    EXPECT_FALSE(replacement.Commit());
+    EXPECT_EQ(ReadFileBytes(path), "new" + big + "end");
+    EXPECT_FALSE(std::filesystem::exists(temp));
+    EXPECT_EQ(Mode(path), 0604u);
 }
 
 // New files take the user's umask, whatever other threads replace meanwhile: reading the umask by

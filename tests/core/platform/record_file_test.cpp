@@ -89,34 +89,6 @@ TEST(RecordFile, ScanTellsTornTailsFromDamage)
     }
 }
 
-TEST(RecordFile, ReplacementTakesTheOldFilesPlaceOrLeavesItAlone)
-{
-    TempDir dir;
-    const std::string path = dir.File("purchase.dat");
-    const std::string temp = dir.File("backup.dat");
-    WriteFileBytes(path, "old");
-    RecordFile target(kFrame);
-    ASSERT_EQ(target.Open(path, RecordFile::Mode::Update), 0);
-    {
-        RecordFile::Replacement abandoned(temp);
-        ASSERT_EQ(abandoned.Open(), 0);
-        ASSERT_TRUE(abandoned.Write("half", 4));
-    }
-    EXPECT_EQ(ReadFileBytes(path), "old");
-    EXPECT_FALSE(std::filesystem::exists(temp));
-
-    WriteFileBytes(temp, "stale leftover of an earlier run");
-    RecordFile::Replacement replacement(temp);
-    ASSERT_EQ(replacement.Open(), 0);
-    const std::string big(3 << 20, 'n'); // past the write buffer
-    ASSERT_TRUE(replacement.Write("new", 3));
-    ASSERT_TRUE(replacement.Write(big.data(), big.size()));
-    ASSERT_EQ(replacement.Commit(target), 0);
-    target.Close();
-    EXPECT_EQ(ReadFileBytes(path), "new" + big);
-    EXPECT_FALSE(std::filesystem::exists(temp));
-}
-
 TEST(RecordFile, AppendCutShortLeavesTheFileWhole)
 {
     TempDir dir;
