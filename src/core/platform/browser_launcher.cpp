@@ -1,5 +1,8 @@
 #include "core/platform/browser_launcher.h"
 
+#include "core/platform/file_handle.h"
+#include "core/platform/text_file.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
@@ -12,7 +15,6 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 #include <thread>
 
@@ -121,15 +123,18 @@ std::string_view Trim(std::string_view text)
 std::optional<std::string> ReadExecValue(const std::filesystem::path& file)
 {
     std::error_code ec;
+    TextFileBytes bytes;
     if (!std::filesystem::is_regular_file(file, ec)
-        || std::filesystem::file_size(file, ec) > kMaxDesktopFileSize) {
+        || std::filesystem::file_size(file, ec) > kMaxDesktopFileSize
+        || ReadTextFile(file.string(), bytes) != 0) {
         return std::nullopt;
     }
-    std::ifstream in(file);
-    std::string line;
+    std::string_view rest = bytes.view();
     bool inMainGroup = false;
-    while (std::getline(in, line)) {
-        std::string_view text = Trim(line);
+    while (!rest.empty()) {
+        const std::size_t newline = rest.find('\n');
+        std::string_view text = Trim(rest.substr(0, newline));
+        rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
         if (text.empty() || text.front() == '#') {
             continue;
         }
@@ -390,15 +395,17 @@ std::optional<std::string> BrowserLauncher::RunAndCapture(const std::vector<std:
     if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
         return std::nullopt;
     }
+    FileHandle reader(pipeFds[0]);
+    FileHandle writer(pipeFds[1]);
     SpawnSetup setup;
-    posix_spawn_file_actions_adddup2(&setup.actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&setup.actions, writer.get(), STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     std::vector<char*> args = ArgumentPointers(argv);
     pid_t pid = 0;
     int spawned = ::posix_spawnp(&pid, args[0], &setup.actions, &setup.attributes, args.data(), environ);
-    ::close(pipeFds[1]);
+    // Only the child writes, so the end of its output is seen.
+    writer.Close();
     if (spawned != 0) {
-        ::close(pipeFds[0]);
         return std::nullopt;
     }
     std::string output;
@@ -410,7 +417,7 @@ std::optional<std::string> BrowserLauncher::RunAndCapture(const std::vector<std:
         if (left.count() <= 0) {
             break;
         }
-        pollfd fd{pipeFds[0], POLLIN, 0};
+        pollfd fd{reader.get(), POLLIN, 0};
         int ready = ::poll(&fd, 1, static_cast<int>(left.count()));
         if (ready < 0 && errno == EINTR) {
             continue;
@@ -419,17 +426,14 @@ std::optional<std::string> BrowserLauncher::RunAndCapture(const std::vector<std:
             break;
         }
         char buffer[4096];
-        ssize_t got = ::read(pipeFds[0], buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
+        ssize_t got = reader.ReadSome(buffer, sizeof buffer);
         if (got <= 0) {
             complete = got == 0;
             break;
         }
         output.append(buffer, static_cast<std::size_t>(got));
     }
-    ::close(pipeFds[0]);
+    reader.Close();
     if (!complete) {
         // Too slow or too talkative: not an answer we can use.
         // The query started in its own session, so its helpers go with it.
