@@ -25,6 +25,7 @@ int OpenFlags(RecordFile::Mode mode)
 {
     switch (mode) {
     case RecordFile::Mode::Read:
+    case RecordFile::Mode::Replace: // the lock needs a descriptor, not the right to write
         return O_RDONLY | kOpenFlags;
     case RecordFile::Mode::Update:
     case RecordFile::Mode::Append:
@@ -55,6 +56,9 @@ int RecordFile::Open(const std::string& path, Mode mode)
     if (!file_.valid() && errno == ENOENT && mode == Mode::Append) {
         file_ = FileHandle::OpenLocked(path, OpenFlags(mode) | O_CREAT, lockType);
     }
+    if (!file_.valid() && (errno == ENOENT || errno == EACCES) && mode == Mode::Replace) {
+        return kOk;
+    }
     struct stat info
     { };
     if (!file_.valid() || !file_.Stat(info)) {
@@ -62,6 +66,7 @@ int RecordFile::Open(const std::string& path, Mode mode)
         return kCannotOpen;
     }
     size_ = static_cast<std::uint64_t>(info.st_size);
+    folder_ = S_ISDIR(info.st_mode);
     if (mode == Mode::Append && size_ == 0) {
         // A new file, or one whose creation was cut short before anything was written.
         std::string empty = frame_.EmptyFile();
@@ -79,6 +84,7 @@ void RecordFile::Close()
     file_.Close(); // also releases the file lock
     pathLock_.reset();
     size_ = 0;
+    folder_ = false;
 }
 
 bool RecordFile::ReadAt(void* data, std::size_t size, std::uint64_t offset)

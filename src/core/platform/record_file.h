@@ -22,7 +22,7 @@ namespace tallyhawk
 // Appends never write over damage: a torn tail (what a crash in the middle of an append leaves) is cut
 // back to the last whole record before the new record goes on; damage before the tail, or a wrong
 // file marker, leaves the file untouched. Whole-file rewrites go through AtomicFile while the file is
-// held in Update mode, so nobody in this process or another one works on it meanwhile.
+// held in Update or Replace mode, so nobody in this process or another one works on it meanwhile.
 class RecordFile
 {
 public:
@@ -37,6 +37,10 @@ public:
         Read, // the file must exist
         Update, // the file must exist; it is held alone
         Append, // held alone; a missing or empty file is created holding an empty frame
+        // Held alone while a whole new file takes its place; nothing is read or written through this
+        // object. A missing file is not created, and one this process may not read is replaced under
+        // the in-process wait alone.
+        Replace,
     };
 
     using Visitor = std::function<bool(const unsigned char* record, std::uint64_t offset)>;
@@ -50,7 +54,10 @@ public:
     int Open(const std::string& path, Mode mode);
     void Close();
 
+    // Whether a file is held: false after a Replace-mode Open that found none.
     bool isOpen() const { return file_.valid(); }
+    // Whether the path named a folder (which opens for reading like a file).
+    bool isFolder() const { return folder_; }
     const std::string& path() const { return path_; }
     const RecordFrame& frame() const { return frame_; }
     // The size when the file was opened, kept up to date by this object's own writes.
@@ -78,6 +85,7 @@ private:
     std::optional<PathLock> pathLock_;
     FileHandle file_;
     std::uint64_t size_ = 0;
+    bool folder_ = false;
 };
 
 } // namespace tallyhawk

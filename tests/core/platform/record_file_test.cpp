@@ -3,7 +3,10 @@
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -87,6 +90,36 @@ TEST(RecordFile, ScanTellsTornTailsFromDamage)
         EXPECT_EQ(scan.end, c.end) << c.bytes.size();
         EXPECT_EQ(scan.boundary, c.boundary) << c.bytes.size();
     }
+}
+
+TEST(RecordFile, ReplaceModeHoldsTheFileAloneAndCreatesNothing)
+{
+    TempDir dir;
+    const std::string path = dir.File("store.lst");
+    RecordFile file(kFrame);
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Replace), 0);
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_FALSE(std::filesystem::exists(path));
+
+    // A file this process may only read (or not even that) can still be replaced.
+    WriteFileBytes(path, "old");
+    for (mode_t mode : {0444, 0200}) {
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        EXPECT_EQ(file.Open(path, RecordFile::Mode::Replace), 0) << mode;
+    }
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Replace), 0);
+    EXPECT_TRUE(file.isOpen());
+    // Another holder (another process, in effect) is kept out while it is held.
+    EXPECT_FALSE(FileHandle::OpenLocked(path, O_RDONLY, LOCK_SH).valid());
+    file.Close();
+    EXPECT_TRUE(FileHandle::OpenLocked(path, O_RDONLY, LOCK_SH).valid());
+    EXPECT_EQ(ReadFileBytes(path), "old");
+
+    ASSERT_EQ(file.Open(dir.path().string(), RecordFile::Mode::Read), 0);
+    EXPECT_TRUE(file.isFolder());
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Read), 0);
+    EXPECT_FALSE(file.isFolder());
 }
 
 TEST(RecordFile, AppendCutShortLeavesTheFileWhole)
