@@ -1,36 +1,61 @@
 #pragma once
 
+#include "core/platform/file_handle.h"
+#include "core/platform/path_lock.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tallyhawk
 {
 
-// Writes a whole file as a temporary file beside it, flushes it to disk and renames it over the
-// target, so readers see the old file or the new one and never a half-written one.
+// Writes a whole file as a temporary file beside it, flushes it to disk, renames it over the target
+// and flushes the folder, so readers see the old file or the new one and never a half-written one.
+// Every failure leaves the target as it was and removes the temporary file. A target that exists keeps
+// its permissions; a new one gets 0666 less the umask.
+//
+// The caller keeps others off the target meanwhile where that matters (RecordFile in Update or Replace
+// mode).
 class AtomicFile
 {
 public:
+    // The temporary file gets a fresh name of its own.
     explicit AtomicFile(std::string path);
+    // The temporary file has the fixed name `tempPath` in the target's folder, for a file format that
+    // names it. It is held alone from Open on: this process's other users of the name wait, another
+    // process's fail their Open.
+    AtomicFile(std::string path, std::string tempPath);
     ~AtomicFile(); // removes the temporary file unless Commit succeeded
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
 
-    // Creates the temporary file; false when the folder is not writable.
+    // Creates the temporary file (a fixed one is emptied); false when the folder is not writable or a
+    // fixed temporary file is held by another process.
     bool Open();
+    // Small writes are gathered and written in large pieces. False once any write failed.
     bool Write(const void* data, std::size_t size);
     bool Write(std::string_view text) { return Write(text.data(), text.size()); }
-    // Flushes, closes and renames over the target. False leaves the target untouched.
+    // Flushes and renames over the target. False leaves the target untouched.
     bool Commit();
 
     // Convenience: the whole contents in one call.
     static bool Replace(const std::string& path, std::string_view contents);
 
 private:
+    bool OpenFreshTemporary();
+    bool OpenFixedTemporary();
+    bool Flush();
+
     std::string path_;
     std::string tempPath_;
-    int fd_ = -1;
+    bool fixedTemp_ = false;
+    std::optional<PathLock> tempLock_;
+    FileHandle file_;
+    std::vector<char> buffer_;
     bool failed_ = false;
+    bool committed_ = false;
 };
 
 } // namespace tallyhawk

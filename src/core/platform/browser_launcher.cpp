@@ -1,12 +1,12 @@
 #include "core/platform/browser_launcher.h"
 
 #include "core/platform/process_runner.h"
+#include "core/platform/text_file.h"
 
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 namespace tallyhawk
 {
@@ -111,15 +111,18 @@ std::string_view Trim(std::string_view text)
 std::optional<std::string> ReadExecValue(const std::filesystem::path& file)
 {
     std::error_code ec;
+    TextFileBytes bytes;
     if (!std::filesystem::is_regular_file(file, ec)
-        || std::filesystem::file_size(file, ec) > kMaxDesktopFileSize) {
+        || std::filesystem::file_size(file, ec) > kMaxDesktopFileSize
+        || ReadTextFile(file.string(), bytes) != 0) {
         return std::nullopt;
     }
-    std::ifstream in(file);
-    std::string line;
+    std::string_view rest = bytes.view();
     bool inMainGroup = false;
-    while (std::getline(in, line)) {
-        std::string_view text = Trim(line);
+    while (!rest.empty()) {
+        const std::size_t newline = rest.find('\n');
+        std::string_view text = Trim(rest.substr(0, newline));
+        rest = newline == std::string_view::npos ? std::string_view() : rest.substr(newline + 1);
         if (text.empty() || text.front() == '#') {
             continue;
         }

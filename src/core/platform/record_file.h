@@ -1,14 +1,14 @@
 #pragma once
 
 #include "core/common/record_frame.h"
+#include "core/platform/file_handle.h"
+#include "core/platform/path_lock.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
-#include <vector>
 
 namespace tallyhawk
 {
@@ -21,7 +21,8 @@ namespace tallyhawk
 //
 // Appends never write over damage: a torn tail (what a crash in the middle of an append leaves) is cut
 // back to the last whole record before the new record goes on; damage before the tail, or a wrong
-// file marker, leaves the file untouched. Whole-file rewrites go through Replacement.
+// file marker, leaves the file untouched. Whole-file rewrites go through AtomicFile while the file is
+// held in Update or Replace mode, so nobody in this process or another one works on it meanwhile.
 class RecordFile
 {
 public:
@@ -36,6 +37,10 @@ public:
         Read, // the file must exist
         Update, // the file must exist; it is held alone
         Append, // held alone; a missing or empty file is created holding an empty frame
+        // Held alone while a whole new file takes its place; nothing is read or written through this
+        // object. A missing file is not created, and one this process may not read is replaced under
+        // the in-process wait alone.
+        Replace,
     };
 
     using Visitor = std::function<bool(const unsigned char* record, std::uint64_t offset)>;
@@ -49,7 +54,10 @@ public:
     int Open(const std::string& path, Mode mode);
     void Close();
 
-    bool isOpen() const { return fd_ >= 0; }
+    // Whether a file is held: false after a Replace-mode Open that found none.
+    bool isOpen() const { return file_.valid(); }
+    // Whether the path named a folder (which opens for reading like a file).
+    bool isFolder() const { return folder_; }
     const std::string& path() const { return path_; }
     const RecordFrame& frame() const { return frame_; }
     // The size when the file was opened, kept up to date by this object's own writes.
@@ -71,43 +79,13 @@ public:
     bool ReadAt(void* data, std::size_t size, std::uint64_t offset);
     bool WriteAt(const void* data, std::size_t size, std::uint64_t offset);
 
-    // A whole new file written beside the old one under a fixed temporary name, flushed to disk and
-    // renamed over it, so the file is either the old one or the new one, never half of each.
-    class Replacement
-    {
-    public:
-        explicit Replacement(std::string tempPath);
-        ~Replacement(); // removes the temporary file unless it was committed
-        Replacement(const Replacement&) = delete;
-        Replacement& operator=(const Replacement&) = delete;
-
-        // Creates (or empties) the temporary file and holds it. 0 or -41.
-        int Open();
-        bool Write(const void* data, std::size_t size);
-        // Flushes the temporary file and renames it over `target`'s path; `target` must be open
-        // (so nobody in this process or another one works on it meanwhile). 0, -42 (a write failed) or
-        // -43 (the rename failed; the old file stays as it was).
-        int Commit(RecordFile& target);
-
-    private:
-        bool Flush();
-
-        std::string tempPath_;
-        std::shared_ptr<std::mutex> pathMutex_;
-        std::unique_lock<std::mutex> pathLock_;
-        int fd_ = -1;
-        bool failed_ = false;
-        bool committed_ = false;
-        std::vector<unsigned char> buffer_;
-    };
-
 private:
     RecordFrame frame_;
     std::string path_;
-    std::shared_ptr<std::mutex> pathMutex_;
-    std::unique_lock<std::mutex> pathLock_;
-    int fd_ = -1;
+    std::optional<PathLock> pathLock_;
+    FileHandle file_;
     std::uint64_t size_ = 0;
+    bool folder_ = false;
 };
 
 } // namespace tallyhawk

@@ -3,13 +3,10 @@
 #include "core/common/byte_text.h"
 #include "core/common/record_frame.h"
 #include "core/platform/atomic_file.h"
-
-#include <sys/stat.h>
+#include "core/platform/record_file.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
-#include <memory>
 
 namespace tallyhawk
 {
@@ -33,15 +30,7 @@ std::string FieldName(std::string_view name)
     return std::string(TruncateBytes(name.substr(0, name.find('\0')), kNameLimit));
 }
 
-struct FileCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-bool ReadExactly(std::FILE* file, unsigned char* out, std::size_t size)
-{
-    return std::fread(out, 1, size, file) == size;
-}
+const RecordFrame kFrame{IdNameEntry::kFileSize, RecordFrame::kMarkerSize};
 
 } // namespace
 
@@ -97,44 +86,41 @@ std::int32_t IdNameList::HighestServerId() const
 
 int IdNameList::Load(const std::string& path)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    struct stat info
-    { };
-    if (!file || ::fstat(::fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    RecordFile file(kFrame);
+    if (file.Open(path, RecordFile::Mode::Read) != RecordFile::kOk || file.isFolder()) {
         return kCannotOpen;
     }
-    unsigned char marker[4];
-    if (!ReadExactly(file.get(), marker, sizeof marker)) {
-        return kShortRead;
+    if (int marker = file.CheckFileMarker(); marker != RecordFile::kOk) {
+        return marker == RecordFile::kWrongFileMarker ? kBadMarker : kShortRead;
     }
-    if (LoadLe32(marker) != kFileMarker) {
-        return kBadMarker;
-    }
-    unsigned char record[IdNameEntry::kFileSize];
-    for (;;) {
-        if (!ReadExactly(file.get(), marker, sizeof marker)) {
-            return kShortRead;
-        }
-        std::uint32_t value = LoadLe32(marker);
-        if (value == kEndMarker) {
-            return kOk;
-        }
-        if (value != kRecordMarker) {
-            return kBadMarker;
-        }
-        if (!ReadExactly(file.get(), record, sizeof record)) {
-            return kShortRead;
-        }
+    FrameScan scan = file.Scan([&](const unsigned char* record, std::uint64_t) {
         auto id = static_cast<std::int32_t>(LoadLe32(record + kIdOffset));
         if (id <= 0) {
-            return kShortRead;
+            return false;
         }
         IdNameEntry& entry = entries_[id];
         entry.id = id;
         entry.name
             = std::string(FieldString(reinterpret_cast<const char*>(record + kNameOffset), kNameLimit));
         entry.count = static_cast<std::int32_t>(LoadLe32(record + kCountOffset));
+        return true;
+    });
+    switch (scan.end) {
+    case FrameEnd::EndMarker:
+        return kOk;
+    case FrameEnd::BadMarker:
+        return kBadMarker;
+    case FrameEnd::TornTail: {
+        // Less than a whole entry is left: a whole marker that is no record marker is still a wrong one.
+        unsigned char marker[RecordFrame::kMarkerSize];
+        bool wrong = file.ReadAt(marker, sizeof marker, scan.boundary) && LoadLe32(marker) != kRecordMarker;
+        return wrong ? kBadMarker : kShortRead;
     }
+    case FrameEnd::Stopped: // at an id of 0 or less, which would stand for no entry
+    case FrameEnd::ReadError:
+        break;
+    }
+    return kShortRead;
 }
 
 int IdNameList::Save(const std::string& path) const
@@ -161,6 +147,11 @@ int IdNameList::Save(const std::string& path) const
         bytes.append(reinterpret_cast<const char*>(record), sizeof record);
     }
     appendLe32(kEndMarker);
+    // Held while the new file takes the old one's place, so a load waits for the whole new file.
+    RecordFile file(kFrame);
+    if (file.Open(path, RecordFile::Mode::Replace) != RecordFile::kOk) {
+        return kCannotOpen;
+    }
     return AtomicFile::Replace(path, bytes) ? kOk : kCannotOpen;
 }
 

@@ -39,10 +39,12 @@ public:
     // Highest id below 4999, or 0.
     std::int32_t HighestServerId() const;
 
-    // Merges the file's entries into the list (it is not emptied first). 0, -41, -42 or -44.
+    // Merges the file's entries into the list (it is not emptied first). 0, -41 (also while another
+    // process writes the file), -42 or -44. Inside the process a load waits for a save of the same file.
     int Load(const std::string& path);
     // Writes the whole list in id order, replacing the file atomically. Entries with an id of 0 or less
-    // are left out: a file holding one could not be loaded past it. 0 or -41.
+    // are left out: a file holding one could not be loaded past it. 0 or -41 (also while another
+    // process reads or writes the file).
     int Save(const std::string& path) const;
 
     // Iteration in ascending id order.

@@ -3,6 +3,7 @@
 #include "core/common/byte_text.h"
 #include "core/common/clock.h"
 #include "core/common/item_kind.h"
+#include "core/platform/atomic_file.h"
 #include "core/platform/record_file.h"
 #include "core/store/word_rules.h"
 
@@ -296,8 +297,9 @@ int ItemStore::Archive()
     if (list.Open(listPath_, RecordFile::Mode::Update) != RecordFile::kOk) {
         return kCannotOpen;
     }
-    RecordFile::Replacement archive(archivePath_);
-    if (archive.Open() != RecordFile::kOk) {
+    // The list stays held until the archive has taken its place.
+    AtomicFile archive(listPath_, archivePath_);
+    if (!archive.Open()) {
         return kCannotOpen;
     }
     unsigned char marker[RecordFrame::kMarkerSize];
@@ -335,7 +337,7 @@ int ItemStore::Archive()
     if (!written) {
         return kCannotReplace;
     }
-    return archive.Commit(list) == RecordFile::kOk ? kOk : kCannotReplace;
+    return archive.Commit() ? kOk : kCannotReplace;
 }
 
 void ItemStore::Clear()

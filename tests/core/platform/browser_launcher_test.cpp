@@ -88,6 +88,13 @@ TEST_F(BrowserLookup, XdgMimeAnswerAndLaterDataFolders)
     EXPECT_EQ(system_.asked[1], (Argv{"xdg-mime", "query", "default", "x-scheme-handler/http"}));
 }
 
+TEST_F(BrowserLookup, EntryLinesEndInCarriageReturnsOrAtTheEndOfTheFile)
+{
+    WriteEntry("home", "crlf.desktop", "[Desktop Entry]\r\nName=Crlf\r\n\r\nExec=/usr/bin/crlf %u");
+    system_.answers["xdg-settings"] = "crlf.desktop";
+    EXPECT_EQ(system_.Launcher().command(), "/usr/bin/crlf");
+}
+
 TEST_F(BrowserLookup, EntriesThatCannotBeReducedOrReachedAreNotUsed)
 {
     // A sandbox runner needs its own arguments; the desktop's opener handles it instead.

@@ -1,8 +1,12 @@
 #include "core/common/byte_text.h"
 #include "core/platform/record_file.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -88,32 +92,53 @@ TEST(RecordFile, ScanTellsTornTailsFromDamage)
     }
 }
 
-TEST(RecordFile, ReplacementTakesTheOldFilesPlaceOrLeavesItAlone)
+TEST(RecordFile, ReplaceModeHoldsTheFileAloneAndCreatesNothing)
 {
     TempDir dir;
-    const std::string path = dir.File("purchase.dat");
-    const std::string temp = dir.File("backup.dat");
-    WriteFileBytes(path, "old");
-    RecordFile target(kFrame);
-    ASSERT_EQ(target.Open(path, RecordFile::Mode::Update), 0);
-    {
-        RecordFile::Replacement abandoned(temp);
-        ASSERT_EQ(abandoned.Open(), 0);
-        ASSERT_TRUE(abandoned.Write("half", 4));
-    }
-    EXPECT_EQ(ReadFileBytes(path), "old");
-    EXPECT_FALSE(std::filesystem::exists(temp));
+    const std::string path = dir.File("store.lst");
+    RecordFile file(kFrame);
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Replace), 0);
+    EXPECT_FALSE(file.isOpen());
+    EXPECT_FALSE(std::filesystem::exists(path));
 
-    WriteFileBytes(temp, "stale leftover of an earlier run");
-    RecordFile::Replacement replacement(temp);
-    ASSERT_EQ(replacement.Open(), 0);
-    const std::string big(3 << 20, 'n'); // past the write buffer
-    ASSERT_TRUE(replacement.Write("new", 3));
-    ASSERT_TRUE(replacement.Write(big.data(), big.size()));
-    ASSERT_EQ(replacement.Commit(target), 0);
-    target.Close();
-    EXPECT_EQ(ReadFileBytes(path), "new" + big);
-    EXPECT_FALSE(std::filesystem::exists(temp));
+    // A file this process may only read (or not even that) can still be replaced.
+    WriteFileBytes(path, "old");
+    for (mode_t mode : {0444, 0200}) {
+        ASSERT_EQ(::chmod(path.c_str(), mode), 0);
+        EXPECT_EQ(file.Open(path, RecordFile::Mode::Replace), 0) << mode;
+    }
+    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Replace), 0);
+    EXPECT_TRUE(file.isOpen());
+    // Another holder (another process, in effect) is kept out while it is held.
+    EXPECT_FALSE(FileHandle::OpenLocked(path, O_RDONLY, LOCK_SH).valid());
+    file.Close();
+    EXPECT_TRUE(FileHandle::OpenLocked(path, O_RDONLY, LOCK_SH).valid());
+    EXPECT_EQ(ReadFileBytes(path), "old");
+
+    ASSERT_EQ(file.Open(dir.path().string(), RecordFile::Mode::Read), 0);
+    EXPECT_TRUE(file.isFolder());
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Read), 0);
+    EXPECT_FALSE(file.isFolder());
+}
+
+TEST(RecordFile, AppendCutShortLeavesTheFileWhole)
+{
+    TempDir dir;
+    const std::string path = dir.File("product.dat");
+    const std::string before = Le(80001) + Le(9) + Le(80002) + "12345678" + Le(80003);
+    WriteFileBytes(path, before);
+    {
+        // Room for 9 of the 16 bytes the append writes over the end marker.
+        test::ScopedFileSizeLimit limit(before.size() + 5);
+        ASSERT_TRUE(limit.active());
+        RecordFile file(kFrame);
+        ASSERT_EQ(file.Open(path, RecordFile::Mode::Append), 0);
+        const unsigned char record[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+        EXPECT_EQ(file.Append(record), RecordFile::kBadFormat);
+        EXPECT_EQ(file.size(), before.size());
+    }
+    EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 } // namespace

@@ -1,9 +1,15 @@
+#include "core/platform/file_handle.h"
 #include "core/store/id_name_list.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 
+#include <atomic>
 #include <limits>
+#include <thread>
 
 namespace tallyhawk
 {
@@ -184,6 +190,88 @@ TEST(IdNameListFile, SaveFailureLeavesTheOldFile)
     EXPECT_EQ(list.Save(dir.File("h.lst")), -41);
     EXPECT_EQ(test::ReadFileBytes(dir.File("g.lst")), before);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2); // no temporary left
+}
+
+TEST(IdNameListFile, SaveCutShortLeavesTheOldFile)
+{
+    test::TempDir dir;
+    IdNameList small;
+    small.AddOrCount(1, "One", 0);
+    ASSERT_EQ(small.Save(dir.File("store.lst")), 0);
+    const std::string before = test::ReadFileBytes(dir.File("store.lst"));
+    IdNameList big;
+    for (std::int32_t id = 1; id <= 100; ++id) {
+        big.AddOrCount(id, "Store " + std::to_string(id), 0);
+    }
+    {
+        test::ScopedFileSizeLimit limit(1000); // less than the 6808 bytes of the big list
+        ASSERT_TRUE(limit.active());
+        EXPECT_EQ(big.Save(dir.File("store.lst")), -41);
+    }
+    EXPECT_EQ(test::ReadFileBytes(dir.File("store.lst")), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
+}
+
+TEST(IdNameListFile, ListHeldByAnotherProcessIsNeitherReadNorReplaced)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("category.lst");
+    IdNameList list;
+    list.AddOrCount(3, "Three", 0);
+    ASSERT_EQ(list.Save(path), 0);
+    const std::string before = test::ReadFileBytes(path);
+    {
+        // A lock on another open file stands for another process.
+        FileHandle other = FileHandle::OpenLocked(path, O_RDWR, LOCK_EX);
+        ASSERT_TRUE(other.valid());
+        IdNameList read;
+        EXPECT_EQ(read.Load(path), -41);
+        EXPECT_EQ(read.Count(), 0u);
+        list.AddOrCount(4, "Four", 0);
+        EXPECT_EQ(list.Save(path), -41);
+        EXPECT_EQ(test::ReadFileBytes(path), before);
+    }
+    IdNameList read;
+    EXPECT_EQ(read.Load(path), 0);
+    EXPECT_EQ(read.Count(), 1u);
+}
+
+// Loads in one thread while another replaces the list: each load sees one whole saved list.
+TEST(IdNameListFile, LoadDuringSavesSeesAWholeList)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("store.lst");
+    IdNameList small;
+    small.AddOrCount(7, "Seven", 1);
+    IdNameList big;
+    for (std::int32_t id = 1; id <= 300; ++id) {
+        big.AddOrCount(id, std::string(40, static_cast<char>('a' + id % 26)), id);
+    }
+    ASSERT_EQ(small.Save(path), 0);
+    std::atomic<bool> saving{true};
+    int saveFailures = 0;
+    std::thread saver([&] {
+        for (int i = 0; i < 150; ++i) {
+            saveFailures += (i % 2 == 0 ? big : small).Save(path) == 0 ? 0 : 1;
+        }
+        saving = false;
+    });
+    int loads = 0;
+    int halfLoads = 0;
+    const auto smallEntries = Entries(small);
+    const auto bigEntries = Entries(big);
+    while (saving || loads == 0) {
+        IdNameList read;
+        const int status = read.Load(path);
+        const auto entries = Entries(read);
+        if (status != 0 || (entries != smallEntries && entries != bigEntries)) {
+            ++halfLoads;
+        }
+        ++loads;
+    }
+    saver.join();
+    EXPECT_EQ(saveFailures, 0);
+    EXPECT_EQ(halfLoads, 0) << "of " << loads;
 }
 
 TEST(IdNameListFile, EntriesThatCouldNotLoadAreNotWritten)

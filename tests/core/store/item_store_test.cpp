@@ -1,6 +1,7 @@
 #include "core/common/byte_text.h"
 #include "core/platform/record_file.h"
 #include "core/store/item_store.h"
+#include "support/file_size_limit.h"
 #include "support/mock_clock.h"
 #include "support/temp_dir.h"
 
@@ -237,6 +238,23 @@ TEST_F(ItemStoreTest, ArchiveKeepsRecentAndUpcomingRecordsAtTheWindowEdges)
     EXPECT_EQ(LoadedIds(), expected);
     EXPECT_EQ(ReadFileBytes(Path()).size(), 8 + expected.size() * 484);
     EXPECT_FALSE(std::filesystem::exists(dir.File("backup.dat")));
+}
+
+TEST_F(ItemStoreTest, ArchiveCutShortKeepsTheListAndRemovesItsTemporaryFile)
+{
+    for (std::int32_t id = 1; id <= 5; ++id) {
+        ASSERT_EQ(store.Append(Values(id, 2, 7, kNow)), 0);
+    }
+    const std::string before = ReadFileBytes(Path());
+    {
+        test::ScopedFileSizeLimit limit(1000); // two of the five records fit
+        ASSERT_TRUE(limit.active());
+        EXPECT_EQ(store.Archive(), kCannotReplace);
+    }
+    EXPECT_EQ(ReadFileBytes(Path()), before);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("backup.dat")));
+    EXPECT_EQ(store.Archive(), 0);
+    EXPECT_EQ(ReadFileBytes(Path()), before);
 }
 
 TEST_F(ItemStoreTest, WrongFileMarkerIsNeverModified)
