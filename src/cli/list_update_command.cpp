@@ -2,8 +2,8 @@
 #include "cli/stop_on_interrupt.h"
 #include "core/common/display_text.h"
 #include "core/net/http_fetcher.h"
-#include "core/update/site_lists_refresh.h"
 #include "core/settings/site_url.h"
+#include "core/update/site_lists_refresh.h"
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -39,7 +39,7 @@ std::string FailureText(const RefreshStepResult& result, const std::string& file
         return "the local file " + fileName + " " + ListFileStatusText(result.status)
             + ", so it was left alone";
     case RefreshStage::Download:
-        return "the download failed (" + FetchStatusName(result.status) + ")";
+        return "the download failed: " + result.downloadFailure;
     case RefreshStage::Read:
         return "the download could not be read (status " + std::to_string(result.status) + ")";
     case RefreshStage::NoAgents:
