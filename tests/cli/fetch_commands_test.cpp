@@ -3,6 +3,7 @@
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
+#include "support/tls_test_server.h"
 #include "support/trickling_http_server.h"
 
 #include <gtest/gtest.h>
@@ -199,6 +200,17 @@ TEST_F(FetchCommandsTest, HttpsSiteAddressIsUsedNotRefused)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("no secure connection"), std::string::npos) << run.err;
     EXPECT_EQ(plain.connectionsAccepted(), 2);
+
+    // A site whose certificate the system does not trust.
+    test::TlsTestServer tls;
+    run = RunCli({"download", "--url", tls.Url("/webspider.xml"), "webspider.dat"}, dir.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("failed: the site's certificate could not be verified against the system's "
+                           "certificates; check the address and the system clock."),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(tls.handshakesCompleted(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("webspider.dat")));
 }
 
 TEST_F(FetchCommandsTest, InterruptCancelsADownloadCleanly)

@@ -2,6 +2,7 @@
 #include "support/loopback_server.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
+#include "support/tls_test_server.h"
 #include "support/trickling_http_server.h"
 
 #include <arpa/inet.h>
@@ -558,6 +559,27 @@ TEST_F(HttpFetcherTest, HttpsAddressesAreTriedNotRefused)
     FetchReport report;
     EXPECT_FALSE(fetcher.FetchPage(plain.Url("http"), nullptr, {}, report));
     EXPECT_EQ(FetchFailureText(report), "the server answered 400 Bad Request");
+}
+
+TEST_F(HttpFetcherTest, ACertificateNoStoreTrustsIsItsOwnFailure)
+{
+    test::TlsTestServer tls;
+    FetchReport report;
+    EXPECT_FALSE(fetcher.FetchPage(tls.Url("/page"), nullptr, {}, report));
+    EXPECT_EQ(report.status, FETCH_BAD_CERTIFICATE);
+    EXPECT_NE(FetchFailureText(report).find("certificate could not be verified"), std::string::npos);
+    EXPECT_EQ(fetcher.DownloadToFile(tls.Url("/file"), dir.File("x"), nullptr, {}, report),
+              FETCH_BAD_CERTIFICATE);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x")));
+    // Also where a redirect leads there.
+    server.Respond("/secure", HttpResponse::Redirect(302, tls.Url("/page")));
+    std::int32_t status = 0;
+    EXPECT_FALSE(Fetch(server.Url("/secure"), status));
+    EXPECT_EQ(status, FETCH_BAD_CERTIFICATE);
+    // Each attempt got as far as the handshake, and none through it.
+    EXPECT_EQ(tls.connectionsAccepted(), 3);
+    EXPECT_EQ(tls.handshakesCompleted(), 0);
+    EXPECT_EQ(FetchStatusName(FETCH_BAD_CERTIFICATE), "FETCH_BAD_CERTIFICATE");
 }
 
 TEST(FetchFailureText, NamesEachFailureForPeople)
