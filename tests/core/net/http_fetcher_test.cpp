@@ -508,6 +508,26 @@ TEST_F(HttpFetcherTest, AWholeFetchEndsAtItsTimeLimitHoweverTheBytesTrickle)
     EXPECT_EQ(FetchStatusName(FETCH_TIME_LIMIT), "FETCH_TIME_LIMIT");
 }
 
+TEST_F(HttpFetcherTest, TheTimeLimitSpansEveryRedirect)
+{
+    // Each hop alone takes well under the limit; the chain of them does not.
+    constexpr int kHops = 8;
+    for (int i = 0; i < kHops; ++i) {
+        HttpResponse hop = HttpResponse::Redirect(302, "/hop/" + std::to_string(i + 1));
+        hop.chunkBytes = 20;
+        hop.chunkDelay = 30ms;
+        server.Respond("/hop/" + std::to_string(i), hop);
+    }
+    server.Respond("/hop/" + std::to_string(kHops), HttpResponse::Make(200, "end"));
+    HttpFetcher limited({5000ms, 5000ms, 600ms});
+    std::int32_t status = 0;
+    EXPECT_FALSE(limited.FetchPage(server.Url("/hop/0"), nullptr, {}, &status));
+    EXPECT_EQ(status, FETCH_TIME_LIMIT);
+    EXPECT_LT(server.RequestCount(), static_cast<std::size_t>(kHops));
+    // With room for all of them, the same chain ends well.
+    EXPECT_EQ(fetcher.FetchPage(server.Url("/hop/0"), nullptr, {}, &status), "end");
+}
+
 // A plain TCP listener that answers anything with a plain-text line and closes: no TLS server.
 class PlainListener
 {
