@@ -1,5 +1,5 @@
 #include "support/cli_process.h"
-#include "support/loopback_server.h"
+#include "support/plain_text_listener.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
@@ -7,7 +7,6 @@
 #include "support/trickling_http_server.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -175,12 +174,7 @@ TEST_F(FetchCommandsTest, TimeLimitEndsATricklingFetchOrDownload)
 TEST_F(FetchCommandsTest, HttpsSiteAddressIsUsedNotRefused)
 {
     // A plain TCP listener where TLS is expected: the download gets as far as the handshake.
-    test::LoopbackServer plain([](test::LoopbackPeer& peer) {
-        peer.Read(4096, 100ms);
-        peer.Write("HTTP/1.1 400 Bad Request\r\n\r\n");
-        ::shutdown(peer.fd(), SHUT_WR);
-        peer.Read(4096, 2s);
-    });
+    test::PlainTextListener plain;
     TempDir config;
     test::ScopedEnv configHome("XDG_CONFIG_HOME", config.path().string());
     const std::string site = "HTTPS://127.0.0.1:" + std::to_string(plain.port());

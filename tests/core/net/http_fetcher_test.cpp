@@ -1,5 +1,5 @@
 #include "core/net/http_fetcher.h"
-#include "support/loopback_server.h"
+#include "support/plain_text_listener.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 #include "support/tls_test_server.h"
@@ -528,32 +528,9 @@ TEST_F(HttpFetcherTest, TheTimeLimitSpansEveryRedirect)
     EXPECT_EQ(fetcher.FetchPage(server.Url("/hop/0"), nullptr, {}, &status), "end");
 }
 
-// A plain TCP listener that answers anything with a plain-text line and closes: no TLS server.
-class PlainListener
-{
-public:
-    PlainListener()
-        : server_([](test::LoopbackPeer& peer) {
-            peer.Read(4096, 100ms);
-            peer.Write("HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
-            // Closed only after the client, so the answer is not lost to a reset.
-            ::shutdown(peer.fd(), SHUT_WR);
-            peer.Read(4096, 2s);
-        })
-    { }
-    std::string Url(std::string_view scheme) const
-    {
-        return std::string(scheme) + "://127.0.0.1:" + std::to_string(server_.port()) + "/page";
-    }
-    int connectionsAccepted() const { return server_.connectionsAccepted(); }
-
-private:
-    test::LoopbackServer server_;
-};
-
 TEST_F(HttpFetcherTest, HttpsAddressesAreTriedNotRefused)
 {
-    PlainListener plain;
+    test::PlainTextListener plain;
     // The attempt reaches the listener and fails in the TLS handshake, not as a refused address.
     for (const char* scheme : {"https", "HTTPS", "HtTpS"}) {
         std::int32_t status = 0;
