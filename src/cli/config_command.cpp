@@ -8,6 +8,7 @@
 #include "core/settings/site_url.h"
 
 #include <algorithm>
+#include <cctype>
 #include <ctime>
 #include <filesystem>
 #include <iomanip>
@@ -72,6 +73,16 @@ std::string LocalTime(std::int32_t seconds)
 }
 
 // Characters of a UTF-8 text (bytes that do not continue a character).
+// Schemes have no case: "HTTPS://" is as good as "https://".
+bool StartsWithWebScheme(const std::string& value)
+{
+    std::string start = value.substr(0, 8);
+    std::transform(start.begin(), start.end(), start.begin(), [](unsigned char c) {
+        return static_cast<char>(std::tolower(c));
+    });
+    return start.starts_with("http://") || start.starts_with("https://");
+}
+
 std::size_t CharacterCount(const std::string& text)
 {
     return static_cast<std::size_t>(std::count_if(
@@ -147,7 +158,7 @@ int RunSet(CliContext& ctx, const Arguments& args)
     Settings settings;
     int status = kOk;
     if (setting->type == SettingType::Text) {
-        if (setting->webAddress && value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0) {
+        if (setting->webAddress && !StartsWithWebScheme(value)) {
             return UsageError(ctx, "config set", name + " must start with http:// or https://.");
         }
         if (CharacterCount(value) > setting->readLimit) {

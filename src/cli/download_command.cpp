@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/stop_on_interrupt.h"
+#include "cli/time_limit_option.h"
 #include "core/common/site_addresses.h"
 #include "core/net/http_fetcher.h"
 #include "core/settings/settings.h"
@@ -32,17 +33,24 @@ int RunDownload(CliContext& ctx, const Arguments& args)
     CommandLine commandLine(
         kCommand,
         "Download a file of the service's site as the program does: no redirect is followed, "
-        "the text is saved with line feeds only and cut below 320000 bytes, and OUTFILE is "
-        "written whole or not at all. Prints \"ok\" or the failure's status name; Ctrl-C "
-        "cancels (FETCH_CANCELLED).");
+        "an answer with a status of 400 or above is a failure, the text is saved with line feeds "
+        "only and cut below 320000 bytes, and OUTFILE is written whole or not at all. Prints "
+        "\"ok\", or says why it failed; Ctrl-C cancels.");
     commandLine
         .Positional("PATH",
                     "path on the site, after its base address (e.g. /webspider.xml); left out with --url",
                     true)
         .Positional("OUTFILE", "file to write, relative to the shell's current folder (not the data folder)")
-        .Option("--url", "URL", "download this http address instead of the site's PATH")
-        .Flag("--json", "print the result as a JSON object");
+        .Option("--url", "URL", "download this http or https address instead of the site's PATH")
+        .Flag("--json", "print the result as a JSON object (status name, code and message)");
+    const HttpFetcher::Timeouts defaults;
+    const auto defaultLimit = std::chrono::duration_cast<std::chrono::seconds>(defaults.whole);
+    AddTimeLimitOption(commandLine, "the whole download after SECONDS", defaultLimit);
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    HttpFetcher::Timeouts timeouts;
+    if (std::optional<int> exit = ReadTimeLimit(ctx, commandLine, kCommand, defaultLimit, timeouts.whole)) {
         return *exit;
     }
     const std::vector<std::string>& positionals = commandLine.positionals();
@@ -63,7 +71,9 @@ int RunDownload(CliContext& ctx, const Arguments& args)
         ctx.err << "Downloading " << *url << " ...\n";
     }
     StopOnInterrupt interrupt;
-    std::int32_t status = HttpFetcher().DownloadToFile(*url, outFile, nullptr, interrupt.flag());
+    FetchReport report;
+    std::int32_t status
+        = HttpFetcher(timeouts).DownloadToFile(*url, outFile, nullptr, interrupt.flag(), report);
 
     if (commandLine.Has("--json")) {
         nlohmann::json result = {
@@ -72,12 +82,15 @@ int RunDownload(CliContext& ctx, const Arguments& args)
             {"status", FetchStatusName(status)},
             {"code", status},
         };
+        if (status != FETCH_OK) {
+            result["message"] = FetchFailureText(report);
+        }
         ctx.out << result.dump(2) << "\n";
-    } else {
-        ctx.out << FetchStatusName(status) << "\n";
+    } else if (status == FETCH_OK) {
+        ctx.out << "ok\n";
     }
     if (status != FETCH_OK) {
-        return Failure(ctx, "The download of " + *url + " failed with " + FetchStatusName(status) + ".");
+        return Failure(ctx, "The download of " + *url + " failed: " + FetchFailureText(report) + ".");
     }
     return kExitOk;
 }

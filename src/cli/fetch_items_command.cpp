@@ -272,11 +272,13 @@ int RunFetchItems(CliContext& ctx, const Arguments& args)
 
     ServerConnection connection;
     connection.Configure(endpoint.host, endpoint.port);
+    connection.SetRequestLimit(endpoint.timeLimit);
     std::unique_ptr<WireMessage> reply = connection.FetchItems(kind->kind, lastId);
     if (!reply) {
         return Failure(ctx,
-                       "The deal server at " + endpoint.host + ":" + std::to_string(endpoint.port)
-                           + " gave no reply to the " + kind->request + " request.");
+                       ServerFailureMessage(endpoint,
+                                            "reply to the " + std::string(kind->request) + " request",
+                                            connection.lastFailure()));
     }
     if (storing) {
         return StoreReply(ctx, commandLine, *kind, store, *reply);

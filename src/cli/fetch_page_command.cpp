@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/stop_on_interrupt.h"
+#include "cli/time_limit_option.h"
 #include "core/net/http_fetcher.h"
 #include "core/platform/atomic_file.h"
 
@@ -13,6 +14,11 @@ namespace
 
 constexpr const char* kCommand = "fetch-page";
 
+std::chrono::seconds WholeSeconds(const HttpFetcher::Timeouts& timeouts)
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(timeouts.whole);
+}
+
 } // namespace
 
 int RunFetchPage(CliContext& ctx, const Arguments& args)
@@ -22,9 +28,16 @@ int RunFetchPage(CliContext& ctx, const Arguments& args)
         "Fetch a web page as the price comparison does: with a desktop browser's headers, "
         "following up to 20 redirects, the body cut below 320000 bytes. Prints the body; "
         "Ctrl-C cancels.");
-    commandLine.Positional("URL", "an http address")
+    commandLine.Positional("URL", "an http or https address")
         .Option("--out", "FILE", "write the body to FILE (whole or not at all) instead of standard output");
+    const HttpFetcher::Timeouts defaults;
+    AddTimeLimitOption(commandLine, "the whole fetch after SECONDS", WholeSeconds(defaults));
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    HttpFetcher::Timeouts timeouts;
+    if (std::optional<int> exit
+        = ReadTimeLimit(ctx, commandLine, kCommand, WholeSeconds(defaults), timeouts.whole)) {
         return *exit;
     }
     const std::string& url = commandLine.positionals().front();
@@ -33,10 +46,10 @@ int RunFetchPage(CliContext& ctx, const Arguments& args)
         ctx.err << "Fetching " << url << " ...\n";
     }
     StopOnInterrupt interrupt;
-    std::int32_t status = FETCH_OK;
-    std::optional<std::string> page = HttpFetcher().FetchPage(url, nullptr, interrupt.flag(), &status);
+    FetchReport report;
+    std::optional<std::string> page = HttpFetcher(timeouts).FetchPage(url, nullptr, interrupt.flag(), report);
     if (!page) {
-        return Failure(ctx, "Fetching " + url + " failed with " + FetchStatusName(status) + ".");
+        return Failure(ctx, "Fetching " + url + " failed: " + FetchFailureText(report) + ".");
     }
     if (std::optional<std::string> outFile = commandLine.Value("--out")) {
         if (!AtomicFile::Replace(*outFile, *page)) {

@@ -40,7 +40,7 @@ std::string FailureText(const RefreshStepResult& result, const std::string& file
         return "the local file " + fileName + " " + ListFileStatusText(result.status)
             + ", so it was left alone";
     case RefreshStage::Download:
-        return "the download failed (" + FetchStatusName(result.status) + ")";
+        return "the download failed: " + result.downloadFailure;
     case RefreshStage::Read:
         return "the download could not be read (status " + std::to_string(result.status) + ")";
     case RefreshStage::NoAgents:

@@ -35,7 +35,8 @@ constexpr Command kCommands[] = {
 
 void PrintUsage(std::ostream& out)
 {
-    out << "Usage: tallyhawk-cli [--data-dir DIR] COMMAND [ARGS...]\n\n"
+    out << "Usage: tallyhawk-cli [--data-dir DIR] COMMAND [ARGS...]\n"
+           "       tallyhawk-cli --version\n\n"
            "The headless companion of the Tallyhawk shopping assistant.\n\nCommands:\n";
     for (const Command& command : kCommands) {
         out << "  " << command.name << std::string(16 - std::string(command.name).size(), ' ')
@@ -74,6 +75,10 @@ int main(int argc, char** argv)
     }
     if (args.front() == "--help" || args.front() == "-h" || args.front() == "help") {
         PrintUsage(std::cout);
+        return tallyhawk::cli::kExitOk;
+    }
+    if (args.front() == "--version") {
+        std::cout << "tallyhawk-cli " TALLYHAWK_VERSION "\n";
         return tallyhawk::cli::kExitOk;
     }
     for (const Command& command : kCommands) {

@@ -1,16 +1,30 @@
 #include "cli/server_options.h"
 
+#include "cli/time_limit_option.h"
 #include "core/common/display_text.h"
+#include "core/protocol/server_connection.h"
 #include "core/settings/settings.h"
 
 namespace tallyhawk::cli
 {
 
+namespace
+{
+
+std::chrono::seconds RequestLimitSeconds()
+{
+    return std::chrono::duration_cast<std::chrono::seconds>(ServerConnection::kRequestLimit);
+}
+
+} // namespace
+
 ServerEndpoint DefaultServerEndpoint()
 {
     // The desktop program reads the same values, so both talk to one server.
     Settings settings;
-    return {settings.serverAddress, settings.serverPort};
+    return {settings.serverAddress,
+            settings.serverPort,
+            std::chrono::duration_cast<std::chrono::milliseconds>(ServerConnection::kRequestLimit)};
 }
 
 void AddServerOptions(CommandLine& commandLine)
@@ -18,6 +32,7 @@ void AddServerOptions(CommandLine& commandLine)
     const ServerEndpoint defaults = DefaultServerEndpoint();
     commandLine.Option("--host", "HOST", "deal server name or dotted address (default " + defaults.host + ")")
         .Option("--port", "PORT", "deal server TCP port (default " + std::to_string(defaults.port) + ")");
+    AddTimeLimitOption(commandLine, "a request SECONDS after connecting", RequestLimitSeconds());
 }
 
 std::optional<int> ReadServerEndpoint(CliContext& ctx,
@@ -39,7 +54,14 @@ std::optional<int> ReadServerEndpoint(CliContext& ctx,
         }
         endpoint.port = static_cast<std::int32_t>(*number);
     }
-    return std::nullopt;
+    return ReadTimeLimit(ctx, commandLine, command, RequestLimitSeconds(), endpoint.timeLimit);
+}
+
+std::string
+ServerFailureMessage(const ServerEndpoint& endpoint, const std::string& what, ServerFailure failure)
+{
+    return "The deal server at " + endpoint.host + ":" + std::to_string(endpoint.port) + " gave no " + what
+        + ": " + ServerFailureText(failure) + ".";
 }
 
 } // namespace tallyhawk::cli

@@ -28,11 +28,10 @@ int RunServerVersion(CliContext& ctx, const Arguments& args)
     }
     ServerConnection connection;
     connection.Configure(endpoint.host, endpoint.port);
+    connection.SetRequestLimit(endpoint.timeLimit);
     std::optional<std::string> version = connection.FetchVersion();
     if (!version) {
-        return Failure(ctx,
-                       "The deal server at " + endpoint.host + ":" + std::to_string(endpoint.port)
-                           + " gave no version.");
+        return Failure(ctx, ServerFailureMessage(endpoint, "version", connection.lastFailure()));
     }
     if (commandLine.Has("--json")) {
         ctx.out << nlohmann::ordered_json{{"version", DisplayText(*version)}}.dump(2) << "\n";

@@ -119,6 +119,20 @@ TEST_F(CommonCommands, DamagedListIsReportedAndNeverSavedOver)
     EXPECT_NE(run.err.find("is damaged: it ends too early"), std::string::npos) << run.err;
 }
 
+TEST_F(CommonCommands, VersionComesFromTheProjectAndTouchesNoFolder)
+{
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--version"}, {"--data-dir", dir_.File("elsewhere"), "--version"}}) {
+        ProgramRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_EQ(run.out, "tallyhawk-cli " TALLYHAWK_PROJECT_VERSION "\n");
+        EXPECT_EQ(run.err, "");
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("data")));
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("elsewhere")));
+    EXPECT_NE(Run({"--help"}).out.find("tallyhawk-cli --version"), std::string::npos);
+}
+
 TEST_F(CommonCommands, ConfigSetShowAndAutorun)
 {
     ASSERT_EQ(Run({"config", "set", "ServerPort", "2200"}).exitCode, 0);

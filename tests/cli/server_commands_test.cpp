@@ -1,9 +1,11 @@
 #include "support/cli_process.h"
 #include "support/fake_deal_server.h"
 #include "support/temp_dir.h"
+#include "support/trickling_deal_server.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -12,6 +14,7 @@ namespace tallyhawk
 namespace
 {
 
+using namespace std::chrono_literals;
 using test::FakeDealServer;
 using test::FakeItem;
 using test::ProgramRun;
@@ -174,8 +177,78 @@ TEST_F(ServerCommandsTest, FetchItemsWithoutReplyFails)
     ProgramRun run = Run({"fetch-items", "--kind", "topics", "--json"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.out.empty());
-    EXPECT_NE(run.err.find("gave no reply to the forum topics request"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("gave no reply to the forum topics request: the server's reply did not answer "
+                           "the request"),
+              std::string::npos)
+        << run.err;
     EXPECT_EQ(server.Requests().at(0).substr(7), "10040<~>");
+}
+
+TEST_F(ServerCommandsTest, FailuresSayWhichOneItWas)
+{
+    std::uint16_t closedPort = 0;
+    {
+        FakeDealServer gone;
+        closedPort = gone.port();
+    }
+    ProgramRun run
+        = test::RunProgram(TALLYHAWK_CLI_PATH,
+                           {"server-version", "--host", "127.0.0.1", "--port", std::to_string(closedPort)},
+                           folder.path());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err,
+              "tallyhawk-cli: The deal server at 127.0.0.1:" + std::to_string(closedPort)
+                  + " gave no version: the connection was refused; check the port and that the server is "
+                    "running.\n");
+
+    // Some other kind of server on the port.
+    using Script = FakeDealServer::Script;
+    server.Push(Script().Send("HTTP/1.1 400 Bad Request\r\n\r\n").Close());
+    run = Run({"server-version"});
+    EXPECT_NE(
+        run.err.find("gave no version: the reply is not one of a deal server; check the host and port."),
+        std::string::npos)
+        << run.err;
+
+    server.Push(Script().Send(FakeDealServer::Header("<!>", 16 * 1024 * 1024 + 1)));
+    run = Run({"fetch-items", "--kind", "deals"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("gave no reply to the deals request: the reply is over 16 MiB"), std::string::npos)
+        << run.err;
+
+    server.PushReply(FakeDealServer::Payload(9002, {"1005", "4"}));
+    run = Run({"server-version"});
+    EXPECT_NE(run.err.find("gave no version: the server answered with an error"), std::string::npos)
+        << run.err;
+
+    server.Push(Script().Close());
+    run = Run({"fetch-items", "--kind", "coupons"});
+    EXPECT_NE(run.err.find("the server closed the connection without a reply"), std::string::npos) << run.err;
+}
+
+TEST_F(ServerCommandsTest, TimeLimitEndsATricklingReply)
+{
+    // A byte every 40 ms: no single wait runs out, while the whole reply would take over 12 s.
+    test::TricklingDealServer trickling(FakeDealServer::Payload(9001, {"1005", std::string(300, '3')}), 40ms);
+    const std::vector<std::string> server
+        = {"--host", "127.0.0.1", "--port", std::to_string(trickling.port())};
+    auto start = std::chrono::steady_clock::now();
+    for (std::vector<std::string> args :
+         {std::vector<std::string>{"server-version"}, {"fetch-items", "--kind", "coupons"}}) {
+        args.insert(args.end(), server.begin(), server.end());
+        args.insert(args.end(), {"--time-limit", "1"});
+        ProgramRun run = test::RunProgram(TALLYHAWK_CLI_PATH, args, folder.path());
+        EXPECT_EQ(run.exitCode, 1) << args[0];
+        EXPECT_TRUE(run.out.empty()) << args[0];
+        EXPECT_NE(run.err.find(
+                      ": the reply took longer than the request's time limit as a whole; try again later."),
+                  std::string::npos)
+            << run.err;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, trickling.FullReplyTime() / 2);
+    EXPECT_EQ(trickling.connectionsAccepted(), 2);
+    EXPECT_EQ(Run({"server-version", "--time-limit", "0"}).exitCode, 2);
+    EXPECT_EQ(Run({"server-version", "--time-limit", "1.5"}).exitCode, 2);
 }
 
 } // namespace

@@ -147,8 +147,12 @@ TEST_F(SiteListCommands, ListsUpdatePrintsTheEntriesAdded)
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(nlohmann::json::parse(run.out)["added"].size(), 0u);
 
+    // An error page is a failed download, not an empty list.
     run = Run({"lists", "update", "categories"});
-    EXPECT_EQ(run.exitCode, 0) << run.err; // the 404 page merges nothing
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("the download failed: the server answered 404 Not Found"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(DataFile("category.lst")));
     EXPECT_EQ(Run({"lists", "update", "units"}).exitCode, 2);
 }
 
@@ -163,13 +167,15 @@ TEST_F(SiteListCommands, ListsRefreshRunsEveryStep)
     EXPECT_NE(run.out.find("Agent configuration: webspider.xml replaced (1 agent, 1 category)."),
               std::string::npos)
         << run.out;
-    EXPECT_NE(run.out.find("Stores: failed: the download failed (FETCH_REDIRECTED)."), std::string::npos)
+    EXPECT_NE(run.out.find("Stores: failed: the download failed: the server answered 302 Found"),
+              std::string::npos)
         << run.out;
     EXPECT_NE(run.out.find("Categories: 1 entry added"), std::string::npos) << run.out;
     EXPECT_EQ(ReadFileBytes(DataFile("webspider.xml")), kCategory + Agent(1));
     EXPECT_FALSE(std::filesystem::exists(DataFile("store.lst")));
 
     server.Respond("/stores.aspx?idx=0&user=Tallyhawk", HttpResponse::Make(200, ""));
+    server.Respond("/categories.aspx?idx=3&user=Tallyhawk", HttpResponse::Make(200, ""));
     run = Run({"lists", "refresh", "--json"});
     EXPECT_EQ(run.exitCode, 0) << run.err;
     nlohmann::json json = nlohmann::json::parse(run.out);

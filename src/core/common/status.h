@@ -15,12 +15,13 @@ inline constexpr std::int32_t kFailed = -1;
 
 // Transport: no connection within the wait or refused; a send that failed or did not finish in time;
 // a frame header that is not one of ours, or over the frame limit; the peer closed the connection;
-// no reply within the wait.
+// no reply within the wait; the request as a whole ran past its time limit (however the waits went).
 inline constexpr std::int32_t kNotConnected = -2;
 inline constexpr std::int32_t kSendFailed = -3;
 inline constexpr std::int32_t kBadFrame = -4;
 inline constexpr std::int32_t kClosedByPeer = -5;
 inline constexpr std::int32_t kNoReply = -8;
+inline constexpr std::int32_t kTimeLimitReached = -9;
 
 // A SemaphoreLock wait ran out, or a release of a lock that was not held.
 inline constexpr std::int32_t kLockFailed = -10;

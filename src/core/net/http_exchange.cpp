@@ -29,6 +29,7 @@ enum class End
     BodyEnough,
     HeadersTooLarge,
     Stalled,
+    TimeLimit,
     OutOfMemory,
 };
 
@@ -37,6 +38,7 @@ struct Transfer
     CURL* easy = nullptr;
     std::stop_token stop;
     std::chrono::milliseconds stall{0};
+    SteadyClock::time_point deadline;
     const HttpExchange::WantBody* wantBody = nullptr;
     const HttpExchange::TakeBody* takeBody = nullptr;
     HttpExchange::Outcome* outcome = nullptr;
@@ -52,16 +54,19 @@ struct Transfer
 
     bool StopRequested() const { return stop.stop_requested(); }
 
-    // True when the transfer must end now: a callback decided so, the caller asked to stop, or no
-    // byte moved for the stall time once the connection stood.
+    // True when the transfer must end now: a callback decided so, the caller asked to stop, the
+    // deadline passed, or no byte moved for the stall time once the connection stood.
     bool CheckAbort()
     {
         if (end != End::None) {
             return true;
         }
+        const SteadyClock::time_point now = SteadyClock::now();
         if (StopRequested()) {
             end = End::Cancelled;
-        } else if (connected && SteadyClock::now() - lastActivity >= stall) {
+        } else if (now >= deadline) {
+            end = End::TimeLimit;
+        } else if (connected && now - lastActivity >= stall) {
             end = End::Stalled;
         }
         return end != End::None;
@@ -196,8 +201,11 @@ void EnsureHttpClientReady()
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-HttpExchange::HttpExchange(const HttpFetcher::Timeouts& timeouts, std::stop_token stop)
+HttpExchange::HttpExchange(const HttpFetcher::Timeouts& timeouts,
+                           std::chrono::steady_clock::time_point deadline,
+                           std::stop_token stop)
     : timeouts_(timeouts)
+    , deadline_(deadline)
     , stop_(std::move(stop))
 { }
 
@@ -211,11 +219,16 @@ HttpExchange::Outcome HttpExchange::Run(const std::string& url,
     Transfer transfer;
     transfer.stop = stop_;
     transfer.stall = std::max(timeouts_.stall, std::chrono::milliseconds(1));
+    transfer.deadline = deadline_;
     transfer.wantBody = &wantBody;
     transfer.takeBody = &takeBody;
     transfer.outcome = &outcome;
     if (transfer.StopRequested()) {
         outcome.status = FETCH_CANCELLED;
+        return outcome;
+    }
+    if (SteadyClock::now() >= deadline_) {
+        outcome.status = FETCH_TIME_LIMIT;
         return outcome;
     }
 
@@ -246,8 +259,12 @@ HttpExchange::Outcome HttpExchange::Run(const std::string& url,
         }
     };
     apply(curl_easy_setopt(e, CURLOPT_URL, url.c_str()));
-    apply(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http"));
-    apply(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http"));
+    apply(curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https"));
+    apply(curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
+    // libcurl's defaults, said here because the fetcher relies on them: the peer's certificate must
+    // chain up to the system's store and name the host.
+    apply(curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L));
+    apply(curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L));
     apply(curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L));
     apply(curl_easy_setopt(e, CURLOPT_HTTPGET, 1L));
     apply(curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
@@ -316,9 +333,13 @@ HttpExchange::Outcome HttpExchange::Run(const std::string& url,
         break;
     case End::HeadersTooLarge:
         outcome.status = FETCH_BAD_STATUS;
+        outcome.headersTooLarge = true;
         break;
     case End::Stalled:
         outcome.status = CURLE_OPERATION_TIMEDOUT;
+        break;
+    case End::TimeLimit:
+        outcome.status = FETCH_TIME_LIMIT;
         break;
     case End::OutOfMemory:
         outcome.status = FETCH_OUT_OF_MEMORY;
@@ -326,8 +347,14 @@ HttpExchange::Outcome HttpExchange::Run(const std::string& url,
     case End::None:
         if (loopError != FETCH_OK) {
             outcome.status = loopError;
+        } else if (result == CURLE_OUT_OF_MEMORY && transfer.connected && !transfer.headersDone) {
+            // libcurl refuses a single header line over its own limit (100 KiB) this way.
+            outcome.status = FETCH_BAD_STATUS;
+            outcome.headersTooLarge = true;
         } else if (result == CURLE_OUT_OF_MEMORY) {
             outcome.status = FETCH_OUT_OF_MEMORY;
+        } else if (result == CURLE_PEER_FAILED_VERIFICATION) {
+            outcome.status = FETCH_BAD_CERTIFICATE;
         } else if (result != CURLE_OK) {
             outcome.status = result;
         } else if (!transfer.headersDone) {

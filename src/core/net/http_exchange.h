@@ -2,6 +2,7 @@
 
 #include "core/net/http_fetcher.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -11,8 +12,9 @@
 namespace tallyhawk
 {
 
-// One GET request on a libcurl handle of its own, without following redirects. The caller decides at
-// the end of the response headers whether it wants the body, and takes the body as it arrives.
+// One GET request (http or https, certificates checked against the system's store) on a libcurl handle
+// of its own, without following redirects. The caller decides at the end of the response headers
+// whether it wants the body, and takes the body as it arrives.
 class HttpExchange
 {
 public:
@@ -24,9 +26,12 @@ public:
 
     struct Outcome
     {
-        // FETCH_OK, FETCH_CANCELLED, FETCH_BAD_STATUS (response headers beyond any reason), or the
-        // client's own error number (CURLcode; CURLE_OPERATION_TIMEDOUT when the transfer stalled).
+        // FETCH_OK, FETCH_CANCELLED, FETCH_BAD_STATUS (response headers beyond any reason),
+        // FETCH_TIME_LIMIT (the deadline passed), FETCH_BAD_CERTIFICATE, or the client's own error
+        // number (CURLcode; CURLE_OPERATION_TIMEDOUT when the transfer stalled).
         std::int32_t status = FETCH_OK;
+        // The response headers were refused for their size.
+        bool headersTooLarge = false;
         long httpStatus = 0;
         std::string rawHeaders;
         // The body was read to its end or until TakeBody had enough.
@@ -36,9 +41,13 @@ public:
     // Response headers beyond this size are refused rather than held.
     static constexpr std::size_t kMaxHeaderBytes = 256 * 1024;
 
-    HttpExchange(const HttpFetcher::Timeouts& timeouts, std::stop_token stop);
+    // The exchange ends with FETCH_TIME_LIMIT at `deadline`, whatever it is doing then.
+    HttpExchange(const HttpFetcher::Timeouts& timeouts,
+                 std::chrono::steady_clock::time_point deadline,
+                 std::stop_token stop);
 
-    // `url` must be an absolute http URL (see CheckHttpUrl); `requestHeaders` are whole header lines.
+    // `url` must be an absolute http or https URL (see CheckHttpUrl); `requestHeaders` are whole
+    // header lines.
     Outcome Run(const std::string& url,
                 const std::vector<std::string>& requestHeaders,
                 const WantBody& wantBody,
@@ -46,6 +55,7 @@ public:
 
 private:
     HttpFetcher::Timeouts timeouts_;
+    std::chrono::steady_clock::time_point deadline_;
     std::stop_token stop_;
 };
 

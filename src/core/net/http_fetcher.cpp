@@ -7,6 +7,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <new>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,38 @@ bool IsRedirect(long status)
     return status == 301 || status == 302 || status == 303;
 }
 
+// "the server answered 404 Not Found" from the status line of the raw headers. The reason phrase comes
+// from the network: only printable ASCII of it is kept, and not much of it.
+std::string AnsweredReason(long status, std::string_view rawHeaders)
+{
+    constexpr std::size_t kMaxPhrase = 60;
+    std::string_view line = rawHeaders.substr(0, rawHeaders.find_first_of("\r\n"));
+    std::size_t space = line.find(' ');
+    std::string_view phrase;
+    if (space != std::string_view::npos) {
+        std::size_t second = line.find(' ', space + 1);
+        if (second != std::string_view::npos) {
+            phrase = line.substr(second + 1, kMaxPhrase);
+        }
+    }
+    std::string reason = "the server answered " + std::to_string(status);
+    if (!phrase.empty()) {
+        reason += ' ';
+        for (char c : phrase) {
+            reason += c >= 0x20 && c < 0x7f ? c : '?';
+        }
+    }
+    return reason;
+}
+
+void NoteExchange(FetchReport& report, const HttpExchange::Outcome& outcome)
+{
+    report.httpStatus = outcome.httpStatus;
+    if (outcome.headersTooLarge) {
+        report.reason = "the response headers are too large (over 256 KiB, or a line over 100 KiB)";
+    }
+}
+
 } // namespace
 
 std::string FetchStatusName(std::int32_t status)
@@ -55,6 +88,10 @@ std::string FetchStatusName(std::int32_t status)
         return "FETCH_UNAUTHORIZED";
     case FETCH_CANCELLED:
         return "FETCH_CANCELLED";
+    case FETCH_TIME_LIMIT:
+        return "FETCH_TIME_LIMIT";
+    case FETCH_BAD_CERTIFICATE:
+        return "FETCH_BAD_CERTIFICATE";
     default:
         break;
     }
@@ -73,7 +110,28 @@ std::int32_t HttpFetcher::DownloadToFile(const std::string& url,
                                          const void* /*context*/,
                                          std::stop_token stop) const
 {
+    FetchReport report;
+    return DownloadToFile(url, fileName, nullptr, std::move(stop), report);
+}
+
+std::int32_t HttpFetcher::DownloadToFile(const std::string& url,
+                                         const std::string& fileName,
+                                         const void* /*context*/,
+                                         std::stop_token stop,
+                                         FetchReport& report) const
+{
+    report = FetchReport();
+    report.status = Download(url, fileName, std::move(stop), report);
+    return report.status;
+}
+
+std::int32_t HttpFetcher::Download(const std::string& url,
+                                   const std::string& fileName,
+                                   std::stop_token stop,
+                                   FetchReport& report) const
+{
     try {
+        const auto deadline = std::chrono::steady_clock::now() + timeouts_.whole;
         CheckedUrl checked = CheckHttpUrl(url);
         if (checked.kind != UrlKind::Http) {
             return FETCH_NOT_HTTP;
@@ -85,20 +143,29 @@ std::int32_t HttpFetcher::DownloadToFile(const std::string& url,
         // a line loses the rest of that line's piece (see BodyCollector).
         BodyCollector body(BodyCollector::Mode::TextLines, kMaxBody);
         std::int32_t refusal = FETCH_OK;
-        auto wantBody = [&refusal](long status, std::string_view) {
+        auto wantBody = [&refusal, &report](long status, std::string_view rawHeaders) {
             if (status == 401) {
                 refusal = FETCH_UNAUTHORIZED;
             } else if (IsRedirect(status)) {
                 refusal = FETCH_REDIRECTED;
+            } else if (status >= 400) {
+                // An error page is no file of the site's: saving it would replace a good file.
+                refusal = FETCH_BAD_STATUS;
             }
-            // Any other status, 404 and 500 included, has its body saved.
+            if (refusal != FETCH_OK) {
+                report.reason = AnsweredReason(status, rawHeaders);
+            }
+            if (refusal == FETCH_REDIRECTED) {
+                report.reason += " (a redirect, which downloads do not follow); check the site address";
+            }
             return refusal == FETCH_OK;
         };
         auto takeBody = [&body](std::string_view bytes) {
             return body.Feed(bytes);
         };
-        HttpExchange::Outcome outcome
-            = HttpExchange(timeouts_, stop).Run(checked.url, kFileRequestHeaders, wantBody, takeBody);
+        HttpExchange::Outcome outcome = HttpExchange(timeouts_, deadline, stop)
+                                            .Run(checked.url, kFileRequestHeaders, wantBody, takeBody);
+        NoteExchange(report, outcome);
         if (outcome.status != FETCH_OK) {
             return outcome.status;
         }
@@ -121,17 +188,33 @@ std::int32_t HttpFetcher::DownloadToFile(const std::string& url,
 }
 
 std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
-                                                  const void* /*context*/,
+                                                  const void* context,
                                                   std::stop_token stop,
                                                   std::int32_t* status) const
 {
-    auto fail = [status](std::int32_t reason) -> std::optional<std::string> {
-        if (status != nullptr) {
-            *status = reason;
+    FetchReport report;
+    std::optional<std::string> page = FetchPage(url, context, std::move(stop), report);
+    if (status != nullptr) {
+        *status = report.status;
+    }
+    return page;
+}
+
+std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
+                                                  const void* /*context*/,
+                                                  std::stop_token stop,
+                                                  FetchReport& report) const
+{
+    report = FetchReport();
+    auto fail = [&report](std::int32_t status, std::string reason = {}) -> std::optional<std::string> {
+        report.status = status;
+        if (!reason.empty()) {
+            report.reason = std::move(reason);
         }
         return std::nullopt;
     };
     try {
+        const auto deadline = std::chrono::steady_clock::now() + timeouts_.whole;
         CheckedUrl checked = CheckHttpUrl(url);
         if (checked.kind != UrlKind::Http) {
             return fail(FETCH_NOT_HTTP);
@@ -144,7 +227,7 @@ std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
             BodyCollector body(BodyCollector::Mode::RawPieces, kMaxBody);
             std::int32_t refusal = FETCH_OK;
             bool redirected = false;
-            auto wantBody = [&](long httpStatus, std::string_view) {
+            auto wantBody = [&](long httpStatus, std::string_view rawHeaders) {
                 if (httpStatus == 200) {
                     return true;
                 }
@@ -157,13 +240,17 @@ std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
                 } else {
                     refusal = FETCH_BAD_STATUS;
                 }
+                if (!redirected) {
+                    report.reason = AnsweredReason(httpStatus, rawHeaders);
+                }
                 return false;
             };
             auto takeBody = [&body](std::string_view bytes) {
                 return body.Feed(bytes);
             };
-            HttpExchange::Outcome outcome
-                = HttpExchange(timeouts_, stop).Run(current, kPageRequestHeaders, wantBody, takeBody);
+            HttpExchange::Outcome outcome = HttpExchange(timeouts_, deadline, stop)
+                                                .Run(current, kPageRequestHeaders, wantBody, takeBody);
+            NoteExchange(report, outcome);
             if (outcome.status != FETCH_OK) {
                 return fail(outcome.status);
             }
@@ -175,17 +262,17 @@ std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
                 if (stop.stop_requested()) {
                     return fail(FETCH_CANCELLED);
                 }
-                if (status != nullptr) {
-                    *status = FETCH_OK;
-                }
+                report.status = FETCH_OK;
                 return body.TakeText();
             }
             if (redirects == kMaxRedirects) {
-                return fail(FETCH_BAD_STATUS);
+                return fail(FETCH_BAD_STATUS, "more than " + std::to_string(kMaxRedirects) + " redirects");
             }
             std::optional<std::string_view> location = FindRedirectLocation(outcome.rawHeaders);
             if (!location) {
-                return fail(FETCH_REDIRECTED);
+                return fail(FETCH_REDIRECTED,
+                            AnsweredReason(outcome.httpStatus, outcome.rawHeaders)
+                                + " without saying where to (no Location header)");
             }
             if (stop.stop_requested()) {
                 return fail(FETCH_CANCELLED);
@@ -193,10 +280,11 @@ std::optional<std::string> HttpFetcher::FetchPage(const std::string& url,
             // A relative target is resolved against the address that answered, as browsers do.
             CheckedUrl target = CheckHttpUrl(*location, current);
             if (target.kind == UrlKind::Unparsable) {
-                return fail(FETCH_NOT_HTTP);
+                return fail(FETCH_NOT_HTTP, "the server redirected to an address that cannot be read");
             }
             if (target.kind == UrlKind::OtherScheme) {
-                return fail(FETCH_BAD_STATUS);
+                return fail(FETCH_BAD_STATUS,
+                            "the server redirected to an address that is not http or https");
             }
             current = std::move(target.url);
         }

@@ -10,11 +10,37 @@ namespace tallyhawk
 namespace
 {
 
-constexpr std::string_view kLocationKey = "Location: ";
+constexpr std::string_view kLocationName = "location";
 
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
+}
+
+char Lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool IsWebScheme(std::string_view scheme)
+{
+    return scheme == "http" || scheme == "https";
+}
+
+// True when the header line's name is "Location" in any case; `value` then gets what follows the colon.
+bool IsLocationLine(std::string_view line, std::string_view& value)
+{
+    std::size_t colon = line.find(':');
+    if (colon != kLocationName.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < colon; ++i) {
+        if (Lower(line[i]) != kLocationName[i]) {
+            return false;
+        }
+    }
+    value = line.substr(colon + 1);
+    return true;
 }
 
 bool IsAlpha(char c)
@@ -42,7 +68,7 @@ std::optional<std::string> SchemeOf(std::string_view reference)
         if (!IsSchemeChar(c)) {
             return std::nullopt;
         }
-        scheme.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c);
+        scheme.push_back(Lower(c));
     }
     return std::nullopt;
 }
@@ -80,8 +106,8 @@ std::optional<std::string_view> FindRedirectLocation(std::string_view rawHeaders
             lineEnd = rawHeaders.size();
         }
         std::string_view line = rawHeaders.substr(lineStart, lineEnd - lineStart);
-        if (line.starts_with(kLocationKey)) {
-            std::string_view value = line.substr(kLocationKey.size());
+        std::string_view value;
+        if (IsLocationLine(line, value)) {
             value = value.substr(0, value.find('\r'));
             while (!value.empty() && IsBlank(value.front())) {
                 value.remove_prefix(1);
@@ -105,7 +131,7 @@ CheckedUrl CheckHttpUrl(std::string_view reference, std::string_view base)
         return result;
     }
     std::optional<std::string> scheme = SchemeOf(reference);
-    if (scheme && *scheme != "http") {
+    if (scheme && !IsWebScheme(*scheme)) {
         result.kind = UrlKind::OtherScheme;
         return result;
     }
@@ -130,7 +156,7 @@ CheckedUrl CheckHttpUrl(std::string_view reference, std::string_view base)
         return result;
     }
     CurlText resolvedScheme = GetPart(handle.get(), CURLUPART_SCHEME);
-    if (!resolvedScheme || std::string_view(resolvedScheme.get()) != "http") {
+    if (!resolvedScheme || !IsWebScheme(resolvedScheme.get())) {
         result.kind = UrlKind::OtherScheme;
         return result;
     }

@@ -120,7 +120,11 @@ std::chrono::milliseconds TcpLink::Timeout() const
 
 TcpLink::WaitResult TcpLink::WaitFor(short events, std::chrono::milliseconds limit) const
 {
-    const SteadyClock::time_point deadline = SteadyClock::now() + limit;
+    SteadyClock::time_point deadline = SteadyClock::now() + limit;
+    const bool bounded = deadline_ && *deadline_ <= deadline;
+    if (bounded) {
+        deadline = *deadline_;
+    }
     while (!stopToken_.stop_requested()) {
         auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - SteadyClock::now());
         auto slice = std::clamp(remaining, std::chrono::milliseconds(0), kWaitSlice);
@@ -133,10 +137,24 @@ TcpLink::WaitResult TcpLink::WaitFor(short events, std::chrono::milliseconds lim
             return WaitResult::TimedOut;
         }
         if (SteadyClock::now() >= deadline) {
-            return WaitResult::TimedOut;
+            return bounded ? WaitResult::DeadlinePassed : WaitResult::TimedOut;
         }
     }
-    return WaitResult::TimedOut;
+    return WaitResult::Stopped;
+}
+
+int TcpLink::Fail(int status, ServerFailure failure)
+{
+    lastFailure_ = failure;
+    return status;
+}
+
+int TcpLink::FailWait(WaitResult wait, int status, ServerFailure otherwise)
+{
+    if (wait == WaitResult::DeadlinePassed) {
+        return Fail(kTimeLimitReached, ServerFailure::TimeLimit);
+    }
+    return Fail(status, wait == WaitResult::Stopped ? ServerFailure::Stopped : otherwise);
 }
 
 void TcpLink::DropSocket()
@@ -156,20 +174,21 @@ void TcpLink::AdoptConnectedSocket(int fd)
 int TcpLink::Connect(const std::string& host, std::uint16_t port)
 {
     Close();
+    lastFailure_ = ServerFailure::None;
     // A stopped link starts no new connection.
     if (stopToken_.stop_requested()) {
-        return kNotConnected;
+        return Fail(kNotConnected, ServerFailure::Stopped);
     }
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
-        return kFailed;
+        return Fail(kFailed, ServerFailure::NoSocket);
     }
     if (fd == 0) {
         // Callers take a handle below 1 for a failure, so a socket on descriptor 0 is moved.
         int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, 1);
         ::close(fd);
         if (moved < 0) {
-            return kFailed;
+            return Fail(kFailed, ServerFailure::NoSocket);
         }
         fd = moved;
     }
@@ -180,32 +199,42 @@ int TcpLink::Connect(const std::string& host, std::uint16_t port)
     address.sin_port = htons(port);
     if (!ResolveIpv4(host, address.sin_addr)) {
         DropSocket();
-        return kNotConnected;
+        return Fail(kNotConnected, ServerFailure::NameNotResolved);
     }
 
-    bool connected = false;
+    ServerFailure failure = ServerFailure::None;
     {
         NonBlockingScope nonBlocking(socket_);
         int started = ::connect(socket_, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-        if (started == 0) {
-            connected = true;
-        } else if (errno == EINPROGRESS || errno == EINTR) {
-            if (WaitFor(POLLOUT, Timeout()) == WaitResult::Ready) {
+        int error = started == 0 ? 0 : errno;
+        if (error == EINPROGRESS || error == EINTR) {
+            WaitResult wait = WaitFor(POLLOUT, Timeout());
+            if (wait == WaitResult::Ready) {
                 // Writability also signals a refusal; the pending error tells them apart.
-                int error = 0;
                 socklen_t size = sizeof error;
-                connected = ::getsockopt(socket_, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
+                if (::getsockopt(socket_, SOL_SOCKET, SO_ERROR, &error, &size) != 0) {
+                    error = errno;
+                }
+            } else {
+                failure = wait == WaitResult::Stopped    ? ServerFailure::Stopped
+                    : wait == WaitResult::DeadlinePassed ? ServerFailure::TimeLimit
+                                                         : ServerFailure::ConnectTimedOut;
             }
         }
+        if (failure == ServerFailure::None && error != 0) {
+            failure = error == ECONNREFUSED ? ServerFailure::ConnectionRefused
+                : error == ETIMEDOUT        ? ServerFailure::ConnectTimedOut
+                                            : ServerFailure::Unreachable;
+        }
     }
-    if (!connected) {
+    if (failure != ServerFailure::None) {
         DropSocket();
-        return kNotConnected;
+        return Fail(kNotConnected, failure);
     }
     return socket_;
 }
 
-int TcpLink::WriteFrame(const char* data, std::size_t length)
+TcpLink::WaitResult TcpLink::WriteFrame(const char* data, std::size_t length)
 {
     unsigned char header[kHeaderLength];
     std::memcpy(header, kFrameMarker, sizeof kFrameMarker);
@@ -231,10 +260,13 @@ int TcpLink::WriteFrame(const char* data, std::size_t length)
             if (errno == EINTR) {
                 continue;
             }
-            if (IsRetryable(errno) && WaitFor(POLLOUT, Timeout()) == WaitResult::Ready) {
-                continue;
+            if (!IsRetryable(errno)) {
+                return WaitResult::TimedOut;
             }
-            return kSendFailed;
+            if (WaitResult wait = WaitFor(POLLOUT, Timeout()); wait != WaitResult::Ready) {
+                return wait;
+            }
+            continue;
         }
         std::size_t left = static_cast<std::size_t>(sent);
         while (first < 2 && left >= pieces[first].iov_len) {
@@ -247,20 +279,21 @@ int TcpLink::WriteFrame(const char* data, std::size_t length)
             pieces[first].iov_len -= left;
         }
     }
-    return 0;
+    return WaitResult::Ready;
 }
 
 int TcpLink::SendFrame(const char* data, std::int32_t length)
 {
+    lastFailure_ = ServerFailure::None;
     if (socket_ < 0) {
-        return kNotConnected;
+        return Fail(kNotConnected, ServerFailure::SendFailed);
     }
     if (length < 0 || (length > 0 && data == nullptr)) {
-        return kSendFailed;
+        return Fail(kSendFailed, ServerFailure::SendFailed);
     }
     NonBlockingScope nonBlocking(socket_);
-    if (WriteFrame(data, static_cast<std::size_t>(length)) != 0) {
-        return kSendFailed;
+    if (WaitResult wait = WriteFrame(data, static_cast<std::size_t>(length)); wait != WaitResult::Ready) {
+        return FailWait(wait, kSendFailed, ServerFailure::SendFailed);
     }
     return length;
 }
@@ -268,18 +301,29 @@ int TcpLink::SendFrame(const char* data, std::int32_t length)
 int TcpLink::ReceiveFrame(std::vector<char>& payload)
 {
     payload = {};
+    lastFailure_ = ServerFailure::None;
     if (socket_ < 0) {
-        return kNotConnected;
+        return Fail(kNotConnected, ServerFailure::NoReply);
     }
     NonBlockingScope nonBlocking(socket_);
-    if (WaitFor(POLLIN, Timeout()) != WaitResult::Ready) {
-        return kNoReply;
+    if (WaitResult wait = WaitFor(POLLIN, Timeout()); wait != WaitResult::Ready) {
+        return FailWait(wait, kNoReply, ServerFailure::NoReply);
     }
+    std::uint32_t length = 0;
+    if (int header = ReceiveHeader(length); header != 0) {
+        return header;
+    }
+    return ReceiveBody(payload, static_cast<std::int32_t>(length));
+}
 
+int TcpLink::ReceiveHeader(std::uint32_t& length)
+{
     unsigned char header[kHeaderLength];
     std::size_t got = 0;
+    WaitResult wait = WaitResult::Ready;
     while (got < kHeaderLength) {
-        if (WaitFor(POLLIN, headerPieceWait) != WaitResult::Ready) {
+        wait = WaitFor(POLLIN, headerPieceWait);
+        if (wait != WaitResult::Ready) {
             break;
         }
         ssize_t received = ::recv(socket_, header + got, kHeaderLength - got, 0);
@@ -291,20 +335,30 @@ int TcpLink::ReceiveFrame(std::vector<char>& payload)
             break;
         }
     }
+    // Bytes that cannot begin a frame are no deal server's, however many of them came.
+    const bool markerMatches = std::memcmp(header, kFrameMarker, std::min(got, sizeof kFrameMarker)) == 0;
+    if (got < kHeaderLength && markerMatches && wait == WaitResult::DeadlinePassed) {
+        return Fail(kTimeLimitReached, ServerFailure::TimeLimit);
+    }
     if (got == 0) {
-        return kClosedByPeer;
+        return FailWait(wait, kClosedByPeer, ServerFailure::ClosedWithoutReply);
     }
-    if (got < kHeaderLength || std::memcmp(header, kFrameMarker, sizeof kFrameMarker) != 0) {
-        return kBadFrame;
+    if (!markerMatches) {
+        return Fail(kBadFrame, ServerFailure::NotDealServer);
     }
-    const std::uint32_t length = (static_cast<std::uint32_t>(header[3]) << 24)
-        | (static_cast<std::uint32_t>(header[4]) << 16) | (static_cast<std::uint32_t>(header[5]) << 8)
-        | static_cast<std::uint32_t>(header[6]);
+    if (got < kHeaderLength) {
+        return FailWait(wait, kBadFrame, ServerFailure::ReplyCutShort);
+    }
+    length = (static_cast<std::uint32_t>(header[3]) << 24) | (static_cast<std::uint32_t>(header[4]) << 16)
+        | (static_cast<std::uint32_t>(header[5]) << 8) | static_cast<std::uint32_t>(header[6]);
     // Zero, "negative" (top bit set) and oversized lengths are refused before any allocation.
-    if (length == 0 || length > static_cast<std::uint32_t>(kMaxFrameLength)) {
-        return kBadFrame;
+    if (length == 0 || length > 0x7fffffffU) {
+        return Fail(kBadFrame, ServerFailure::NotDealServer);
     }
-    return ReceiveBody(payload, static_cast<std::int32_t>(length));
+    if (length > static_cast<std::uint32_t>(kMaxFrameLength)) {
+        return Fail(kBadFrame, ServerFailure::ReplyTooLarge);
+    }
+    return 0;
 }
 
 int TcpLink::ReceiveBody(std::vector<char>& payload, std::int32_t length)
@@ -313,13 +367,13 @@ int TcpLink::ReceiveBody(std::vector<char>& payload, std::int32_t length)
     try {
         body.resize(static_cast<std::size_t>(length));
     } catch (const std::bad_alloc&) {
-        return kBadFrame;
+        return Fail(kBadFrame, ServerFailure::ReplyTooLarge);
     }
     std::size_t got = 0;
     while (got < body.size()) {
         // Each piece gets the full wait.
-        if (WaitFor(POLLIN, Timeout()) != WaitResult::Ready) {
-            return kBadFrame;
+        if (WaitResult wait = WaitFor(POLLIN, Timeout()); wait != WaitResult::Ready) {
+            return FailWait(wait, kBadFrame, ServerFailure::ReplyCutShort);
         }
         ssize_t received = ::recv(socket_, body.data() + got, body.size() - got, 0);
         if (received > 0) {
@@ -327,7 +381,7 @@ int TcpLink::ReceiveBody(std::vector<char>& payload, std::int32_t length)
         } else if (received < 0 && IsRetryable(errno)) {
             continue;
         } else {
-            return kClosedByPeer;
+            return Fail(kClosedByPeer, ServerFailure::ReplyCutShort);
         }
     }
     payload = std::move(body);

@@ -25,6 +25,13 @@ RefreshStepResult Failed(RefreshStage stage, std::int32_t status)
     return result;
 }
 
+RefreshStepResult DownloadFailed(const FetchReport& report)
+{
+    RefreshStepResult result = Failed(RefreshStage::Download, report.status);
+    result.downloadFailure = FetchFailureText(report);
+    return result;
+}
+
 } // namespace
 
 RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
@@ -36,12 +43,11 @@ RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
 {
     RefreshStepResult result;
     std::string updatePath = (folder / kUpdateFileName).string();
+    FetchReport report;
     std::int32_t status
-        = fetcher.DownloadToFile(SiteListUpdateUrl(baseUrl, which, list), updatePath, nullptr, stop);
+        = fetcher.DownloadToFile(SiteListUpdateUrl(baseUrl, which, list), updatePath, nullptr, stop, report);
     if (status != FETCH_OK) {
-        result.stage = RefreshStage::Download;
-        result.status = status;
-        return result;
+        return DownloadFailed(report);
     }
     std::set<std::int32_t> before;
     for (const auto& [id, entry] : list) {
@@ -72,9 +78,11 @@ RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,
                                             std::stop_token stop)
 {
     std::string downloadPath = (folder / kDownloadName).string();
-    std::int32_t status = fetcher.DownloadToFile(WebSpiderConfigUrl(baseUrl), downloadPath, nullptr, stop);
+    FetchReport report;
+    std::int32_t status
+        = fetcher.DownloadToFile(WebSpiderConfigUrl(baseUrl), downloadPath, nullptr, stop, report);
     if (status != FETCH_OK) {
-        return Failed(RefreshStage::Download, status);
+        return DownloadFailed(report);
     }
     // Read once: the bytes checked are the bytes installed.
     TextFileBytes bytes;

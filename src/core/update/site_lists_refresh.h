@@ -26,6 +26,7 @@ struct RefreshStepResult
 {
     RefreshStage stage = RefreshStage::Done;
     std::int32_t status = 0; // the failing stage's status; 0 when done
+    std::string downloadFailure; // Download: what went wrong, in the fetcher's words for people
     std::vector<IdNameEntry> added; // list steps: entries new to the list, in id order
     std::size_t agentCount = 0; // configuration step: what the download defines
     std::size_t categoryCount = 0;

@@ -1,6 +1,9 @@
 #include "core/net/http_fetcher.h"
+#include "support/plain_text_listener.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
+#include "support/tls_test_server.h"
+#include "support/trickling_http_server.h"
 
 #include <arpa/inet.h>
 #include <curl/curl.h>
@@ -91,14 +94,24 @@ TEST_F(HttpFetcherTest, DownloadSendsTheServiceHeadersAndSavesTheBody)
     EXPECT_EQ(requests[0].headerLines, FileHeaders(server));
 }
 
-TEST_F(HttpFetcherTest, DownloadSavesAnyStatusButRedirectsAndRefusals)
+TEST_F(HttpFetcherTest, DownloadSavesAnswersBelow400ButRedirectsAndRefusals)
 {
     server.Respond("/missing", HttpResponse::Make(404, "<html>Not here</html>"));
     server.Respond("/broken", HttpResponse::Make(500, "oops\r\n"));
-    ASSERT_EQ(Download("/missing", dir.File("a.dat")), FETCH_OK);
-    EXPECT_EQ(ReadFileBytes(dir.File("a.dat")), "<html>Not here</html>");
-    ASSERT_EQ(Download("/broken", dir.File("b.dat")), FETCH_OK);
-    EXPECT_EQ(ReadFileBytes(dir.File("b.dat")), "oops\n");
+    server.Respond("/partial", HttpResponse::Make(203, "copy\r\n"));
+    // An error page never takes the place of the file it stands for.
+    WriteFileBytes(dir.File("b.dat"), "good old list");
+    FetchReport report;
+    EXPECT_EQ(fetcher.DownloadToFile(server.Url("/missing"), dir.File("a.dat"), nullptr, {}, report),
+              FETCH_BAD_STATUS);
+    EXPECT_EQ(report.status, FETCH_BAD_STATUS);
+    EXPECT_EQ(report.httpStatus, 404);
+    EXPECT_EQ(FetchFailureText(report), "the server answered 404 Not Found");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("a.dat")));
+    EXPECT_EQ(Download("/broken", dir.File("b.dat")), FETCH_BAD_STATUS);
+    EXPECT_EQ(ReadFileBytes(dir.File("b.dat")), "good old list");
+    ASSERT_EQ(Download("/partial", dir.File("a.dat")), FETCH_OK);
+    EXPECT_EQ(ReadFileBytes(dir.File("a.dat")), "copy\n");
 
     server.Respond("/private", HttpResponse::Make(401, "no"));
     EXPECT_EQ(Download("/private", dir.File("c.dat")), FETCH_UNAUTHORIZED);
@@ -108,7 +121,7 @@ TEST_F(HttpFetcherTest, DownloadSavesAnyStatusButRedirectsAndRefusals)
     }
     EXPECT_FALSE(std::filesystem::exists(dir.File("c.dat")));
     // Not followed: the redirect target was never asked for.
-    EXPECT_EQ(server.RequestCount(), 6U);
+    EXPECT_EQ(server.RequestCount(), 7U);
 
     // A failure leaves an existing file as it was.
     WriteFileBytes(dir.File("keep.dat"), "old contents");
@@ -194,6 +207,11 @@ TEST_F(HttpFetcherTest, FetchPageFollowsEachRedirectKind)
     std::int32_t status = 0;
     EXPECT_EQ(Fetch(server.Url("/relative"), status), "landed");
     EXPECT_EQ(Fetch(server.Url("/interim"), status), "landed");
+    // Header names have no case.
+    server.Respond("/lower", HttpResponse::Make(301, "", {"location: /page"}));
+    server.Respond("/upper", HttpResponse::Make(302, "", {"LOCATION:/page"}));
+    EXPECT_EQ(Fetch(server.Url("/lower"), status), "landed");
+    EXPECT_EQ(Fetch(server.Url("/upper"), status), "landed");
 }
 
 TEST_F(HttpFetcherTest, FetchPageFailsOnRedirectsItCannotFollow)
@@ -206,9 +224,8 @@ TEST_F(HttpFetcherTest, FetchPageFailsOnRedirectsItCannotFollow)
     };
     const Case cases[] = {
         {"no location", HttpResponse::Make(302, "", {"Content-Location: /page"}), FETCH_REDIRECTED},
-        {"lower-case name", HttpResponse::Make(301, "", {"location: /page"}), FETCH_REDIRECTED},
-        {"https target", HttpResponse::Redirect(302, "https://127.0.0.1/page"), FETCH_BAD_STATUS},
         {"ftp target", HttpResponse::Redirect(303, "ftp://127.0.0.1/page"), FETCH_BAD_STATUS},
+        {"file target", HttpResponse::Redirect(302, "FILE:///etc/passwd"), FETCH_BAD_STATUS},
         {"garbage target", HttpResponse::Redirect(302, "http://"), FETCH_NOT_HTTP},
         {"empty target", HttpResponse::Redirect(302, ""), FETCH_NOT_HTTP},
         {"307", HttpResponse::Redirect(307, "/page"), FETCH_BAD_STATUS},
@@ -260,8 +277,10 @@ TEST_F(HttpFetcherTest, FetchPageFollowsTwentyRedirectsAndNoMore)
     EXPECT_EQ(server.RequestCount(), 21U + 21U);
 
     server.Respond("/loop", HttpResponse::Redirect(301, "/loop"));
-    EXPECT_FALSE(Fetch(server.Url("/loop"), status));
-    EXPECT_EQ(status, FETCH_BAD_STATUS);
+    FetchReport report;
+    EXPECT_FALSE(fetcher.FetchPage(server.Url("/loop"), nullptr, {}, report));
+    EXPECT_EQ(report.status, FETCH_BAD_STATUS);
+    EXPECT_EQ(FetchFailureText(report), "more than 20 redirects");
     EXPECT_EQ(server.RequestCount(), 42U + 21U);
 }
 
@@ -303,8 +322,10 @@ TEST_F(HttpFetcherTest, ReadsChunkedAndCloseDelimitedBodies)
 
 TEST_F(HttpFetcherTest, RefusesAddressesThatAreNotHttpAtOnce)
 {
-    for (const std::string& url : {"https://127.0.0.1:" + std::to_string(server.port()) + "/",
-                                   "ftp://127.0.0.1:" + std::to_string(server.port()) + "/file",
+    for (const std::string& url : {"ftp://127.0.0.1:" + std::to_string(server.port()) + "/file",
+                                   std::string("file:///etc/passwd"),
+                                   std::string("FILE:///etc/passwd"),
+                                   "httpx://127.0.0.1:" + std::to_string(server.port()) + "/",
                                    std::string("garbage"),
                                    std::string("127.0.0.1/page"),
                                    std::string()}) {
@@ -416,14 +437,176 @@ TEST_F(HttpFetcherTest, ReportsTheClientsOwnErrors)
         endless += "X-Filler: " + std::string(1000, 'f') + "\r\n";
     }
     server.Respond("/endless", HttpResponse::Raw(endless + "\r\n"));
+    // One header line over the client's own line limit is the same failure, not a lack of memory.
+    server.Respond(
+        "/long-line",
+        HttpResponse::Raw("HTTP/1.1 200 OK\r\nX-Filler: " + std::string(1 << 20, 'f') + "\r\n\r\n"));
+    for (const char* target : {"/endless", "/long-line"}) {
+        FetchReport report;
+        EXPECT_FALSE(fetcher.FetchPage(server.Url(target), nullptr, {}, report)) << target;
+        EXPECT_EQ(report.status, FETCH_BAD_STATUS) << target;
+        EXPECT_NE(FetchFailureText(report).find("headers are too large"), std::string::npos) << target;
+        EXPECT_EQ(fetcher.DownloadToFile(server.Url(target), dir.File("x"), nullptr, {}, report),
+                  FETCH_BAD_STATUS)
+            << target;
+        EXPECT_NE(FetchFailureText(report).find("headers are too large"), std::string::npos) << target;
+    }
     std::int32_t status = 0;
-    EXPECT_FALSE(Fetch(server.Url("/endless"), status));
-    EXPECT_EQ(status, FETCH_BAD_STATUS);
 
     server.Respond("/garbage", HttpResponse::Raw("this is not HTTP at all\r\n\r\n"));
     EXPECT_FALSE(Fetch(server.Url("/garbage"), status));
     EXPECT_GT(status, 0);
     EXPECT_LT(status, 0x10000000);
+}
+
+TEST_F(HttpFetcherTest, ReportsTheStatusLineWithoutControlBytes)
+{
+    server.Respond("/teapot",
+                   HttpResponse::Raw("HTTP/1.1 418 I'm a \x1b[31mteapot\x7f\r\nContent-Length: 0\r\n\r\n"));
+    server.Respond("/bare", HttpResponse::Raw("HTTP/1.1 503\r\nContent-Length: 0\r\n\r\n"));
+    server.Respond("/nowhere", HttpResponse::Make(302, "", {"Content-Location: /page"}));
+    FetchReport report;
+    EXPECT_FALSE(fetcher.FetchPage(server.Url("/teapot"), nullptr, {}, report));
+    EXPECT_EQ(FetchFailureText(report), "the server answered 418 I'm a ?[31mteapot?");
+    EXPECT_EQ(fetcher.DownloadToFile(server.Url("/bare"), dir.File("x"), nullptr, {}, report),
+              FETCH_BAD_STATUS);
+    EXPECT_EQ(FetchFailureText(report), "the server answered 503");
+    EXPECT_FALSE(fetcher.FetchPage(server.Url("/nowhere"), nullptr, {}, report));
+    EXPECT_EQ(report.status, FETCH_REDIRECTED);
+    EXPECT_EQ(FetchFailureText(report),
+              "the server answered 302 Found without saying where to (no Location header)");
+    // A report is filled afresh by each call.
+    server.Respond("/fine", HttpResponse::Make(200, "fine"));
+    EXPECT_EQ(fetcher.FetchPage(server.Url("/fine"), nullptr, {}, report), "fine");
+    EXPECT_EQ(report.status, FETCH_OK);
+    EXPECT_EQ(report.httpStatus, 200);
+    EXPECT_TRUE(report.reason.empty());
+}
+
+TEST_F(HttpFetcherTest, AWholeFetchEndsAtItsTimeLimitHoweverTheBytesTrickle)
+{
+    // A byte every 10 ms: never a stall, but seconds for the whole answer.
+    test::TricklingHttpServer trickling(10ms);
+    HttpFetcher limited({5000ms, 5000ms, 300ms});
+    WriteFileBytes(dir.File("keep.dat"), "old contents");
+
+    Clock::time_point start = Clock::now();
+    FetchReport report;
+    EXPECT_EQ(limited.DownloadToFile(trickling.PageUrl(), dir.File("keep.dat"), nullptr, {}, report),
+              FETCH_TIME_LIMIT);
+    EXPECT_LT(Clock::now() - start, trickling.FullPageTime() / 2);
+    EXPECT_NE(FetchFailureText(report).find("time limit"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(dir.File("keep.dat")), "old contents");
+
+    for (const std::string& url : {trickling.PageUrl(), trickling.RedirectUrl()}) {
+        start = Clock::now();
+        std::int32_t status = 0;
+        EXPECT_FALSE(limited.FetchPage(url, nullptr, {}, &status)) << url;
+        EXPECT_EQ(status, FETCH_TIME_LIMIT) << url;
+        EXPECT_LT(Clock::now() - start, trickling.FullPageTime() / 2) << url;
+    }
+    EXPECT_EQ(FetchStatusName(FETCH_TIME_LIMIT), "FETCH_TIME_LIMIT");
+}
+
+TEST_F(HttpFetcherTest, TheTimeLimitSpansEveryRedirect)
+{
+    // Each hop alone takes well under the limit; the chain of them does not.
+    constexpr int kHops = 8;
+    for (int i = 0; i < kHops; ++i) {
+        HttpResponse hop = HttpResponse::Redirect(302, "/hop/" + std::to_string(i + 1));
+        hop.chunkBytes = 20;
+        hop.chunkDelay = 30ms;
+        server.Respond("/hop/" + std::to_string(i), hop);
+    }
+    server.Respond("/hop/" + std::to_string(kHops), HttpResponse::Make(200, "end"));
+    HttpFetcher limited({5000ms, 5000ms, 600ms});
+    std::int32_t status = 0;
+    EXPECT_FALSE(limited.FetchPage(server.Url("/hop/0"), nullptr, {}, &status));
+    EXPECT_EQ(status, FETCH_TIME_LIMIT);
+    EXPECT_LT(server.RequestCount(), static_cast<std::size_t>(kHops));
+    // With room for all of them, the same chain ends well.
+    EXPECT_EQ(fetcher.FetchPage(server.Url("/hop/0"), nullptr, {}, &status), "end");
+}
+
+TEST_F(HttpFetcherTest, HttpsAddressesAreTriedNotRefused)
+{
+    test::PlainTextListener plain;
+    // The attempt reaches the listener and fails in the TLS handshake, not as a refused address.
+    for (const char* scheme : {"https", "HTTPS", "HtTpS"}) {
+        std::int32_t status = 0;
+        EXPECT_FALSE(Fetch(plain.Url(scheme), status)) << scheme;
+        EXPECT_EQ(status, CURLE_SSL_CONNECT_ERROR) << scheme;
+        FetchReport report;
+        EXPECT_EQ(fetcher.DownloadToFile(plain.Url(scheme), dir.File("x"), nullptr, {}, report),
+                  CURLE_SSL_CONNECT_ERROR)
+            << scheme;
+        EXPECT_NE(FetchFailureText(report).find("secure connection"), std::string::npos);
+    }
+    EXPECT_EQ(plain.connectionsAccepted(), 6);
+
+    // A redirect from http to https is followed.
+    server.Respond("/secure", HttpResponse::Redirect(302, plain.Url("https")));
+    std::int32_t status = 0;
+    EXPECT_FALSE(Fetch(server.Url("/secure"), status));
+    EXPECT_EQ(status, CURLE_SSL_CONNECT_ERROR);
+    EXPECT_EQ(plain.connectionsAccepted(), 7);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x")));
+
+    // Plain http to the same listener still reads its answer as before.
+    FetchReport report;
+    EXPECT_FALSE(fetcher.FetchPage(plain.Url("http"), nullptr, {}, report));
+    EXPECT_EQ(FetchFailureText(report), "the server answered 400 Bad Request");
+}
+
+TEST_F(HttpFetcherTest, ACertificateNoStoreTrustsIsItsOwnFailure)
+{
+    test::TlsTestServer tls;
+    FetchReport report;
+    EXPECT_FALSE(fetcher.FetchPage(tls.Url("/page"), nullptr, {}, report));
+    EXPECT_EQ(report.status, FETCH_BAD_CERTIFICATE);
+    EXPECT_NE(FetchFailureText(report).find("certificate could not be verified"), std::string::npos);
+    EXPECT_EQ(fetcher.DownloadToFile(tls.Url("/file"), dir.File("x"), nullptr, {}, report),
+              FETCH_BAD_CERTIFICATE);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("x")));
+    // Also where a redirect leads there.
+    server.Respond("/secure", HttpResponse::Redirect(302, tls.Url("/page")));
+    std::int32_t status = 0;
+    EXPECT_FALSE(Fetch(server.Url("/secure"), status));
+    EXPECT_EQ(status, FETCH_BAD_CERTIFICATE);
+    // Each attempt got as far as the handshake, and none through it.
+    EXPECT_EQ(tls.connectionsAccepted(), 3);
+    EXPECT_EQ(tls.handshakesCompleted(), 0);
+    EXPECT_EQ(FetchStatusName(FETCH_BAD_CERTIFICATE), "FETCH_BAD_CERTIFICATE");
+}
+
+TEST(FetchFailureText, NamesEachFailureForPeople)
+{
+    FetchReport report;
+    report.status = FETCH_BAD_CERTIFICATE;
+    EXPECT_NE(FetchFailureText(report).find("certificate could not be verified"), std::string::npos);
+    report.status = CURLE_SSL_CACERT_BADFILE;
+    EXPECT_NE(FetchFailureText(report).find("ca-certificates"), std::string::npos);
+    report.status = CURLE_COULDNT_RESOLVE_HOST;
+    EXPECT_NE(FetchFailureText(report).find("name was not found"), std::string::npos);
+    report.status = CURLE_TOO_MANY_REDIRECTS;
+    EXPECT_EQ(FetchFailureText(report), "the transfer failed (Number of redirects hit maximum amount)");
+    report.status = 99999;
+    EXPECT_EQ(FetchFailureText(report), "the transfer failed (status 99999)");
+    // No internal names reach people.
+    for (std::int32_t status : {FETCH_OUT_OF_MEMORY,
+                                FETCH_BAD_STATUS,
+                                FETCH_NOT_HTTP,
+                                FETCH_FILE_ERROR,
+                                FETCH_REDIRECTED,
+                                FETCH_UNAUTHORIZED,
+                                FETCH_CANCELLED,
+                                FETCH_TIME_LIMIT}) {
+        report.status = status;
+        EXPECT_EQ(FetchFailureText(report).find("FETCH_"), std::string::npos) << status;
+        EXPECT_FALSE(FetchFailureText(report).empty()) << status;
+    }
+    report.reason = "the server answered 404 Not Found";
+    EXPECT_EQ(FetchFailureText(report), report.reason);
 }
 
 TEST_F(HttpFetcherTest, SeveralPagesAtOnce)

@@ -1,6 +1,7 @@
 #include "core/protocol/reply_item.h"
 #include "core/protocol/server_connection.h"
 #include "support/fake_deal_server.h"
+#include "support/trickling_deal_server.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +61,12 @@ TEST(ServerConnectionDefaults, PortAndWaitBeforeConfigure)
     EXPECT_EQ(connection.port(), 8080);
     EXPECT_FALSE(connection.host());
     EXPECT_EQ(connection.link().timeoutSeconds, 20);
+    EXPECT_EQ(connection.requestLimit(), 60s);
     // Nothing to connect to yet.
     EXPECT_FALSE(connection.FetchVersion());
+    EXPECT_EQ(connection.lastFailure(), ServerFailure::NotConfigured);
     EXPECT_EQ(connection.FetchItems(1, 0), nullptr);
+    EXPECT_EQ(connection.lastFailure(), ServerFailure::NotConfigured);
     connection.Configure("example.invalid", 22);
     EXPECT_EQ(connection.host(), "example.invalid");
     EXPECT_EQ(connection.port(), 22);
@@ -82,17 +86,31 @@ TEST_F(ServerConnectionTest, FetchVersionSendsElevenByteRequest)
 
 TEST_F(ServerConnectionTest, FetchVersionDropsUnusableReplies)
 {
-    server.PushReply(FakeDealServer::Payload(9002, {"1005", "17"}));
-    server.PushReply(FakeDealServer::Payload(9001, {"1002", "32"}));
-    server.PushReply(FakeDealServer::Payload(9001, {"1005", ""}));
-    server.PushReply(FakeDealServer::Payload(9003, {"1005", "32"}));
-    server.PushReply("9001");
-    server.Push(Script().Close());
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_FALSE(connection.FetchVersion()) << i;
+    // Each unusable reply names its own reason.
+    const std::pair<std::string, ServerFailure> replies[] = {
+        {FakeDealServer::Payload(9002, {"1005", "17"}), ServerFailure::ErrorReply},
+        {FakeDealServer::Payload(9001, {"1002", "32"}), ServerFailure::OtherReply},
+        {FakeDealServer::Payload(9001, {"1005", ""}), ServerFailure::OtherReply},
+        {FakeDealServer::Payload(9003, {"1005", "32"}), ServerFailure::NotDealServer},
+        {"9001", ServerFailure::OtherReply},
+        {"-900", ServerFailure::NotDealServer},
+        {"ab", ServerFailure::NotDealServer},
+    };
+    for (const auto& [payload, failure] : replies) {
+        server.PushReply(payload);
+        EXPECT_FALSE(connection.FetchVersion()) << payload;
+        EXPECT_EQ(connection.lastFailure(), failure) << payload;
         EXPECT_FALSE(connection.link().IsOpen());
     }
-    EXPECT_EQ(server.Requests().size(), 6u);
+    server.Push(Script().Close());
+    EXPECT_FALSE(connection.FetchVersion());
+    EXPECT_EQ(connection.lastFailure(), ServerFailure::ClosedWithoutReply);
+    EXPECT_EQ(server.Requests().size(), std::size(replies) + 1);
+
+    // A reply that is usable again clears the reason.
+    server.PushReply(FakeDealServer::Payload(9001, {"1005", "32"}));
+    EXPECT_EQ(connection.FetchVersion(), "32");
+    EXPECT_EQ(connection.lastFailure(), ServerFailure::None);
 }
 
 TEST_F(ServerConnectionTest, FetchItemsRequestsEachKindAfterLastId)
@@ -188,7 +206,9 @@ TEST_F(ServerConnectionTest, UnreachableOrSilentServerGivesNothing)
     }
     Clock::time_point start = Clock::now();
     EXPECT_FALSE(refused.FetchVersion());
+    EXPECT_EQ(refused.lastFailure(), ServerFailure::ConnectionRefused);
     EXPECT_EQ(refused.FetchItems(1, 0), nullptr);
+    EXPECT_EQ(refused.lastFailure(), ServerFailure::ConnectionRefused);
     EXPECT_LT(Clock::now() - start, 2s);
 
     server.Push(Script().Hang());
@@ -196,6 +216,12 @@ TEST_F(ServerConnectionTest, UnreachableOrSilentServerGivesNothing)
     EXPECT_EQ(connection.FetchItems(3, 0), nullptr);
     EXPECT_GE(Clock::now() - start, 490ms);
     EXPECT_FALSE(connection.link().IsOpen());
+    EXPECT_EQ(connection.lastFailure(), ServerFailure::NoReply);
+
+    // An item request with a reply over the frame limit.
+    server.Push(Script().Send(FakeDealServer::Header("<!>", 17 * 1024 * 1024)));
+    EXPECT_EQ(connection.FetchItems(2, 0), nullptr);
+    EXPECT_EQ(connection.lastFailure(), ServerFailure::ReplyTooLarge);
 }
 
 TEST_F(ServerConnectionTest, StopTokenEndsRequestEarly)
@@ -212,6 +238,32 @@ TEST_F(ServerConnectionTest, StopTokenEndsRequestEarly)
     EXPECT_FALSE(connection.FetchVersion());
     EXPECT_LT(Clock::now() - start, 2s);
     EXPECT_FALSE(connection.link().IsOpen());
+    EXPECT_EQ(connection.lastFailure(), ServerFailure::Stopped);
+}
+
+TEST_F(ServerConnectionTest, ARequestEndsAtItsLimitHoweverTheReplyTrickles)
+{
+    // Each byte of the reply comes well within the link's waits, for seconds in all.
+    std::string version = FakeDealServer::Payload(9001, {"1005", std::string(300, '3')});
+    test::TricklingDealServer trickling(version, 10ms);
+    connection.Configure("127.0.0.1", trickling.port());
+    connection.SetRequestLimit(300ms);
+    Clock::time_point start = Clock::now();
+    EXPECT_FALSE(connection.FetchVersion());
+    EXPECT_LT(Clock::now() - start, trickling.FullReplyTime() / 2);
+    EXPECT_EQ(connection.lastFailure(), ServerFailure::TimeLimit);
+    EXPECT_FALSE(connection.link().IsOpen());
+
+    start = Clock::now();
+    EXPECT_EQ(connection.FetchItems(1, 0), nullptr);
+    EXPECT_LT(Clock::now() - start, trickling.FullReplyTime() / 2);
+    EXPECT_EQ(connection.lastFailure(), ServerFailure::TimeLimit);
+    EXPECT_EQ(trickling.connectionsAccepted(), 2);
+
+    // The limit counts from the connection on: each request gets it whole, and a quick reply is kept.
+    connection.Configure("127.0.0.1", server.port());
+    server.PushReply(FakeDealServer::Payload(9001, {"1005", "32"}));
+    EXPECT_EQ(connection.FetchVersion(), "32");
 }
 
 } // namespace

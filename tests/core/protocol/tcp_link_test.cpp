@@ -1,6 +1,7 @@
 #include "core/protocol/tcp_link.h"
 #include "support/fake_deal_server.h"
 #include "support/temp_dir.h"
+#include "support/trickling_deal_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -152,6 +153,16 @@ TEST_F(TcpLinkTest, RefusedConnectionFailsAtOnce)
     EXPECT_EQ(link.Connect("127.0.0.1", ClosedPort()), -2);
     EXPECT_LT(Since(start), 2s);
     EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.lastFailure(), ServerFailure::ConnectionRefused);
+}
+
+TEST_F(TcpLinkTest, NameThatDoesNotResolveIsToldApart)
+{
+    // An empty name never reaches a name server, so the test stays off the network.
+    EXPECT_EQ(link.Connect("", server.port()), -2);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::NameNotResolved);
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(server.connectionsAccepted(), 0);
 }
 
 TEST_F(TcpLinkTest, ConnectionThatNeverCompletesFailsAfterWait)
@@ -179,6 +190,7 @@ TEST_F(TcpLinkTest, ConnectionThatNeverCompletesFailsAfterWait)
     EXPECT_GE(Since(start), 290ms);
     EXPECT_LT(Since(start), 3s);
     EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.lastFailure(), ServerFailure::ConnectTimedOut);
     ::close(listener);
 }
 
@@ -200,6 +212,7 @@ TEST_F(TcpLinkTest, SilentServerGivesNoReplyAfterWait)
     EXPECT_GE(Since(start), 390ms);
     EXPECT_LT(Since(start), 3s);
     EXPECT_TRUE(payload.empty());
+    EXPECT_EQ(link.lastFailure(), ServerFailure::NoReply);
 }
 
 TEST_F(TcpLinkTest, StopTokenCutsWaitsShort)
@@ -220,9 +233,11 @@ TEST_F(TcpLinkTest, StopTokenCutsWaitsShort)
     EXPECT_EQ(link.ReceiveFrame(payload), -8);
     EXPECT_LT(Since(start), 2s);
     EXPECT_TRUE(IsBlocking(link.handle()));
+    EXPECT_EQ(link.lastFailure(), ServerFailure::Stopped);
     stopper.join();
     // Once stopped, a new connection is not waited for either.
     EXPECT_EQ(link.Connect("127.0.0.1", server.port()), -2);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::Stopped);
 }
 
 TEST_F(TcpLinkTest, StopTokenEndsAHeaderWaitedForInPieces)
@@ -241,6 +256,7 @@ TEST_F(TcpLinkTest, StopTokenEndsAHeaderWaitedForInPieces)
     Clock::time_point start = Clock::now();
     EXPECT_EQ(link.ReceiveFrame(payload), -4);
     EXPECT_LT(Since(start), 2s);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::Stopped);
 }
 
 TEST_F(TcpLinkTest, AcceptsHeaderInTwoPiecesAndTrickledBody)
@@ -269,8 +285,14 @@ TEST_F(TcpLinkTest, LateOrPartialHeaderIsBadFrame)
                                             7)),
                       payload),
               -4);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::ReplyCutShort);
     EXPECT_EQ(Receive(Script().Send("<!").Close(), payload), -4);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::ReplyCutShort);
     EXPECT_EQ(Receive(Script().Close(), payload), -5);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::ClosedWithoutReply);
+    // A few bytes that cannot begin a frame: some other kind of server answered.
+    EXPECT_EQ(Receive(Script().Send("HT").Close(), payload), -4);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::NotDealServer);
     EXPECT_TRUE(payload.empty());
 }
 
@@ -285,6 +307,7 @@ TEST_F(TcpLinkTest, WrongMarkerInAnyPositionIsRefusedWithoutReadingBody)
         link.AdoptConnectedSocket(ends[0]);
         std::vector<char> payload;
         EXPECT_EQ(link.ReceiveFrame(payload), -4) << position;
+        EXPECT_EQ(link.lastFailure(), ServerFailure::NotDealServer) << position;
         EXPECT_TRUE(payload.empty());
         char rest[32];
         ssize_t left = ::recv(ends[0], rest, sizeof rest, MSG_DONTWAIT);
@@ -306,6 +329,11 @@ TEST_F(TcpLinkTest, RefusesZeroNegativeAndOversizedLengthsBeforeAllocating)
         g_trackAllocations = false;
         EXPECT_EQ(result, -4) << length;
         EXPECT_LT(g_largestAllocation, 4096u) << length;
+        // Lengths a 32-bit signed field cannot hold are no frame of ours; the rest are too large.
+        EXPECT_EQ(link.lastFailure(),
+                  length == 0 || length >= 0x80000000u ? ServerFailure::NotDealServer
+                                                       : ServerFailure::ReplyTooLarge)
+            << length;
         link.Close();
     }
 }
@@ -333,10 +361,44 @@ TEST_F(TcpLinkTest, PeerClosingOrStallingMidBodyHandsOutNothing)
         Receive(Script().Send(FakeDealServer::Header("<!>", 100) + std::string(50, 'h')).Close(), payload),
         -5);
     EXPECT_TRUE(payload.empty());
+    EXPECT_EQ(link.lastFailure(), ServerFailure::ReplyCutShort);
     EXPECT_EQ(
         Receive(Script().Send(FakeDealServer::Header("<!>", 100) + std::string(50, 'h')).Hang(), payload),
         -4);
     EXPECT_TRUE(payload.empty());
+    EXPECT_EQ(link.lastFailure(), ServerFailure::ReplyCutShort);
+}
+
+TEST_F(TcpLinkTest, DeadlineBoundsATrickledReplyAsAWhole)
+{
+    // Every byte comes well within the piece waits; only the deadline can end this early.
+    test::TricklingDealServer trickling(std::string(400, 'p'), 10ms);
+    ASSERT_GT(link.Connect("127.0.0.1", trickling.port()), 0);
+    link.SetDeadline(Clock::now() + 300ms);
+    std::vector<char> payload{'o', 'l', 'd'};
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.ReceiveFrame(payload), kTimeLimitReached);
+    EXPECT_LT(Since(start), trickling.FullReplyTime() / 2);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::TimeLimit);
+    EXPECT_TRUE(payload.empty());
+    EXPECT_TRUE(IsBlocking(link.handle()));
+
+    // A deadline that has passed also ends a send that has to wait, and a wait for a reply at once.
+    link.Close();
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    link.AdoptConnectedSocket(ends[0]);
+    link.SetDeadline(Clock::now());
+    const std::string body(8 * 1024 * 1024, 'q');
+    EXPECT_EQ(link.SendFrame(body.data(), static_cast<std::int32_t>(body.size())), kTimeLimitReached);
+    EXPECT_EQ(link.ReceiveFrame(payload), kTimeLimitReached);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::TimeLimit);
+    // Without it the single waits hold again.
+    link.ClearDeadline();
+    EXPECT_EQ(link.ReceiveFrame(payload), kNoReply);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::NoReply);
+    link.Close();
+    ::close(ends[1]);
 }
 
 TEST_F(TcpLinkTest, SendsWholeLargeFrame)
@@ -372,6 +434,7 @@ TEST_F(TcpLinkTest, SendToPeerThatNeverReadsEndsAfterWait)
     Clock::time_point start = Clock::now();
     EXPECT_EQ(link.SendFrame(body.data(), static_cast<std::int32_t>(body.size())), -3);
     EXPECT_LT(Since(start), 3s);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::SendFailed);
     ::close(ends[1]);
     // A peer that has gone away fails the send without a signal.
     EXPECT_EQ(link.SendFrame("1005", 4), -3);

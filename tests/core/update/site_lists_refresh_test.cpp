@@ -151,6 +151,17 @@ TEST_F(SiteListsRefreshTest, ADownloadedConfigurationWithoutAgentsOrWithABadStat
         = RefreshAgentConfiguration(fetcher, server.Url(""), dir.path(), stop.get_token());
     EXPECT_EQ(result.stage, RefreshStage::Download);
     EXPECT_EQ(result.status, FETCH_REDIRECTED);
+    EXPECT_EQ(result.downloadFailure,
+              "the server answered 302 Found (a redirect, which downloads do not follow); check the site "
+              "address");
+    EXPECT_EQ(ReadFileBytes(dir.File("webspider.xml")), oldConfiguration);
+
+    // An error page is not a configuration to try: the download itself fails.
+    server.Respond("/webspider.xml", HttpResponse::Make(404, kCategory + Agent(1)));
+    result = RefreshAgentConfiguration(fetcher, server.Url(""), dir.path(), stop.get_token());
+    EXPECT_EQ(result.stage, RefreshStage::Download);
+    EXPECT_EQ(result.status, FETCH_BAD_STATUS);
+    EXPECT_EQ(result.downloadFailure, "the server answered 404 Not Found");
     EXPECT_EQ(ReadFileBytes(dir.File("webspider.xml")), oldConfiguration);
 }
 
