@@ -92,4 +92,17 @@ std::string DisplayText(std::string_view bytes)
     return out;
 }
 
+std::string_view CutText(std::string_view bytes, std::size_t limit)
+{
+    if (bytes.size() <= limit || !IsValidUtf8(bytes)) {
+        return bytes.substr(0, limit);
+    }
+    std::size_t end = limit;
+    // Step back over continuation bytes to the start of the character that does not fit whole.
+    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return bytes.substr(0, end);
+}
+
 } // namespace tallyhawk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,5 +12,9 @@ namespace tallyhawk
 std::string DisplayText(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view bytes);
+
+// The first `limit` bytes of a text, shortened to the last whole character when the text is valid UTF-8
+// (so a cut never leaves half a character), byte-exact otherwise.
+std::string_view CutText(std::string_view bytes, std::size_t limit);
 
 } // namespace tallyhawk
