@@ -264,8 +264,12 @@ ShoppingDatabase::Append(std::int32_t kind, ShoppingValues& values, bool ensureE
     }
     // Above the stored last id and every id in the file: a crash between writing a record and its last
     // id must not give the next record the same id.
-    const std::int32_t highest = std::max(StoredLastId(file), HighestIdIn(file));
-    if (highest == std::numeric_limits<std::int32_t>::max()) {
+    FrameScan scan;
+    const std::int32_t highest = std::max(StoredLastId(file), HighestIdIn(file, &scan));
+    // Damage before the end would hide the new record from every reader: no append after it. A torn
+    // tail is cut back by the append itself.
+    const bool whole = scan.end == FrameEnd::EndMarker || scan.end == FrameEnd::TornTail;
+    if (!whole || highest == std::numeric_limits<std::int32_t>::max()) {
         status = kBadFormat;
         return std::nullopt;
     }

@@ -38,8 +38,11 @@ void StoreDouble(unsigned char* out, double value)
 template <std::size_t N>
 void SetText(std::array<char, N>& field, std::string_view text)
 {
+    field.fill('\0');
     text = text.substr(0, std::min(text.find('\0'), text.size()));
-    CopyToField(field.data(), N, CutText(text, N - 1));
+    if (!text.empty()) {
+        CopyToField(field.data(), N, CutText(text, N - 1));
+    }
 }
 
 // The stored bytes, always ending in a zero byte.
@@ -75,8 +78,8 @@ ShoppingRecord ShoppingRecord::Make(const ShoppingValues& values, std::int32_t i
 ShoppingValues ShoppingRecord::Values() const
 {
     ShoppingValues values;
-    values.name = name();
-    values.notes = notes();
+    values.name = std::string(name());
+    values.notes = std::string(notes());
     values.store.id = storeId;
     values.category.id = categoryId;
     values.unit.id = unitId;

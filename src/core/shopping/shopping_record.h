@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace tallyhawk
@@ -16,8 +17,8 @@ namespace tallyhawk
 // list yet; id 0 and no name means none.
 struct ShoppingValues
 {
-    std::string_view name;
-    std::string_view notes;
+    std::string name;
+    std::string notes;
     IdNameEntry store;
     IdNameEntry category;
     IdNameEntry unit;
