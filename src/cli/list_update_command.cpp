@@ -2,8 +2,8 @@
 #include "cli/stop_on_interrupt.h"
 #include "core/common/display_text.h"
 #include "core/net/http_fetcher.h"
-#include "core/update/site_lists_refresh.h"
 #include "core/settings/site_url.h"
+#include "core/update/site_lists_refresh.h"
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
