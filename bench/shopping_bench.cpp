@@ -35,13 +35,6 @@ class ProductFile
 public:
     ProductFile()
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tallyhawk-bench-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) == nullptr) {
-            std::abort();
-        }
-        folder = name.data();
         std::string bytes(8, '\0');
         tallyhawk::StoreLe32(reinterpret_cast<unsigned char*>(bytes.data()), 80001);
         tallyhawk::StoreLe32(reinterpret_cast<unsigned char*>(bytes.data()) + 4, kProducts);
@@ -92,19 +85,10 @@ public:
         }
         bytes.append("\x83\x38\x01\x00", 4);
         path = folder + "/product.dat";
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-            std::abort();
-        }
-        ::close(fd);
+        tallyhawk::bench::WriteWholeFile(path, bytes);
     }
-    ~ProductFile()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(folder, ec);
-    }
-
-    std::string folder;
+    tallyhawk::bench::TempFolder temp;
+    std::string folder = temp.path();
     std::string path;
 };
 
@@ -125,19 +109,7 @@ ItemFilter LastWeek()
 
 void BM_ReadWholeFile(benchmark::State& state)
 {
-    const std::string& path = Products().path;
-    for (auto _ : state) {
-        int fd = ::open(path.c_str(), O_RDONLY);
-        struct stat info
-        { };
-        ::fstat(fd, &info);
-        std::vector<char> bytes(static_cast<std::size_t>(info.st_size));
-        if (::read(fd, bytes.data(), bytes.size()) != info.st_size) {
-            state.SkipWithError("short read");
-        }
-        ::close(fd);
-        benchmark::DoNotOptimize(bytes.data());
-    }
+    tallyhawk::bench::ReadWholeFile(state, Products().path);
 }
 BENCHMARK(BM_ReadWholeFile)->Unit(benchmark::kMillisecond);
 

@@ -155,6 +155,12 @@ std::optional<std::string> ShoppingDatabase::RecordPath(std::int32_t kind) const
     return std::nullopt;
 }
 
+int ShoppingDatabase::OpenKind(RecordFile& file, std::int32_t kind, RecordFile::Mode mode) const
+{
+    const std::optional<std::string> path = RecordPath(kind);
+    return path ? OpenRecordFile(file, *path, mode) : kCannotOpen;
+}
+
 int ShoppingDatabase::EnsureEntry(List list, IdNameEntry& entry)
 {
     if (entry.id != 0 || entry.name.empty()) {
@@ -323,9 +329,8 @@ std::optional<ShoppingRecord>
 ShoppingDatabase::EditRecord(std::int32_t kind, std::int32_t id, ShoppingValues values, int* status)
 {
     std::lock_guard<std::mutex> operation(operationMutex_);
-    const std::optional<std::string> path = RecordPath(kind);
     RecordFile file(kFrame);
-    int result = path ? OpenRecordFile(file, *path, RecordFile::Mode::Update) : kCannotOpen;
+    int result = OpenKind(file, kind, RecordFile::Mode::Update);
     Found found;
     if (result == kOk) {
         found = FindIn(file, id);
@@ -356,12 +361,8 @@ ShoppingDatabase::EditRecord(std::int32_t kind, std::int32_t id, ShoppingValues 
 int ShoppingDatabase::MarkRecord(std::int32_t kind, std::int32_t id, Mark mark)
 {
     std::lock_guard<std::mutex> operation(operationMutex_);
-    const std::optional<std::string> path = RecordPath(kind);
-    if (!path) {
-        return kCannotOpen;
-    }
     RecordFile file(kFrame);
-    if (int status = OpenRecordFile(file, *path, RecordFile::Mode::Update); status != kOk) {
+    if (int status = OpenKind(file, kind, RecordFile::Mode::Update); status != kOk) {
         return status;
     }
     Found found = FindIn(file, id);
@@ -412,9 +413,8 @@ int ShoppingDatabase::MarkRecord(std::int32_t kind, std::int32_t id, Mark mark)
 
 std::optional<ShoppingRecord> ShoppingDatabase::Find(std::int32_t kind, std::int32_t id)
 {
-    const std::optional<std::string> path = RecordPath(kind);
     RecordFile file(kFrame);
-    if (!path || OpenRecordFile(file, *path, RecordFile::Mode::Read) != kOk) {
+    if (OpenKind(file, kind, RecordFile::Mode::Read) != kOk) {
         return std::nullopt;
     }
     Found found = FindIn(file, id);
@@ -480,9 +480,8 @@ int ShoppingDatabase::LoadView(std::int32_t kind, const ItemFilter* filter)
 
 int ShoppingDatabase::CountMatching(std::int32_t kind, const ItemFilter& filter)
 {
-    const std::optional<std::string> path = RecordPath(kind);
     RecordFile file(kFrame);
-    if (!path || OpenRecordFile(file, *path, RecordFile::Mode::Read) != kOk) {
+    if (OpenKind(file, kind, RecordFile::Mode::Read) != kOk) {
         return 0;
     }
     int count = 0;
@@ -492,9 +491,8 @@ int ShoppingDatabase::CountMatching(std::int32_t kind, const ItemFilter& filter)
 
 int ShoppingDatabase::CountRecords(std::int32_t kind)
 {
-    const std::optional<std::string> path = RecordPath(kind);
     RecordFile file(kFrame);
-    if (!path || OpenRecordFile(file, *path, RecordFile::Mode::Read) != kOk) {
+    if (OpenKind(file, kind, RecordFile::Mode::Read) != kOk) {
         return 0;
     }
     int count = 0;
@@ -508,12 +506,8 @@ int ShoppingDatabase::CountRecords(std::int32_t kind)
 int ShoppingDatabase::Archive(std::int32_t kind)
 {
     std::lock_guard<std::mutex> operation(operationMutex_);
-    const std::optional<std::string> path = RecordPath(kind);
-    if (!path) {
-        return kCannotOpen;
-    }
     RecordFile file(kFrame);
-    if (int status = OpenRecordFile(file, *path, RecordFile::Mode::Update); status != kOk) {
+    if (int status = OpenKind(file, kind, RecordFile::Mode::Update); status != kOk) {
         return status;
     }
     // The last id keeps every id ever given out, those of the records dropped now included.

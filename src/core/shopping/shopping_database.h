@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/common/record_frame.h"
+#include "core/platform/record_file.h"
 #include "core/shopping/shopping_record.h"
 #include "core/shopping/shopping_view.h"
 #include "core/store/id_name_list.h"
@@ -17,8 +18,6 @@
 
 namespace tallyhawk
 {
-
-class RecordFile;
 
 // The shopping list on disk: products in "product.dat", purchases in "purchase.dat" (kind 1 and 2),
 // and the store, category and unit lists that records refer to by id. Holds the lists and the
@@ -142,6 +141,8 @@ private:
              bool withCoupons,
              const std::function<void(ShoppingRecord&)>& take);
     Found FindIn(RecordFile& file, std::int32_t id);
+    // Opens the file of `kind` and checks its marker; -41 for another kind.
+    int OpenKind(RecordFile& file, std::int32_t kind, RecordFile::Mode mode) const;
     int EnsureEntry(List list, IdNameEntry& entry);
     void ViewReplaced(std::int32_t kind, std::int32_t id, const std::optional<ShoppingRecord>& record);
 
