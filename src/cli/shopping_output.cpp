@@ -114,7 +114,7 @@ void PrintShoppingRecord(std::ostream& out,
     const std::string store = PrintableText(NameIn(names.stores, record.storeId));
     const std::string category = PrintableText(NameIn(names.categories, record.categoryId));
     if (!store.empty() || !category.empty()) {
-        out << "  " << store << " / " << category;
+        out << "  " << store << (store.empty() || category.empty() ? "" : " / ") << category;
     }
     const std::string unit = PrintableText(NameIn(names.units, record.unitId));
     out << "  " << Number(record.pricePerUnit) << " x " << Number(record.quantity)
