@@ -361,6 +361,11 @@ ShoppingDatabase::EditRecord(std::int32_t kind, std::int32_t id, ShoppingValues 
 int ShoppingDatabase::MarkRecord(std::int32_t kind, std::int32_t id, Mark mark)
 {
     std::lock_guard<std::mutex> operation(operationMutex_);
+    // Purchases are bought already: only a product can be purchased or skipped. (Buying a purchase
+    // would also append to the very file this operation holds.)
+    if (kind != kProducts && mark != Mark::Deleted) {
+        return kCannotOpen;
+    }
     RecordFile file(kFrame);
     if (int status = OpenKind(file, kind, RecordFile::Mode::Update); status != kOk) {
         return status;

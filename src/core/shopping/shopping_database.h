@@ -77,7 +77,8 @@ public:
     std::optional<ShoppingRecord>
     EditRecord(std::int32_t kind, std::int32_t id, ShoppingValues values, int* status = nullptr);
     // Marks the undeleted record with this id and drops it from the view. Purchased adds the purchase
-    // first and marks the product only when that worked. The id, -41, -42, -44 or -201.
+    // first and marks the product only when that worked. Purchases can only be deleted (-41 for the
+    // other marks, as for an unknown kind). The id, -41, -42, -44 or -201.
     int MarkRecord(std::int32_t kind, std::int32_t id, Mark mark);
     // The undeleted record with this id, its `nextDue` computed for a product; nothing when there is
     // none or the file cannot be read.

@@ -180,8 +180,14 @@ TEST_F(ShoppingDatabaseTest, MissingAndDeletedRecordsCannotBeMarkedOrEdited)
     const std::string before = ReadFileBytes(dir.File("product.dat"));
     EXPECT_EQ(database.MarkRecord(kProducts, 9, Mark::Purchased), ShoppingDatabase::kNoSuchRecord);
     EXPECT_EQ(database.MarkRecord(3, 1, Mark::Deleted), ShoppingDatabase::kCannotOpen);
-    EXPECT_TRUE(ReadFileBytes(dir.File("product.dat")) == before);
     EXPECT_FALSE(std::filesystem::exists(dir.File("purchase.dat")));
+    // A purchase is bought already: it can be deleted, not purchased or skipped.
+    Add(Product("Receipt"), kPurchases);
+    const std::string purchases = ReadFileBytes(dir.File("purchase.dat"));
+    EXPECT_EQ(database.MarkRecord(kPurchases, 1, Mark::Purchased), ShoppingDatabase::kCannotOpen);
+    EXPECT_EQ(database.MarkRecord(kPurchases, 1, Mark::SkipOccurrence), ShoppingDatabase::kCannotOpen);
+    EXPECT_TRUE(ReadFileBytes(dir.File("purchase.dat")) == purchases);
+    EXPECT_TRUE(ReadFileBytes(dir.File("product.dat")) == before);
 
     EXPECT_EQ(database.MarkRecord(kProducts, 2, Mark::Deleted), 2);
     int status = 0;
@@ -190,7 +196,7 @@ TEST_F(ShoppingDatabaseTest, MissingAndDeletedRecordsCannotBeMarkedOrEdited)
     EXPECT_EQ(database.MarkRecord(kProducts, 2, Mark::Purchased), ShoppingDatabase::kNoSuchRecord);
     EXPECT_EQ(database.MarkRecord(kProducts, 2, Mark::Deleted), ShoppingDatabase::kNoSuchRecord);
     EXPECT_FALSE(database.Find(kProducts, 2));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("purchase.dat")));
+    EXPECT_EQ(database.CountRecords(kPurchases), 1);
     EXPECT_EQ(database.CountRecords(kProducts), 1);
 }
 
