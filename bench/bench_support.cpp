@@ -1,8 +1,13 @@
 #include "bench_support.h"
 
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -82,6 +87,48 @@ int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios)
     }
     std::fflush(stdout);
     return status;
+}
+
+TempFolder::TempFolder()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tallyhawk-bench-XXXXXX").string();
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (::mkdtemp(name.data()) == nullptr) {
+        std::abort();
+    }
+    path_ = name.data();
+}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+void WriteWholeFile(const std::string& path, const std::string& bytes)
+{
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
+        std::abort();
+    }
+    ::close(fd);
+}
+
+void ReadWholeFile(benchmark::State& state, const std::string& path)
+{
+    for (auto _ : state) {
+        int fd = ::open(path.c_str(), O_RDONLY);
+        struct stat info
+        { };
+        ::fstat(fd, &info);
+        std::vector<char> bytes(static_cast<std::size_t>(info.st_size));
+        if (::read(fd, bytes.data(), bytes.size()) != info.st_size) {
+            state.SkipWithError("short read");
+        }
+        ::close(fd);
+        benchmark::DoNotOptimize(bytes.data());
+    }
 }
 
 } // namespace tallyhawk::bench

@@ -3,6 +3,11 @@
 #include <string>
 #include <vector>
 
+namespace benchmark
+{
+class State;
+}
+
 namespace tallyhawk::bench
 {
 
@@ -19,5 +24,26 @@ struct Ratio
 // Runs every registered benchmark, then prints one line "RATIO <name> <value> target <=<limit>" per
 // ratio. Returns 0, or 1 when a benchmark named by a ratio did not run.
 int RunWithRatios(int argc, char** argv, const std::vector<Ratio>& ratios);
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempFolder
+{
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Writes `bytes` as the whole file at `path`; aborts when it cannot (the benchmark has no data then).
+void WriteWholeFile(const std::string& path, const std::string& bytes);
+
+// The baseline of the file benchmarks: the whole file read into memory, once per iteration.
+void ReadWholeFile(benchmark::State& state, const std::string& path);
 
 } // namespace tallyhawk::bench

@@ -3,13 +3,6 @@
 #include "core/common/byte_text.h"
 #include "core/store/item_record.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <vector>
-
 namespace tallyhawk::bench
 {
 
@@ -49,13 +42,6 @@ std::string Words(unsigned seed, int count)
 
 DealFile::DealFile(int records)
 {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tallyhawk-bench-XXXXXX").string();
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (::mkdtemp(name.data()) == nullptr) {
-        std::abort();
-    }
-    folder = name.data();
     std::string bytes(4, '\0');
     StoreLe32(reinterpret_cast<unsigned char*>(bytes.data()), 80001);
     unsigned char frame[4 + ItemRecord::kSize];
@@ -81,17 +67,7 @@ DealFile::DealFile(int records)
     }
     bytes.append("\x83\x38\x01\x00", 4);
     path = folder + "/deal.lst";
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-        std::abort();
-    }
-    ::close(fd);
-}
-
-DealFile::~DealFile()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
+    WriteWholeFile(path, bytes);
 }
 
 } // namespace tallyhawk::bench

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "bench_support.h"
+
 #include <string>
 
 namespace tallyhawk::bench
@@ -14,11 +16,11 @@ class DealFile
 {
 public:
     explicit DealFile(int records);
-    ~DealFile();
     DealFile(const DealFile&) = delete;
     DealFile& operator=(const DealFile&) = delete;
 
-    std::string folder;
+    TempFolder temp;
+    std::string folder = temp.path();
     std::string path;
 };
 

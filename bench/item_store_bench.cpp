@@ -35,19 +35,7 @@ tallyhawk::bench::DealFile& Deals()
 
 void BM_ReadWholeFile(benchmark::State& state)
 {
-    const std::string& path = Deals().path;
-    for (auto _ : state) {
-        int fd = ::open(path.c_str(), O_RDONLY);
-        struct stat info
-        { };
-        ::fstat(fd, &info);
-        std::vector<char> bytes(static_cast<std::size_t>(info.st_size));
-        if (::read(fd, bytes.data(), bytes.size()) != info.st_size) {
-            state.SkipWithError("short read");
-        }
-        ::close(fd);
-        benchmark::DoNotOptimize(bytes.data());
-    }
+    tallyhawk::bench::ReadWholeFile(state, Deals().path);
 }
 BENCHMARK(BM_ReadWholeFile)->Unit(benchmark::kMillisecond);
 

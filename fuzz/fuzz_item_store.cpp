@@ -21,6 +21,7 @@ namespace
 using tallyhawk::FrameEnd;
 using tallyhawk::ItemFilter;
 using tallyhawk::ItemStore;
+using tallyhawk::MockClock;
 using tallyhawk::RecordFile;
 
 constexpr std::int32_t kNow = 1200000000;

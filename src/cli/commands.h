@@ -22,5 +22,8 @@ int RunConfig(CliContext& ctx, const Arguments& args);
 int RunDownload(CliContext& ctx, const Arguments& args);
 int RunFetchPage(CliContext& ctx, const Arguments& args);
 int RunAgents(CliContext& ctx, const Arguments& args);
+int RunProducts(CliContext& ctx, const Arguments& args); // add, edit, purchase, skip, delete, list
+int RunPurchases(CliContext& ctx, const Arguments& args); // list, delete
+int RunShopping(CliContext& ctx, const Arguments& args); // archive, count
 
 } // namespace tallyhawk::cli

@@ -68,9 +68,4 @@ std::string_view FitText(std::string_view text, std::size_t limit)
     return text.substr(0, end);
 }
 
-std::string_view TruncateBytes(std::string_view text, std::size_t limit)
-{
-    return text.substr(0, std::min(limit, text.size()));
-}
-
 } // namespace tallyhawk

@@ -25,9 +25,6 @@ std::string_view FieldString(const char* field, std::size_t size);
 // UTF-8, so no character is split, and byte-exact otherwise.
 std::string_view FitText(std::string_view text, std::size_t limit);
 
-// The first `limit` bytes of text (byte-exact, no character awareness).
-std::string_view TruncateBytes(std::string_view text, std::size_t limit);
-
 // Little-endian 32-bit values in record files.
 inline void StoreLe32(unsigned char* out, std::uint32_t value)
 {

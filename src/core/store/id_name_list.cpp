@@ -27,7 +27,7 @@ constexpr std::size_t kNameLimit = IdNameEntry::kNameSize - 1;
 // The name as the file can hold it: up to the first zero byte, at most 49 bytes.
 std::string FieldName(std::string_view name)
 {
-    return std::string(TruncateBytes(name.substr(0, name.find('\0')), kNameLimit));
+    return std::string(FitText(name.substr(0, name.find('\0')), kNameLimit));
 }
 
 const RecordFrame kFrame{IdNameEntry::kFileSize, RecordFrame::kMarkerSize};

@@ -316,8 +316,8 @@ int ItemStore::Archive()
         if (FieldShort(bytes, ItemRecord::kDeletedOffset) != 0) {
             return true;
         }
-        const std::int32_t date = FieldInt(bytes, 16);
-        const std::int32_t arrivedAt = FieldInt(bytes, 20);
+        const std::int32_t date = FieldInt(bytes, ItemRecord::kDateOffset);
+        const std::int32_t arrivedAt = FieldInt(bytes, ItemRecord::kArrivedAtOffset);
         const bool keep
             = (date < 1 && arrivedAt > now - kArchiveArrivalWindow) || date >= now - kArchiveDateWindow;
         if (keep) {

@@ -1,0 +1,30 @@
+#include "cli/shopping_failure.h"
+
+#include "core/shopping/shopping_database.h"
+
+namespace tallyhawk::cli
+{
+
+std::string ShoppingFileName(std::int32_t kind)
+{
+    return kind == ShoppingDatabase::kProducts ? "product.dat" : "purchase.dat";
+}
+
+std::string ShoppingFailureText(const std::string& file, int status)
+{
+    switch (status) {
+    case ShoppingDatabase::kCannotOpen:
+        return file
+            + " (or a list it needs) cannot be opened: another program is using it or it is not accessible.";
+    case ShoppingDatabase::kBadFormat:
+        return file + " (or a list it needs) is damaged or could not be written; it is unchanged.";
+    case ShoppingDatabase::kWrongMarker:
+        return file + " is damaged: its markers are wrong.";
+    case ShoppingDatabase::kCannotReplace:
+        return file + " could not be replaced by its archived copy; it is unchanged.";
+    default:
+        return file + " could not be processed (status " + std::to_string(status) + ").";
+    }
+}
+
+} // namespace tallyhawk::cli

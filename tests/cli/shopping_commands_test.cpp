@@ -1,0 +1,219 @@
+#include "core/common/time_span.h"
+#include "core/shopping/recurring_schedule.h"
+#include "support/cli_process.h"
+#include "support/temp_dir.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+namespace tallyhawk
+{
+namespace
+{
+
+using test::ProgramRun;
+
+class ShoppingCommands : public ::testing::Test
+{
+protected:
+    void SetUp() override { std::filesystem::create_directories(data()); }
+
+    ProgramRun Run(std::vector<std::string> args)
+    {
+        args.push_back("--data-dir");
+        args.push_back(data());
+        return test::RunProgram(TALLYHAWK_CLI_PATH, args, dir_.path());
+    }
+    nlohmann::json Json(std::vector<std::string> args)
+    {
+        args.push_back("--json");
+        ProgramRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 0) << run.err;
+        return run.exitCode == 0 ? nlohmann::json::parse(run.out) : nlohmann::json();
+    }
+    std::string data() const { return dir_.File("data"); }
+    std::string File(const std::string& name) const { return data() + "/" + name; }
+
+    test::TempDir dir_;
+};
+
+TEST_F(ShoppingCommands, MonthlyProductOnThe31stIsBoughtAndComesBack)
+{
+    ProgramRun run = Run({"products",
+                          "add",
+                          "Olive oil",
+                          "--schedule",
+                          "monthly:1:31",
+                          "--start",
+                          "2020-01-10",
+                          "--store",
+                          "Corner Shop",
+                          "--price",
+                          "7.25",
+                          "--quantity",
+                          "2",
+                          "--tax",
+                          "5"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "1\n");
+    nlohmann::json list = Json({"products", "list"});
+    ASSERT_EQ(list["count"], 1);
+    nlohmann::json product = list["records"][0];
+    EXPECT_EQ(product["name"], "Olive oil");
+    EXPECT_EQ(product["storeId"], 5000);
+    EXPECT_EQ(product["storeName"], "Corner Shop");
+    EXPECT_EQ(product["purchaseType"], 4);
+    EXPECT_EQ(product["interval"], 1);
+    EXPECT_EQ(product["dayValue"], 31);
+    EXPECT_EQ(product["startDate"], LocalTime(2020, 1, 10, 1, 0, 0).value());
+    EXPECT_EQ(product["nextDue"], LocalTime(2020, 1, 31, 1, 0, 0).value()); // overdue since then
+    EXPECT_EQ(product["pricePerUnit"], 7.25);
+    EXPECT_EQ(product["quantity"], 2.0);
+    EXPECT_EQ(product["taxPercent"], 5.0);
+    EXPECT_EQ(Run({"shopping", "count", "--today"}).out, "1\n");
+
+    run = Run({"products", "purchase", "1"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::int32_t today = LocalTimeOnDayOf(std::time(nullptr), 1, 0, 0);
+    EXPECT_EQ(Json({"products", "list"})["count"], 0);
+    EXPECT_EQ(Run({"shopping", "count", "--today"}).out, "0\n");
+    EXPECT_EQ(Run({"shopping", "count"}).out, "1\n");
+    // Due again on the next month's last day (or the 31st) after today.
+    nlohmann::json later = Json({"products", "list", "--from", "2020-01-01", "--to", "2037-12-31"});
+    ASSERT_EQ(later["count"], 1);
+    EXPECT_EQ(later["records"][0]["lastPurchased"], today);
+    const std::int32_t due
+        = RecurringSchedule{4, 1, 31, LocalTime(2020, 1, 10, 1, 0, 0).value(), today}.NextDue();
+    EXPECT_EQ(later["records"][0]["nextDue"], due);
+    EXPECT_GT(due, today);
+    EXPECT_LT(due, today + 32 * 86400);
+
+    nlohmann::json purchases = Json({"purchases", "list"});
+    ASSERT_EQ(purchases["count"], 1);
+    EXPECT_EQ(purchases["records"][0]["name"], "Olive oil");
+    EXPECT_EQ(purchases["records"][0]["storeName"], "Corner Shop");
+    EXPECT_GE(purchases["records"][0]["startDate"], today - 3600);
+    EXPECT_EQ(Run({"purchases", "delete", "1"}).exitCode, 0);
+    EXPECT_EQ(Json({"purchases", "list"})["count"], 0);
+}
+
+TEST_F(ShoppingCommands, BadValuesAreUsageErrorsAndWriteNothing)
+{
+    const std::vector<std::vector<std::string>> bad = {
+        {"--schedule", "monthly:1:32"},
+        {"--schedule", "monthly:7:5"},
+        {"--schedule", "monthly:1:0"},
+        {"--schedule", "weekly:1:funday"},
+        {"--schedule", "weekly:5:mon"},
+        {"--schedule", "days:0"},
+        {"--schedule", "yearly:1"},
+        {"--schedule", "once:2024-02-30"},
+        {"--schedule", "once:2024-02-03", "--start", "2024-01-01"},
+        {"--price", "-1"},
+        {"--quantity", "abc"},
+        {"--tax", "nan"},
+        {"--price", "1e999"},
+        {"--start", "yesterday"},
+        {"--store", std::string(51, 's')},
+    };
+    for (const std::vector<std::string>& options : bad) {
+        std::vector<std::string> args = {"products", "add", "Milk"};
+        args.insert(args.end(), options.begin(), options.end());
+        ProgramRun run = Run(args);
+        EXPECT_EQ(run.exitCode, 2) << options[1];
+        EXPECT_FALSE(run.err.empty());
+    }
+    EXPECT_EQ(Run({"products", "add", std::string(51, 'n')}).exitCode, 2);
+    EXPECT_EQ(Run({"products", "add", ""}).exitCode, 2);
+    EXPECT_EQ(Run({"products", "purchase", "one"}).exitCode, 2);
+    for (const char* file : {"product.dat", "store.lst", "unit.lst"}) {
+        EXPECT_FALSE(std::filesystem::exists(File(file))) << file;
+    }
+    // 50 characters are taken, 49 stored.
+    ASSERT_EQ(Run({"products", "add", std::string(50, 'n')}).exitCode, 0);
+    EXPECT_EQ(Json({"products", "list"})["records"][0]["name"], std::string(49, 'n'));
+}
+
+TEST_F(ShoppingCommands, NamesMatchListEntriesWithoutRegardToCase)
+{
+    ASSERT_EQ(Run({"products", "add", "Milk", "--store", "Corner Shop", "--unit", "Litre"}).exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Cream", "--store", "corner SHOP", "--unit", "litre"}).exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Jam", "--store", "Market", "--category", "Food"}).exitCode, 0);
+    nlohmann::json list = Json({"products", "list"});
+    ASSERT_EQ(list["count"], 3);
+    std::map<std::string, nlohmann::json> byName;
+    for (const nlohmann::json& record : list["records"]) {
+        byName[record["name"]] = record;
+    }
+    EXPECT_EQ(byName["Milk"]["storeId"], 5000);
+    EXPECT_EQ(byName["Cream"]["storeId"], 5000);
+    EXPECT_EQ(byName["Cream"]["unitId"], 5000);
+    EXPECT_EQ(byName["Jam"]["storeId"], 5001);
+    EXPECT_EQ(byName["Jam"]["categoryId"], 5000);
+    EXPECT_EQ(byName["Jam"]["unitId"], 0);
+    EXPECT_EQ(Json({"products", "list", "--store", "5000"})["count"], 2);
+    EXPECT_EQ(Json({"products", "list", "--search", "MIL"})["count"], 1);
+
+    // Editing keeps what no option names; "" clears a store.
+    ASSERT_EQ(Run({"products", "edit", "1", "--name", "Whole milk", "--store", ""}).exitCode, 0);
+    nlohmann::json edited = Json({"products", "list", "--search", "whole"})["records"][0];
+    EXPECT_EQ(edited["storeId"], 0);
+    EXPECT_EQ(edited["unitId"], 5000);
+    EXPECT_EQ(Run({"products", "edit", "9", "--price", "1"}).exitCode, 1);
+}
+
+TEST_F(ShoppingCommands, SkipDeleteArchiveAndCount)
+{
+    ASSERT_EQ(
+        Run({"products", "add", "Paper", "--schedule", "weekly:2:sun", "--start", "2020-01-01"}).exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Lamp", "--schedule", "once:2020-05-01"}).exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Salt"}).exitCode, 0);
+    nlohmann::json paper = Json({"products", "list", "--search", "paper"})["records"][0];
+    EXPECT_EQ(paper["dayValue"], 0); // Sunday
+    EXPECT_EQ(paper["nextDue"], LocalTime(2020, 1, 5, 1, 0, 0).value());
+    EXPECT_EQ(Run({"shopping", "count", "--today"}).out, "3\n");
+
+    ProgramRun run = Run({"products", "skip", "2"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("not a recurring purchase"), std::string::npos);
+    ASSERT_EQ(Run({"products", "skip", "1"}).exitCode, 0);
+    EXPECT_EQ(Json({"purchases", "list", "--from", "2000-01-01", "--to", "2037-12-31"})["count"], 0);
+    ASSERT_EQ(Run({"products", "purchase", "2"}).exitCode, 0);
+    ASSERT_EQ(Run({"products", "delete", "3"}).exitCode, 0);
+    EXPECT_EQ(Run({"products", "delete", "3"}).exitCode, 1);
+    EXPECT_EQ(Run({"shopping", "count", "--today"}).out, "0\n");
+    EXPECT_EQ(Run({"shopping", "count"}).out, "2\n");
+
+    run = Run({"shopping", "archive"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Archived product.dat: 1 of 2"), std::string::npos) << run.out;
+    EXPECT_EQ(Run({"shopping", "count"}).out, "1\n");
+    // Ids are not given out again after the archive.
+    EXPECT_EQ(Run({"products", "add", "Pepper"}).out, "4\n");
+}
+
+TEST_F(ShoppingCommands, AnotherProcessHoldingTheFileIsAFailure)
+{
+    ASSERT_EQ(Run({"products", "add", "Milk"}).exitCode, 0);
+    const std::string before = test::ReadFileBytes(File("product.dat"));
+    int fd = ::open(File("product.dat").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ProgramRun run = Run({"products", "add", "Bread"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("product.dat"), std::string::npos);
+    EXPECT_EQ(Run({"products", "purchase", "1"}).exitCode, 1);
+    EXPECT_EQ(Run({"products", "list"}).exitCode, 1);
+    ::close(fd);
+    EXPECT_TRUE(test::ReadFileBytes(File("product.dat")) == before);
+    EXPECT_FALSE(std::filesystem::exists(File("purchase.dat")));
+}
+
+} // namespace
+} // namespace tallyhawk
