@@ -66,9 +66,8 @@ void Check(bool condition)
 
 bool IsStatus(int status)
 {
-    return status == ShoppingDatabase::kCannotOpen || status == ShoppingDatabase::kBadFormat
-        || status == ShoppingDatabase::kWrongMarker || status == ShoppingDatabase::kCannotReplace
-        || status == ShoppingDatabase::kNoSuchRecord;
+    return status == kCannotOpen || status == kBadFormat || status == kBadMarker || status == kCannotRestore
+        || status == kNoSuchRecord;
 }
 
 } // namespace

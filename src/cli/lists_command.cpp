@@ -20,13 +20,13 @@ constexpr const char* kCommand = "lists";
 std::string LoadFailureText(const std::string& file, int status)
 {
     switch (status) {
-    case IdNameList::kCannotOpen:
+    case kCannotOpen:
         return std::filesystem::exists(file) ? "The list file " + file + " cannot be opened."
                                              : "The list file " + file + " does not exist.";
-    case IdNameList::kShortRead:
+    case kBadFormat:
         return "The list file " + file
             + " is damaged: it ends too early or holds an entry without a valid id.";
-    case IdNameList::kBadMarker:
+    case kBadMarker:
         return "The list file " + file + " is damaged: a file or entry marker is wrong.";
     default:
         return "The list file " + file + " could not be read (status " + std::to_string(status) + ").";
@@ -64,7 +64,7 @@ int RunShow(CliContext& ctx, const Arguments& args)
     const std::string& file = commandLine.positionals()[0];
     IdNameList list;
     int status = list.Load(file);
-    if (status != IdNameList::kOk) {
+    if (status != kOk) {
         return Failure(ctx, LoadFailureText(file, status));
     }
     if (commandLine.Has("--json")) {
@@ -109,7 +109,7 @@ int RunAdd(CliContext& ctx, const Arguments& args)
     bool missing = !std::filesystem::exists(file, error) && !error;
     if (!missing) {
         // A list that did not load whole is never saved over: the entries after the damage would be lost.
-        if (int status = list.Load(file); status != IdNameList::kOk) {
+        if (int status = list.Load(file); status != kOk) {
             return Failure(ctx, LoadFailureText(file, status) + " Nothing was added.");
         }
     }
@@ -121,7 +121,7 @@ int RunAdd(CliContext& ctx, const Arguments& args)
     if (id <= 0) {
         return Failure(ctx, "The list file " + file + " has no free id left for a new name.");
     }
-    if (list.Save(file) != IdNameList::kOk) {
+    if (list.Save(file) != kOk) {
         return Failure(ctx, "The list file " + file + " cannot be written.");
     }
     ctx.out << id << "\n";

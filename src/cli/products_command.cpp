@@ -73,7 +73,7 @@ int RunAdd(CliContext& ctx, const Arguments& args)
     ShoppingValues values;
     values.quantity = 1;
     options->ApplyTo(values, database, true);
-    int status = ShoppingDatabase::kOk;
+    int status = kOk;
     std::optional<ShoppingRecord> record = database.AddRecord(kProducts, values, &status);
     if (!record) {
         return Failure(ctx, ShoppingFailureText("product.dat", status));
@@ -113,11 +113,10 @@ int RunEdit(CliContext& ctx, const Arguments& args)
     }
     ShoppingValues values = old->Values();
     options->ApplyTo(values, database, false);
-    int status = ShoppingDatabase::kOk;
+    int status = kOk;
     if (!database.EditRecord(kProducts, *id, values, &status)) {
-        return status == ShoppingDatabase::kNoSuchRecord
-            ? NoRecord(ctx, kProducts, *id)
-            : Failure(ctx, ShoppingFailureText("product.dat", status));
+        return status == kNoSuchRecord ? NoRecord(ctx, kProducts, *id)
+                                       : Failure(ctx, ShoppingFailureText("product.dat", status));
     }
     ctx.out << "Saved product " << *id << ".\n";
     return kExitOk;
@@ -178,7 +177,7 @@ int RunMark(CliContext& ctx, const Arguments& args, std::int32_t kind, Command c
         result = kind == kProducts ? commands.DeleteProduct(*id, ShoppingListCommands::Deletion::WholeProduct)
                                    : commands.DeletePurchase(*id);
     }
-    if (result == ShoppingDatabase::kNoSuchRecord) {
+    if (result == kNoSuchRecord) {
         return NoRecord(ctx, kind, *id);
     }
     if (result < 0) {
@@ -234,11 +233,11 @@ int RunList(CliContext& ctx, const Arguments& args, std::int32_t kind)
     const std::string file = ShoppingFileName(kind);
     ShoppingDatabase database;
     OpenDatabase(database);
-    int status = ShoppingDatabase::kOk;
+    int status = kOk;
     // A file that was never written holds no records yet: an empty view, not a failure.
     if (!Missing(file)) {
         status = database.LoadView(kind, *filter);
-        if (status == ShoppingDatabase::kCannotOpen) {
+        if (status == kCannotOpen) {
             return Failure(ctx, ShoppingFailureText(file, status));
         }
     }

@@ -13,14 +13,14 @@ std::string ShoppingFileName(std::int32_t kind)
 std::string ShoppingFailureText(const std::string& file, int status)
 {
     switch (status) {
-    case ShoppingDatabase::kCannotOpen:
+    case kCannotOpen:
         return file
             + " (or a list it needs) cannot be opened: another program is using it or it is not accessible.";
-    case ShoppingDatabase::kBadFormat:
+    case kBadFormat:
         return file + " (or a list it needs) is damaged or could not be written; it is unchanged.";
-    case ShoppingDatabase::kWrongMarker:
+    case kBadMarker:
         return file + " is damaged: its markers are wrong.";
-    case ShoppingDatabase::kCannotReplace:
+    case kCannotRestore:
         return file + " could not be replaced by its archived copy; it is unchanged.";
     default:
         return file + " could not be processed (status " + std::to_string(status) + ").";

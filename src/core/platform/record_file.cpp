@@ -112,7 +112,7 @@ int RecordFile::CheckFileMarker()
     if (!ReadAt(marker, sizeof marker, 0)) {
         return kBadFormat;
     }
-    return LoadLe32(marker) == RecordFrame::kFileMarker ? kOk : kWrongFileMarker;
+    return LoadLe32(marker) == RecordFrame::kFileMarker ? kOk : kBadMarker;
 }
 
 FrameScan RecordFile::Scan(const Visitor& visit)

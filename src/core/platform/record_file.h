@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/common/record_frame.h"
+#include "core/common/status.h"
 #include "core/platform/file_handle.h"
 #include "core/platform/path_lock.h"
 
@@ -26,12 +27,6 @@ namespace tallyhawk
 class RecordFile
 {
 public:
-    static constexpr int kOk = 0;
-    static constexpr int kCannotOpen = -41;
-    static constexpr int kBadFormat = -42; // short file, damage, failed read or write
-    static constexpr int kCannotReplace = -43; // the rewritten file could not take the old one's place
-    static constexpr int kWrongFileMarker = -44;
-
     enum class Mode
     {
         Read, // the file must exist

@@ -1,5 +1,6 @@
 #include "core/platform/text_file.h"
 
+#include "core/common/status.h"
 #include "core/platform/file_handle.h"
 
 #include <fcntl.h>
@@ -9,13 +10,7 @@ namespace tallyhawk
 {
 
 namespace
-{
-
-constexpr std::int32_t kCannotOpen = -41;
-constexpr std::int32_t kShortRead = -42;
-constexpr std::int32_t kNoSize = -44;
-
-} // namespace
+{ } // namespace
 
 std::int32_t ReadTextFile(const std::string& path, TextFileBytes& bytes)
 {
@@ -29,13 +24,13 @@ std::int32_t ReadTextFile(const std::string& path, TextFileBytes& bytes)
     { };
     if (!file.Stat(info) || !S_ISREG(info.st_mode) || info.st_size < 0
         || static_cast<std::uint64_t>(info.st_size) > kMaxTextFileSize) {
-        return kNoSize;
+        return kBadMarker;
     }
     std::size_t size = static_cast<std::size_t>(info.st_size);
     // The read fills the buffer, so it is not cleared first.
     std::unique_ptr<char[]> data(new char[size]);
     if (!file.Read(data.get(), size)) {
-        return kShortRead;
+        return kBadFormat;
     }
     bytes.data = std::move(data);
     bytes.size = size;

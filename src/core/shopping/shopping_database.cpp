@@ -45,19 +45,19 @@ int ScanStatus(const FrameScan& scan)
     switch (scan.end) {
     case FrameEnd::EndMarker:
     case FrameEnd::Stopped:
-        return ShoppingDatabase::kOk;
+        return kOk;
     case FrameEnd::BadMarker:
-        return ShoppingDatabase::kWrongMarker;
+        return kBadMarker;
     default:
-        return ShoppingDatabase::kBadFormat;
+        return kBadFormat;
     }
 }
 
 // Opens a record file and checks its file marker: 0, -41, -42 (too short) or -44.
 int OpenRecordFile(RecordFile& file, const std::string& path, RecordFile::Mode mode)
 {
-    if (file.Open(path, mode) != RecordFile::kOk) {
-        return ShoppingDatabase::kCannotOpen;
+    if (file.Open(path, mode) != kOk) {
+        return kCannotOpen;
     }
     return file.CheckFileMarker();
 }
@@ -283,7 +283,7 @@ ShoppingDatabase::Append(std::int32_t kind, ShoppingValues& values, bool ensureE
     ShoppingRecord record = ShoppingRecord::Make(values, std::max(highest, 0) + 1);
     unsigned char bytes[ShoppingRecord::kSize];
     record.Serialize(bytes);
-    if (file.Append(bytes) != RecordFile::kOk) {
+    if (file.Append(bytes) != kOk) {
         status = kBadFormat;
         return std::nullopt;
     }
@@ -548,7 +548,7 @@ int ShoppingDatabase::Archive(std::int32_t kind)
     StoreLe32(marker, RecordFrame::kEndMarker);
     written = written && backup.Write(marker, sizeof marker);
     if (!written || !backup.Commit()) {
-        return kCannotReplace;
+        return kCannotRestore;
     }
     return 1;
 }

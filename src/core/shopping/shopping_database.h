@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/common/record_frame.h"
+#include "core/common/status.h"
 #include "core/platform/record_file.h"
 #include "core/shopping/shopping_record.h"
 #include "core/shopping/shopping_view.h"
@@ -30,13 +31,6 @@ namespace tallyhawk
 class ShoppingDatabase
 {
 public:
-    static constexpr int kOk = 0;
-    static constexpr int kCannotOpen = -41;
-    static constexpr int kBadFormat = -42; // a record cut short, or a failed read, seek or write
-    static constexpr int kWrongMarker = -44;
-    static constexpr int kCannotReplace = -46;
-    static constexpr int kNoSuchRecord = -201;
-
     static constexpr std::int32_t kProducts = 1;
     static constexpr std::int32_t kPurchases = 2;
 

@@ -87,11 +87,11 @@ std::int32_t IdNameList::HighestServerId() const
 int IdNameList::Load(const std::string& path)
 {
     RecordFile file(kFrame);
-    if (file.Open(path, RecordFile::Mode::Read) != RecordFile::kOk || file.isFolder()) {
+    if (file.Open(path, RecordFile::Mode::Read) != kOk || file.isFolder()) {
         return kCannotOpen;
     }
-    if (int marker = file.CheckFileMarker(); marker != RecordFile::kOk) {
-        return marker == RecordFile::kWrongFileMarker ? kBadMarker : kShortRead;
+    if (int marker = file.CheckFileMarker(); marker != kOk) {
+        return marker == kBadMarker ? kBadMarker : kBadFormat;
     }
     FrameScan scan = file.Scan([&](const unsigned char* record, std::uint64_t) {
         auto id = static_cast<std::int32_t>(LoadLe32(record + kIdOffset));
@@ -114,13 +114,13 @@ int IdNameList::Load(const std::string& path)
         // Less than a whole entry is left: a whole marker that is no record marker is still a wrong one.
         unsigned char marker[RecordFrame::kMarkerSize];
         bool wrong = file.ReadAt(marker, sizeof marker, scan.boundary) && LoadLe32(marker) != kRecordMarker;
-        return wrong ? kBadMarker : kShortRead;
+        return wrong ? kBadMarker : kBadFormat;
     }
     case FrameEnd::Stopped: // at an id of 0 or less, which would stand for no entry
     case FrameEnd::ReadError:
         break;
     }
-    return kShortRead;
+    return kBadFormat;
 }
 
 int IdNameList::Save(const std::string& path) const
@@ -149,7 +149,7 @@ int IdNameList::Save(const std::string& path) const
     appendLe32(kEndMarker);
     // Held while the new file takes the old one's place, so a load waits for the whole new file.
     RecordFile file(kFrame);
-    if (file.Open(path, RecordFile::Mode::Replace) != RecordFile::kOk) {
+    if (file.Open(path, RecordFile::Mode::Replace) != kOk) {
         return kCannotOpen;
     }
     return AtomicFile::Replace(path, bytes) ? kOk : kCannotOpen;

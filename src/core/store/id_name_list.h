@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/status.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -24,10 +26,6 @@ struct IdNameEntry
 class IdNameList
 {
 public:
-    static constexpr int kOk = 0;
-    static constexpr int kCannotOpen = -41;
-    static constexpr int kShortRead = -42;
-    static constexpr int kBadMarker = -44;
     static constexpr std::int32_t kServerIdLimit = 4999;
 
     std::size_t Count() const { return entries_.size(); }

@@ -29,14 +29,14 @@ std::int16_t FieldShort(const unsigned char* record, std::size_t offset)
 // The record markers and sizes are wrong: for the item files that covers a wrong file marker too.
 int FileStatus(int status)
 {
-    return status == RecordFile::kWrongFileMarker ? RecordFile::kBadFormat : status;
+    return status == kBadMarker ? kBadFormat : status;
 }
 
 // Opens the list file for one operation and checks its file marker: 0, -41 or -42.
 int OpenListFile(RecordFile& file, const std::string& path, RecordFile::Mode mode)
 {
-    if (file.Open(path, mode) != RecordFile::kOk) {
-        return RecordFile::kCannotOpen;
+    if (file.Open(path, mode) != kOk) {
+        return kCannotOpen;
     }
     return FileStatus(file.CheckFileMarker());
 }
@@ -187,10 +187,10 @@ int ItemStore::Append(const ItemValues& values, std::optional<ItemRecord>* kept)
     record.Serialize(bytes);
     {
         RecordFile file(kFrame);
-        if (file.Open(listPath_, RecordFile::Mode::Append) != RecordFile::kOk) {
+        if (file.Open(listPath_, RecordFile::Mode::Append) != kOk) {
             return kCannotOpen;
         }
-        if (int status = file.Append(bytes); status != RecordFile::kOk) {
+        if (int status = file.Append(bytes); status != kOk) {
             return FileStatus(status);
         }
     }
@@ -294,7 +294,7 @@ int ItemStore::Archive()
     std::lock_guard<std::mutex> operation(operationMutex_);
     const std::int64_t now = Clock::Now();
     RecordFile list(kFrame);
-    if (list.Open(listPath_, RecordFile::Mode::Update) != RecordFile::kOk) {
+    if (list.Open(listPath_, RecordFile::Mode::Update) != kOk) {
         return kCannotOpen;
     }
     // The list stays held until the archive has taken its place.

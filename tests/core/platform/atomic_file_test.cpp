@@ -227,7 +227,7 @@ TEST(AtomicFile, FilesCreatedWhileOthersAreReplacedKeepTheUmask)
         for (int i = 0; replacersLeft > 0; ++i) {
             const std::string path = dir.File("created-" + std::to_string(which) + "-" + std::to_string(i));
             RecordFile file(frame);
-            if (file.Open(path, RecordFile::Mode::Append) == RecordFile::kOk) {
+            if (file.Open(path, RecordFile::Mode::Append) == kOk) {
                 ++created;
                 note(path, Mode(path));
             }

@@ -34,7 +34,7 @@ TEST(RecordFile, AppendCreatesTheFileWithItsHeaderWords)
     TempDir dir;
     const std::string path = dir.File("product.dat");
     RecordFile file(kFrame);
-    ASSERT_EQ(file.Open(path, RecordFile::Mode::Read), RecordFile::kCannotOpen);
+    ASSERT_EQ(file.Open(path, RecordFile::Mode::Read), kCannotOpen);
     ASSERT_EQ(file.Open(path, RecordFile::Mode::Append), 0);
     const unsigned char record[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     ASSERT_EQ(file.Append(record), 0);
@@ -135,7 +135,7 @@ TEST(RecordFile, AppendCutShortLeavesTheFileWhole)
         RecordFile file(kFrame);
         ASSERT_EQ(file.Open(path, RecordFile::Mode::Append), 0);
         const unsigned char record[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-        EXPECT_EQ(file.Append(record), RecordFile::kBadFormat);
+        EXPECT_EQ(file.Append(record), kBadFormat);
         EXPECT_EQ(file.size(), before.size());
     }
     EXPECT_EQ(ReadFileBytes(path), before);

@@ -157,44 +157,44 @@ TEST_F(ShoppingDatabaseTest, TornTailIsCutBackAndDamageIsNotWrittenOver)
     WriteFileBytes(dir.File("product.dat"), damaged);
     int status = 0;
     EXPECT_FALSE(database.AddRecord(kProducts, Product("Eggs"), &status));
-    EXPECT_EQ(status, ShoppingDatabase::kBadFormat);
+    EXPECT_EQ(status, kBadFormat);
     EXPECT_TRUE(ReadFileBytes(dir.File("product.dat")) == damaged);
-    EXPECT_EQ(database.LoadView(kProducts, ItemFilter()), ShoppingDatabase::kWrongMarker);
+    EXPECT_EQ(database.LoadView(kProducts, ItemFilter()), kBadMarker);
     EXPECT_EQ(database.ViewRecords().size(), 1u);
     EXPECT_EQ(database.CountRecords(kProducts), 1);
-    EXPECT_EQ(database.Archive(kProducts), ShoppingDatabase::kWrongMarker);
+    EXPECT_EQ(database.Archive(kProducts), kBadMarker);
     EXPECT_TRUE(ReadFileBytes(dir.File("product.dat")) == damaged);
 
     WriteFileBytes(dir.File("product.dat"), Le32(80000) + Le32(0) + Le32(80003));
-    EXPECT_EQ(database.MarkRecord(kProducts, 1, Mark::Deleted), ShoppingDatabase::kWrongMarker);
-    EXPECT_EQ(database.LoadView(kProducts, ItemFilter()), ShoppingDatabase::kWrongMarker);
+    EXPECT_EQ(database.MarkRecord(kProducts, 1, Mark::Deleted), kBadMarker);
+    EXPECT_EQ(database.LoadView(kProducts, ItemFilter()), kBadMarker);
     EXPECT_FALSE(database.AddRecord(kProducts, Product("Eggs")));
     EXPECT_TRUE(ReadFileBytes(dir.File("product.dat")) == Le32(80000) + Le32(0) + Le32(80003));
 }
 
 TEST_F(ShoppingDatabaseTest, MissingAndDeletedRecordsCannotBeMarkedOrEdited)
 {
-    EXPECT_EQ(database.MarkRecord(kProducts, 1, Mark::Deleted), ShoppingDatabase::kCannotOpen);
+    EXPECT_EQ(database.MarkRecord(kProducts, 1, Mark::Deleted), kCannotOpen);
     Add(Product("Milk"));
     Add(Product("Bread"));
     const std::string before = ReadFileBytes(dir.File("product.dat"));
-    EXPECT_EQ(database.MarkRecord(kProducts, 9, Mark::Purchased), ShoppingDatabase::kNoSuchRecord);
-    EXPECT_EQ(database.MarkRecord(3, 1, Mark::Deleted), ShoppingDatabase::kCannotOpen);
+    EXPECT_EQ(database.MarkRecord(kProducts, 9, Mark::Purchased), kNoSuchRecord);
+    EXPECT_EQ(database.MarkRecord(3, 1, Mark::Deleted), kCannotOpen);
     EXPECT_FALSE(std::filesystem::exists(dir.File("purchase.dat")));
     // A purchase is bought already: it can be deleted, not purchased or skipped.
     Add(Product("Receipt"), kPurchases);
     const std::string purchases = ReadFileBytes(dir.File("purchase.dat"));
-    EXPECT_EQ(database.MarkRecord(kPurchases, 1, Mark::Purchased), ShoppingDatabase::kCannotOpen);
-    EXPECT_EQ(database.MarkRecord(kPurchases, 1, Mark::SkipOccurrence), ShoppingDatabase::kCannotOpen);
+    EXPECT_EQ(database.MarkRecord(kPurchases, 1, Mark::Purchased), kCannotOpen);
+    EXPECT_EQ(database.MarkRecord(kPurchases, 1, Mark::SkipOccurrence), kCannotOpen);
     EXPECT_TRUE(ReadFileBytes(dir.File("purchase.dat")) == purchases);
     EXPECT_TRUE(ReadFileBytes(dir.File("product.dat")) == before);
 
     EXPECT_EQ(database.MarkRecord(kProducts, 2, Mark::Deleted), 2);
     int status = 0;
     EXPECT_FALSE(database.EditRecord(kProducts, 2, Product("Back again"), &status));
-    EXPECT_EQ(status, ShoppingDatabase::kNoSuchRecord);
-    EXPECT_EQ(database.MarkRecord(kProducts, 2, Mark::Purchased), ShoppingDatabase::kNoSuchRecord);
-    EXPECT_EQ(database.MarkRecord(kProducts, 2, Mark::Deleted), ShoppingDatabase::kNoSuchRecord);
+    EXPECT_EQ(status, kNoSuchRecord);
+    EXPECT_EQ(database.MarkRecord(kProducts, 2, Mark::Purchased), kNoSuchRecord);
+    EXPECT_EQ(database.MarkRecord(kProducts, 2, Mark::Deleted), kNoSuchRecord);
     EXPECT_FALSE(database.Find(kProducts, 2));
     EXPECT_EQ(database.CountRecords(kPurchases), 1);
     EXPECT_EQ(database.CountRecords(kProducts), 1);
@@ -283,7 +283,7 @@ TEST_F(ShoppingDatabaseTest, PurchaseThatCannotBeAddedLeavesTheProductDue)
         ::usleep(10000);
     }
     const std::string before = ReadFileBytes(dir.File("product.dat"));
-    EXPECT_EQ(database.MarkRecord(kProducts, id, Mark::Purchased), ShoppingDatabase::kCannotOpen);
+    EXPECT_EQ(database.MarkRecord(kProducts, id, Mark::Purchased), kCannotOpen);
     EXPECT_TRUE(ReadFileBytes(dir.File("product.dat")) == before);
     EXPECT_EQ(database.Find(kProducts, id)->lastPurchased, 0);
     ::kill(child, SIGKILL);
@@ -311,11 +311,11 @@ TEST_F(ShoppingDatabaseTest, AnotherProcessHoldingTheFileGivesMinus41)
     const std::string before = ReadFileBytes(dir.File("product.dat"));
     int status = 0;
     EXPECT_FALSE(database.AddRecord(kProducts, Product("Bread"), &status));
-    EXPECT_EQ(status, ShoppingDatabase::kCannotOpen);
-    EXPECT_EQ(database.MarkRecord(kProducts, 1, Mark::Deleted), ShoppingDatabase::kCannotOpen);
-    EXPECT_EQ(database.LoadView(kProducts, Today()), ShoppingDatabase::kCannotOpen);
+    EXPECT_EQ(status, kCannotOpen);
+    EXPECT_EQ(database.MarkRecord(kProducts, 1, Mark::Deleted), kCannotOpen);
+    EXPECT_EQ(database.LoadView(kProducts, Today()), kCannotOpen);
     EXPECT_EQ(database.CountRecords(kProducts), 0);
-    EXPECT_EQ(database.Archive(kProducts), ShoppingDatabase::kCannotOpen);
+    EXPECT_EQ(database.Archive(kProducts), kCannotOpen);
     EXPECT_TRUE(ReadFileBytes(dir.File("product.dat")) == before);
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
@@ -438,14 +438,14 @@ TEST(ShoppingDatabaseLists, EveryListLoadsAndADamagedOneIsNotSavedOver)
 
     ShoppingDatabase database;
     // store.lst is missing: the categories still load.
-    EXPECT_EQ(database.Open(dir.path().string(), true), ShoppingDatabase::kCannotOpen);
+    EXPECT_EQ(database.Open(dir.path().string(), true), kCannotOpen);
     EXPECT_EQ(database.Categories().Find(12)->name, "Dairy");
     ShoppingValues values = Product("Milk");
     values.category.name = "Bakery";
     values.unit.name = "loaf";
     int status = 0;
     EXPECT_FALSE(database.AddRecord(kProducts, values, &status));
-    EXPECT_EQ(status, ShoppingDatabase::kBadFormat);
+    EXPECT_EQ(status, kBadFormat);
     EXPECT_TRUE(ReadFileBytes(dir.File("unit.lst")) == damagedUnits);
     EXPECT_FALSE(std::filesystem::exists(dir.File("product.dat")));
     // The category list took its entry (it is saved before the unit fails), and kept its old one.
