@@ -5,6 +5,7 @@
 #include "core/compare/scrape_trace.h"
 #include "core/compare/web_agent.h"
 
+#include <concepts>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -21,6 +22,11 @@ class ResultScraper
 {
 public:
     ResultScraper(std::string_view page, const WebAgent& agent, ScrapeTrace* trace = nullptr);
+    // The scraper keeps a view of the page: a temporary page would be gone before the first block.
+    template <typename Page>
+    requires std::same_as<Page, std::string>
+    ResultScraper(Page&& page, const WebAgent& agent, ScrapeTrace* trace = nullptr)
+    = delete;
 
     // The next block from the cursor: from the start of a StartResult match to the end of the EndResult
     // marker found from there (the marker's own length, wildcards counted as one byte each). None when

@@ -135,6 +135,13 @@ SearchIndex::SaveSearch(std::int32_t categoryId, std::string_view searchText, co
         return kBadFormat;
     }
     record.id = lastId + 1;
+    // Damage before the tail would hide the new record from readers; a torn tail is cut off by Append.
+    const FrameScan scan = index.Scan({});
+    const bool appendable = scan.end == FrameEnd::TornTail
+        || (scan.end == FrameEnd::EndMarker && scan.trailing < kIndexFrame.FrameSize());
+    if (!appendable) {
+        return kBadFormat;
+    }
 
     const std::string resultsPath = ResultsPath(record.id);
     if (std::int32_t saved = results.Save(resultsPath); saved != kOk) {
