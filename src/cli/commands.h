@@ -22,5 +22,7 @@ int RunConfig(CliContext& ctx, const Arguments& args);
 int RunDownload(CliContext& ctx, const Arguments& args);
 int RunFetchPage(CliContext& ctx, const Arguments& args);
 int RunAgents(CliContext& ctx, const Arguments& args);
+int RunCompare(CliContext& ctx, const Arguments& args);
+int RunComparisons(CliContext& ctx, const Arguments& args);
 
 } // namespace tallyhawk::cli

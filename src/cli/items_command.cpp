@@ -2,6 +2,7 @@
 #include "cli/item_output.h"
 #include "cli/json_list_writer.h"
 #include "cli/subcommand_action.h"
+#include "cli/time_filter_options.h"
 #include "core/common/clock.h"
 #include "core/common/display_text.h"
 #include "core/common/time_span.h"
@@ -21,7 +22,6 @@ namespace
 {
 
 constexpr const char* kCommand = "items";
-constexpr long long kMostDays = 100000;
 
 // "deals" are the coupons and deals of "deal.lst", "topics" the forum topics of "topic.lst".
 std::optional<std::string> ListFile(const std::string& which)
@@ -65,60 +65,12 @@ std::optional<std::int32_t> ParseInt32(const std::string& text)
     return static_cast<std::int32_t>(*value);
 }
 
-// YYYY-MM-DD into its three numbers.
-std::optional<std::array<int, 3>> ParseDate(const std::string& text)
-{
-    if (text.size() != 10 || text[4] != '-' || text[7] != '-') {
-        return std::nullopt;
-    }
-    for (std::size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
-        if (text[i] < '0' || text[i] > '9') {
-            return std::nullopt;
-        }
-    }
-    return std::array<int, 3>{
-        std::stoi(text.substr(0, 4)), std::stoi(text.substr(5, 2)), std::stoi(text.substr(8, 2))};
-}
-
 // The view filter from the list options; a usage error leaves `error` set.
 std::optional<ItemFilter> FilterFromOptions(const CommandLine& commandLine, std::string& error)
 {
     ItemFilter filter;
-    const bool days = commandLine.Has("--days");
-    const bool range = commandLine.Has("--from") || commandLine.Has("--to");
-    if (days && range) {
-        error = "Give either --days or --from and --to, not both.";
+    if (!ApplyTimeOptions(commandLine, filter, std::nullopt, error)) {
         return std::nullopt;
-    }
-    if (days) {
-        std::optional<long long> count = ParseInteger(*commandLine.Value("--days"));
-        if (!count || *count < 0 || *count > kMostDays) {
-            error = "--days takes a whole number of days from 0 to " + std::to_string(kMostDays) + ".";
-            return std::nullopt;
-        }
-        // 0 is "Today": from midnight on; otherwise the span ends tonight and reaches N days back.
-        const auto span = static_cast<std::int32_t>(
-            std::min<long long>(*count * 86400, std::numeric_limits<std::int32_t>::max()));
-        TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
-        filter.from = times.from;
-        filter.to = times.to;
-    }
-    for (const char* option : {"--from", "--to"}) {
-        if (!commandLine.Has(option)) {
-            continue;
-        }
-        std::optional<std::array<int, 3>> date = ParseDate(*commandLine.Value(option));
-        const bool start = std::string(option) == "--from";
-        std::optional<std::int32_t> time;
-        if (date) {
-            time = start ? LocalTime((*date)[0], (*date)[1], (*date)[2], 0, 0, 0)
-                         : LocalTime((*date)[0], (*date)[1], (*date)[2], 23, 59, 59);
-        }
-        if (!time) {
-            error = std::string(option) + " takes a date as YYYY-MM-DD between 1970 and 2038.";
-            return std::nullopt;
-        }
-        (start ? filter.from : filter.to) = *time;
     }
     for (const char* option : {"--store", "--category"}) {
         if (!commandLine.Has(option)) {
@@ -140,10 +92,8 @@ std::optional<ItemFilter> FilterFromOptions(const CommandLine& commandLine, std:
 int RunList(CliContext& ctx, const Arguments& args)
 {
     CommandLine commandLine("items list", "Print the stored items of a view, newest first.");
-    commandLine.Option("--days", "N", "items that arrived in the last N days up to tonight; 0 is today")
-        .Option("--from", "YYYY-MM-DD", "items that arrived on or after this day")
-        .Option("--to", "YYYY-MM-DD", "items that arrived on or before this day")
-        .Option("--store", "ID", "items of this store")
+    AddTimeOptions(commandLine, "items that arrived");
+    commandLine.Option("--store", "ID", "items of this store")
         .Option("--category", "ID", "items of this category")
         .Option("--search", "WORDS", "items whose title, store, category or description hold every word")
         .Flag("--hot", "only the hot items")

@@ -1,6 +1,6 @@
 #include "cli/commands.h"
-#include "core/platform/browser_launcher.h"
 #include "core/common/site_addresses.h"
+#include "core/platform/browser_launcher.h"
 #include "core/settings/site_url.h"
 
 #include <functional>

@@ -154,6 +154,7 @@ std::optional<PriceResult> ResultScraper::NextResult()
         result.text = std::move(CleanDescription(*text));
     }
     if (traced) {
+        traced->complete = true;
         traced->result = result;
     }
     return result;

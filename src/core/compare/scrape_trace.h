@@ -26,6 +26,7 @@ struct ScrapedBlock
     std::size_t length = 0;
     std::vector<ScrapedField> fields;
     std::optional<std::string> cleanedPrice; // the price text that was read, after cleaning
+    bool complete = false; // the block had a name and a link, so `result` holds the offer
     PriceResult result; // cleaned, as it would be listed
     bool kept = false;
     std::string verdict; // why it was kept or dropped
