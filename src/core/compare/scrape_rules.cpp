@@ -91,7 +91,8 @@ double PriceValue(std::string_view cleaned)
     }
     double value = 0.0;
     // from_chars wants a digit before the point; ".5" reads as "0.5".
-    std::string padded = number.front() == '.' ? "0" + std::string(number) : std::string(number);
+    std::string padded(number.front() == '.' ? "0" : "");
+    padded += number;
     std::from_chars(padded.data(), padded.data() + padded.size(), value, std::chars_format::fixed);
     return value;
 }
