@@ -121,30 +121,25 @@ std::string UserPath(const std::string& path)
     return error ? path : absolute.string();
 }
 
-std::optional<std::int32_t> ParseSiteId(const std::string& text)
+// The agent that SITEID names, or none with `exit` set to the usage error or failure reported.
+std::shared_ptr<WebAgent> AgentNamed(CliContext& ctx,
+                                     const AgentConfiguration& config,
+                                     std::int32_t loadStatus,
+                                     const std::string& file,
+                                     const std::string& siteIdWord,
+                                     int& exit)
 {
-    std::optional<long long> siteId = ParseInteger(text);
-    if (!siteId || *siteId < std::numeric_limits<std::int32_t>::min()
-        || *siteId > std::numeric_limits<std::int32_t>::max()) {
-        return std::nullopt;
+    std::optional<std::int32_t> siteId = ParseInt32(siteIdWord);
+    if (!siteId) {
+        exit = UsageError(ctx, kCommand, "SITEID must be a whole number.");
+        return nullptr;
     }
-    return static_cast<std::int32_t>(*siteId);
-}
-
-// The agent with SITEID, or the failure to report.
-std::shared_ptr<WebAgent> FindAgentOrFail(CliContext& ctx,
-                                          const AgentConfiguration& config,
-                                          std::int32_t loadStatus,
-                                          const std::string& file,
-                                          std::int32_t siteId,
-                                          int& exit)
-{
-    std::shared_ptr<WebAgent> agent = config.FindAgent(siteId);
+    std::shared_ptr<WebAgent> agent = config.FindAgent(*siteId);
     if (!agent) {
         exit = Failure(ctx,
-                       loadStatus != kOk
-                           ? LoadFailureText(loadStatus, file)
-                           : "There is no agent with SiteId " + std::to_string(siteId) + " in " + file + ".");
+                       loadStatus != kOk ? LoadFailureText(loadStatus, file)
+                                         : "There is no agent with SiteId " + std::to_string(*siteId) + " in "
+                               + file + ".");
     }
     return agent;
 }
@@ -157,12 +152,8 @@ int RunTest(CliContext& ctx,
             const std::string& pageFile,
             bool json)
 {
-    std::optional<std::int32_t> siteId = ParseSiteId(words[1]);
-    if (!siteId) {
-        return UsageError(ctx, kCommand, "SITEID must be a whole number.");
-    }
     int exit = kExitFailure;
-    std::shared_ptr<WebAgent> agent = FindAgentOrFail(ctx, config, loadStatus, file, *siteId, exit);
+    std::shared_ptr<WebAgent> agent = AgentNamed(ctx, config, loadStatus, file, words[1], exit);
     if (!agent) {
         return exit;
     }
@@ -184,12 +175,8 @@ int RunUrl(CliContext& ctx,
            const std::vector<std::string>& words,
            bool json)
 {
-    std::optional<std::int32_t> siteId = ParseSiteId(words[1]);
-    if (!siteId) {
-        return UsageError(ctx, kCommand, "SITEID must be a whole number.");
-    }
     int exit = kExitFailure;
-    std::shared_ptr<WebAgent> agent = FindAgentOrFail(ctx, config, loadStatus, file, *siteId, exit);
+    std::shared_ptr<WebAgent> agent = AgentNamed(ctx, config, loadStatus, file, words[1], exit);
     if (!agent) {
         return exit;
     }

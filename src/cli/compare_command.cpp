@@ -105,12 +105,11 @@ int RunCompare(CliContext& ctx, const Arguments& args)
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
         return *exit;
     }
-    std::optional<long long> category;
+    std::optional<std::int32_t> category;
     if (std::optional<std::string> value = commandLine.Value("--category")) {
-        category = ParseInteger(*value);
+        category = ParseInt32(*value);
     }
-    if (!category || *category < std::numeric_limits<std::int32_t>::min()
-        || *category > std::numeric_limits<std::int32_t>::max()) {
+    if (!category) {
         return UsageError(ctx, kCommand, "--category takes the whole number id of a search category.");
     }
     const std::string text = JoinWords(commandLine.positionals());
@@ -130,7 +129,7 @@ int RunCompare(CliContext& ctx, const Arguments& args)
         return Failure(ctx,
                        "There are no search categories defined in the web search agents configuration file.");
     }
-    const auto categoryId = static_cast<std::int32_t>(*category);
+    const std::int32_t categoryId = *category;
     if (!HasCategory(spider.configuration(), categoryId)) {
         return Failure(ctx,
                        "There is no search category " + std::to_string(categoryId) + " in "

@@ -20,16 +20,6 @@ namespace
 
 constexpr const char* kCommand = "comparisons";
 
-std::optional<std::int32_t> ParseId(const std::string& text)
-{
-    std::optional<long long> value = ParseInteger(text);
-    if (!value || *value < std::numeric_limits<std::int32_t>::min()
-        || *value > std::numeric_limits<std::int32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(*value);
-}
-
 std::string LocalDateTime(std::int32_t seconds)
 {
     const std::time_t time = seconds;
@@ -60,6 +50,23 @@ std::string ResultsFailure(const std::string& path, std::int32_t status)
     default:
         return path + " is damaged: its markers are wrong (status " + std::to_string(status) + ").";
     }
+}
+
+// The results file of a saved comparison, in the data folder; none with `exit` set when there is no
+// such comparison or no data folder.
+std::optional<std::string>
+ResultsFile(CliContext& ctx, const CommandLine& commandLine, std::int32_t id, int& exit)
+{
+    if (!EnterDataFolder(ctx, commandLine)) {
+        exit = kExitFailure;
+        return std::nullopt;
+    }
+    std::string path = SearchIndex().ResultsPath(id);
+    if (!std::filesystem::exists(path)) {
+        exit = Failure(ctx, "There is no saved comparison " + std::to_string(id) + ".");
+        return std::nullopt;
+    }
+    return path;
 }
 
 int RunList(CliContext& ctx, const Arguments& args)
@@ -121,28 +128,26 @@ int RunShow(CliContext& ctx, const Arguments& args)
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
         return *exit;
     }
-    std::optional<std::int32_t> id = ParseId(commandLine.positionals()[0]);
+    std::optional<std::int32_t> id = ParseInt32(commandLine.positionals()[0]);
     if (!id) {
         return UsageError(ctx, "comparisons show", "ID must be a whole number.");
     }
-    if (!EnterDataFolder(ctx, commandLine)) {
-        return kExitFailure;
-    }
-    const std::string path = SearchIndex().ResultsPath(*id);
-    if (!std::filesystem::exists(path)) {
-        return Failure(ctx, "There is no saved comparison " + std::to_string(*id) + ".");
+    int exit = kExitOk;
+    const std::optional<std::string> path = ResultsFile(ctx, commandLine, *id, exit);
+    if (!path) {
+        return exit;
     }
     ResultList offers;
-    const std::int32_t status = offers.Load(path);
+    const std::int32_t status = offers.Load(*path);
     if (status == kCannotOpen) {
-        return Failure(ctx, ResultsFailure(path, status));
+        return Failure(ctx, ResultsFailure(*path, status));
     }
     if (commandLine.Has("--json")) {
         ctx.out << ComparisonJson(*id, offers).dump(2) << "\n";
     } else {
         PrintOffers(ctx.out, offers);
     }
-    return status == kOk ? kExitOk : Failure(ctx, ResultsFailure(path, status));
+    return status == kOk ? kExitOk : Failure(ctx, ResultsFailure(*path, status));
 }
 
 int RunDeleteOffer(CliContext& ctx, const Arguments& args)
@@ -152,22 +157,20 @@ int RunDeleteOffer(CliContext& ctx, const Arguments& args)
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
         return *exit;
     }
-    std::optional<std::int32_t> id = ParseId(commandLine.positionals()[0]);
-    std::optional<std::int32_t> offerId = ParseId(commandLine.positionals()[1]);
+    std::optional<std::int32_t> id = ParseInt32(commandLine.positionals()[0]);
+    std::optional<std::int32_t> offerId = ParseInt32(commandLine.positionals()[1]);
     if (!id || !offerId) {
         return UsageError(ctx, "comparisons delete-offer", "ID and OFFERID must be whole numbers.");
     }
-    if (!EnterDataFolder(ctx, commandLine)) {
-        return kExitFailure;
-    }
-    const std::string path = SearchIndex().ResultsPath(*id);
-    if (!std::filesystem::exists(path)) {
-        return Failure(ctx, "There is no saved comparison " + std::to_string(*id) + ".");
+    int exit = kExitOk;
+    const std::optional<std::string> path = ResultsFile(ctx, commandLine, *id, exit);
+    if (!path) {
+        return exit;
     }
     ResultList offers;
     // Rewriting a damaged file would drop the offers after the damage for good.
-    if (std::int32_t status = offers.Load(path); status != kOk) {
-        return Failure(ctx, ResultsFailure(path, status) + " Nothing was deleted.");
+    if (std::int32_t status = offers.Load(*path); status != kOk) {
+        return Failure(ctx, ResultsFailure(*path, status) + " Nothing was deleted.");
     }
     const std::size_t before = offers.Count();
     offers.RemoveById(*offerId);
@@ -175,9 +178,9 @@ int RunDeleteOffer(CliContext& ctx, const Arguments& args)
         return Failure(
             ctx, "Comparison " + std::to_string(*id) + " has no offer " + std::to_string(*offerId) + ".");
     }
-    if (std::int32_t status = offers.Save(path); status != kOk) {
+    if (std::int32_t status = offers.Save(*path); status != kOk) {
         return Failure(
-            ctx, "Cannot rewrite " + path + " (status " + std::to_string(status) + "); it is unchanged.");
+            ctx, "Cannot rewrite " + *path + " (status " + std::to_string(status) + "); it is unchanged.");
     }
     ctx.out << "Deleted offer " << *offerId << " from comparison " << *id << ".\n";
     return kExitOk;

@@ -55,16 +55,6 @@ bool Missing(const std::string& file)
     return !std::filesystem::exists(file, error) && !error;
 }
 
-std::optional<std::int32_t> ParseInt32(const std::string& text)
-{
-    std::optional<long long> value = ParseInteger(text);
-    if (!value || *value < std::numeric_limits<std::int32_t>::min()
-        || *value > std::numeric_limits<std::int32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<std::int32_t>(*value);
-}
-
 // The view filter from the list options; a usage error leaves `error` set.
 std::optional<ItemFilter> FilterFromOptions(const CommandLine& commandLine, std::string& error)
 {

@@ -96,9 +96,7 @@ std::size_t WebSpider::Start(std::int32_t categoryId, std::string_view searchTex
             agent->owner = this;
             agent->thread = worker.thread.get_id();
             workers_.push_back(std::move(worker));
-            running_.push_back(agent);
-            pending_.push_back({Report::Kind::Started, run, agent, 0});
-            ++started;
+            started += AgentStartedLocked(agent, run) ? 1 : 0;
         }
     }
     Deliver();
@@ -186,6 +184,25 @@ void WebSpider::Work(std::shared_ptr<WebAgent> agent,
         }
     }
     ended->store(true);
+}
+
+bool WebSpider::AgentStartedLocked(const std::shared_ptr<WebAgent>& agent, std::uint64_t run)
+{
+    if (run != run_) {
+        return false;
+    }
+    running_.push_back(agent);
+    pending_.push_back({Report::Kind::Started, run, agent, 0});
+    return true;
+}
+
+void WebSpider::AgentStarted(const std::shared_ptr<WebAgent>& agent, std::uint64_t run)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        AgentStartedLocked(agent, run);
+    }
+    Deliver();
 }
 
 void WebSpider::LeaveRunningList(const std::shared_ptr<WebAgent>& agent)

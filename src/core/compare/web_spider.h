@@ -67,7 +67,9 @@ public:
     // Waits until every worker, of this run and earlier ones, has ended.
     void WaitForWorkers();
 
-    // The reports of the workers, for the current run only; a report of an earlier run is dropped.
+    // The reports of Start and the workers, for the current run only; a report of an earlier run is
+    // dropped. AgentStarted puts the agent on the running list.
+    void AgentStarted(const std::shared_ptr<WebAgent>& agent, std::uint64_t run);
     void
     AgentFinished(const std::shared_ptr<WebAgent>& agent, std::uint64_t run, std::optional<ResultList> list);
     void AgentFailed(const std::shared_ptr<WebAgent>& agent, std::uint64_t run, std::int32_t status);
@@ -107,6 +109,8 @@ private:
               std::string searchText,
               std::stop_token stop,
               std::shared_ptr<std::atomic<bool>> ended);
+    // With the lock held: puts the agent on the running list and queues its start.
+    bool AgentStartedLocked(const std::shared_ptr<WebAgent>& agent, std::uint64_t run);
     // With the lock held: takes the agent off the running list and queues SearchDone when that
     // emptied it.
     void LeaveRunningList(const std::shared_ptr<WebAgent>& agent);
