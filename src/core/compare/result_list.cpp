@@ -178,6 +178,7 @@ ResultList& ResultList::operator=(const ResultList& other)
     if (this != &other) {
         results_ = other.results_;
         cursor_ = results_.end();
+        cursorRemoved_ = false;
     }
     return *this;
 }
@@ -194,6 +195,7 @@ ResultList& ResultList::operator=(ResultList&& other) noexcept
     if (this != &other) {
         results_ = std::move(other.results_);
         cursor_ = results_.end();
+        cursorRemoved_ = false;
         other.results_.clear();
         other.cursor_ = other.results_.end();
     }
@@ -202,6 +204,12 @@ ResultList& ResultList::operator=(ResultList&& other) noexcept
 
 void ResultList::Insert(PriceResult result)
 {
+    // The list is ordered, so an offer no dearer than the last one goes at the end: pages listed highest
+    // price first then cost one step per offer instead of a walk over the whole list.
+    if (results_.empty() || !(results_.back().price < result.price)) {
+        results_.push_back(std::move(result));
+        return;
+    }
     auto before = std::find_if(
         results_.begin(), results_.end(), [&](const PriceResult& held) { return held.price < result.price; });
     results_.insert(before, std::move(result));
@@ -211,6 +219,7 @@ void ResultList::Clear()
 {
     results_.clear();
     cursor_ = results_.end();
+    cursorRemoved_ = false;
 }
 
 std::int32_t ResultList::RemoveById(std::int32_t id)
@@ -219,7 +228,9 @@ std::int32_t ResultList::RemoveById(std::int32_t id)
         results_.begin(), results_.end(), [id](const PriceResult& held) { return held.id == id; });
     if (found != results_.end()) {
         if (cursor_ == found) {
+            // Next gives the offer that followed the removed one.
             ++cursor_;
+            cursorRemoved_ = true;
         }
         results_.erase(found);
     }
@@ -228,12 +239,17 @@ std::int32_t ResultList::RemoveById(std::int32_t id)
 
 const PriceResult* ResultList::First()
 {
+    cursorRemoved_ = false;
     cursor_ = results_.begin();
     return cursor_ == results_.end() ? nullptr : &*cursor_;
 }
 
 const PriceResult* ResultList::Next()
 {
+    if (cursorRemoved_) {
+        cursorRemoved_ = false;
+        return cursor_ == results_.end() ? nullptr : &*cursor_;
+    }
     if (cursor_ == results_.end() || ++cursor_ == results_.end()) {
         return nullptr;
     }
@@ -298,6 +314,7 @@ std::int32_t ResultList::Load(const std::string& path)
     });
     results_.assign(std::make_move_iterator(offers.begin()), std::make_move_iterator(offers.end()));
     cursor_ = results_.end();
+    cursorRemoved_ = false;
     return status;
 }
 

@@ -31,7 +31,8 @@ public:
     // Deletes the first offer with this id; nothing happens when there is none. Always 0.
     std::int32_t RemoveById(std::int32_t id);
 
-    // The one iteration cursor: the first offer, then each next one; null past the end.
+    // The one iteration cursor: the first offer, then each next one; null past the end. Removing the
+    // offer at the cursor does not skip the one after it.
     const PriceResult* First();
     const PriceResult* Next();
 
@@ -55,6 +56,7 @@ public:
 private:
     std::list<PriceResult> results_;
     std::list<PriceResult>::iterator cursor_ = results_.end();
+    bool cursorRemoved_ = false; // the offer at the cursor was removed; cursor_ is the one after it
 };
 
 } // namespace tallyhawk

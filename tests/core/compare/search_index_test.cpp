@@ -54,6 +54,27 @@ protected:
     MockClock clock{1700000000};
 };
 
+TEST(ResultList, OrderedInsertKeepsEqualPricesInArrivalOrder)
+{
+    ResultList list;
+    std::int32_t id = 0;
+    for (double price : {5.0, 10.0, 5.0, 10.0, 1.0, 5.0, 12.0, 1.0}) {
+        list.Insert(Offer(++id, "n", price));
+    }
+    std::vector<std::int32_t> ids;
+    for (const PriceResult* offer = list.First(); offer; offer = list.Next()) {
+        ids.push_back(offer->id);
+    }
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{7, 2, 4, 1, 3, 6, 5, 8}));
+    // Removing the offer under the cursor skips none.
+    list.First();
+    list.Next();
+    list.RemoveById(2);
+    EXPECT_EQ(list.Next()->id, 4);
+    EXPECT_EQ(list.Next()->id, 1);
+    EXPECT_EQ(list.Count(), 7u);
+}
+
 TEST_F(ComparisonFiles, ResultsFileBytes)
 {
     ResultList list;
