@@ -1,8 +1,12 @@
+#include "cli/agent_test_report.h"
 #include "cli/commands.h"
 #include "core/common/display_text.h"
 #include "core/compare/agent_configuration.h"
+#include "core/net/http_fetcher.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -71,6 +75,22 @@ void PrintConfiguration(std::ostream& out, const AgentConfiguration& config, std
     }
 }
 
+// A saved page as the fetcher would hand it over: at most HttpFetcher::kMaxBody - 1 bytes.
+std::optional<std::string> ReadPage(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string page(HttpFetcher::kMaxBody - 1, '\0');
+    in.read(page.data(), static_cast<std::streamsize>(page.size()));
+    if (in.bad()) {
+        return std::nullopt;
+    }
+    page.resize(static_cast<std::size_t>(in.gcount()));
+    return page;
+}
+
 std::string UrlFailureText(std::int32_t status, std::int32_t siteId)
 {
     if (status == kNoKeywordMarker) {
@@ -93,6 +113,61 @@ std::string LoadFailureText(std::int32_t status, const std::string& file)
         + ": " + LoadStatusText(status) + ").";
 }
 
+// A path the user gave, relative to where the command was started, not to the data folder.
+std::string UserPath(const std::string& path)
+{
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.string();
+}
+
+// The agent that SITEID names, or none with `exit` set to the usage error or failure reported.
+std::shared_ptr<WebAgent> AgentNamed(CliContext& ctx,
+                                     const AgentConfiguration& config,
+                                     std::int32_t loadStatus,
+                                     const std::string& file,
+                                     const std::string& siteIdWord,
+                                     int& exit)
+{
+    std::optional<std::int32_t> siteId = ParseInt32(siteIdWord);
+    if (!siteId) {
+        exit = UsageError(ctx, kCommand, "SITEID must be a whole number.");
+        return nullptr;
+    }
+    std::shared_ptr<WebAgent> agent = config.FindAgent(*siteId);
+    if (!agent) {
+        exit = Failure(ctx,
+                       loadStatus != kOk ? LoadFailureText(loadStatus, file)
+                                         : "There is no agent with SiteId " + std::to_string(*siteId) + " in "
+                               + file + ".");
+    }
+    return agent;
+}
+
+int RunTest(CliContext& ctx,
+            const AgentConfiguration& config,
+            std::int32_t loadStatus,
+            const std::string& file,
+            const std::vector<std::string>& words,
+            const std::string& pageFile,
+            bool json)
+{
+    int exit = kExitFailure;
+    std::shared_ptr<WebAgent> agent = AgentNamed(ctx, config, loadStatus, file, words[1], exit);
+    if (!agent) {
+        return exit;
+    }
+    std::optional<std::string> page = ReadPage(pageFile);
+    if (!page) {
+        return Failure(ctx, "Cannot read the page " + pageFile + ".");
+    }
+    std::string text;
+    for (std::size_t i = 2; i < words.size(); ++i) {
+        text += (i > 2 ? " " : "") + words[i];
+    }
+    return ReportAgentTest(ctx, *agent, *page, pageFile, text, json);
+}
+
 int RunUrl(CliContext& ctx,
            const AgentConfiguration& config,
            std::int32_t loadStatus,
@@ -100,17 +175,10 @@ int RunUrl(CliContext& ctx,
            const std::vector<std::string>& words,
            bool json)
 {
-    std::optional<long long> siteId = ParseInteger(words[1]);
-    if (!siteId || *siteId < std::numeric_limits<std::int32_t>::min()
-        || *siteId > std::numeric_limits<std::int32_t>::max()) {
-        return UsageError(ctx, kCommand, "SITEID must be a whole number.");
-    }
-    std::shared_ptr<WebAgent> agent = config.FindAgent(static_cast<std::int32_t>(*siteId));
+    int exit = kExitFailure;
+    std::shared_ptr<WebAgent> agent = AgentNamed(ctx, config, loadStatus, file, words[1], exit);
     if (!agent) {
-        if (loadStatus != kOk) {
-            return Failure(ctx, LoadFailureText(loadStatus, file));
-        }
-        return Failure(ctx, "There is no agent with SiteId " + std::to_string(*siteId) + " in " + file + ".");
+        return exit;
     }
     std::string url;
     std::int32_t status = agent->BuildSearchUrl(words[2], url);
@@ -132,26 +200,40 @@ int RunUrl(CliContext& ctx,
 
 int RunAgents(CliContext& ctx, const Arguments& args)
 {
-    CommandLine commandLine(kCommand,
-                            "List the price comparison categories and agents of the agent configuration, or\n"
-                            "print one agent's search address: agents url SITEID TEXT.");
+    CommandLine commandLine(
+        kCommand,
+        "List the price comparison categories and agents of the agent configuration,\n"
+        "print one agent's search address: agents url SITEID TEXT, or test an agent on a\n"
+        "saved result page: agents test SITEID --page FILE TEXT.");
     commandLine
         .Option("--config", "FILE", "agent configuration to read (default webspider.xml of the data folder)")
         .Flag("--json", "machine-readable output")
-        .Positional("url SITEID TEXT", "print the search address of agent SITEID for TEXT", true, true);
+        .Option("--page", "FILE", "with test: the saved result page to scrape")
+        .Positional("url|test SITEID TEXT",
+                    "url: print the search address of agent SITEID for TEXT; test: scrape the --page\n"
+                    "      file with agent SITEID as a search for TEXT and show where its markers landed",
+                    true,
+                    true);
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
         return *exit;
     }
     const std::vector<std::string>& words = commandLine.positionals();
-    if (!words.empty() && (words[0] != "url" || words.size() != 3)) {
-        return UsageError(ctx, kCommand, "Expected no argument, or: url SITEID TEXT.");
+    if (!words.empty() && !(words[0] == "url" && words.size() == 3)
+        && !(words[0] == "test" && words.size() >= 3)) {
+        return UsageError(
+            ctx, kCommand, "Expected no argument, or: url SITEID TEXT, or: test SITEID --page FILE TEXT.");
+    }
+    if (!words.empty() && words[0] == "test" && !commandLine.Has("--page")) {
+        return UsageError(ctx, kCommand, "agents test needs the saved result page: --page FILE.");
     }
     // A --config path is the user's, relative to where the command was started, not to the data folder.
     std::string file = "webspider.xml";
     if (std::optional<std::string> config = commandLine.Value("--config")) {
-        std::error_code error;
-        std::filesystem::path absolute = std::filesystem::absolute(*config, error);
-        file = error ? *config : absolute.string();
+        file = UserPath(*config);
+    }
+    std::optional<std::string> pageFile;
+    if (std::optional<std::string> page = commandLine.Value("--page")) {
+        pageFile = UserPath(*page);
     }
     if (!EnterDataFolder(ctx, commandLine)) {
         return kExitFailure;
@@ -159,6 +241,9 @@ int RunAgents(CliContext& ctx, const Arguments& args)
     AgentConfiguration config;
     std::int32_t status = config.Load(file);
     bool json = commandLine.Has("--json");
+    if (!words.empty() && words[0] == "test") {
+        return RunTest(ctx, config, status, file, words, *pageFile, json);
+    }
     if (!words.empty()) {
         return RunUrl(ctx, config, status, file, words, json);
     }

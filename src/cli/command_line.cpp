@@ -1,6 +1,7 @@
 #include "cli/command_line.h"
 
 #include <charconv>
+#include <limits>
 #include <sstream>
 
 namespace tallyhawk::cli
@@ -157,6 +158,16 @@ std::optional<long long> ParseInteger(const std::string& text)
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<std::int32_t> ParseInt32(const std::string& text)
+{
+    std::optional<long long> value = ParseInteger(text);
+    if (!value || *value < std::numeric_limits<std::int32_t>::min()
+        || *value > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(*value);
 }
 
 } // namespace tallyhawk::cli

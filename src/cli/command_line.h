@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -60,5 +61,7 @@ private:
 
 // Parses a whole decimal integer option ("12", "-3"); nothing when the text is not one.
 std::optional<long long> ParseInteger(const std::string& text);
+// The same for a value that must fit 32 bits, as ids and record fields do.
+std::optional<std::int32_t> ParseInt32(const std::string& text);
 
 } // namespace tallyhawk::cli

@@ -2,6 +2,7 @@
 #include "cli/item_output.h"
 #include "cli/json_list_writer.h"
 #include "cli/subcommand_action.h"
+#include "cli/time_filter_options.h"
 #include "cli/view_filter_options.h"
 #include "core/common/clock.h"
 #include "core/common/display_text.h"
@@ -58,10 +59,8 @@ bool Missing(const std::string& file)
 int RunList(CliContext& ctx, const Arguments& args)
 {
     CommandLine commandLine("items list", "Print the stored items of a view, newest first.");
-    commandLine.Option("--days", "N", "items that arrived in the last N days up to tonight; 0 is today")
-        .Option("--from", "YYYY-MM-DD", "items that arrived on or after this day")
-        .Option("--to", "YYYY-MM-DD", "items that arrived on or before this day")
-        .Option("--store", "ID", "items of this store")
+    AddTimeOptions(commandLine, "items that arrived");
+    commandLine.Option("--store", "ID", "items of this store")
         .Option("--category", "ID", "items of this category")
         .Option("--search", "WORDS", "items whose title, store, category or description hold every word")
         .Flag("--hot", "only the hot items")

@@ -34,8 +34,14 @@ constexpr Command kCommands[] = {
     {"download", "download a file of the service's site", tallyhawk::cli::RunDownload},
     {"fetch-page", "fetch a web page as the price comparison does", tallyhawk::cli::RunFetchPage},
     {"agents",
-     "list the price comparison agents and build their search addresses",
+     "list the price comparison agents, build their search addresses, test them on a page",
      tallyhawk::cli::RunAgents},
+    {"compare",
+     "compare online prices for an item with the agents of a category",
+     tallyhawk::cli::RunCompare},
+    {"comparisons",
+     "list the saved price comparisons, show and delete their offers",
+     tallyhawk::cli::RunComparisons},
 };
 
 void PrintUsage(std::ostream& out)

@@ -1,6 +1,6 @@
 #include "cli/product_options.h"
 
-#include "cli/view_filter_options.h"
+#include "cli/time_filter_options.h"
 #include "core/common/clock.h"
 #include "core/common/time_span.h"
 #include "core/shopping/purchase_type.h"

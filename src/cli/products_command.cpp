@@ -217,15 +217,10 @@ int RunList(CliContext& ctx, const Arguments& args, std::int32_t kind)
         return *exit;
     }
     std::string error;
-    std::optional<ItemFilter> filter = FilterFromOptions(commandLine, error);
+    // Without time options, the main window's start-up filter: "Last 7 Days".
+    std::optional<ItemFilter> filter = FilterFromOptions(commandLine, error, TimeSpan::kLast7Days);
     if (!filter) {
         return UsageError(ctx, name, error);
-    }
-    if (!HasTimeOptions(commandLine)) {
-        // The main window's start-up filter: "Last 7 Days".
-        TimeSpan week = TimeSpan::EndingToday(TimeSpan::kLast7Days, Clock::Now());
-        filter->from = week.from;
-        filter->to = week.to;
     }
     if (!EnterDataFolder(ctx, commandLine)) {
         return kExitFailure;

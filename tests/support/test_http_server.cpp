@@ -113,6 +113,13 @@ HttpResponse HttpResponse::Raw(std::string bytes)
     return response;
 }
 
+HttpResponse HttpResponse::Delayed(std::chrono::milliseconds wait, std::string_view body)
+{
+    HttpResponse response = Make(200, body);
+    response.delay = wait;
+    return response;
+}
+
 HttpResponse HttpResponse::Stall()
 {
     HttpResponse response;
@@ -170,6 +177,9 @@ void TestHttpServer::Serve(LoopbackPeer& peer)
     }
     HttpResponse response = handler ? handler(record) : HttpResponse::Make(404, "<html>not found</html>");
 
+    if (response.delay.count() > 0 && !peer.Pause(response.delay)) {
+        return;
+    }
     std::string_view bytes = std::string_view(response.bytes).substr(0, response.stallAfter);
     std::size_t chunk = response.chunkBytes == 0 ? bytes.size() : response.chunkBytes;
     for (std::size_t offset = 0; offset < bytes.size(); offset += chunk) {

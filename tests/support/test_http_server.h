@@ -25,6 +25,8 @@ struct HttpResponse
     // With a non-zero size the bytes go out in pieces of that size, `chunkDelay` apart (a trickle).
     std::size_t chunkBytes = 0;
     std::chrono::milliseconds chunkDelay{0};
+    // The wait before the first byte goes out (a slow server).
+    std::chrono::milliseconds delay{0};
 
     // A whole response: the status line, the given header lines, "Content-Length", "Connection: close"
     // and the body.
@@ -34,6 +36,8 @@ struct HttpResponse
     static HttpResponse Redirect(int status, std::string_view location);
     // Byte-exact, whatever they are.
     static HttpResponse Raw(std::string bytes);
+    // A whole 200 response that starts only after `wait`.
+    static HttpResponse Delayed(std::chrono::milliseconds wait, std::string_view body);
     // Accepts the request and never answers.
     static HttpResponse Stall();
 };

@@ -30,6 +30,9 @@ inline constexpr std::int32_t kLockFailed = -10;
 inline constexpr std::int32_t kFieldAbsent = -16;
 inline constexpr std::int32_t kEmptyMessage = -17;
 
+// Search workers: no agent or no search text.
+inline constexpr std::int32_t kNoSearchText = -24;
+
 // Agents: a search template without its keyword marker; a search text the template cannot take.
 inline constexpr std::int32_t kNoKeywordMarker = -26;
 inline constexpr std::int32_t kUnusableSearchText = -27;
@@ -42,6 +45,10 @@ inline constexpr std::int32_t kBadFormat = -42;
 inline constexpr std::int32_t kCannotReplace = -43;
 inline constexpr std::int32_t kBadMarker = -44;
 inline constexpr std::int32_t kCannotRestore = -46;
+
+// A search worker's page could not be fetched (or the fetch was stopped). Positive, like the fetcher's
+// own codes (core/net/http_fetcher.h), which it stands for.
+inline constexpr std::int32_t kPageNotFetched = 0x10000010;
 
 // No record with that id.
 inline constexpr std::int32_t kNoSuchRecord = -201;
