@@ -1,5 +1,6 @@
 #include "cli/shopping_failure.h"
 
+#include "cli/file_failure.h"
 #include "core/shopping/shopping_database.h"
 
 namespace tallyhawk::cli
@@ -14,8 +15,7 @@ std::string ShoppingFailureText(const std::string& file, int status)
 {
     switch (status) {
     case kCannotOpen:
-        return file
-            + " (or a list it needs) cannot be opened: another program is using it or it is not accessible.";
+        return file + " (or a list it needs)" + CannotOpenReason(file);
     case kBadFormat:
         return file + " (or a list it needs) is damaged or could not be written; it is unchanged.";
     case kBadMarker:
