@@ -4,6 +4,7 @@
 #include "support/cli_process.h"
 #include "support/fake_deal_server.h"
 #include "support/held_file_lock.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/test_http_server.h"
 
@@ -280,6 +281,21 @@ TEST_F(FileSafetyTest, DataFilesThatAreNoFilesAreNamedSoWithoutBlocking)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "tallyhawk-cli: The list file store.lst" + notAFile + "\n");
     EXPECT_TRUE(std::filesystem::is_fifo(dir.File("data/topic.lst")));
+}
+
+TEST_F(FileSafetyTest, ABrokenSettingsValueIsReportedInOurWordsAlone)
+{
+    test::TempDir config;
+    std::filesystem::create_directories(config.path() / "Quillmarch");
+    const std::string file = config.File("Quillmarch/Tallyhawk.conf");
+    WriteFileBytes(file, "[General]\nServerPort=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\tJunkType\\0)\n");
+    test::ScopedEnv configHome("XDG_CONFIG_HOME", config.path().string());
+    ProgramRun run = Run({"config", "show"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("ServerPort       default  22"), std::string::npos) << run.out;
+    EXPECT_EQ(run.err,
+              "tallyhawk-cli: The settings file " + file
+                  + " could not be read whole; values it did not give are shown as defaults.\n");
 }
 
 class OutputFileTest : public ::testing::Test
