@@ -4,6 +4,7 @@
 #include "cli/server_options.h"
 #include "core/common/display_text.h"
 #include "core/common/item_kind.h"
+#include "core/platform/record_file.h"
 #include "core/protocol/reply_item.h"
 #include "core/protocol/server_connection.h"
 #include "core/settings/settings.h"
@@ -163,12 +164,24 @@ std::optional<std::string> SettingsKeywords(std::int32_t kind)
     return list;
 }
 
+// A failed append leaves a whole file when the write itself failed, a damaged one when the damage was
+// there before.
+bool WholeListFile(const std::string& file)
+{
+    RecordFile list(ItemStore::kFrame);
+    FrameCheck check;
+    return list.Open(file, RecordFile::Mode::Read) == kOk && list.CheckFrames(check) == kOk;
+}
+
 std::string ListFileFailureText(const std::string& file, int status)
 {
     switch (status) {
     case kCannotOpen:
         return file + CannotOpenReason(file);
     case kBadFormat:
+        if (WholeListFile(file)) {
+            return file + " could not be written (the disk may be full); it holds what was kept before.";
+        }
         return DamagedText(file, ItemsRepairCommand(file)) + " Nothing is added after the damage.";
     default:
         return file + " could not be written (status " + std::to_string(status) + ").";

@@ -3,6 +3,7 @@
 #include "core/store/item_store.h"
 #include "support/cli_process.h"
 #include "support/fake_deal_server.h"
+#include "support/file_size_limit.h"
 #include "support/held_file_lock.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -112,6 +113,32 @@ TEST_F(FileSafetyTest, AFailedWriteIsReportedNotCountedAsKept)
     server.PushReply(FakeDealServer::ItemReply(1006, {}));
     ASSERT_EQ(Fetch().exitCode, 0);
     EXPECT_EQ(server.Requests().back().substr(7), "10062<~>");
+}
+
+TEST_F(FileSafetyTest, AWriteThatFailsHalfWayStopsTheMergeAndLeavesTheFileWhole)
+{
+    server.PushReply(FakeDealServer::ItemReply(1006, Deals(1, 10)));
+    ProgramRun run;
+    {
+        // Room for the empty file and three records, as on a disk that fills up.
+        test::ScopedFileSizeLimit limit(8 + 3 * kFrameSize + 100);
+        ASSERT_TRUE(limit.active());
+        run = Fetch();
+    }
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.out.find("3 new items kept in deal.lst."), std::string::npos) << run.out;
+    EXPECT_EQ(run.err,
+              "tallyhawk-cli: Storing the items stopped after 3 of them: deal.lst could not be written (the "
+              "disk may be full); it holds what was kept before.\n");
+    EXPECT_EQ(StoredIds(deals()), (std::vector<std::int32_t>{1, 2, 3}));
+    EXPECT_EQ(ReadFileBytes(deals()).size(), 8 + 3 * kFrameSize);
+
+    // The next run asks after the last id stored and keeps the rest.
+    server.PushReply(FakeDealServer::ItemReply(1006, Deals(4, 7)));
+    run = Fetch();
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(server.Requests().back().substr(7), "10063<~>");
+    EXPECT_EQ(StoredIds(deals()).size(), 10u);
 }
 
 TEST_F(FileSafetyTest, AWriterWaitsForAnotherProcessToLetGo)
