@@ -68,17 +68,38 @@ protected:
         args.insert(args.end(), {"--data-dir", data()});
         return test::RunProgram(TALLYHAWK_CLI_PATH, args, dir.path(), whileRunning);
     }
+    std::vector<std::string> FetchArgs() const
+    {
+        return {"fetch-items",
+                "--kind",
+                "deals",
+                "--store",
+                "--host",
+                "127.0.0.1",
+                "--port",
+                std::to_string(server.port())};
+    }
     ProgramRun Fetch(const std::function<void(pid_t)>& whileRunning = {})
     {
-        return Run({"fetch-items",
-                    "--kind",
-                    "deals",
-                    "--store",
-                    "--host",
-                    "127.0.0.1",
-                    "--port",
-                    std::to_string(server.port())},
-                   whileRunning);
+        return Run(FetchArgs(), whileRunning);
+    }
+    // Runs the commands side by side, each catching its output in a folder of its own; their exit codes.
+    std::vector<int> RunAtOnce(const std::vector<std::vector<std::string>>& commands)
+    {
+        std::vector<int> exits(commands.size(), -1);
+        std::vector<std::thread> runs;
+        for (std::size_t i = 0; i < commands.size(); ++i) {
+            runs.emplace_back([&, i] {
+                test::TempDir own;
+                std::vector<std::string> args = commands[i];
+                args.insert(args.end(), {"--data-dir", data()});
+                exits[i] = test::RunProgram(TALLYHAWK_CLI_PATH, args, own.path()).exitCode;
+            });
+        }
+        for (std::thread& run : runs) {
+            run.join();
+        }
+        return exits;
     }
     std::string data() const { return dir.File("data"); }
     std::string deals() const { return dir.File("data/deal.lst"); }
@@ -162,22 +183,11 @@ TEST_F(FileSafetyTest, ParallelMarksAllSucceed)
 {
     server.PushReply(FakeDealServer::ItemReply(1006, Deals(1, 20)));
     ASSERT_EQ(Fetch().exitCode, 0);
-    std::vector<std::thread> runs;
-    std::vector<int> exits(20, -1);
-    for (int i = 0; i < 20; ++i) {
-        runs.emplace_back([&, i] {
-            test::TempDir own; // each run catches its output in a folder of its own
-            exits[i] = test::RunProgram(
-                           TALLYHAWK_CLI_PATH,
-                           {"items", "mark-read", "deals", std::to_string(i + 1), "2", "--data-dir", data()},
-                           own.path())
-                           .exitCode;
-        });
+    std::vector<std::vector<std::string>> marks;
+    for (int id = 1; id <= 20; ++id) {
+        marks.push_back({"items", "mark-read", "deals", std::to_string(id), "2"});
     }
-    for (std::thread& run : runs) {
-        run.join();
-    }
-    EXPECT_EQ(exits, std::vector<int>(20, 0));
+    EXPECT_EQ(RunAtOnce(marks), std::vector<int>(20, 0));
     ProgramRun list = Run({"items", "list", "deals", "--json"});
     ASSERT_EQ(list.exitCode, 0) << list.err;
     const nlohmann::json items = nlohmann::json::parse(list.out)["items"];
@@ -192,30 +202,7 @@ TEST_F(FileSafetyTest, TwoMergesOfOneReplyAtOnceStoreItOnce)
     for (int i = 0; i < 2; ++i) {
         server.PushReply(FakeDealServer::ItemReply(1006, Deals(1, 30)));
     }
-    std::vector<std::thread> runs;
-    std::vector<int> exits(2, -1);
-    for (int i = 0; i < 2; ++i) {
-        runs.emplace_back([&, i] {
-            test::TempDir own;
-            exits[i] = test::RunProgram(TALLYHAWK_CLI_PATH,
-                                        {"fetch-items",
-                                         "--kind",
-                                         "deals",
-                                         "--store",
-                                         "--host",
-                                         "127.0.0.1",
-                                         "--port",
-                                         std::to_string(server.port()),
-                                         "--data-dir",
-                                         data()},
-                                        own.path())
-                           .exitCode;
-        });
-    }
-    for (std::thread& run : runs) {
-        run.join();
-    }
-    EXPECT_EQ(exits, (std::vector<int>{0, 0}));
+    EXPECT_EQ(RunAtOnce({FetchArgs(), FetchArgs()}), (std::vector<int>{0, 0}));
     std::vector<std::int32_t> ids = StoredIds(deals());
     EXPECT_EQ(ids.size(), 30u);
     EXPECT_EQ(std::set<std::int32_t>(ids.begin(), ids.end()).size(), ids.size());
