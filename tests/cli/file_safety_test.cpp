@@ -254,14 +254,26 @@ TEST_F(FileSafetyTest, ShoppingFilesAreRepairedToo)
     ASSERT_EQ(Run({"products", "add", "Bread"}).exitCode, 0);
     const std::string path = dir.File("data/product.dat");
     std::string bytes = ReadFileBytes(path);
-    const std::string tail = "torn";
-    WriteFileBytes(path, bytes + tail);
+    constexpr std::size_t kShoppingFrame = 4 + 2784;
+    bytes[8 + kShoppingFrame] = 'X'; // the second record's marker
+    WriteFileBytes(path, bytes);
+    ProgramRun add = Run({"products", "add", "Tea"});
+    EXPECT_EQ(add.exitCode, 1);
+    EXPECT_NE(
+        add.err.find("If it is damaged, 'tallyhawk-cli shopping repair products' saves its whole records."),
+        std::string::npos)
+        << add.err;
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+
     ProgramRun repair = Run({"shopping", "repair", "products"});
     ASSERT_EQ(repair.exitCode, 0) << repair.err;
-    EXPECT_EQ(repair.out,
-              "Repaired product.dat: 2 records saved, 1 record lost (4 damaged bytes). The old file is kept "
-              "as product.dat.damaged.\n");
-    EXPECT_EQ(ReadFileBytes(path), bytes);
+    EXPECT_EQ(
+        repair.out,
+        "Repaired product.dat: 1 record saved, 1 record lost (2788 damaged bytes). The old file is kept "
+        "as product.dat.damaged.\n");
+    EXPECT_EQ(ReadFileBytes(path + ".damaged"), bytes);
+    EXPECT_EQ(ReadFileBytes(path).size(), 8 + kShoppingFrame + 4);
+    EXPECT_EQ(Run({"products", "add", "Tea"}).exitCode, 0);
     EXPECT_EQ(Run({"shopping", "repair", "purchases"}).out,
               "purchase.dat does not exist; nothing to repair.\n");
     EXPECT_EQ(Run({"shopping", "repair", "coupons"}).exitCode, 2);
