@@ -100,7 +100,7 @@ void BM_Merge(benchmark::State& state)
         ItemStore store;
         store.Open("deal.lst", folder);
         state.ResumeTiming();
-        if (tallyhawk::MergeReply(store, reply, "deal", false, nullptr) != items) {
+        if (tallyhawk::MergeReply(store, reply, "deal", false, nullptr).kept != items) {
             state.SkipWithError("items dropped");
         }
         state.PauseTiming();

@@ -21,6 +21,8 @@ namespace
 using tallyhawk::FrameEnd;
 using tallyhawk::ItemFilter;
 using tallyhawk::ItemStore;
+using tallyhawk::kBadFormat;
+using tallyhawk::kCannotOpen;
 using tallyhawk::MockClock;
 using tallyhawk::RecordFile;
 

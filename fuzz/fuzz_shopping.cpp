@@ -19,6 +19,11 @@ namespace
 {
 
 using tallyhawk::ItemFilter;
+using tallyhawk::kBadFormat;
+using tallyhawk::kBadMarker;
+using tallyhawk::kCannotOpen;
+using tallyhawk::kCannotRestore;
+using tallyhawk::kNoSuchRecord;
 using tallyhawk::MockClock;
 using tallyhawk::RecordFile;
 using tallyhawk::ShoppingDatabase;

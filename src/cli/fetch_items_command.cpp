@@ -1,8 +1,10 @@
 #include "cli/commands.h"
+#include "cli/file_failure.h"
 #include "cli/item_output.h"
 #include "cli/server_options.h"
 #include "core/common/display_text.h"
 #include "core/common/item_kind.h"
+#include "core/platform/record_file.h"
 #include "core/protocol/reply_item.h"
 #include "core/protocol/server_connection.h"
 #include "core/settings/settings.h"
@@ -138,6 +140,12 @@ public:
     std::vector<std::unique_ptr<ItemRecord>> records;
 };
 
+bool Exists(const std::string& file)
+{
+    std::error_code error;
+    return std::filesystem::exists(file, error);
+}
+
 const char* ListFileOf(std::int32_t kind)
 {
     return IsKind(kind, ItemKind::Topic) ? "topic.lst" : "deal.lst";
@@ -156,6 +164,30 @@ std::optional<std::string> SettingsKeywords(std::int32_t kind)
     return list;
 }
 
+// A failed append leaves a whole file when the write itself failed, a damaged one when the damage was
+// there before.
+bool WholeListFile(const std::string& file)
+{
+    RecordFile list(ItemStore::kFrame);
+    FrameCheck check;
+    return list.Open(file, RecordFile::Mode::Read) == kOk && list.CheckFrames(check) == kOk;
+}
+
+std::string ListFileFailureText(const std::string& file, int status)
+{
+    switch (status) {
+    case kCannotOpen:
+        return file + CannotOpenReason(file);
+    case kBadFormat:
+        if (WholeListFile(file)) {
+            return file + " could not be written (the disk may be full); it holds what was kept before.";
+        }
+        return DamagedText(file, ItemsRepairCommand(file)) + " Nothing is added after the damage.";
+    default:
+        return file + " could not be written (status " + std::to_string(status) + ").";
+    }
+}
+
 // Merges the reply into the data folder's list file and prints each alert, then the number kept.
 int StoreReply(CliContext& ctx,
                const CommandLine& commandLine,
@@ -170,25 +202,35 @@ int StoreReply(CliContext& ctx,
         keywords.reset();
     }
     CollectedAlerts alerts;
-    const int kept = MergeReply(store, reply, keywords, true, &alerts);
+    const MergeResult merged = MergeReply(store, reply, keywords, true, &alerts);
+    const std::string file = ListFileOf(kind.kind);
     if (commandLine.Has("--json")) {
         nlohmann::ordered_json items = nlohmann::ordered_json::array();
         for (const auto& record : alerts.records) {
             items.push_back(RecordJson(*record));
         }
-        ctx.out << nlohmann::ordered_json{{"file", ListFileOf(kind.kind)},
-                                          {"kept", kept},
+        ctx.out << nlohmann::ordered_json{{"file", file},
+                                          {"kept", merged.kept},
+                                          {"alreadyStored", merged.alreadyStored},
                                           {"alerts", std::move(items)}}
                        .dump(2)
                 << "\n";
-        return kExitOk;
+    } else {
+        for (const auto& record : alerts.records) {
+            ctx.out << "alert: ";
+            PrintRecord(ctx.out, *record);
+        }
+        ctx.out << merged.kept << (merged.kept == 1 ? " new item" : " new items") << " kept in " << file;
+        if (merged.alreadyStored > 0) {
+            ctx.out << "; " << merged.alreadyStored << " already stored";
+        }
+        ctx.out << ".\n";
     }
-    for (const auto& record : alerts.records) {
-        ctx.out << "alert: ";
-        PrintRecord(ctx.out, *record);
+    if (merged.status != kOk) {
+        return Failure(ctx,
+                       "Storing the items stopped after " + std::to_string(merged.kept)
+                           + " of them: " + ListFileFailureText(file, merged.status));
     }
-    ctx.out << kept << (kept == 1 ? " new item" : " new items") << " kept in " << ListFileOf(kind.kind)
-            << ".\n";
     return kExitOk;
 }
 
@@ -254,16 +296,9 @@ int RunFetchItems(CliContext& ctx, const Arguments& args)
         ItemFilter nothing;
         nothing.from = std::numeric_limits<std::int32_t>::max();
         nothing.to = std::numeric_limits<std::int32_t>::max();
-        const int status = store.Load(nothing);
-        std::error_code error;
-        const bool exists = std::filesystem::exists(ListFileOf(kind->kind), error);
-        if (status == kBadFormat) {
-            ctx.err << "tallyhawk-cli: " << ListFileOf(kind->kind)
-                    << " is damaged after its readable records; new items go after them.\n";
-        } else if (status == kCannotOpen && exists) {
-            return Failure(ctx,
-                           std::string(ListFileOf(kind->kind))
-                               + " cannot be opened: another program is using it or it is not accessible.");
+        // A damaged file is refused by the merge itself, after the request: a torn tail is not damage.
+        if (store.Load(nothing) == kCannotOpen && Exists(ListFileOf(kind->kind))) {
+            return Failure(ctx, ListFileFailureText(ListFileOf(kind->kind), kCannotOpen));
         }
         if (!commandLine.Has("--after")) {
             lastId = store.HighestId(kind->kind);

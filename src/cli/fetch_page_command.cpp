@@ -2,8 +2,9 @@
 #include "cli/stop_on_interrupt.h"
 #include "cli/time_limit_option.h"
 #include "core/net/http_fetcher.h"
-#include "core/platform/atomic_file.h"
+#include "core/platform/output_file.h"
 
+#include <filesystem>
 #include <ostream>
 
 namespace tallyhawk::cli
@@ -52,8 +53,11 @@ int RunFetchPage(CliContext& ctx, const Arguments& args)
         return Failure(ctx, "Fetching " + url + " failed: " + FetchFailureText(report) + ".");
     }
     if (std::optional<std::string> outFile = commandLine.Value("--out")) {
-        if (!AtomicFile::Replace(*outFile, *page)) {
-            return Failure(ctx, "Cannot write " + *outFile + ".");
+        if (!OutputFile::Write(*outFile, *page)) {
+            std::error_code error;
+            const bool folder = std::filesystem::is_directory(*outFile, error);
+            return Failure(
+                ctx, "Cannot write " + *outFile + (folder ? ": it is a folder. Name a file to write." : "."));
         }
         return kExitOk;
     }

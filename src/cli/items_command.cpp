@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/file_failure.h"
 #include "cli/item_output.h"
 #include "cli/json_list_writer.h"
 #include "cli/subcommand_action.h"
@@ -40,9 +41,9 @@ std::string FailureText(const std::string& file, int status)
 {
     switch (status) {
     case kCannotOpen:
-        return file + " cannot be opened: another program is using it or it is not accessible.";
+        return file + CannotOpenReason(file);
     case kBadFormat:
-        return file + " is damaged: its markers or record sizes are wrong.";
+        return DamagedText(file, ItemsRepairCommand(file));
     case kCannotReplace:
         return file + " could not be replaced by its archived copy; it is unchanged.";
     default:
@@ -105,7 +106,9 @@ int RunList(CliContext& ctx, const Arguments& args)
         ctx.out << count << (count == 1 ? " item\n" : " items\n");
     }
     if (status < 0) {
-        return Failure(ctx, *file + " is damaged: only the items before the damage are shown.");
+        return Failure(ctx,
+                       DamagedText(*file, ItemsRepairCommand(*file))
+                           + " Only the items before the damage are shown.");
     }
     return kExitOk;
 }
@@ -144,7 +147,9 @@ int RunCount(CliContext& ctx, const Arguments& args)
     }
     ctx.out << count << "\n";
     if (status < 0) {
-        return Failure(ctx, *file + " is damaged: only the items before the damage are counted.");
+        return Failure(ctx,
+                       DamagedText(*file, ItemsRepairCommand(*file))
+                           + " Only the items before the damage are counted.");
     }
     return kExitOk;
 }
@@ -224,6 +229,32 @@ int RunArchive(CliContext& ctx, const Arguments& args)
     return exit;
 }
 
+int RunRepair(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine(
+        "items repair",
+        "Save the whole records of a damaged list file: they go into a new file that takes its place, "
+        "and the damaged file is kept beside it with the ending .damaged.");
+    commandLine.Positional("WHICH", "deals (coupons and deals) or topics (forum topics)");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    std::optional<std::string> file = ListFile(commandLine.positionals()[0]);
+    if (!file) {
+        return UsageError(ctx, "items repair", "WHICH must be deals or topics.");
+    }
+    if (!EnterDataFolder(ctx, commandLine)) {
+        return kExitFailure;
+    }
+    if (Missing(*file)) {
+        ctx.out << *file << " does not exist; nothing to repair.\n";
+        return kExitOk;
+    }
+    ItemStore store;
+    store.Open(*file);
+    return ReportRepair(ctx, *file, store.Repair());
+}
+
 std::string Usage()
 {
     return "Usage: tallyhawk-cli items ACTION [ARGS...]\n\n"
@@ -232,7 +263,8 @@ std::string Usage()
            "  count deals|topics [--today]      print how many undeleted items a list holds\n"
            "  mark-read deals|topics ID KIND    mark an item as read\n"
            "  delete deals|topics ID KIND       delete an item\n"
-           "  archive                           drop deleted and stale items from both lists\n\n"
+           "  archive                           drop deleted and stale items from both lists\n"
+           "  repair deals|topics               save the whole records of a damaged list\n\n"
            "Run 'tallyhawk-cli items ACTION --help' for the options of one action.\n";
 }
 
@@ -256,6 +288,7 @@ int RunItems(CliContext& ctx, const Arguments& args)
                                    return RunMark(c, a, true);
                                }},
                               {"archive", RunArchive},
+                              {"repair", RunRepair},
                           });
 }
 

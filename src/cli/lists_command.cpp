@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/file_failure.h"
 #include "cli/subcommand_action.h"
 #include "core/common/display_text.h"
 #include "core/store/id_name_list.h"
@@ -21,7 +22,7 @@ std::string LoadFailureText(const std::string& file, int status)
 {
     switch (status) {
     case kCannotOpen:
-        return std::filesystem::exists(file) ? "The list file " + file + " cannot be opened."
+        return std::filesystem::exists(file) ? "The list file " + file + CannotOpenReason(file)
                                              : "The list file " + file + " does not exist.";
     case kBadFormat:
         return "The list file " + file

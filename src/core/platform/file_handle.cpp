@@ -4,8 +4,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <thread>
 #include <utility>
 
 namespace tallyhawk
@@ -14,6 +16,8 @@ namespace
 {
 
 constexpr int kOpenLockedAttempts = 4;
+// How often a held lock is tried again while waiting for it.
+constexpr std::chrono::milliseconds kLockRetryPause(20);
 
 // Calls `step(done)` until `size` bytes have moved. A step that moves nothing fails: at the end of a
 // file for a read, and for a write it would only repeat forever.
@@ -45,6 +49,22 @@ auto Retried(Call call)
     return result;
 }
 
+// flock without blocking, tried again until `deadline` while someone else holds the lock.
+bool LockBefore(int fd, int lockType, std::chrono::steady_clock::time_point deadline)
+{
+    for (;;) {
+        if (Retried([&] { return ::flock(fd, lockType | LOCK_NB); }) == 0) {
+            return true;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (errno != EWOULDBLOCK || now >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(
+            std::min<std::chrono::steady_clock::duration>(kLockRetryPause, deadline - now));
+    }
+}
+
 } // namespace
 
 FileHandle::~FileHandle()
@@ -70,14 +90,16 @@ FileHandle FileHandle::Open(const std::string& path, int flags, mode_t mode)
     return FileHandle(Retried([&] { return ::open(path.c_str(), flags | O_CLOEXEC, mode); }));
 }
 
-FileHandle FileHandle::OpenLocked(const std::string& path, int flags, int lockType)
+FileHandle
+FileHandle::OpenLocked(const std::string& path, int flags, int lockType, std::chrono::milliseconds wait)
 {
+    const auto deadline = std::chrono::steady_clock::now() + wait;
     for (int attempt = 0; attempt < kOpenLockedAttempts; ++attempt) {
         FileHandle file = Open(path, flags);
         if (!file.valid()) {
             return file;
         }
-        if (Retried([&] { return ::flock(file.get(), lockType | LOCK_NB); }) != 0) {
+        if (!LockBefore(file.get(), lockType, deadline)) {
             const int reason = errno;
             file.Close();
             errno = reason;

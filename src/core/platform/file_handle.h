@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -32,10 +33,14 @@ public:
 
     // open(2) with O_CLOEXEC added; not valid() on failure, errno telling why.
     static FileHandle Open(const std::string& path, int flags, mode_t mode = 0666);
-    // Open plus flock(`lockType`) without waiting, checked once locked to still be the file the path
-    // names: a writer may have renamed another file over it meanwhile. Not valid() on failure, errno
-    // EWOULDBLOCK when someone else holds the lock.
-    static FileHandle OpenLocked(const std::string& path, int flags, int lockType);
+    // Open plus flock(`lockType`), checked once locked to still be the file the path names: a writer
+    // may have renamed another file over it meanwhile. While someone else holds the lock it tries again
+    // for up to `wait` (never blocking in flock, so the wait stays bounded). Not valid() on failure,
+    // errno EWOULDBLOCK when someone else still holds the lock.
+    static FileHandle OpenLocked(const std::string& path,
+                                 int flags,
+                                 int lockType,
+                                 std::chrono::milliseconds wait = std::chrono::milliseconds(0));
 
     bool valid() const { return fd_ >= 0; }
     int get() const { return fd_; }

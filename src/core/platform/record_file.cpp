@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <vector>
 
@@ -16,6 +17,10 @@ namespace
 {
 
 constexpr std::size_t kChunkSize = 1 << 20;
+
+// Long enough for another process's whole operation on a large file, short enough that a file held
+// for good fails while someone still waits for the answer.
+std::atomic<std::int64_t> lockWaitMs{3000};
 
 // Non-blocking, so a named pipe in place of a file cannot stall the open; reads of regular files are
 // not affected.
@@ -45,6 +50,16 @@ RecordFile::~RecordFile()
     Close();
 }
 
+std::chrono::milliseconds RecordFile::lockWait()
+{
+    return std::chrono::milliseconds(lockWaitMs.load());
+}
+
+void RecordFile::SetLockWait(std::chrono::milliseconds wait)
+{
+    lockWaitMs.store(wait.count());
+}
+
 int RecordFile::Open(const std::string& path, Mode mode)
 {
     Close();
@@ -52,21 +67,23 @@ int RecordFile::Open(const std::string& path, Mode mode)
     pathLock_.emplace(path);
 
     const int lockType = mode == Mode::Read ? LOCK_SH : LOCK_EX;
-    file_ = FileHandle::OpenLocked(path, OpenFlags(mode), lockType);
+    file_ = FileHandle::OpenLocked(path, OpenFlags(mode), lockType, lockWait());
     if (!file_.valid() && errno == ENOENT && mode == Mode::Append) {
-        file_ = FileHandle::OpenLocked(path, OpenFlags(mode) | O_CREAT, lockType);
+        file_ = FileHandle::OpenLocked(path, OpenFlags(mode) | O_CREAT, lockType, lockWait());
     }
     if (!file_.valid() && (errno == ENOENT || errno == EACCES) && mode == Mode::Replace) {
         return kOk;
     }
     struct stat info
     { };
-    if (!file_.valid() || !file_.Stat(info)) {
+    // A folder reads as nothing and a pipe or a device as bytes that are no file: neither is a list.
+    if (!file_.valid() || !file_.Stat(info) || !S_ISREG(info.st_mode)) {
         Close();
         return kCannotOpen;
     }
     size_ = static_cast<std::uint64_t>(info.st_size);
-    folder_ = S_ISDIR(info.st_mode);
+    device_ = info.st_dev;
+    inode_ = info.st_ino;
     if (mode == Mode::Append && size_ == 0) {
         // A new file, or one whose creation was cut short before anything was written.
         std::string empty = frame_.EmptyFile();
@@ -84,7 +101,8 @@ void RecordFile::Close()
     file_.Close(); // also releases the file lock
     pathLock_.reset();
     size_ = 0;
-    folder_ = false;
+    device_ = 0;
+    inode_ = 0;
 }
 
 bool RecordFile::ReadAt(void* data, std::size_t size, std::uint64_t offset)
@@ -115,7 +133,7 @@ int RecordFile::CheckFileMarker()
     return LoadLe32(marker) == RecordFrame::kFileMarker ? kOk : kBadMarker;
 }
 
-FrameScan RecordFile::Scan(const Visitor& visit)
+FrameScan RecordFile::Scan(const Visitor& visit, std::uint64_t from)
 {
     FrameScan scan;
     if (!file_.valid() || size_ < frame_.headerSize) {
@@ -123,7 +141,10 @@ FrameScan RecordFile::Scan(const Visitor& visit)
         return scan;
     }
     const std::uint64_t frameSize = frame_.FrameSize();
-    std::uint64_t boundary = frame_.headerSize;
+    std::uint64_t boundary = std::max<std::uint64_t>(from, frame_.headerSize);
+    if (boundary > size_) {
+        return scan;
+    }
     // The buffer holds the file bytes [windowStart, windowEnd); never more than one chunk (or frame).
     std::vector<unsigned char> buffer(static_cast<std::size_t>(
         std::min<std::uint64_t>(std::max<std::uint64_t>(kChunkSize, frameSize), size_ - boundary)));
@@ -171,31 +192,56 @@ FrameScan RecordFile::Scan(const Visitor& visit)
     }
 }
 
-int RecordFile::Append(const unsigned char* record)
+bool RecordFile::Continues(const FrameCheck& known) const
+{
+    return file_.valid() && known.device == device_ && known.inode == inode_
+        && known.boundary >= frame_.headerSize && known.boundary <= size_;
+}
+
+int RecordFile::CheckFrames(FrameCheck& known, const Visitor& visit)
 {
     if (int marker = CheckFileMarker(); marker != kOk) {
         return marker;
     }
-    // The usual case costs one small read: a whole length ending in the end marker.
-    std::uint64_t endAt = 0;
-    bool found = false;
-    if (frame_.IsWholeLength(size_)) {
+    std::uint64_t from = frame_.headerSize;
+    if (Continues(known)) {
+        from = known.boundary;
+    } else {
+        known = FrameCheck{device_, inode_, 0};
+    }
+    // The usual case costs one small read: the file ends in the end marker right where the frames
+    // were last seen to end.
+    if (size_ == from + RecordFrame::kMarkerSize) {
         unsigned char tail[RecordFrame::kMarkerSize];
-        if (!ReadAt(tail, sizeof tail, size_ - sizeof tail)) {
-            return kBadFormat;
+        if (ReadAt(tail, sizeof tail, from) && LoadLe32(tail) == RecordFrame::kEndMarker) {
+            known.boundary = from;
+            return kOk;
         }
-        found = LoadLe32(tail) == RecordFrame::kEndMarker;
-        endAt = size_ - sizeof tail;
     }
-    if (!found) {
-        FrameScan scan = Scan({});
-        bool tornTail = scan.end == FrameEnd::TornTail
-            || (scan.end == FrameEnd::EndMarker && scan.trailing < frame_.FrameSize());
-        if (!tornTail) {
-            return kBadFormat;
-        }
-        endAt = scan.boundary;
+    const FrameScan scan = Scan(visit, from);
+    // Bytes after the end marker that are less than a record are what an interrupted append leaves;
+    // a whole record or more there would be kept out of every reader's sight.
+    const bool whole = scan.end == FrameEnd::TornTail
+        || (scan.end == FrameEnd::EndMarker && scan.trailing < frame_.FrameSize());
+    if (!whole) {
+        return kBadFormat;
     }
+    known.boundary = scan.boundary;
+    return kOk;
+}
+
+int RecordFile::Append(const unsigned char* record)
+{
+    FrameCheck known;
+    return Append(record, known);
+}
+
+int RecordFile::Append(const unsigned char* record, FrameCheck& known)
+{
+    if (int status = CheckFrames(known); status != kOk) {
+        return status;
+    }
+    const std::uint64_t endAt = known.boundary;
 
     std::vector<unsigned char> frame(frame_.FrameSize() + RecordFrame::kMarkerSize);
     StoreLe32(frame.data(), RecordFrame::kRecordMarker);
@@ -210,14 +256,17 @@ int RecordFile::Append(const unsigned char* record)
             size_ = endAt + sizeof end;
         } else {
             size_ = oldSize;
+            known = FrameCheck{};
         }
         return kBadFormat;
     }
     const std::uint64_t newSize = endAt + frame.size();
     if (size_ > newSize && !file_.Truncate(newSize)) {
+        known = FrameCheck{};
         return kBadFormat;
     }
     size_ = newSize;
+    known.boundary = endAt + frame_.FrameSize();
     return kOk;
 }
 

@@ -5,6 +5,9 @@
 #include "core/platform/file_handle.h"
 #include "core/platform/path_lock.h"
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,16 +17,29 @@
 namespace tallyhawk
 {
 
+// What an earlier look at a record file learned, kept by its owner from one operation to the next so an
+// append need not read the whole file again: the file (device and inode) held only whole record frames
+// before `boundary`. Files only grow by appends and change in place by flags; a rewrite takes a new
+// inode, which sends the next check back to the start.
+struct FrameCheck
+{
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::uint64_t boundary = 0; // 0: nothing known
+};
+
 // One record file opened for the length of one operation.
 //
 // Operations of this process on one file (one canonical path) wait for each other; another process
-// that holds the file makes Open fail with -41 at once (flock, never waiting). Readers share the file
-// with other readers, writers hold it alone.
+// that holds the file makes Open wait for it up to lockWait() (flock, tried again without blocking),
+// then fail with -41. Readers share the file with other readers, writers hold it alone. Anything but a
+// regular file (a folder, a named pipe, a device) fails to open with -41, without blocking.
 //
-// Appends never write over damage: a torn tail (what a crash in the middle of an append leaves) is cut
-// back to the last whole record before the new record goes on; damage before the tail, or a wrong
-// file marker, leaves the file untouched. Whole-file rewrites go through AtomicFile while the file is
-// held in Update or Replace mode, so nobody in this process or another one works on it meanwhile.
+// Appends never write over damage nor after it: a torn tail (what a crash in the middle of an append
+// leaves) is cut back to the last whole record before the new record goes on; damage anywhere before
+// the tail, or a wrong file marker, leaves the file untouched, since records after the damage would be
+// out of every reader's sight. Whole-file rewrites go through AtomicFile while the file is held in
+// Update or Replace mode, so nobody in this process or another one works on it meanwhile.
 class RecordFile
 {
 public:
@@ -49,10 +65,12 @@ public:
     int Open(const std::string& path, Mode mode);
     void Close();
 
+    // How long Open waits for another process's hold on the file; a few seconds unless set.
+    static std::chrono::milliseconds lockWait();
+    static void SetLockWait(std::chrono::milliseconds wait);
+
     // Whether a file is held: false after a Replace-mode Open that found none.
     bool isOpen() const { return file_.valid(); }
-    // Whether the path named a folder (which opens for reading like a file).
-    bool isFolder() const { return folder_; }
     const std::string& path() const { return path_; }
     const RecordFrame& frame() const { return frame_; }
     // The size when the file was opened, kept up to date by this object's own writes.
@@ -63,12 +81,24 @@ public:
     // 0, -42 when the file is too short to hold the marker, -44 when the marker is not the file marker.
     int CheckFileMarker();
 
-    // Visits each whole record in file order, reading in large chunks. `offset` is where the record's
-    // bytes start. The visitor returns false to stop.
-    FrameScan Scan(const Visitor& visit);
+    // Visits each whole record in file order, reading in large chunks, from the record boundary `from`
+    // (0: the first record). `offset` is where the record's bytes start. The visitor returns false to
+    // stop.
+    FrameScan Scan(const Visitor& visit, std::uint64_t from = 0);
 
-    // Appends one record (frame().recordSize bytes) with its marker and a new end marker, in one write.
-    // 0, -44 (wrong file marker), -42 (damage before the tail, or a write that failed).
+    // Checks that nothing but whole record frames stand before the end marker or a torn tail: from
+    // `known.boundary` when `known` describes this file, from the first record otherwise, each record
+    // passed going to `visit`. 0 with `known` describing the file up to its last whole record; -44
+    // (wrong file marker), -42 (damage before the tail: a wrong marker, or whole records after the end
+    // marker).
+    int CheckFrames(FrameCheck& known, const Visitor& visit = {});
+    // Whether CheckFrames would go on from `known` rather than start over.
+    bool Continues(const FrameCheck& known) const;
+
+    // Appends one record (frame().recordSize bytes) with its marker and a new end marker, in one write,
+    // after checking the frames as CheckFrames does (`known` is brought up to date; the overload
+    // without it checks the whole file). 0, -44, -42 (damage before the tail, or a write that failed).
+    int Append(const unsigned char* record, FrameCheck& known);
     int Append(const unsigned char* record);
 
     bool ReadAt(void* data, std::size_t size, std::uint64_t offset);
@@ -80,7 +110,8 @@ private:
     std::optional<PathLock> pathLock_;
     FileHandle file_;
     std::uint64_t size_ = 0;
-    bool folder_ = false;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
 };
 
 } // namespace tallyhawk

@@ -1,6 +1,7 @@
 #include "core/platform/settings_storage.h"
 
 #include <QFile>
+#include <QMessageLogContext>
 #include <QSettings>
 #include <QString>
 #include <QStringList>
@@ -10,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <map>
@@ -125,6 +127,49 @@ DamagedFiles& KnownDamagedFiles()
     return files;
 }
 
+// Qt's settings reader tells of a value it cannot decode (a broken "@Variant(...)") on stderr, in words
+// that mean nothing to a user. While a thread reads the settings its Qt messages are counted instead,
+// and the damage reaches the user through Damaged() in our own sentence. Other threads' messages, and
+// this thread's outside a read, go where they went before.
+thread_local int quietDepth = 0;
+thread_local int quietMessages = 0;
+QtMessageHandler previousHandler = nullptr;
+
+void CountingHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (quietDepth > 0) {
+        ++quietMessages;
+        return;
+    }
+    if (previousHandler != nullptr) {
+        previousHandler(type, context, message);
+        return;
+    }
+    // What Qt's own handler writes.
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+class QuietQtMessages
+{
+public:
+    QuietQtMessages()
+        : before_(quietMessages)
+    {
+        static std::once_flag installed;
+        std::call_once(installed, [] { previousHandler = qInstallMessageHandler(CountingHandler); });
+        ++quietDepth;
+    }
+    ~QuietQtMessages() { --quietDepth; }
+    QuietQtMessages(const QuietQtMessages&) = delete;
+    QuietQtMessages& operator=(const QuietQtMessages&) = delete;
+
+    // Whether Qt had something to say since this object was made.
+    bool heardAny() const { return quietMessages != before_; }
+
+private:
+    int before_;
+};
+
 } // namespace
 
 struct SettingsStorage::Snapshot::View
@@ -133,11 +178,29 @@ struct SettingsStorage::Snapshot::View
         : settings(FileName(path), QSettings::NativeFormat)
     { }
 
+    // Reading starts in QSettings' constructor.
+    static std::unique_ptr<View> Make(const std::string& path)
+    {
+        QuietQtMessages quiet;
+        auto view = std::make_unique<View>(path);
+        view->complained = quiet.heardAny();
+        return view;
+    }
+
+    QVariant Value(std::string_view name)
+    {
+        QuietQtMessages quiet;
+        QVariant value = settings.value(Name(name));
+        complained = complained || quiet.heardAny();
+        return value;
+    }
+
     QSettings settings;
+    bool complained = false; // Qt warned while reading a value: a value is damaged
 };
 
 SettingsStorage::Snapshot::Snapshot(const std::string& filePath)
-    : view_(std::make_unique<View>(filePath))
+    : view_(View::Make(filePath))
     , filePath_(filePath)
     , readable_(view_->settings.status() != QSettings::AccessError)
 { }
@@ -151,18 +214,19 @@ bool SettingsStorage::Snapshot::Damaged() const
     if (!readable_) {
         return false;
     }
-    return KnownDamagedFiles().Note(filePath_, view_->settings.status() == QSettings::FormatError);
+    return KnownDamagedFiles().Note(filePath_,
+                                    view_->settings.status() == QSettings::FormatError || view_->complained);
 }
 
 std::optional<std::string> SettingsStorage::Snapshot::Text(std::string_view name, std::size_t limit) const
 {
-    std::optional<QString> value = TextOf(view_->settings.value(Name(name)));
+    std::optional<QString> value = TextOf(view_->Value(name));
     return value ? std::optional<std::string>(Cut(*value, limit)) : std::nullopt;
 }
 
 std::optional<std::int32_t> SettingsStorage::Snapshot::Number(std::string_view name) const
 {
-    return NumberOf(view_->settings.value(Name(name)));
+    return NumberOf(view_->Value(name));
 }
 
 SettingsStorage::SettingsStorage()
@@ -206,6 +270,7 @@ int SettingsStorage::Write(const std::vector<NamedValue>& values) const
     if (fd >= 0) {
         ::close(fd);
     }
+    QuietQtMessages quiet;
     QSettings settings(FileName(filePath_), QSettings::NativeFormat);
     if (settings.status() == QSettings::AccessError) {
         // Writing now would replace values that could not be read.

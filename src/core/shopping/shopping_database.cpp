@@ -270,20 +270,22 @@ ShoppingDatabase::Append(std::int32_t kind, ShoppingValues& values, bool ensureE
         return std::nullopt;
     }
     // Above the stored last id and every id in the file: a crash between writing a record and its last
-    // id must not give the next record the same id.
-    FrameScan scan;
-    const std::int32_t highest = std::max(StoredLastId(file), HighestIdIn(file, &scan));
-    // Damage before the end would hide the new record from every reader: no append after it. A torn
-    // tail is cut back by the append itself.
-    const bool whole = scan.end == FrameEnd::EndMarker || scan.end == FrameEnd::TornTail;
-    if (!whole || highest == std::numeric_limits<std::int32_t>::max()) {
+    // id must not give the next record the same id. Damage before the end would hide the new record
+    // from every reader: no append after it. A torn tail is cut back by the append itself.
+    std::int32_t highest = StoredLastId(file);
+    FrameCheck known;
+    const int check = file.CheckFrames(known, [&](const unsigned char* bytes, std::uint64_t) {
+        highest = std::max(highest, FieldInt(bytes, ShoppingRecord::kIdOffset));
+        return true;
+    });
+    if (check != kOk || highest == std::numeric_limits<std::int32_t>::max()) {
         status = kBadFormat;
         return std::nullopt;
     }
     ShoppingRecord record = ShoppingRecord::Make(values, std::max(highest, 0) + 1);
     unsigned char bytes[ShoppingRecord::kSize];
     record.Serialize(bytes);
-    if (file.Append(bytes) != kOk) {
+    if (file.Append(bytes, known) != kOk) {
         status = kBadFormat;
         return std::nullopt;
     }
@@ -507,6 +509,18 @@ int ShoppingDatabase::CountRecords(std::int32_t kind)
         return true;
     });
     return count;
+}
+
+RecordRepair ShoppingDatabase::Repair(std::int32_t kind)
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    const std::optional<std::string> path = RecordPath(kind);
+    if (!path) {
+        RecordRepair refused;
+        refused.status = kCannotOpen;
+        return refused;
+    }
+    return RecordRepair::Run(*path, kFrame);
 }
 
 int ShoppingDatabase::Archive(std::int32_t kind)

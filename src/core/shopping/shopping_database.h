@@ -3,6 +3,7 @@
 #include "core/common/record_frame.h"
 #include "core/common/status.h"
 #include "core/platform/record_file.h"
+#include "core/platform/record_repair.h"
 #include "core/shopping/shopping_record.h"
 #include "core/shopping/shopping_view.h"
 #include "core/store/id_name_list.h"
@@ -88,6 +89,9 @@ public:
     int CountRecords(std::int32_t kind);
     // Rewrites the file without deleted records and purchased One Time products. 1, -41, -42, -44, -46.
     int Archive(std::int32_t kind);
+    // Saves the whole records of a damaged file of `kind` into a new one (RecordRepair), the damaged
+    // bytes into a ".damaged" copy; a whole file is left alone.
+    RecordRepair Repair(std::int32_t kind);
 
     std::optional<ShoppingRecord> First();
     std::optional<ShoppingRecord> Next();

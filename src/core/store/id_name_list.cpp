@@ -87,7 +87,7 @@ std::int32_t IdNameList::HighestServerId() const
 int IdNameList::Load(const std::string& path)
 {
     RecordFile file(kFrame);
-    if (file.Open(path, RecordFile::Mode::Read) != kOk || file.isFolder()) {
+    if (file.Open(path, RecordFile::Mode::Read) != kOk) {
         return kCannotOpen;
     }
     if (int marker = file.CheckFileMarker(); marker != kOk) {

@@ -4,7 +4,6 @@
 #include "core/common/clock.h"
 #include "core/common/item_kind.h"
 #include "core/platform/atomic_file.h"
-#include "core/platform/record_file.h"
 #include "core/store/word_rules.h"
 
 #include <algorithm>
@@ -89,6 +88,8 @@ void ItemStore::Open(std::string_view fileName, std::string_view folder)
     for (auto& highest : highestId_) {
         highest.store(0);
     }
+    listCheck_ = FrameCheck{};
+    highestInFile_.clear();
     Hold hold(*this);
     view_ = View();
     filter_ = ItemFilter();
@@ -178,6 +179,17 @@ int ItemStore::LoadHot(const ItemFilter& filter)
 
 int ItemStore::Append(const ItemValues& values, std::optional<ItemRecord>* kept)
 {
+    const int result = AppendRecord(values, false, kept);
+    return result < 0 ? result : kOk;
+}
+
+int ItemStore::AppendNew(const ItemValues& values, std::optional<ItemRecord>* kept)
+{
+    return AppendRecord(values, true, kept);
+}
+
+int ItemStore::AppendRecord(const ItemValues& values, bool onlyNew, std::optional<ItemRecord>* kept)
+{
     std::lock_guard<std::mutex> operation(operationMutex_);
     if (kept != nullptr) {
         kept->reset();
@@ -190,9 +202,33 @@ int ItemStore::Append(const ItemValues& values, std::optional<ItemRecord>* kept)
         if (file.Open(listPath_, RecordFile::Mode::Append) != kOk) {
             return kCannotOpen;
         }
-        if (int status = file.Append(bytes); status != kOk) {
+        if (!file.Continues(listCheck_)) {
+            highestInFile_.clear();
+        }
+        const int check = file.CheckFrames(listCheck_, [&](const unsigned char* stored, std::uint64_t) {
+            const std::int32_t kind = FieldInt(stored, ItemRecord::kKindOffset);
+            const std::int32_t id = FieldInt(stored, ItemRecord::kIdOffset);
+            std::int32_t& highest = highestInFile_.try_emplace(kind, id).first->second;
+            highest = std::max(highest, id);
+            RaiseHighestId(kind, id);
+            return true;
+        });
+        if (check != kOk) {
+            listCheck_ = FrameCheck{};
+            return FileStatus(check);
+        }
+        if (onlyNew) {
+            auto highest = highestInFile_.find(record.kind);
+            if (highest != highestInFile_.end() && record.id <= highest->second) {
+                return 0;
+            }
+        }
+        if (int status = file.Append(bytes, listCheck_); status != kOk) {
+            listCheck_ = FrameCheck{};
             return FileStatus(status);
         }
+        std::int32_t& highest = highestInFile_.try_emplace(record.kind, record.id).first->second;
+        highest = std::max(highest, record.id);
     }
     RaiseHighestId(record.kind, record.id);
     if (filter_.Passes(record)) {
@@ -202,7 +238,7 @@ int ItemStore::Append(const ItemValues& values, std::optional<ItemRecord>* kept)
             *kept = record;
         }
     }
-    return kOk;
+    return 1;
 }
 
 int ItemStore::CountMatching(const ItemFilter& filter, int* status)
@@ -338,6 +374,14 @@ int ItemStore::Archive()
         return kCannotReplace;
     }
     return archive.Commit() ? kOk : kCannotReplace;
+}
+
+RecordRepair ItemStore::Repair()
+{
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    listCheck_ = FrameCheck{};
+    highestInFile_.clear();
+    return RecordRepair::Run(listPath_, kFrame);
 }
 
 void ItemStore::Clear()

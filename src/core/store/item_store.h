@@ -3,6 +3,8 @@
 #include "core/common/record_frame.h"
 #include "core/common/semaphore_lock.h"
 #include "core/common/status.h"
+#include "core/platform/record_file.h"
+#include "core/platform/record_repair.h"
 #include "core/store/id_name_list.h"
 #include "core/store/item_filter.h"
 #include "core/store/item_record.h"
@@ -11,6 +13,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -54,9 +57,14 @@ public:
     int LoadHot(const ItemFilter& filter);
 
     // Makes a record (arrived now) and appends it to the file, creating the file when missing. 0, -41
-    // or -42. When the record passes the store's filter it goes to the front of the view and `kept`
-    // (if given) receives a copy.
+    // or -42 (also for a file damaged before its end: nothing goes after damage that readers stop at).
+    // When the record passes the store's filter it goes to the front of the view and `kept` (if given)
+    // receives a copy.
     int Append(const ItemValues& values, std::optional<ItemRecord>* kept = nullptr);
+    // As Append, but only an item whose id is above every id of its kind in the file, decided while the
+    // file is held: two merges of one reply at once (two processes) store it once. 1 when appended, 0
+    // when dropped as already stored, -41 or -42.
+    int AppendNew(const ItemValues& values, std::optional<ItemRecord>* kept = nullptr);
 
     // Undeleted records in the file that pass `filter`; as far as it got when the file is damaged, 0
     // when it cannot be read. `status` (if given) receives 0, -41 or -42 (damaged).
@@ -69,6 +77,9 @@ public:
 
     // Rewrites the file without deleted and stale records. 0, -41, -42 or -43.
     int Archive();
+    // Saves the whole records of a damaged list file into a new one (RecordRepair), the damaged bytes
+    // into a ".damaged" copy; a whole file is left alone. The view stays as it is.
+    RecordRepair Repair();
 
     // Empties the view and both id lists.
     void Clear();
@@ -97,6 +108,7 @@ private:
         void Add(const ItemRecord& record);
     };
 
+    int AppendRecord(const ItemValues& values, bool onlyNew, std::optional<ItemRecord>* kept);
     int Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset);
     // The first view record (from the newest) with this id and kind; the caller holds the lock.
     std::vector<ItemRecord>::reverse_iterator NewestInView(std::int32_t id, std::int32_t kind);
@@ -109,6 +121,10 @@ private:
     std::string listPath_;
     std::string archivePath_;
     std::array<std::atomic<std::int32_t>, 3> highestId_{};
+    // What appends learned of the list file, so the next one reads only what others added since:
+    // where its whole frames end and the highest id of each kind in it. Guarded by operationMutex_.
+    FrameCheck listCheck_;
+    std::map<std::int32_t, std::int32_t> highestInFile_;
 };
 
 } // namespace tallyhawk

@@ -7,6 +7,8 @@
 #include "core/store/item_store.h"
 #include "core/store/word_rules.h"
 
+#include <algorithm>
+
 namespace tallyhawk
 {
 namespace
@@ -47,14 +49,15 @@ ItemRecord StoredItemOf(ReplyItem item, std::int32_t arrivedAt)
     return ItemRecord::Make(ValuesOf(item), arrivedAt);
 }
 
-int MergeReply(ItemStore& store,
-               const WireMessage& reply,
-               std::optional<std::string_view> keywordList,
-               bool alertEach,
-               AlertSink* window)
+MergeResult MergeReply(ItemStore& store,
+                       const WireMessage& reply,
+                       std::optional<std::string_view> keywordList,
+                       bool alertEach,
+                       AlertSink* window)
 {
+    MergeResult result;
     if (ReplyItemCount(reply) <= 0) {
-        return 0;
+        return result;
     }
     // Items announced beyond the payload would read wholly absent and be dropped: never visit them.
     const std::int32_t items = ReplyItemsPresent(reply);
@@ -62,7 +65,6 @@ int MergeReply(ItemStore& store,
     if (keywordList) {
         keywords.emplace(*keywordList);
     }
-    int kept = 0;
     for (std::int32_t k = 0; k < items; ++k) {
         ReplyItem item = ReadReplyItem(reply, k);
         if (item.id < 1 || item.id >= kIdLimit || item.kind <= 0 || item.categoryId <= 0 || !item.title) {
@@ -77,13 +79,23 @@ int MergeReply(ItemStore& store,
             CleanDescription(*item.description);
         }
         const ItemValues values = ValuesOf(item);
-        store.Append(values);
-        ++kept;
+        const int appended = store.AppendNew(values);
+        if (appended < 0) {
+            // Whatever follows would fail the same way or land out of order: report and stop.
+            result.status = appended;
+            break;
+        }
+        if (appended == 0) {
+            ++result.alreadyStored;
+            continue;
+        }
+        ++result.kept;
+        result.highestStored = std::max(result.highestStored, item.id);
         if (alertEach && window != nullptr) {
             window->PostAlert(MakeItemAlert(values, Clock::Now()));
         }
     }
-    return kept;
+    return result;
 }
 
 } // namespace tallyhawk

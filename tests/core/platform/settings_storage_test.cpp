@@ -1,6 +1,8 @@
 #include "core/platform/settings_storage.h"
 #include "support/temp_dir.h"
 
+#include <QtGlobal>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -120,6 +122,22 @@ TEST_F(StorageFile, DamageIsRememberedUntilTheFileChanges)
     EXPECT_TRUE(again.Damaged());
 }
 
+TEST_F(StorageFile, AValueQtCannotDecodeIsDamageSaidInOurWordsNotQts)
+{
+    Write("[General]\nNotifyTimeout=15\n"
+          "ServerPort=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\tJunkType\\0)\n");
+    testing::internal::CaptureStderr();
+    SettingsStorage::Snapshot file = storage_.Read();
+    EXPECT_EQ(file.Number("NotifyTimeout"), 15);
+    EXPECT_EQ(file.Number("ServerPort"), std::nullopt);
+    EXPECT_TRUE(file.Damaged());
+    // Outside a read, this thread's Qt messages still reach stderr.
+    qWarning("after the read");
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said.find("JunkType"), std::string::npos) << said;
+    EXPECT_NE(said.find("after the read"), std::string::npos) << said;
+}
+
 TEST_F(StorageFile, UnreadableOrUnwritablePlaces)
 {
     // A folder where the file should be: nothing is read, and nothing is written over it.
@@ -142,8 +160,7 @@ TEST_F(StorageFile, UnreadableOrUnwritablePlaces)
 TEST_F(StorageFile, WritesKeepTheOtherValuesAndSections)
 {
     Write("[General]\nKeep=1\n[Other]\nA=b\n");
-    ASSERT_EQ(storage_.Write({{"Text", std::string("x, y")}, {"Number", -5}, {"Keep", 2}}),
-              kOk);
+    ASSERT_EQ(storage_.Write({{"Text", std::string("x, y")}, {"Number", -5}, {"Keep", 2}}), kOk);
     EXPECT_EQ(test::ReadFileBytes(Path()), "[General]\nKeep=2\nNumber=-5\nText=\"x, y\"\n\n[Other]\nA=b\n");
     // Texts that look like the file's own syntax stay texts.
     ASSERT_EQ(storage_.WriteText("Tricky", "p=ss;w\"rd\n[General]"), kOk);

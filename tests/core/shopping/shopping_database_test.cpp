@@ -4,6 +4,7 @@
 #include "core/shopping/shopping_database.h"
 #include "core/shopping/shopping_list_commands.h"
 #include "support/mock_clock.h"
+#include "support/scoped_lock_wait.h"
 #include "support/scoped_zone.h"
 #include "support/temp_dir.h"
 
@@ -260,6 +261,7 @@ TEST_F(ShoppingDatabaseTest, PurchaseMarksTheProductAndAddsItsPurchase)
 
 TEST_F(ShoppingDatabaseTest, PurchaseThatCannotBeAddedLeavesTheProductDue)
 {
+    test::ScopedLockWait shortWait(std::chrono::milliseconds(50));
     const std::int32_t id = Add(Product("Milk"));
     // Another process holds the purchase file.
     WriteFileBytes(dir.File("purchase.dat"), Le32(80001) + Le32(0) + Le32(80003));
@@ -294,6 +296,8 @@ TEST_F(ShoppingDatabaseTest, PurchaseThatCannotBeAddedLeavesTheProductDue)
 
 TEST_F(ShoppingDatabaseTest, AnotherProcessHoldingTheFileGivesMinus41)
 {
+    // The wait for the other process is cut short; how a wait ends is RecordFile's test.
+    test::ScopedLockWait shortWait(std::chrono::milliseconds(50));
     Add(Product("Milk"));
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
@@ -322,6 +326,44 @@ TEST_F(ShoppingDatabaseTest, AnotherProcessHoldingTheFileGivesMinus41)
     ::close(ready[0]);
     ::close(ready[1]);
     EXPECT_EQ(database.CountRecords(kProducts), 1);
+}
+
+TEST_F(ShoppingDatabaseTest, FilesThatAreNoFilesCannotBeOpenedAndNothingBlocks)
+{
+    ASSERT_EQ(::mkfifo(dir.File("product.dat").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.File("purchase.dat"));
+    for (std::int32_t kind : {kProducts, kPurchases}) {
+        int status = 0;
+        EXPECT_FALSE(database.AddRecord(kind, Product("Bread"), &status));
+        EXPECT_EQ(status, kCannotOpen) << kind;
+        EXPECT_EQ(database.MarkRecord(kind, 1, Mark::Deleted), kCannotOpen) << kind;
+        EXPECT_EQ(database.LoadView(kind, Today()), kCannotOpen) << kind;
+        EXPECT_EQ(database.Archive(kind), kCannotOpen) << kind;
+        EXPECT_EQ(database.Repair(kind).status, kCannotOpen) << kind;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(dir.File("product.dat")));
+}
+
+TEST_F(ShoppingDatabaseTest, RepairSavesTheWholeRecordsAndTheNextIdStaysNew)
+{
+    Add(Product("Milk"));
+    Add(Product("Bread"));
+    Add(Product("Eggs"));
+    std::string bytes = ReadFileBytes(dir.File("product.dat"));
+    // The second record's marker goes bad.
+    bytes[8 + 4 + ShoppingRecord::kSize] = 'X';
+    WriteFileBytes(dir.File("product.dat"), bytes);
+    int status = 0;
+    EXPECT_FALSE(database.AddRecord(kProducts, Product("Tea"), &status));
+    EXPECT_EQ(status, kBadFormat);
+    RecordRepair repair = database.Repair(kProducts);
+    ASSERT_EQ(repair.status, kOk);
+    EXPECT_EQ(repair.saved, 2u);
+    EXPECT_EQ(repair.lost, 1u);
+    EXPECT_EQ(ReadFileBytes(dir.File("product.dat.damaged")), bytes);
+    EXPECT_EQ(database.CountRecords(kProducts), 2);
+    // The last id word is kept: the lost record's id is not given out again.
+    EXPECT_EQ(Add(Product("Tea")), 4);
 }
 
 TEST_F(ShoppingDatabaseTest, EditRebuildsTheRecordAndStartsItsScheduleAgain)

@@ -1,13 +1,16 @@
 #include "core/platform/file_handle.h"
 #include "core/store/id_name_list.h"
 #include "support/file_size_limit.h"
+#include "support/scoped_lock_wait.h"
 #include "support/temp_dir.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 #include <atomic>
+#include <filesystem>
 #include <limits>
 #include <thread>
 
@@ -221,6 +224,7 @@ TEST(IdNameListFile, ListHeldByAnotherProcessIsNeitherReadNorReplaced)
     ASSERT_EQ(list.Save(path), 0);
     const std::string before = test::ReadFileBytes(path);
     {
+        test::ScopedLockWait shortWait(std::chrono::milliseconds(50));
         // A lock on another open file stands for another process.
         FileHandle other = FileHandle::OpenLocked(path, O_RDWR, LOCK_EX);
         ASSERT_TRUE(other.valid());
@@ -339,6 +343,23 @@ TEST(IdNameListIds, AddOrCountRaisesTheCountAndKeepsTheName)
     EXPECT_EQ(list.Find(41)->count, std::numeric_limits<std::int32_t>::max());
     list.Clear();
     EXPECT_EQ(list.Count(), 0u);
+}
+
+TEST(IdNameList, AListFileThatIsNoFileCannotBeOpenedAndNothingBlocks)
+{
+    test::TempDir dir;
+    const std::string pipe = dir.File("store.lst");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::string folder = dir.File("category.lst");
+    std::filesystem::create_directory(folder);
+    for (const std::string& path : {pipe, folder}) {
+        IdNameList list;
+        list.AddOrCount(5000, "Mine", 1);
+        EXPECT_EQ(list.Load(path), kCannotOpen) << path;
+        EXPECT_EQ(list.Save(path), kCannotOpen) << path;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
 }
 
 } // namespace

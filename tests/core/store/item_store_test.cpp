@@ -3,9 +3,11 @@
 #include "core/store/item_store.h"
 #include "support/file_size_limit.h"
 #include "support/mock_clock.h"
+#include "support/scoped_lock_wait.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -314,17 +316,41 @@ TEST_F(ItemStoreTest, AppendRepairsATornTailButNeverWritesOverDamageInTheMiddle)
     WriteFileBytes(Path(), middle);
     EXPECT_EQ(store.Append(Values(9, 2)), kBadFormat);
     EXPECT_EQ(ReadFileBytes(Path()), middle);
-    // With a whole tail the record goes after it, and the damaged bytes stay as they were.
+    // Nor with a whole tail: a record after the damage would be out of every reader's sight.
     middle = whole;
     middle[4 + 484] = 'Z';
     WriteFileBytes(Path(), middle);
-    EXPECT_EQ(store.Append(Values(9, 2)), 0);
-    EXPECT_EQ(ReadFileBytes(Path()).substr(0, middle.size() - 4), middle.substr(0, middle.size() - 4));
+    EXPECT_EQ(store.Append(Values(9, 2)), kBadFormat);
+    EXPECT_EQ(ReadFileBytes(Path()), middle);
     // So is a long run of bytes after the end marker.
     const std::string hidden = whole + whole.substr(4, 484 + 10);
     WriteFileBytes(Path(), hidden);
     EXPECT_EQ(store.Append(Values(9, 2)), kBadFormat);
     EXPECT_EQ(ReadFileBytes(Path()), hidden);
+}
+
+TEST_F(ItemStoreTest, AListFileThatIsNoFileCannotBeOpenedAndNothingBlocks)
+{
+    for (bool pipe : {true, false}) {
+        std::filesystem::remove_all(Path());
+        if (pipe) {
+            ASSERT_EQ(::mkfifo(Path().c_str(), 0600), 0);
+        } else {
+            std::filesystem::create_directory(Path());
+        }
+        int counted = 0;
+        EXPECT_EQ(store.Load(), kCannotOpen) << pipe;
+        EXPECT_EQ(store.LoadHot(ItemFilter()), kCannotOpen) << pipe;
+        EXPECT_EQ(store.Append(Values(1, 2)), kCannotOpen) << pipe;
+        EXPECT_EQ(store.AppendNew(Values(1, 2)), kCannotOpen) << pipe;
+        EXPECT_EQ(store.MarkRead(1, 2), kCannotOpen) << pipe;
+        EXPECT_EQ(store.Delete(1, 2), kCannotOpen) << pipe;
+        EXPECT_EQ(store.Archive(), kCannotOpen) << pipe;
+        EXPECT_EQ(store.CountMatching(ItemFilter(), &counted), 0) << pipe;
+        EXPECT_EQ(counted, kCannotOpen) << pipe;
+        EXPECT_EQ(store.Repair().status, kCannotOpen) << pipe;
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(Path()));
 }
 
 TEST_F(ItemStoreTest, ArchiveEndsATornTailAtTheLastWholeRecord)
@@ -338,8 +364,10 @@ TEST_F(ItemStoreTest, ArchiveEndsATornTailAtTheLastWholeRecord)
     EXPECT_EQ(LoadedIds(), std::vector<std::int32_t>{1});
 }
 
-TEST_F(ItemStoreTest, AnotherProcessHoldingTheFileGivesCannotOpenAtOnce)
+TEST_F(ItemStoreTest, AnotherProcessHoldingTheFileGivesCannotOpenAfterTheWait)
 {
+    // The wait for the other process is cut short; how a wait ends is RecordFile's test.
+    test::ScopedLockWait shortWait(std::chrono::milliseconds(50));
     ASSERT_EQ(store.Append(Values(1, 2)), 0);
     int ready[2];
     int go[2];

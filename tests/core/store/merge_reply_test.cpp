@@ -3,6 +3,7 @@
 #include "core/store/item_store.h"
 #include "core/store/merge_reply.h"
 #include "core/store/word_rules.h"
+#include "support/file_size_limit.h"
 #include "support/mock_clock.h"
 #include "support/temp_dir.h"
 
@@ -65,7 +66,7 @@ protected:
 
     int Merge(const std::vector<Item>& items, std::optional<std::string_view> keywords = std::nullopt)
     {
-        return MergeReply(store, Reply(items), keywords, false, nullptr);
+        return MergeReply(store, Reply(items), keywords, false, nullptr).kept;
     }
 
     MockClock clock{5000};
@@ -75,11 +76,11 @@ protected:
 
 TEST_F(MergeReplyTest, CountZeroOrAbsentKeepsNothing)
 {
-    EXPECT_EQ(MergeReply(store, Reply({Item()}, 0), std::nullopt, false, nullptr), 0);
+    EXPECT_EQ(MergeReply(store, Reply({Item()}, 0), std::nullopt, false, nullptr).kept, 0);
     WireMessage bare;
     bare.Reset(9001);
     bare.AppendNumber(1002);
-    EXPECT_EQ(MergeReply(store, bare, std::nullopt, false, nullptr), 0);
+    EXPECT_EQ(MergeReply(store, bare, std::nullopt, false, nullptr).kept, 0);
     EXPECT_EQ(store.Count(), 0u);
 }
 
@@ -101,34 +102,38 @@ TEST_F(MergeReplyTest, ChecksEachItemOnItsOwn)
     zeroId.id = 0;
     Item good;
     good.id = 12;
-    EXPECT_EQ(Merge({tooHigh, highest, noCategory, noKind, noTitle, emptyTitle, zeroId, good}), 2);
+    EXPECT_EQ(Merge({good, tooHigh, noCategory, noKind, noTitle, emptyTitle, zeroId, highest}), 2);
     ASSERT_EQ(store.Count(), 2u);
-    EXPECT_EQ(store.At(0)->id, 12); // the last kept item ends up first
-    EXPECT_EQ(store.At(1)->id, 99999998);
+    EXPECT_EQ(store.At(0)->id, 99999998); // the last kept item ends up first
+    EXPECT_EQ(store.At(1)->id, 12);
     EXPECT_EQ(store.HighestId(2), 99999998);
 }
 
 TEST_F(MergeReplyTest, AnnouncedCountBeyondThePayloadIsHarmless)
 {
-    EXPECT_EQ(MergeReply(store, Reply({Item()}, 2000000000), std::nullopt, false, nullptr), 1);
+    EXPECT_EQ(MergeReply(store, Reply({Item()}, 2000000000), std::nullopt, false, nullptr).kept, 1);
 }
 
 TEST_F(MergeReplyTest, KeywordListTestsEachTextOnItsOwn)
 {
     Item sony;
+    sony.id = 1;
     sony.title = "Big screen";
     sony.storeName = "Sony Store";
     EXPECT_EQ(Merge({sony}, "sony"), 1);
 
     Item split;
+    split.id = 2;
     split.title = "CAMERA bag";
     split.description = "fits a lens";
     EXPECT_EQ(Merge({split}, "camera, lens"), 0);
     EXPECT_EQ(Merge({split}, "camera,,"), 1);
+    split.id = 3;
     EXPECT_EQ(Merge({split}, ",,"), 1);
 
     // The description is tested before cleaning removes the tag.
     Item tagged;
+    tagged.id = 4;
     tagged.title = "x";
     tagged.description = "<b>bold</b>";
     EXPECT_EQ(Merge({tagged}, "<b>"), 1);
@@ -136,6 +141,7 @@ TEST_F(MergeReplyTest, KeywordListTestsEachTextOnItsOwn)
 
     // A missing text is never tested.
     Item bare;
+    bare.id = 5;
     bare.title = "plain";
     bare.description = std::nullopt;
     bare.storeName = std::nullopt;
@@ -152,7 +158,7 @@ TEST_F(MergeReplyTest, AlertsFollowReplyOrderWithCleanedDescriptions)
     }
     items[1].categoryId = 0; // dropped: no alert
     CollectingSink sink;
-    EXPECT_EQ(MergeReply(store, Reply(items), std::nullopt, true, &sink), 2);
+    EXPECT_EQ(MergeReply(store, Reply(items), std::nullopt, true, &sink).kept, 2);
     ASSERT_EQ(sink.alerts.size(), 2u);
     EXPECT_EQ(sink.alerts[0]->id, 20);
     EXPECT_EQ(sink.alerts[1]->id, 22);
@@ -161,15 +167,101 @@ TEST_F(MergeReplyTest, AlertsFollowReplyOrderWithCleanedDescriptions)
     EXPECT_EQ(sink.alerts[1]->read, 0);
     EXPECT_EQ(store.At(0)->description(), "text 2");
 
-    EXPECT_EQ(MergeReply(store, Reply(items), std::nullopt, false, &sink), 2);
+    for (Item& item : items) {
+        item.id += 10;
+    }
+    EXPECT_EQ(MergeReply(store, Reply(items), std::nullopt, false, &sink).kept, 2);
     EXPECT_EQ(sink.alerts.size(), 2u);
 }
 
-TEST_F(MergeReplyTest, CountDoesNotDependOnTheAppend)
+TEST_F(MergeReplyTest, AFailedAppendStopsTheMergeAndIsReported)
 {
+    std::vector<Item> items(3);
+    for (int i = 0; i < 3; ++i) {
+        items[i].id = 30 + i;
+    }
+    CollectingSink sink;
     store.Open("deal.lst", (dir.path() / "missing" / "folder").string());
-    EXPECT_EQ(Merge({Item(), Item()}), 2);
-    EXPECT_EQ(store.Count(), 0u);
+    MergeResult missing = MergeReply(store, Reply(items), std::nullopt, true, &sink);
+    EXPECT_EQ(missing.kept, 0);
+    EXPECT_EQ(missing.status, kCannotOpen);
+    EXPECT_EQ(missing.highestStored, 0);
+    EXPECT_TRUE(sink.alerts.empty());
+    EXPECT_EQ(store.HighestId(2), 0);
+
+    // Room for the file and one record: the second append fails, the third is never tried.
+    store.Open("deal.lst", dir.path().string());
+    const std::string path = dir.File("deal.lst");
+    test::WriteFileBytes(path, ItemStore::kFrame.EmptyFile());
+    {
+        test::ScopedFileSizeLimit limit(8 + 484 + 100);
+        ASSERT_TRUE(limit.active());
+        MergeResult full = MergeReply(store, Reply(items), std::nullopt, true, &sink);
+        EXPECT_EQ(full.kept, 1);
+        EXPECT_EQ(full.status, kBadFormat);
+        EXPECT_EQ(full.highestStored, 30);
+    }
+    ASSERT_EQ(sink.alerts.size(), 1u);
+    EXPECT_EQ(sink.alerts[0]->id, 30);
+    EXPECT_EQ(store.HighestId(2), 30); // what was stored, so the next request asks again from there
+    EXPECT_EQ(test::ReadFileBytes(path).size(), 8u + 484u);
+    ItemStore reader;
+    reader.Open("deal.lst", dir.path().string());
+    EXPECT_EQ(reader.Load(), kOk);
+    EXPECT_EQ(reader.Count(), 1u);
+}
+
+TEST_F(MergeReplyTest, ItemsTheFileHoldsAlreadyAreDroppedNotStoredTwice)
+{
+    std::vector<Item> items(3);
+    for (int i = 0; i < 3; ++i) {
+        items[i].id = 40 + i;
+    }
+    EXPECT_EQ(Merge(items), 3);
+    // Another store on the file (another process, in effect) merges the same reply afterwards.
+    ItemStore other;
+    other.Open("deal.lst", dir.path().string());
+    MergeResult again = MergeReply(other, Reply(items), std::nullopt, false, nullptr);
+    EXPECT_EQ(again.kept, 0);
+    EXPECT_EQ(again.alreadyStored, 3);
+    EXPECT_EQ(again.status, kOk);
+    EXPECT_EQ(other.HighestId(2), 42);
+
+    // Ids are compared per kind: a coupon with a deal's id is new; an older deal id is not.
+    items[0].kind = 1;
+    items[1].id = 39;
+    items[2].id = 43;
+    MergeResult mixed = MergeReply(store, Reply(items), std::nullopt, false, nullptr);
+    EXPECT_EQ(mixed.kept, 2);
+    EXPECT_EQ(mixed.alreadyStored, 1);
+    ItemStore reader;
+    reader.Open("deal.lst", dir.path().string());
+    ASSERT_EQ(reader.Load(), kOk);
+    EXPECT_EQ(reader.Count(), 5u);
+}
+
+TEST_F(MergeReplyTest, NothingIsAppendedAfterDamageReadersStopAt)
+{
+    std::vector<Item> items(2);
+    items[0].id = 50;
+    items[1].id = 51;
+    EXPECT_EQ(Merge({items[0]}), 1);
+    // A whole second record whose marker is wrong, then the end marker: the file still ends well.
+    const std::string path = dir.File("deal.lst");
+    std::string bytes = test::ReadFileBytes(path);
+    const std::string record = bytes.substr(4, 484);
+    std::string damaged
+        = bytes.substr(0, bytes.size() - 4) + "XXXX" + record.substr(4) + bytes.substr(bytes.size() - 4);
+    test::WriteFileBytes(path, damaged);
+    ItemStore fresh;
+    fresh.Open("deal.lst", dir.path().string());
+    MergeResult result = MergeReply(fresh, Reply({items[1]}), std::nullopt, false, nullptr);
+    EXPECT_EQ(result.kept, 0);
+    EXPECT_EQ(result.status, kBadFormat);
+    EXPECT_EQ(test::ReadFileBytes(path), damaged);
+    // Nor through the store that appended before the damage came: it reads on from where it stopped.
+    EXPECT_EQ(MergeReply(store, Reply({items[1]}), std::nullopt, false, nullptr).status, kBadFormat);
+    EXPECT_EQ(test::ReadFileBytes(path), damaged);
 }
 
 TEST(WordRules, MatchesAllWords)
