@@ -19,6 +19,7 @@
 namespace
 {
 
+using tallyhawk::kFieldAbsent;
 using tallyhawk::TcpLink;
 using tallyhawk::WireMessage;
 
