@@ -25,5 +25,7 @@ int RunAgents(CliContext& ctx, const Arguments& args);
 int RunProducts(CliContext& ctx, const Arguments& args); // add, edit, purchase, skip, delete, list
 int RunPurchases(CliContext& ctx, const Arguments& args); // list, delete
 int RunShopping(CliContext& ctx, const Arguments& args); // archive, count
+int RunUpdate(CliContext& ctx, const Arguments& args);
+int RunWatch(CliContext& ctx, const Arguments& args);
 
 } // namespace tallyhawk::cli
