@@ -26,7 +26,7 @@ int DownloadKind(UpdateContext& context,
                  bool alertEach,
                  std::stop_token stop)
 {
-    HighestIds highest(context.settings);
+    HighestIds highest(context.folder);
     std::unique_ptr<WireMessage> reply = context.connection.FetchItems(kind, highest.AskAfter(kind, store));
     if (!reply) {
         return 0;

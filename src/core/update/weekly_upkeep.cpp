@@ -52,14 +52,14 @@ void WeeklyUpkeep::MarkRefreshDone(const Settings& settings)
     }
 }
 
-void WeeklyUpkeep::Archive(const Settings& settings,
+void WeeklyUpkeep::Archive(const std::filesystem::path& folder,
                            ItemStore& deals,
                            ItemStore& topics,
                            ShoppingDatabase* shopping,
                            UpkeepResult& result)
 {
     // Before the archive can drop the records that hold them.
-    HighestIds highest(settings);
+    HighestIds highest(folder);
     LearnHighestIds(deals);
     LearnHighestIds(topics);
     highest.Remember(KindNumber(ItemKind::Coupon), deals);
@@ -89,8 +89,11 @@ void WeeklyUpkeep::Archive(const Settings& settings,
     result.archived = true;
 }
 
-UpkeepResult
-WeeklyUpkeep::Run(const Settings& settings, ItemStore& deals, ItemStore& topics, ShoppingDatabase* shopping)
+UpkeepResult WeeklyUpkeep::Run(const Settings& settings,
+                               ItemStore& deals,
+                               ItemStore& topics,
+                               ShoppingDatabase* shopping,
+                               const std::filesystem::path& folder)
 {
     UpkeepResult result;
     const std::int32_t last = settings.ReadLastArchive();
@@ -99,7 +102,7 @@ WeeklyUpkeep::Run(const Settings& settings, ItemStore& deals, ItemStore& topics,
         result.listsRefreshDue = true;
     } else if (now - last >= kInterval || last > now) {
         result.listsRefreshDue = true;
-        Archive(settings, deals, topics, shopping, result);
+        Archive(folder, deals, topics, shopping, result);
     } else {
         result.listsRefreshDue = RefreshPending(settings);
         return result;

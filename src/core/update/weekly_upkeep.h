@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,12 @@ public:
     static constexpr std::int32_t kInterval = 604800; // 7 days
     static constexpr const char* kPendingSetting = "ListsRefreshPending";
 
-    static UpkeepResult
-    Run(const Settings& settings, ItemStore& deals, ItemStore& topics, ShoppingDatabase* shopping);
+    // `folder` is the data folder, where HighestIds keeps its file.
+    static UpkeepResult Run(const Settings& settings,
+                            ItemStore& deals,
+                            ItemStore& topics,
+                            ShoppingDatabase* shopping,
+                            const std::filesystem::path& folder);
 
     // Whether a site list refresh is owed from an earlier start.
     static bool RefreshPending(const Settings& settings);
@@ -44,7 +49,7 @@ public:
     static void MarkRefreshDone(const Settings& settings);
 
 private:
-    static void Archive(const Settings& settings,
+    static void Archive(const std::filesystem::path& folder,
                         ItemStore& deals,
                         ItemStore& topics,
                         ShoppingDatabase* shopping,

@@ -269,7 +269,7 @@ TEST_F(UpdateCycleTest, ArchiveCannotLowerTheIdsAskedAfter)
     ItemStore topics;
     deals.Open("deal.lst", rig.dir.path().string());
     topics.Open("topic.lst", rig.dir.path().string());
-    UpkeepResult upkeep = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr);
+    UpkeepResult upkeep = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr, rig.dir.path());
     EXPECT_TRUE(upkeep.archived);
     EXPECT_TRUE(upkeep.listsRefreshDue);
     EXPECT_TRUE(upkeep.failures.empty());
@@ -292,24 +292,24 @@ TEST_F(UpdateCycleTest, UpkeepDueOnFirstStartAWeekLaterAndWithAClockSetBack)
     deals.Open("deal.lst", rig.dir.path().string());
     topics.Open("topic.lst", rig.dir.path().string());
 
-    UpkeepResult first = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr);
+    UpkeepResult first = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr, rig.dir.path());
     EXPECT_TRUE(first.listsRefreshDue);
     EXPECT_FALSE(first.archived);
     EXPECT_EQ(rig.settings.ReadLastArchive(), kStart);
     WeeklyUpkeep::MarkRefreshDone(rig.settings);
 
     clock.Advance(WeeklyUpkeep::kInterval - 1);
-    UpkeepResult early = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr);
+    UpkeepResult early = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr, rig.dir.path());
     EXPECT_FALSE(early.listsRefreshDue);
     EXPECT_EQ(rig.settings.ReadLastArchive(), kStart);
 
     clock.Advance(1);
-    EXPECT_TRUE(WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr).archived);
+    EXPECT_TRUE(WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr, rig.dir.path()).archived);
     EXPECT_EQ(rig.settings.ReadLastArchive(), kStart + WeeklyUpkeep::kInterval);
     WeeklyUpkeep::MarkRefreshDone(rig.settings);
 
     clock.Set(kStart - kDay);
-    UpkeepResult setBack = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr);
+    UpkeepResult setBack = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr, rig.dir.path());
     EXPECT_TRUE(setBack.archived);
     EXPECT_EQ(rig.settings.ReadLastArchive(), kStart - kDay);
 }
@@ -324,7 +324,8 @@ TEST(UpdateCycleLists, FailedRefreshIsRetriedByTheNextPassWithoutArchivingAgain)
     ItemStore topics;
     deals.Open("deal.lst", rig.dir.path().string());
     topics.Open("topic.lst", rig.dir.path().string());
-    rig.context.listsRefreshDue = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr).listsRefreshDue;
+    rig.context.listsRefreshDue
+        = WeeklyUpkeep::Run(rig.settings, deals, topics, nullptr, rig.dir.path()).listsRefreshDue;
     ASSERT_TRUE(rig.context.listsRefreshDue);
 
     // Offline site: every download fails with 404.
@@ -387,7 +388,7 @@ TEST_F(UpdateCycleTest, StopDuringABigMergeEndsPromptlyWithTheFileWhole)
     reread.Open("deal.lst", rig.dir.path().string());
     EXPECT_EQ(reread.Load(), kOk);
     EXPECT_EQ(reread.Count(), static_cast<std::size_t>(counts.coupons));
-    EXPECT_EQ(HighestIds(rig.settings).Remembered(1), counts.coupons);
+    EXPECT_EQ(HighestIds(rig.dir.path()).Remembered(1), counts.coupons);
 }
 
 TEST(ReplySlices, SlicesCarryEveryItemFieldForField)
