@@ -78,7 +78,7 @@ StartUp(CliContext& ctx, const CommandLine& commandLine, const std::string& comm
     session.context.startedHidden = commandLine.Has("--hidden");
 
     UpkeepResult upkeep
-        = WeeklyUpkeep::Run(session.settings, session.deals, session.topics, &session.shopping);
+        = WeeklyUpkeep::Run(session.settings, session.deals, session.topics, &session.shopping, ".");
     if (upkeep.archived) {
         ctx.out << "Weekly upkeep: the item stores and shopping files were archived.\n";
     }
