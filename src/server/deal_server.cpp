@@ -22,7 +22,9 @@ namespace
 {
 
 constexpr std::size_t kHeaderLength = 7;
-constexpr std::uint32_t kMaxFrameLength = 16 * 1024 * 1024;
+// Every request of the protocol is a code and one number: a longer one is refused like one over the
+// frame ceiling of 16 MiB, so a thousand connections can never hold more than a few megabytes.
+constexpr std::uint32_t kMaxRequestLength = 4096;
 // The loop looks at deadlines and the stop request at least this often.
 constexpr int kPollSliceMs = 200;
 
@@ -158,7 +160,7 @@ bool DealServer::Receive(Connection& connection)
             for (std::size_t i = 3; i < kHeaderLength; ++i) {
                 length = (length << 8) | static_cast<unsigned char>(connection.header[i]);
             }
-            if (length == 0 || length > kMaxFrameLength) {
+            if (length == 0 || length > kMaxRequestLength) {
                 // Refused before anything is allocated for it.
                 QueueReply(connection,
                            RequestAnswer::Error(0, length == 0 ? kErrorMalformed : kErrorFrameTooLarge));

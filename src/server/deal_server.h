@@ -15,8 +15,9 @@ namespace tallyhawk::server
 // The deal server: one poll loop on one thread serves every connection, each one request and one
 // reply as the protocol has it. No connection can hold the others up: sockets never block, a
 // connection has kConnectionLimit as a whole for its request and reply, at most maxConnections are
-// served at once (a client beyond them gets a 9002 reply and is closed), and a frame over the 16 MiB
-// ceiling or with a bad header is answered with 9002 and closed before its payload is read.
+// served at once (a client beyond them gets a 9002 reply and is closed), and a frame with a bad header,
+// over the 16 MiB ceiling or longer than any request (4 KiB) is answered with 9002 and closed before
+// its payload is read.
 class DealServer
 {
 public:

@@ -108,6 +108,8 @@ int RunServe(const std::vector<std::string>& args)
     sigaddset(&signals, SIGINT);
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A reader of the output that went away must not end the service.
+    ::signal(SIGPIPE, SIG_IGN);
 
     ItemDatabase items;
     if (std::optional<std::string> error = items.Open(settings.db)) {

@@ -191,17 +191,25 @@ TEST_F(DealServerTest, SilentAndTricklingClientsDoNotHoldUpTheOthers)
     EXPECT_EQ(answered.load(), 40);
 }
 
-TEST_F(DealServerTest, AFrameOverTheCeilingIsRefusedBeforeItsPayload)
+TEST_F(DealServerTest, AFrameOverTheCeilingOrLongerThanAnyRequestIsRefusedBeforeItsPayload)
 {
     Start();
+    for (std::uint32_t length : {16u * 1024 * 1024 + 1, 4097u, 0xffffffffu}) {
+        auto link = Connect();
+        SendRaw(*link, FakeDealServer::Header("<!>", length) + "1005");
+        std::vector<char> payload;
+        ASSERT_GT(link->ReceiveFrame(payload), 0) << length;
+        EXPECT_EQ(Text(payload), "90020<~>3<~>");
+        // The connection is closed after it: nothing more is read from it.
+        std::vector<char> more;
+        EXPECT_LT(link->ReceiveFrame(more), 0);
+    }
+    // A request of the longest accepted length is read and answered.
     auto link = Connect();
-    SendRaw(*link, FakeDealServer::Header("<!>", 16 * 1024 * 1024 + 1));
+    SendRaw(*link, FakeDealServer::Frame("1002" + std::string(4096 - 7, '0') + "<~>"));
     std::vector<char> payload;
     ASSERT_GT(link->ReceiveFrame(payload), 0);
-    EXPECT_EQ(Text(payload), "90020<~>3<~>");
-    // The connection is closed after it: nothing more is read from it.
-    std::vector<char> more;
-    EXPECT_LT(link->ReceiveFrame(more), 0);
+    EXPECT_EQ(Text(payload), "90011002<~>0<~>");
 }
 
 TEST_F(DealServerTest, BadHeadersAndPayloadsGetTheErrorReply)
