@@ -127,6 +127,15 @@ TEST_F(UpdateCommandsTest, FirstStartRefreshesTheListsAndPostsOneSummary)
     EXPECT_TRUE(Holds(settings, "ListsRefreshPending=0")) << settings;
     EXPECT_TRUE(std::filesystem::exists(Data("webspider.xml")));
 
+    // The downloaded agents search the service's own demo shops.
+    run = Cli({"agents", "url", "2", "dome tent"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, server->siteUrl() + "/shop/harbor/search?q=dome+tent\n");
+    run = Cli({"fetch-page", run.out.substr(0, run.out.size() - 1)});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Holds(run.out, "<span class=\"name\">Two-person dome tent</span>")) << run.out;
+    EXPECT_TRUE(Holds(run.out, "$119.99")) << run.out;
+
     // Nothing new: no summary, and the lists are not asked for again within the week.
     run = Cli({"update"}, kStart + 60);
     EXPECT_EQ(Count(run.out, "alert: "), 0) << run.out;
