@@ -37,7 +37,7 @@ constexpr Template kTemplates[] = {
      "Greenleaf Market",
      "Groceries",
      "$5 off a $40 order",
-     "Online orders only.<br>Code <b>LEAF5</b>",
+     "Online orders only.<br> Code <b>LEAF5</b>",
      "code LEAF5"},
     {2,
      "Copperline Electronics",
