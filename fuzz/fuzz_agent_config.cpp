@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& agent : agents) {
         std::string url;
         std::int32_t built = agent->BuildSearchUrl("red shoes & socks", url);
-        bool refused = built == kNoKeywordMarker || built == kUnusableSearchText;
+        bool refused = built == tallyhawk::kNoKeywordMarker || built == tallyhawk::kUnusableSearchText;
         if ((built == 0 && (url.empty() || url.size() > WebAgent::kMaxUrlLength))
             || (built != 0 && !refused)) {
             std::abort();

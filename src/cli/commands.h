@@ -27,5 +27,7 @@ int RunPurchases(CliContext& ctx, const Arguments& args); // list, delete
 int RunShopping(CliContext& ctx, const Arguments& args); // archive, count
 int RunCompare(CliContext& ctx, const Arguments& args);
 int RunComparisons(CliContext& ctx, const Arguments& args);
+int RunUpdate(CliContext& ctx, const Arguments& args);
+int RunWatch(CliContext& ctx, const Arguments& args);
 
 } // namespace tallyhawk::cli

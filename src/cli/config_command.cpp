@@ -126,7 +126,7 @@ int RunShow(CliContext& ctx, const Arguments& args)
             if (setting.name == "LastArchive") {
                 value += " (" + LocalTime(shown.value.get<std::int32_t>()) + ")";
             }
-            ctx.out << std::left << std::setw(17) << setting.name << std::setw(9)
+            ctx.out << std::left << std::setw(20) << setting.name << std::setw(9)
                     << (shown.stored ? "stored" : "default") << TerminalText(value) << "\n";
         }
     }

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/site_lists_output.h"
 #include "cli/stop_on_interrupt.h"
 #include "core/common/display_text.h"
 #include "core/net/http_fetcher.h"
@@ -122,6 +123,13 @@ std::string Caption(SiteList which)
 
 } // namespace
 
+void PrintSiteListsRefresh(std::ostream& out, const SiteListsRefresh& refresh)
+{
+    PrintAgentStep(out, refresh.agents);
+    PrintListStep(out, Caption(SiteList::Stores), SiteList::Stores, refresh.stores);
+    PrintListStep(out, Caption(SiteList::Categories), SiteList::Categories, refresh.categories);
+}
+
 int RunListsUpdate(CliContext& ctx, const Arguments& args)
 {
     CommandLine commandLine(
@@ -186,9 +194,7 @@ int RunListsRefresh(CliContext& ctx, const Arguments& args)
                                     {"categories", StepJson(refresh.categories, true)}};
         ctx.out << json.dump(2) << "\n";
     } else {
-        PrintAgentStep(ctx.out, refresh.agents);
-        PrintListStep(ctx.out, Caption(SiteList::Stores), SiteList::Stores, refresh.stores);
-        PrintListStep(ctx.out, Caption(SiteList::Categories), SiteList::Categories, refresh.categories);
+        PrintSiteListsRefresh(ctx.out, refresh);
     }
     if (!refresh.ok()) {
         return Failure(ctx, "Some steps of the site list refresh failed.");

@@ -22,6 +22,8 @@ struct Command
 constexpr Command kCommands[] = {
     {"server-version", "print the deal server's version text", tallyhawk::cli::RunServerVersion},
     {"fetch-items", "ask the deal server for new coupons, deals or topics", tallyhawk::cli::RunFetchItems},
+    {"update", "run the update cycle of a program start", tallyhawk::cli::RunUpdate},
+    {"watch", "run the update cycle, then a download pass every few minutes", tallyhawk::cli::RunWatch},
     {"items", "list, count, mark read, delete and archive stored items", tallyhawk::cli::RunItems},
     {"products",
      "add, change, purchase, skip, delete and list shopping-list products",

@@ -318,7 +318,11 @@ TEST_F(FileSafetyTest, ABrokenSettingsValueIsReportedInOurWordsAlone)
     test::ScopedEnv configHome("XDG_CONFIG_HOME", config.path().string());
     ProgramRun run = Run({"config", "show"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.out.find("ServerPort       default  22"), std::string::npos) << run.out;
+    const std::size_t line = run.out.find("\nServerPort ");
+    ASSERT_NE(line, std::string::npos) << run.out;
+    const std::string port = run.out.substr(line + 1, run.out.find('\n', line + 1) - line - 1);
+    EXPECT_NE(port.find(" default "), std::string::npos) << port;
+    EXPECT_EQ(port.substr(port.size() - 3), " 22") << port;
     EXPECT_EQ(run.err,
               "tallyhawk-cli: The settings file " + file
                   + " could not be read whole; values it did not give are shown as defaults.\n");

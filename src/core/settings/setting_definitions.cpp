@@ -72,6 +72,8 @@ std::vector<SettingDefinition> MakeDefinitions()
         {.name = "SiteUrl", .type = SettingType::Text, .text = &Settings::siteUrl, .webAddress = true},
         // The time of the last weekly upkeep, which the start-up reads and writes by itself.
         {.name = "LastArchive", .type = SettingType::Number},
+        // A site list refresh still owed after one that failed, kept by the update passes by themselves.
+        {.name = "ListsRefreshPending", .type = SettingType::Number},
     };
 }
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+
+namespace tallyhawk
+{
+
+class HttpFetcher;
+class ItemStore;
+class ServerConnection;
+class Settings;
+class ShoppingDatabase;
+
+// What the passes work on, all owned by the program for its whole run. Settings are read without a
+// lock: a change takes effect from the next pass.
+struct UpdateContext
+{
+    Settings& settings;
+    ServerConnection& connection;
+    HttpFetcher& fetcher;
+    ItemStore& deals; // coupons and deals, "deal.lst"
+    ItemStore& topics; // forum topics, "topic.lst"
+    // Holds the store and category lists in memory; without it the refresh works on the list files.
+    ShoppingDatabase* shopping = nullptr;
+    // The data folder, where the site list refresh writes its files.
+    std::filesystem::path folder = ".";
+    // The program was started hidden (the m switch, or --hidden).
+    bool startedHidden = false;
+    // Set by the weekly upkeep.
+    bool listsRefreshDue = false;
+
+    static constexpr std::chrono::milliseconds kDownloadInterval{180000};
+    static constexpr std::chrono::milliseconds kAlertQueueInterval{2000};
+    std::chrono::milliseconds downloadInterval = kDownloadInterval;
+    std::chrono::milliseconds alertQueueInterval = kAlertQueueInterval;
+};
+
+} // namespace tallyhawk

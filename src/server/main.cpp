@@ -1,0 +1,60 @@
+#include "server/server_commands.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace
+{
+
+void PrintUsage(std::ostream& out)
+{
+    out << "Usage: tallyhawk-server COMMAND [ARGS...]\n\n"
+           "A local stand-in for the Tallyhawk service: its deal server and its site.\n\n"
+           "Commands:\n"
+           "  serve [--db FILE] [--host ADDR] [--port P] [--http-port H] [--version TEXT]\n"
+           "        [--config-file FILE] [--demo [--every SECONDS]]\n"
+           "                  serve the deal server (default 127.0.0.1:8022) and the site (8080)\n"
+           "  post --kind coupon|deal|topic --title TEXT [--store NAME] [--category NAME]\n"
+           "        [--date SECONDS|YYYY-MM-DD] [--hot] [--description TEXT] [--extra TEXT] [--db FILE]\n"
+           "                  post one item\n"
+           "  import FILE [--db FILE]\n"
+           "                  post the items of a file of JSON lines\n"
+           "  stores add NAME [--db FILE]\n"
+           "  categories add NAME [--db FILE]\n"
+           "                  add a store or category to the service's lists\n\n"
+           "The items live in an SQLite file, tallyhawk-server.db in the current folder unless --db names "
+           "one.\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace tallyhawk::server;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        PrintUsage(std::cerr);
+        return kExitUsage;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        PrintUsage(std::cout);
+        return kExitOk;
+    }
+    if (command == "serve") {
+        return RunServe(args);
+    }
+    if (command == "post") {
+        return RunPost(args);
+    }
+    if (command == "import") {
+        return RunImport(args);
+    }
+    if (command == "stores" || command == "categories") {
+        return RunListAdd(command, args);
+    }
+    std::cerr << "tallyhawk-server: Unknown command " << command << ". See 'tallyhawk-server --help'.\n";
+    return kExitUsage;
+}

@@ -1,0 +1,144 @@
+#include "server/site_server.h"
+
+#include "core/common/item_kind.h"
+#include "server/demo_shops.h"
+#include "server/item_database.h"
+#include "server/site_pages.h"
+
+#include <httplib.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace tallyhawk::server
+{
+
+namespace
+{
+
+constexpr const char* kHtml = "text/html; charset=utf-8";
+
+std::int32_t NumberParam(const httplib::Request& request, const char* name)
+{
+    return request.has_param(name) ? SitePages::IndexArgument(request.get_param_value(name)) : 0;
+}
+
+std::optional<std::string> ReadWhole(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+SiteServer::SiteServer(ItemDatabase& items, Options options)
+    : items_(items)
+    , options_(std::move(options))
+    , http_(std::make_unique<httplib::Server>())
+{
+    Route();
+}
+
+SiteServer::~SiteServer() = default;
+
+void SiteServer::Route()
+{
+    httplib::Server& http = *http_;
+    http.Get("/webspider.xml", [this](const httplib::Request&, httplib::Response& response) {
+        std::optional<std::string> text = options_.configText;
+        if (options_.configFile) {
+            text = ReadWhole(*options_.configFile);
+        }
+        if (!text) {
+            response.status = 404;
+            response.set_content(SitePages::Page("Not found", {"No agent configuration is published."}),
+                                 kHtml);
+            return;
+        }
+        response.set_content(*text, "text/xml");
+    });
+    http.Get("/stores.aspx", [this](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(SitePages::UpdateAnswer(items_.StoresAfter(NumberParam(request, "idx"))), kHtml);
+    });
+    http.Get("/categories.aspx", [this](const httplib::Request& request, httplib::Response& response) {
+        response.set_content(SitePages::UpdateAnswer(items_.CategoriesAfter(NumberParam(request, "idx"))),
+                             kHtml);
+    });
+    auto itemPage = [this](const char* what) {
+        return [this, what](const httplib::Request& request, httplib::Response& response) {
+            response.set_content(SitePages::ItemPage(what, items_.Find(NumberParam(request, "srcId"))),
+                                 kHtml);
+        };
+    };
+    http.Get("/coupon.aspx", itemPage("coupon"));
+    http.Get("/deal.aspx", itemPage("deal"));
+    http.Get("/redir.aspx", itemPage("item"));
+    http.Get("/messages.aspx", itemPage("forum topic"));
+    http.Get("/cbstores.aspx", [this](const httplib::Request&, httplib::Response& response) {
+        std::vector<std::string> names;
+        for (const NamedEntry& store : items_.StoresAfter(0)) {
+            names.push_back(store.name + ": cash back on every purchase");
+        }
+        response.set_content(SitePages::Page("Cash Back Stores", names), kHtml);
+    });
+    http.Get("/download.aspx", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(SitePages::Page("Download Tallyhawk",
+                                             {"This local service offers no download. Build the "
+                                              "program from its sources to update it."}),
+                             kHtml);
+    });
+    http.Get("/", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_content(SitePages::Page("Tallyhawk",
+                                             {"A local stand-in for the deals service.",
+                                              std::to_string(items_.ItemCount()) + " items are posted."}),
+                             kHtml);
+    });
+    if (options_.shops != nullptr) {
+        http.Get(R"(/shop/([a-z]+)/search)",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                     response.set_content(
+                         options_.shops->ResultPage(request.matches[1].str(), request.get_param_value("q")),
+                         kHtml);
+                 });
+    }
+    http.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+        if (response.body.empty()) {
+            response.set_content(SitePages::Page("Not found", {"There is no such page on this service."}),
+                                 kHtml);
+        }
+    });
+}
+
+std::optional<std::string> SiteServer::Listen()
+{
+    if (options_.port == 0) {
+        const int port = http_->bind_to_any_port(options_.host);
+        if (port <= 0) {
+            return "cannot listen on " + options_.host;
+        }
+        port_ = static_cast<std::uint16_t>(port);
+        return std::nullopt;
+    }
+    if (!http_->bind_to_port(options_.host, options_.port)) {
+        return "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
+    }
+    port_ = options_.port;
+    return std::nullopt;
+}
+
+void SiteServer::Run()
+{
+    http_->listen_after_bind();
+}
+
+void SiteServer::Stop()
+{
+    http_->stop();
+}
+
+} // namespace tallyhawk::server
