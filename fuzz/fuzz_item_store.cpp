@@ -3,6 +3,7 @@
 // with the new record first in the view.
 #include "core/platform/record_file.h"
 #include "core/store/item_store.h"
+#include "fuzz_temp_folder.h"
 #include "support/mock_clock.h"
 
 #include <unistd.h>
@@ -25,33 +26,10 @@ using tallyhawk::kBadFormat;
 using tallyhawk::kCannotOpen;
 using tallyhawk::MockClock;
 using tallyhawk::RecordFile;
+using tallyhawk::fuzz::TempFolder;
 
 constexpr std::int32_t kNow = 1200000000;
 constexpr std::int32_t kNewId = 987654321;
-
-const std::string& Folder()
-{
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tallyhawk-fuzz-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) == nullptr) {
-            std::abort();
-        }
-        std::string made = name.data();
-        static struct Remover
-        {
-            std::string path;
-            ~Remover()
-            {
-                std::error_code ec;
-                std::filesystem::remove_all(path, ec);
-            }
-        } remover{made};
-        return made;
-    }();
-    return folder;
-}
 
 // Whether the frame ends in its end marker with nothing after it.
 bool Whole(const std::string& path)
@@ -72,13 +50,13 @@ void Check(bool condition)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::string path = Folder() + "/deal.lst";
+    const std::string path = TempFolder() + "/deal.lst";
     {
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
     }
     ItemStore store;
-    store.Open("deal.lst", Folder());
+    store.Open("deal.lst", TempFolder());
     MockClock clock(kNow);
 
     ItemFilter filter;
@@ -104,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     values.title = "new";
     const int appended = store.Append(values);
     ItemStore reader;
-    reader.Open("deal.lst", Folder());
+    reader.Open("deal.lst", TempFolder());
     if (wholeBefore) {
         Check(appended == 0);
         Check(reader.Load() == 0);

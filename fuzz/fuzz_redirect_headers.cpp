@@ -1,8 +1,9 @@
-// Any bytes as the raw headers of a redirect: the "Location: " search and the check of its target.
+// Any bytes as the raw headers of a redirect: the "Location:" search and the check of its target.
 #include "core/net/redirect_location.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace
@@ -23,7 +24,12 @@ void CheckTarget(const tallyhawk::CheckedUrl& target)
         Require(target.url.empty());
         return;
     }
-    Require(target.url.starts_with("http://"));
+    // http or https, the scheme in any case.
+    std::string scheme = target.url.substr(0, target.url.find(':'));
+    for (char& c : scheme) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
+    }
+    Require((scheme == "http" || scheme == "https") && target.url.compare(scheme.size(), 3, "://") == 0);
     Require(target.url.find_first_of(std::string_view("\r\n\0 ", 4)) == std::string::npos);
     // What is handed to the client must still be an http address when read again.
     Require(tallyhawk::CheckHttpUrl(target.url).kind == tallyhawk::UrlKind::Http);

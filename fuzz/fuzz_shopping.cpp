@@ -3,6 +3,7 @@
 // loaded whole before an add still loads whole after it, with the new record in it.
 #include "core/platform/record_file.h"
 #include "core/shopping/shopping_database.h"
+#include "fuzz_temp_folder.h"
 #include "support/mock_clock.h"
 
 #include <unistd.h>
@@ -28,32 +29,9 @@ using tallyhawk::MockClock;
 using tallyhawk::RecordFile;
 using tallyhawk::ShoppingDatabase;
 using tallyhawk::ShoppingRecord;
+using tallyhawk::fuzz::TempFolder;
 
 constexpr std::int32_t kNow = 1200000000;
-
-const std::string& Folder()
-{
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tallyhawk-fuzz-XXXXXX").string();
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        if (::mkdtemp(name.data()) == nullptr) {
-            std::abort();
-        }
-        std::string made = name.data();
-        static struct Remover
-        {
-            std::string path;
-            ~Remover()
-            {
-                std::error_code ec;
-                std::filesystem::remove_all(path, ec);
-            }
-        } remover{made};
-        return made;
-    }();
-    return folder;
-}
 
 bool Whole(const std::string& path)
 {
@@ -82,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t kind
         = size > 0 && data[0] % 3 == 0 ? ShoppingDatabase::kPurchases : ShoppingDatabase::kProducts;
     ShoppingDatabase database;
-    database.Open(Folder(), false);
+    database.Open(TempFolder(), false);
     const std::string path = *database.RecordPath(kind);
     std::filesystem::remove(*database.RecordPath(ShoppingDatabase::kPurchases));
     {
@@ -125,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(Whole(path));
         Check(database.Find(kind, added->id).has_value());
         ShoppingDatabase reader;
-        reader.Open(Folder(), false);
+        reader.Open(TempFolder(), false);
         Check(reader.LoadView(kind, ItemFilter()) == 0);
     } else {
         Check(added.has_value() || IsStatus(status));
