@@ -75,3 +75,17 @@ function(add_fuzz_target name)
     target_link_libraries(${name} PRIVATE tallyhawk_core tallyhawk_common_cfg ${ARG_LIBS})
     target_link_options(${name} PRIVATE -fsanitize=fuzzer)
 endfunction()
+
+# add_gui_test(NAME SOURCES a.cpp ... LIBS extra_lib ...)
+# As add_unit_test for the windows: its main creates the one QApplication (offscreen) before the tests
+# run, and ctest names it gui_NAME.
+function(add_gui_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE tallyhawk_gui_test_main tallyhawk_test_support tallyhawk_gui
+        tallyhawk_common_cfg Qt6::Test ${ARG_LIBS} GTest::gtest GTest::gmock)
+    add_test(NAME gui_${name} COMMAND ${name})
+    set_tests_properties(gui_${name} PROPERTIES
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=UTC"
+        TIMEOUT 600)
+endfunction()

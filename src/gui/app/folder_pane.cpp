@@ -1,0 +1,67 @@
+#include "gui/app/folder_pane.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace tallyhawk
+{
+
+FolderPane::FolderPane(QWidget* parent)
+    : QWidget(parent)
+    , caption_(new QLabel(this))
+    , tree_(new QTreeWidget(this))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+
+    QFont bold = caption_->font();
+    bold.setBold(true);
+    caption_->setFont(bold);
+    caption_->setAccessibleName(QStringLiteral("Folder"));
+    layout->addWidget(caption_);
+
+    for (FolderKind folder : {FolderKind::TodaysSummary,
+                              FolderKind::CouponsAndDeals,
+                              FolderKind::CashBackStores,
+                              FolderKind::ShoppingList,
+                              FolderKind::PurchaseHistory,
+                              FolderKind::PriceComparisons,
+                              FolderKind::ForumTopics}) {
+        // QPushButton reads a single & as a mnemonic marker; the name has a literal one.
+        QString text = FolderName(folder);
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        auto* button = new QPushButton(text, this);
+        button->setFont(bold);
+        button->setCheckable(true);
+        button->setAutoExclusive(true);
+        button->setAccessibleName(FolderName(folder));
+        connect(button, &QPushButton::clicked, this, [this, folder] { emit folderChosen(folder); });
+        layout->addWidget(button);
+        buttons_[folder] = button;
+    }
+
+    tree_->setHeaderHidden(true);
+    tree_->setAccessibleName(QStringLiteral("Stores and categories"));
+    layout->addWidget(tree_, 1);
+}
+
+void FolderPane::SetCaption(const QString& text)
+{
+    caption_->setText(text);
+}
+
+QString FolderPane::caption() const
+{
+    return caption_->text();
+}
+
+QPushButton* FolderPane::button(FolderKind folder) const
+{
+    auto found = buttons_.find(folder);
+    return found == buttons_.end() ? nullptr : found->second;
+}
+
+} // namespace tallyhawk

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "gui/app/folder_kind.h"
+
+#include <QWidget>
+
+#include <map>
+
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+
+namespace tallyhawk
+{
+
+// The left pane: the folder name, the seven folder buttons in their order, and the store and
+// category tree below them.
+class FolderPane : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit FolderPane(QWidget* parent = nullptr);
+
+    void SetCaption(const QString& text);
+    QString caption() const;
+    QPushButton* button(FolderKind folder) const;
+    QTreeWidget* tree() const { return tree_; }
+
+signals:
+    void folderChosen(tallyhawk::FolderKind folder);
+
+private:
+    QLabel* caption_;
+    std::map<FolderKind, QPushButton*> buttons_;
+    QTreeWidget* tree_;
+};
+
+} // namespace tallyhawk

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QAbstractItemModel>
+#include <QStringList>
+
+#include <vector>
+
+namespace tallyhawk
+{
+
+// The rows of the current folder as plain text columns, one row per record of the folder's view.
+class ItemListModel : public QAbstractItemModel
+{
+    Q_OBJECT
+
+public:
+    explicit ItemListModel(QObject* parent = nullptr);
+
+    // Replaces the headers and the rows in one reset.
+    void Reset(QStringList headers, std::vector<QStringList> rows);
+    void Clear() { Reset({}, {}); }
+
+    QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+    QModelIndex parent(const QModelIndex& child) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    QStringList headers_;
+    std::vector<QStringList> rows_;
+};
+
+} // namespace tallyhawk

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "core/compare/search_record.h"
+#include "core/shopping/shopping_record.h"
+#include "core/store/item_record.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+namespace tallyhawk
+{
+
+// The text columns of one folder's list: its headers and one row per record, in the view's order.
+struct ListRows
+{
+    QStringList headers;
+    std::vector<QStringList> rows;
+
+    static ListRows FromItems(const std::vector<ItemRecord>& items);
+    static ListRows FromShopping(const std::vector<ShoppingRecord>& records);
+    static ListRows FromSearches(const std::vector<SearchRecord>& records);
+};
+
+// A record time as a local date and time; empty below 1 (unknown).
+QString LocalDateText(std::int32_t seconds);
+
+} // namespace tallyhawk

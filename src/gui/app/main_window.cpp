@@ -1,0 +1,243 @@
+#include "gui/app/main_window.h"
+
+#include "core/common/clock.h"
+#include "core/common/time_span.h"
+#include "gui/app/folder_pane.h"
+#include "gui/app/item_list_model.h"
+#include "gui/app/list_rows.h"
+#include "gui/app/main_tool_bar.h"
+#include "gui/app/tray_controller.h"
+#include "gui/controls/time_filter_button.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace tallyhawk
+{
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+    , toolBar_(new MainToolBar)
+    , folderPane_(new FolderPane)
+    , viewCaption_(new QLabel)
+    , pages_(new QStackedWidget)
+    , listView_(new QTreeView)
+    , emptyPage_(new QWidget)
+    , model_(new ItemListModel(this))
+{
+    setWindowTitle(QStringLiteral("Tallyhawk"));
+    const QIcon icon
+        = QIcon::fromTheme(QStringLiteral("emblem-money"), QIcon::fromTheme(QStringLiteral("wallet-open")));
+    setWindowIcon(icon);
+
+    deals_.Open("deal.lst");
+    topics_.Open("topic.lst");
+    shopping_.Open();
+
+    listView_->setModel(model_);
+    listView_->setRootIsDecorated(false);
+    listView_->setUniformRowHeights(true);
+    listView_->setAlternatingRowColors(true);
+    listView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    listView_->setAccessibleName(QStringLiteral("Items"));
+    pages_->addWidget(listView_);
+    pages_->addWidget(emptyPage_);
+
+    QFont bold = viewCaption_->font();
+    bold.setBold(true);
+    viewCaption_->setFont(bold);
+    viewCaption_->setAccessibleName(QStringLiteral("View"));
+
+    auto* right = new QVBoxLayout;
+    right->setSpacing(2);
+    right->addWidget(viewCaption_);
+    right->addWidget(pages_, 1);
+
+    auto* panes = new QHBoxLayout;
+    panes->addWidget(folderPane_);
+    panes->addLayout(right, 1);
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(toolBar_);
+    layout->addLayout(panes, 1);
+    setCentralWidget(central);
+    // Starting sizes in the proportions of the original window; layouts resize from there.
+    folderPane_->setFixedWidth(folderPane_->sizeHint().width() + 24);
+    resize(880, 480);
+
+    tray_ = new TrayController(icon, this);
+    tray_->SetTip(windowTitle());
+    connect(this, &QWidget::windowTitleChanged, tray_, &TrayController::SetTip);
+    connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
+    connect(tray_, &TrayController::exitRequested, this, &MainWindow::RequestExit);
+
+    auto* quit = new QAction(this);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    connect(quit, &QAction::triggered, this, &MainWindow::RequestExit);
+    addAction(quit);
+    auto* refresh = new QAction(this);
+    refresh->setShortcut(QKeySequence::Refresh);
+    connect(refresh, &QAction::triggered, this, [this] { RefreshView(true); });
+    addAction(refresh);
+
+    connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
+    connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
+    connect(toolBar_->refresh(), &QToolButton::clicked, this, [this] { RefreshView(true); });
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::Start(bool startHidden)
+{
+    tray_->Show();
+    // The first choice of the time filter runs with no folder yet and shows nothing.
+    toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
+    // The update cycle asks only for ids above what a load has seen, so both stores load first.
+    deals_.Load(viewFilter_);
+    topics_.Load(viewFilter_);
+    ShowFolder(FolderKind::CouponsAndDeals);
+    if (!startHidden) {
+        show();
+    } else if (!tray_->available()) {
+        showMinimized();
+    }
+}
+
+void MainWindow::ShowFolder(FolderKind folder)
+{
+    viewFilter_.keyword.reset();
+    viewFilter_.storeId = 0;
+    viewFilter_.categoryId = 0;
+    folder_ = folder;
+    toolBar_->ShowFolder(folder);
+    if (QPushButton* button = folderPane_->button(folder)) {
+        button->setChecked(true);
+    }
+    folderPane_->SetCaption(FolderName(folder));
+    viewCaption_->setText(FolderName(folder));
+    if (IsListFolder(folder)) {
+        pages_->setCurrentWidget(listView_);
+        RefreshView(true);
+    } else {
+        pages_->setCurrentWidget(emptyPage_);
+        model_->Clear();
+        folderPane_->tree()->clear();
+    }
+}
+
+void MainWindow::ChooseTimeSpan(std::int32_t span)
+{
+    const TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
+    viewFilter_.from = times.from;
+    viewFilter_.to = times.to;
+    RefreshView(true);
+}
+
+void MainWindow::RefreshView(bool rebuildTree)
+{
+    // The store and category tree comes with the list narrowing; until then it stays empty.
+    (void)rebuildTree;
+    ListRows list;
+    switch (folder_) {
+    case FolderKind::CouponsAndDeals:
+        deals_.Load(viewFilter_);
+        list = ListRows::FromItems(deals_.Items());
+        break;
+    case FolderKind::ForumTopics:
+        topics_.Load(viewFilter_);
+        list = ListRows::FromItems(topics_.Items());
+        break;
+    case FolderKind::PriceComparisons:
+        searches_.Load(&viewFilter_);
+        list = ListRows::FromSearches(searches_.records());
+        break;
+    case FolderKind::ShoppingList:
+        shopping_.LoadView(ShoppingDatabase::kProducts, viewFilter_);
+        list = ListRows::FromShopping(shopping_.ViewRecords());
+        break;
+    case FolderKind::PurchaseHistory:
+        shopping_.LoadView(ShoppingDatabase::kPurchases, viewFilter_);
+        list = ListRows::FromShopping(shopping_.ViewRecords());
+        break;
+    case FolderKind::TodaysSummary:
+    case FolderKind::CashBackStores:
+    case FolderKind::None:
+        return;
+    }
+    model_->Reset(std::move(list.headers), std::move(list.rows));
+    listView_->header()->setStretchLastSection(true);
+    listView_->resizeColumnToContents(0);
+}
+
+void MainWindow::ShowFromTray()
+{
+    if (isMinimized()) {
+        showNormal();
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+    RefreshView(false);
+}
+
+void MainWindow::RequestExit()
+{
+    exiting_ = true;
+    QApplication::quit();
+}
+
+QString MainWindow::viewCaption() const
+{
+    return viewCaption_->text();
+}
+
+void MainWindow::PutAway()
+{
+    if (tray_->available()) {
+        hide();
+    } else if (!isMinimized()) {
+        showMinimized();
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (exiting_) {
+        event->accept();
+        return;
+    }
+    event->ignore();
+    PutAway();
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_->available()) {
+        // Hiding inside the state change confuses some window managers; do it once it settled.
+        QTimer::singleShot(0, this, [this] {
+            if (isMinimized()) {
+                hide();
+            }
+        });
+    }
+}
+
+} // namespace tallyhawk

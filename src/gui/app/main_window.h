@@ -1,0 +1,85 @@
+#pragma once
+
+#include "core/compare/search_index.h"
+#include "core/shopping/shopping_database.h"
+#include "core/store/item_filter.h"
+#include "core/store/item_store.h"
+#include "gui/app/folder_kind.h"
+
+#include <QMainWindow>
+
+#include <cstdint>
+
+class QLabel;
+class QStackedWidget;
+class QTreeView;
+
+namespace tallyhawk
+{
+
+class FolderPane;
+class ItemListModel;
+class MainToolBar;
+class TrayController;
+
+// The main window: the folder pane, the toolbar and the view of the folder chosen, with the stores
+// it shows. Its data files are the bare names in the current folder (the data folder). Closing or
+// minimizing hides it in the tray; only Exit and Ctrl+Q end the program.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Loads both item stores with the start-up time filter and opens the start folder, then shows the
+    // window unless `startHidden` (where no tray exists it starts minimized instead).
+    void Start(bool startHidden);
+
+    void ShowFolder(FolderKind folder);
+    // Sets the time filter to `span` (one of TimeSpan's), ending tonight, and refreshes.
+    void ChooseTimeSpan(std::int32_t span);
+    // Refills the current folder's view from its store.
+    void RefreshView(bool rebuildTree);
+    // What the tray's double click and "Show Tallyhawk" do.
+    void ShowFromTray();
+    // Ends the program (Exit, Ctrl+Q).
+    void RequestExit();
+
+    FolderKind folder() const { return folder_; }
+    const ItemFilter& viewFilter() const { return viewFilter_; }
+    ItemListModel* model() const { return model_; }
+    MainToolBar* toolBar() const { return toolBar_; }
+    FolderPane* folderPane() const { return folderPane_; }
+    TrayController* tray() const { return tray_; }
+    QTreeView* listView() const { return listView_; }
+    QString viewCaption() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    // Out of sight: hidden where a tray can bring it back, else minimized.
+    void PutAway();
+
+    ItemStore deals_;
+    ItemStore topics_;
+    ShoppingDatabase shopping_;
+    SearchIndex searches_;
+    ItemFilter viewFilter_;
+    FolderKind folder_ = FolderKind::None;
+    bool exiting_ = false;
+
+    MainToolBar* toolBar_;
+    FolderPane* folderPane_;
+    QLabel* viewCaption_;
+    QStackedWidget* pages_;
+    QTreeView* listView_;
+    QWidget* emptyPage_;
+    ItemListModel* model_;
+    TrayController* tray_;
+};
+
+} // namespace tallyhawk

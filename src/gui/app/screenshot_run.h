@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QPalette>
+#include <QString>
+
+class QWidget;
+
+namespace tallyhawk
+{
+
+// What `scripts/screenshots` asks of the program: save a picture of the window once it has been laid
+// out and painted, then end.
+class ScreenshotRun
+{
+public:
+    // Saves `window` to `path` (PNG) shortly after the event loop starts, then quits with 0, or 1 when
+    // the file could not be written.
+    static void Schedule(QWidget& window, const QString& path);
+    // The palette with every colour's lightness turned round: a dark look made from the desktop's own
+    // colours, to check that the window reads well on a dark palette.
+    static QPalette Darkened(const QPalette& palette);
+};
+
+} // namespace tallyhawk

@@ -1,0 +1,59 @@
+#include "gui/app/tray_controller.h"
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+namespace tallyhawk
+{
+
+TrayController::TrayController(const QIcon& icon, QObject* parent)
+    : QObject(parent)
+    , menu_(new QMenu)
+    , icon_(new QSystemTrayIcon(icon, this))
+{
+    show_ = menu_->addAction(QStringLiteral("Show Tallyhawk"));
+    settings_ = menu_->addAction(QStringLiteral("View Settings"));
+    exit_ = menu_->addAction(QStringLiteral("Exit"));
+    menu_->setDefaultAction(show_);
+    // The settings dialog is not built yet; a disabled entry says so.
+    settings_->setEnabled(false);
+    connect(show_, &QAction::triggered, this, &TrayController::showRequested);
+    connect(settings_, &QAction::triggered, this, &TrayController::settingsRequested);
+    connect(exit_, &QAction::triggered, this, &TrayController::exitRequested);
+    icon_->setContextMenu(menu_);
+    connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::DoubleClick) {
+            DoubleClick();
+        }
+    });
+}
+
+// The menu has no parent widget (a tray menu must not be a child of a window that hides).
+TrayController::~TrayController()
+{
+    delete menu_;
+}
+
+void TrayController::Show()
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        icon_->show();
+    }
+}
+
+void TrayController::SetTip(const QString& title)
+{
+    icon_->setToolTip(title.left(kMaxTipLength));
+}
+
+QString TrayController::tip() const
+{
+    return icon_->toolTip();
+}
+
+bool TrayController::available() const
+{
+    return availableOverride_.value_or(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+} // namespace tallyhawk

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class QAction;
+class QMenu;
+class QSystemTrayIcon;
+
+namespace tallyhawk
+{
+
+// The icon in the notification area: its tip, its menu and its double click, behind a small seam so
+// tests can drive it without a desktop's tray.
+class TrayController : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kMaxTipLength = 127;
+
+    explicit TrayController(const QIcon& icon, QObject* parent = nullptr);
+    ~TrayController() override;
+
+    // Shows the icon where the desktop has a tray.
+    void Show();
+    // The tip is the window title, cut to what the tray takes.
+    void SetTip(const QString& title);
+    QString tip() const;
+
+    // Whether the desktop has a tray; a test may decide it instead.
+    bool available() const;
+    void OverrideAvailable(std::optional<bool> available) { availableOverride_ = available; }
+
+    QMenu* menu() const { return menu_; }
+    QAction* showAction() const { return show_; }
+    QAction* settingsAction() const { return settings_; }
+    QAction* exitAction() const { return exit_; }
+
+    // What a double click on the icon does.
+    void DoubleClick() { emit showRequested(); }
+
+signals:
+    void showRequested();
+    void settingsRequested();
+    void exitRequested();
+
+private:
+    QMenu* menu_;
+    QAction* show_;
+    QAction* settings_;
+    QAction* exit_;
+    QSystemTrayIcon* icon_;
+    std::optional<bool> availableOverride_;
+};
+
+} // namespace tallyhawk

@@ -1,0 +1,71 @@
+#include "gui/controls/time_filter_button.h"
+
+#include "core/common/time_span.h"
+
+#include <QMenu>
+
+#include <array>
+#include <utility>
+
+namespace tallyhawk
+{
+namespace
+{
+
+struct SpanEntry
+{
+    std::int32_t span;
+    const char* text;
+};
+
+constexpr std::array<SpanEntry, 7> kSpans{{
+    {TimeSpan::kToday, "Today"},
+    {TimeSpan::kLast3Days, "Last 3 Days"},
+    {TimeSpan::kLast7Days, "Last 7 Days"},
+    {TimeSpan::kLast30Days, "Last 30 Days"},
+    {TimeSpan::kLast60Days, "Last 60 Days"},
+    {TimeSpan::kLast90Days, "Last 90 Days"},
+    {TimeSpan::kLast180Days, "Last 180 Days"},
+}};
+
+} // namespace
+
+TimeFilterButton::TimeFilterButton(QWidget* parent)
+    : QToolButton(parent)
+{
+    setText(QStringLiteral("Last 7 Days"));
+    setToolTip(QStringLiteral("Select the time interval that you want to view items for"));
+    setAccessibleName(QStringLiteral("Time filter"));
+    setPopupMode(QToolButton::InstantPopup);
+    setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    setIcon(QIcon::fromTheme(QStringLiteral("view-calendar")));
+    auto* menu = new QMenu(this);
+    for (const SpanEntry& entry : kSpans) {
+        QAction* action = menu->addAction(QString::fromLatin1(entry.text));
+        connect(action, &QAction::triggered, this, [this, span = entry.span] { Choose(span); });
+    }
+    setMenu(menu);
+}
+
+void TimeFilterButton::Choose(std::int32_t span)
+{
+    QString text = SpanText(span);
+    if (text.isEmpty()) {
+        return;
+    }
+    span_ = span;
+    setText(text);
+    emit spanChosen(span);
+}
+
+QString TimeFilterButton::SpanText(std::int32_t span)
+{
+    for (const SpanEntry& entry : kSpans) {
+        if (entry.span == span) {
+            return QString::fromLatin1(entry.text);
+        }
+    }
+    return {};
+}
+
+} // namespace tallyhawk

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QToolButton>
+
+#include <cstdint>
+
+namespace tallyhawk
+{
+
+// The time filter: a button whose menu chooses the span of arrival times the views show, and whose
+// caption names the span chosen.
+class TimeFilterButton : public QToolButton
+{
+    Q_OBJECT
+
+public:
+    explicit TimeFilterButton(QWidget* parent = nullptr);
+
+    // Sets the caption of the span (one of TimeSpan's) and reports it, as the menu does.
+    void Choose(std::int32_t span);
+    std::int32_t span() const { return span_; }
+
+    // The menu text of a span; empty for a span the menu does not have.
+    static QString SpanText(std::int32_t span);
+
+signals:
+    void spanChosen(std::int32_t span);
+
+private:
+    std::int32_t span_ = -1;
+};
+
+} // namespace tallyhawk

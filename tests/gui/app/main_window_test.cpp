@@ -1,0 +1,302 @@
+#include "core/common/time_span.h"
+#include "core/compare/result_list.h"
+#include "core/compare/search_index.h"
+#include "core/shopping/shopping_database.h"
+#include "core/store/item_store.h"
+#include "gui/app/folder_pane.h"
+#include "gui/app/item_list_model.h"
+#include "gui/app/main_tool_bar.h"
+#include "gui/app/main_window.h"
+#include "gui/app/tray_controller.h"
+#include "gui/controls/time_filter_button.h"
+#include "support/mock_clock.h"
+#include "support/scoped_current_folder.h"
+#include "support/temp_dir.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace tallyhawk
+{
+namespace
+{
+
+// 2026-03-10 10:00:00 (ctest runs in UTC).
+const std::int32_t kTen = *LocalTime(2026, 3, 10, 10, 0, 0);
+const std::int32_t kTonight = *LocalTime(2026, 3, 10, 23, 59, 59);
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    MainWindowTest()
+        : cwd_(dir_.path())
+    {
+        std::filesystem::create_directory(dir_.path() / "WebSearch");
+    }
+
+    // Appends an item to a list file as the download pass would, arrived at `arrivedAt`.
+    void
+    AddItem(const char* file, std::int32_t id, std::int32_t kind, const char* title, std::int32_t arrivedAt)
+    {
+        clock_.Set(arrivedAt);
+        ItemStore store;
+        store.Open(file);
+        ItemValues values;
+        values.id = id;
+        values.kind = kind;
+        values.storeId = 7;
+        values.categoryId = 3;
+        values.title = title;
+        values.storeName = "Corner Shop";
+        values.categoryName = "Food";
+        ASSERT_EQ(store.Append(values), kOk);
+        clock_.Set(kTen);
+    }
+
+    std::unique_ptr<MainWindow> StartHidden()
+    {
+        auto window = std::make_unique<MainWindow>();
+        window->tray()->OverrideAvailable(true);
+        window->Start(true);
+        return window;
+    }
+
+    static QStringList FirstColumn(const MainWindow& window)
+    {
+        QStringList texts;
+        const ItemListModel* model = window.model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            texts << model->index(row, 0).data().toString();
+        }
+        return texts;
+    }
+
+    test::TempDir dir_;
+    test::ScopedCurrentFolder cwd_;
+    MockClock clock_{kTen};
+};
+
+TEST_F(MainWindowTest, StartsOnCouponsAndDealsOverTheLastSevenDays)
+{
+    ASSERT_TRUE(cwd_.entered());
+    AddItem("deal.lst", 1, 1, "old coupon", kTonight - TimeSpan::kLast7Days - 1);
+    AddItem("deal.lst", 2, 2, "week deal", kTonight - TimeSpan::kLast7Days);
+    AddItem("deal.lst", 3, 1, "new coupon", kTen - 60);
+    AddItem("topic.lst", 4, 3, "a topic", kTen - 60);
+
+    auto window = StartHidden();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Tallyhawk"));
+    EXPECT_EQ(window->folder(), FolderKind::CouponsAndDeals);
+    EXPECT_EQ(window->toolBar()->timeFilter()->text(), QStringLiteral("Last 7 Days"));
+    EXPECT_EQ(window->viewFilter().to, kTonight);
+    EXPECT_EQ(window->viewFilter().from, kTonight - TimeSpan::kLast7Days);
+    EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("new coupon"), QStringLiteral("week deal")}));
+    EXPECT_EQ(window->model()->index(0, 1).data().toString(), QStringLiteral("Corner Shop"));
+    EXPECT_EQ(window->folderPane()->caption(), QStringLiteral("Coupons & Deals"));
+    EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals"));
+    EXPECT_EQ(window->folderPane()->button(FolderKind::CouponsAndDeals)->text(),
+              QStringLiteral("Coupons && Deals"));
+    EXPECT_TRUE(window->folderPane()->button(FolderKind::CouponsAndDeals)->isChecked());
+}
+
+TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
+{
+    AddItem("topic.lst", 4, 3, "a topic", kTen - 60);
+    {
+        ResultList results;
+        SearchIndex index;
+        ASSERT_EQ(index.SaveSearch(1, "red shoes", results), 2);
+        ShoppingDatabase shopping;
+        shopping.Open();
+        ShoppingValues product;
+        product.name = "Milk";
+        product.quantity = 2;
+        ASSERT_TRUE(shopping.AddRecord(ShoppingDatabase::kProducts, product));
+        ShoppingValues purchase;
+        purchase.name = "Bread";
+        purchase.startDate = kTen - 3600;
+        ASSERT_TRUE(shopping.AddRecord(ShoppingDatabase::kPurchases, purchase));
+    }
+    auto window = StartHidden();
+    FolderPane* pane = window->folderPane();
+    const QList<QPushButton*> buttons = pane->findChildren<QPushButton*>();
+    QStringList order;
+    for (QPushButton* button : buttons) {
+        order << button->text();
+    }
+    EXPECT_EQ(order,
+              (QStringList{QStringLiteral("Today's Summary"),
+                           QStringLiteral("Coupons && Deals"),
+                           QStringLiteral("Cash Back Stores"),
+                           QStringLiteral("Shopping List"),
+                           QStringLiteral("Purchase History"),
+                           QStringLiteral("Price Comparisons"),
+                           QStringLiteral("Forum Topics")}));
+
+    MainToolBar* bar = window->toolBar();
+    pane->button(FolderKind::ForumTopics)->click();
+    EXPECT_EQ(window->folder(), FolderKind::ForumTopics);
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("a topic")});
+    EXPECT_EQ(pane->caption(), QStringLiteral("Forum Topics"));
+    EXPECT_EQ(bar->details()->text(), QStringLiteral("Topic Details"));
+    EXPECT_EQ(bar->remove()->text(), QStringLiteral("Delete Topic"));
+    EXPECT_EQ(bar->print()->text(), QStringLiteral("Print Topics"));
+    EXPECT_TRUE(bar->find()->isEnabled());
+    EXPECT_FALSE(bar->details()->isEnabled());
+    EXPECT_FALSE(bar->open()->isEnabled());
+    EXPECT_FALSE(bar->remove()->isEnabled());
+
+    pane->button(FolderKind::PriceComparisons)->click();
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
+    EXPECT_EQ(bar->details()->text(), QStringLiteral("Result Details"));
+    EXPECT_FALSE(bar->find()->isEnabled());
+
+    pane->button(FolderKind::ShoppingList)->click();
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Milk")});
+    EXPECT_EQ(bar->details()->text(), QStringLiteral("Purchase Product"));
+    EXPECT_EQ(bar->open()->text(), QStringLiteral("Edit Product"));
+    EXPECT_EQ(bar->print()->text(), QStringLiteral("Print Products"));
+
+    pane->button(FolderKind::PurchaseHistory)->click();
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Bread")});
+    EXPECT_EQ(window->viewCaption(), QStringLiteral("Purchase History"));
+
+    // The folders without a list empty it; Print keeps the caption of the folder before.
+    pane->button(FolderKind::TodaysSummary)->click();
+    EXPECT_EQ(window->model()->rowCount(), 0);
+    EXPECT_EQ(pane->caption(), QStringLiteral("Today's Summary"));
+    EXPECT_EQ(bar->details()->text(), QStringLiteral("Details"));
+    EXPECT_EQ(bar->find()->text(), QStringLiteral("Find"));
+    EXPECT_EQ(bar->print()->text(), QStringLiteral("Print Products"));
+    EXPECT_FALSE(bar->find()->isEnabled());
+
+    pane->button(FolderKind::CashBackStores)->click();
+    EXPECT_EQ(window->folder(), FolderKind::CashBackStores);
+    EXPECT_EQ(window->viewCaption(), QStringLiteral("Cash Back Stores"));
+    EXPECT_FALSE(bar->find()->isEnabled());
+
+    pane->button(FolderKind::CouponsAndDeals)->click();
+    EXPECT_EQ(bar->details()->text(), QStringLiteral("Coupon Details"));
+    EXPECT_EQ(bar->open()->text(), QStringLiteral("Open In Browser"));
+    EXPECT_TRUE(bar->find()->isEnabled());
+}
+
+TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
+{
+    const std::int32_t threeDaysBack = kTonight - TimeSpan::kLast3Days;
+    AddItem("deal.lst", 1, 2, "just outside", threeDaysBack - 1);
+    AddItem("deal.lst", 2, 2, "first second", threeDaysBack);
+    AddItem("deal.lst", 3, 2, "this morning", kTen - 3 * 3600);
+    AddItem("deal.lst", 4, 2, "last week", kTen - 6 * 86400);
+    auto window = StartHidden();
+    TimeFilterButton* filter = window->toolBar()->timeFilter();
+    const QList<QAction*> entries = filter->menu()->actions();
+    QStringList texts;
+    for (QAction* entry : entries) {
+        texts << entry->text();
+    }
+    EXPECT_EQ(texts,
+              (QStringList{QStringLiteral("Today"),
+                           QStringLiteral("Last 3 Days"),
+                           QStringLiteral("Last 7 Days"),
+                           QStringLiteral("Last 30 Days"),
+                           QStringLiteral("Last 60 Days"),
+                           QStringLiteral("Last 90 Days"),
+                           QStringLiteral("Last 180 Days")}));
+
+    entries[1]->trigger();
+    EXPECT_EQ(filter->text(), QStringLiteral("Last 3 Days"));
+    EXPECT_EQ(window->viewFilter().from, threeDaysBack);
+    EXPECT_EQ(window->viewFilter().to, kTonight);
+    EXPECT_EQ(FirstColumn(*window),
+              (QStringList{QStringLiteral("this morning"), QStringLiteral("first second")}));
+
+    entries[0]->trigger();
+    EXPECT_EQ(filter->text(), QStringLiteral("Today"));
+    EXPECT_EQ(window->viewFilter().from, *LocalTime(2026, 3, 10, 0, 0, 0));
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("this morning")});
+
+    // A folder switch keeps the range.
+    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    EXPECT_EQ(filter->text(), QStringLiteral("Today"));
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("this morning")});
+
+    entries[3]->trigger();
+    EXPECT_EQ(window->model()->rowCount(), 4);
+}
+
+TEST_F(MainWindowTest, CloseAndMinimizeHideWhileATrayExists)
+{
+    auto window = StartHidden();
+    EXPECT_FALSE(window->isVisible());
+    window->tray()->DoubleClick();
+    EXPECT_TRUE(window->isVisible());
+
+    EXPECT_FALSE(window->close());
+    EXPECT_FALSE(window->isVisible());
+
+    window->tray()->showAction()->trigger();
+    EXPECT_TRUE(window->isVisible());
+    window->showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, WithoutATrayTheWindowMinimizesInstead)
+{
+    auto window = std::make_unique<MainWindow>();
+    window->tray()->OverrideAvailable(false);
+    window->Start(true);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+
+    window->showNormal();
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->isMinimized());
+}
+
+TEST_F(MainWindowTest, ExitAndControlQEndTheProgram)
+{
+    auto window = StartHidden();
+    window->tray()->exitAction()->trigger();
+    window->show();
+    EXPECT_TRUE(window->close());
+
+    auto other = StartHidden();
+    QAction* quit = nullptr;
+    for (QAction* action : other->actions()) {
+        if (action->shortcut() == QKeySequence(Qt::CTRL | Qt::Key_Q)) {
+            quit = action;
+        }
+    }
+    ASSERT_NE(quit, nullptr);
+    other->show();
+    EXPECT_FALSE(other->close());
+    quit->trigger();
+    other->show();
+    EXPECT_TRUE(other->close());
+}
+
+TEST_F(MainWindowTest, TrayTipFollowsTheWindowTitle)
+{
+    auto window = StartHidden();
+    EXPECT_EQ(window->tray()->tip(), QStringLiteral("Tallyhawk"));
+    const QString longTitle = QStringLiteral("Tallyhawk - ") + QString(200, QLatin1Char('x'));
+    window->setWindowTitle(longTitle);
+    EXPECT_EQ(window->tray()->tip(), longTitle.left(127));
+}
+
+} // namespace
+} // namespace tallyhawk
