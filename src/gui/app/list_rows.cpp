@@ -26,6 +26,14 @@ QString LocalDateText(std::int32_t seconds)
     return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
 }
 
+QString LocalDayText(std::int32_t seconds)
+{
+    if (seconds < 1) {
+        return {};
+    }
+    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd"));
+}
+
 ListRows ListRows::FromItems(const std::vector<ItemRecord>& items)
 {
     ListRows list{{QStringLiteral("Title"),
@@ -39,7 +47,7 @@ ListRows ListRows::FromItems(const std::vector<ItemRecord>& items)
         list.rows.push_back({Text(item.title()),
                              Text(item.storeName()),
                              Text(item.categoryName()),
-                             LocalDateText(item.date),
+                             LocalDayText(item.date),
                              LocalDateText(item.arrivedAt)});
     }
     return list;

@@ -25,5 +25,7 @@ struct ListRows
 
 // A record time as a local date and time; empty below 1 (unknown).
 QString LocalDateText(std::int32_t seconds);
+// The same as a local date alone (an expiry or posting day).
+QString LocalDayText(std::int32_t seconds);
 
 } // namespace tallyhawk

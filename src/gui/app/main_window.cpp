@@ -182,7 +182,10 @@ void MainWindow::RefreshView(bool rebuildTree)
     }
     model_->Reset(std::move(list.headers), std::move(list.rows));
     listView_->header()->setStretchLastSection(true);
-    listView_->resizeColumnToContents(0);
+    // Plain text columns until the row cards: wide enough for their texts, the last one takes the rest.
+    for (int column = 0; column + 1 < model_->columnCount(); ++column) {
+        listView_->resizeColumnToContents(column);
+    }
 }
 
 void MainWindow::ShowFromTray()
