@@ -6,6 +6,7 @@
 #include "gui/app/item_list_model.h"
 #include "gui/app/list_rows.h"
 #include "gui/app/main_tool_bar.h"
+#include "gui/app/search_dialog.h"
 #include "gui/app/tray_controller.h"
 #include "gui/controls/time_filter_button.h"
 
@@ -96,6 +97,23 @@ MainWindow::MainWindow(QWidget* parent)
     connect(refresh, &QAction::triggered, this, [this] { RefreshView(true); });
     addAction(refresh);
 
+    auto* find = new QAction(this);
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, this, [this] {
+        if (toolBar_->find()->isEnabled()) {
+            Find();
+        }
+    });
+    addAction(find);
+    searchPrompt_ = [this](const QString& initialText) -> std::optional<QString> {
+        SearchDialog dialog(initialText, this);
+        if (dialog.exec() != QDialog::Accepted) {
+            return std::nullopt;
+        }
+        return dialog.resultText();
+    };
+
+    connect(toolBar_->find(), &QToolButton::clicked, this, &MainWindow::Find);
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
     connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
     connect(toolBar_->refresh(), &QToolButton::clicked, this, [this] { RefreshView(true); });
@@ -186,6 +204,28 @@ void MainWindow::RefreshView(bool rebuildTree)
     for (int column = 0; column + 1 < model_->columnCount(); ++column) {
         listView_->resizeColumnToContents(column);
     }
+}
+
+void MainWindow::Find()
+{
+    const QString current = viewFilter_.keyword ? QString::fromStdString(*viewFilter_.keyword) : QString();
+    if (std::optional<QString> text = searchPrompt_(current)) {
+        ApplySearch(*text);
+    }
+}
+
+void MainWindow::ApplySearch(const QString& text)
+{
+    viewFilter_.storeId = 0;
+    viewFilter_.categoryId = 0;
+    if (text.isEmpty()) {
+        viewFilter_.keyword.reset();
+        viewCaption_->setText(folderPane_->caption());
+    } else {
+        viewFilter_.keyword = text.toStdString();
+        viewCaption_->setText(folderPane_->caption() + QStringLiteral(": search results for ") + text);
+    }
+    RefreshView(true);
 }
 
 void MainWindow::ShowFromTray()

@@ -9,6 +9,9 @@
 #include <QMainWindow>
 
 #include <cstdint>
+#include <functional>
+#include <optional>
+#include <utility>
 
 class QLabel;
 class QStackedWidget;
@@ -42,6 +45,15 @@ public:
     void ChooseTimeSpan(std::int32_t span);
     // Refills the current folder's view from its store.
     void RefreshView(bool rebuildTree);
+    // Find: asks for the text (the current keyword first) and applies it.
+    void Find();
+    // Narrows the folder to the records with `text`, or shows it whole again for an empty text;
+    // either way the store and category choice is dropped.
+    void ApplySearch(const QString& text);
+    // Where Find asks for its text: nothing for Cancel. The search dialog unless a test sets another.
+    using SearchPrompt = std::function<std::optional<QString>(const QString& initialText)>;
+    void SetSearchPrompt(SearchPrompt prompt) { searchPrompt_ = std::move(prompt); }
+
     // What the tray's double click and "Show Tallyhawk" do.
     void ShowFromTray();
     // Ends the program (Exit, Ctrl+Q).
@@ -71,6 +83,7 @@ private:
     ItemFilter viewFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
+    SearchPrompt searchPrompt_;
 
     MainToolBar* toolBar_;
     FolderPane* folderPane_;

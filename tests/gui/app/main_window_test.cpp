@@ -7,6 +7,7 @@
 #include "gui/app/item_list_model.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/main_window.h"
+#include "gui/app/search_dialog.h"
 #include "gui/app/tray_controller.h"
 #include "gui/controls/time_filter_button.h"
 #include "support/mock_clock.h"
@@ -15,14 +16,17 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tallyhawk
@@ -234,6 +238,65 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
 
     entries[3]->trigger();
     EXPECT_EQ(window->model()->rowCount(), 4);
+}
+
+TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
+{
+    AddItem("deal.lst", 1, 2, "red shoes", kTen - 60);
+    AddItem("deal.lst", 2, 2, "blue hat", kTen - 50);
+    auto window = StartHidden();
+    std::optional<QString> answer = QStringLiteral("red");
+    QStringList asked;
+    window->SetSearchPrompt([&](const QString& initialText) {
+        asked << initialText;
+        return answer;
+    });
+
+    window->Find();
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
+    EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals: search results for red"));
+    ASSERT_TRUE(window->viewFilter().keyword);
+    EXPECT_EQ(*window->viewFilter().keyword, "red");
+
+    // Cancel changes nothing; the next Find starts from the keyword.
+    answer.reset();
+    window->Find();
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
+
+    answer = QString();
+    window->toolBar()->find()->click();
+    EXPECT_EQ(asked, (QStringList{QString(), QStringLiteral("red"), QStringLiteral("red")}));
+    EXPECT_FALSE(window->viewFilter().keyword);
+    EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals"));
+    EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("blue hat"), QStringLiteral("red shoes")}));
+
+    // A folder switch drops the keyword.
+    window->ApplySearch(QStringLiteral("blue"));
+    EXPECT_EQ(window->model()->rowCount(), 1);
+    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    EXPECT_FALSE(window->viewFilter().keyword);
+    EXPECT_EQ(window->model()->rowCount(), 2);
+}
+
+TEST(SearchDialogTest, SearchKeepsTheTypedTextAndCancelLeavesItEmpty)
+{
+    SearchDialog dialog(QStringLiteral("milk"));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Search"));
+    EXPECT_EQ(dialog.edit()->text(), QStringLiteral("milk"));
+    EXPECT_TRUE(dialog.searchButton()->isDefault());
+    dialog.show();
+    dialog.edit()->clear();
+    QTest::keyClicks(dialog.edit(), QStringLiteral("bread"));
+    dialog.searchButton()->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.resultText(), QStringLiteral("bread"));
+
+    SearchDialog other(QStringLiteral("milk"));
+    other.show();
+    other.cancelButton()->click();
+    EXPECT_EQ(other.result(), QDialog::Rejected);
+    EXPECT_TRUE(other.resultText().isEmpty());
 }
 
 TEST_F(MainWindowTest, CloseAndMinimizeHideWhileATrayExists)
