@@ -1,8 +1,9 @@
 #include "gui/app/folder_pane.h"
 
+#include "gui/app/view_tree.h"
+
 #include <QLabel>
 #include <QPushButton>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace tallyhawk
@@ -11,7 +12,7 @@ namespace tallyhawk
 FolderPane::FolderPane(QWidget* parent)
     : QWidget(parent)
     , caption_(new QLabel(this))
-    , tree_(new QTreeWidget(this))
+    , tree_(new ViewTree(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -43,8 +44,6 @@ FolderPane::FolderPane(QWidget* parent)
         buttons_[folder] = button;
     }
 
-    tree_->setHeaderHidden(true);
-    tree_->setAccessibleName(QStringLiteral("Stores and categories"));
     layout->addWidget(tree_, 1);
 }
 

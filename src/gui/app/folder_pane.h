@@ -8,10 +8,11 @@
 
 class QLabel;
 class QPushButton;
-class QTreeWidget;
 
 namespace tallyhawk
 {
+
+class ViewTree;
 
 // The left pane: the folder name, the seven folder buttons in their order, and the store and
 // category tree below them.
@@ -25,7 +26,7 @@ public:
     void SetCaption(const QString& text);
     QString caption() const;
     QPushButton* button(FolderKind folder) const;
-    QTreeWidget* tree() const { return tree_; }
+    ViewTree* tree() const { return tree_; }
 
 signals:
     void folderChosen(tallyhawk::FolderKind folder);
@@ -33,7 +34,7 @@ signals:
 private:
     QLabel* caption_;
     std::map<FolderKind, QPushButton*> buttons_;
-    QTreeWidget* tree_;
+    ViewTree* tree_;
 };
 
 } // namespace tallyhawk

@@ -82,4 +82,16 @@ ListRows ListRows::FromSearches(const std::vector<SearchRecord>& records)
     return list;
 }
 
+ListRows ListRows::FromOffers(const ResultList& offers)
+{
+    ListRows list{{QStringLiteral("Offer"), QStringLiteral("Store"), QStringLiteral("Price")}, {}};
+    list.rows.reserve(offers.Count());
+    // The list keeps the highest price first; the view shows the lowest first.
+    for (const PriceResult& offer : offers) {
+        list.rows.insert(list.rows.begin(),
+                         {Text(offer.name), Text(offer.siteName), QString::number(offer.price, 'f', 2)});
+    }
+    return list;
+}
+
 } // namespace tallyhawk

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/compare/result_list.h"
 #include "core/compare/search_record.h"
 #include "core/shopping/shopping_record.h"
 #include "core/store/item_record.h"
@@ -21,6 +22,8 @@ struct ListRows
     static ListRows FromItems(const std::vector<ItemRecord>& items);
     static ListRows FromShopping(const std::vector<ShoppingRecord>& records);
     static ListRows FromSearches(const std::vector<SearchRecord>& records);
+    // The offers of one comparison from the lowest price to the highest.
+    static ListRows FromOffers(const ResultList& offers);
 };
 
 // A record time as a local date and time; empty below 1 (unknown).

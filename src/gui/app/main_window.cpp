@@ -114,6 +114,7 @@ MainWindow::MainWindow(QWidget* parent)
     };
 
     connect(toolBar_->find(), &QToolButton::clicked, this, &MainWindow::Find);
+    connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
     connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
     connect(toolBar_->refresh(), &QToolButton::clicked, this, [this] { RefreshView(true); });
@@ -142,6 +143,10 @@ void MainWindow::ShowFolder(FolderKind folder)
     viewFilter_.keyword.reset();
     viewFilter_.storeId = 0;
     viewFilter_.categoryId = 0;
+    // Compare Prices sets the comparison just before it switches to its folder.
+    if (folder != FolderKind::PriceComparisons) {
+        currentSearchId_ = 0;
+    }
     folder_ = folder;
     toolBar_->ShowFolder(folder);
     if (QPushButton* button = folderPane_->button(folder)) {
@@ -169,29 +174,52 @@ void MainWindow::ChooseTimeSpan(std::int32_t span)
 
 void MainWindow::RefreshView(bool rebuildTree)
 {
-    // The store and category tree comes with the list narrowing; until then it stays empty.
-    (void)rebuildTree;
+    ViewTree* tree = folderPane_->tree();
+    if (rebuildTree) {
+        tree->clear();
+    }
     ListRows list;
+    const auto items = [&](ItemStore& store, const QString& storeRoot) {
+        // A store that cannot be read leaves the list and the tree empty.
+        if (store.Load(viewFilter_) != kOk) {
+            return;
+        }
+        list = ListRows::FromItems(store.Items());
+        if (rebuildTree) {
+            tree->ShowLists(storeRoot, store.Stores(), store.Categories());
+        }
+    };
+    const auto shopping = [&](std::int32_t kind) {
+        shopping_.LoadView(kind, viewFilter_);
+        list = ListRows::FromShopping(shopping_.ViewRecords());
+        if (rebuildTree) {
+            tree->ShowLists(
+                QStringLiteral("All Stores"), shopping_.StoresInView(), shopping_.CategoriesInView());
+        }
+    };
     switch (folder_) {
     case FolderKind::CouponsAndDeals:
-        deals_.Load(viewFilter_);
-        list = ListRows::FromItems(deals_.Items());
+        items(deals_, QStringLiteral("All Stores"));
         break;
     case FolderKind::ForumTopics:
-        topics_.Load(viewFilter_);
-        list = ListRows::FromItems(topics_.Items());
+        items(topics_, QStringLiteral("All Users"));
         break;
     case FolderKind::PriceComparisons:
-        searches_.Load(&viewFilter_);
-        list = ListRows::FromSearches(searches_.records());
+        if (rebuildTree) {
+            searches_.Clear();
+            searches_.Load(&viewFilter_);
+            tree->ShowComparisons(searches_.records());
+        }
+        searchResults_.Clear();
+        if (currentSearchId_ > 0 && searchResults_.Load(searches_.ResultsPath(currentSearchId_)) == 0) {
+            list = ListRows::FromOffers(searchResults_);
+        }
         break;
     case FolderKind::ShoppingList:
-        shopping_.LoadView(ShoppingDatabase::kProducts, viewFilter_);
-        list = ListRows::FromShopping(shopping_.ViewRecords());
+        shopping(ShoppingDatabase::kProducts);
         break;
     case FolderKind::PurchaseHistory:
-        shopping_.LoadView(ShoppingDatabase::kPurchases, viewFilter_);
-        list = ListRows::FromShopping(shopping_.ViewRecords());
+        shopping(ShoppingDatabase::kPurchases);
         break;
     case FolderKind::TodaysSummary:
     case FolderKind::CashBackStores:
@@ -204,6 +232,23 @@ void MainWindow::RefreshView(bool rebuildTree)
     for (int column = 0; column + 1 < model_->columnCount(); ++column) {
         listView_->resizeColumnToContents(column);
     }
+}
+
+void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text)
+{
+    if (folder_ == FolderKind::PriceComparisons) {
+        currentSearchId_ = id;
+    } else if (!IsListFolder(folder_)) {
+        return;
+    } else if (stands == ViewTree::Stands::Store) {
+        viewFilter_.storeId = id;
+        viewFilter_.categoryId = 0;
+    } else if (stands == ViewTree::Stands::Category) {
+        viewFilter_.categoryId = id;
+        viewFilter_.storeId = 0;
+    }
+    viewCaption_->setText(folderPane_->caption() + QStringLiteral(": ") + text);
+    RefreshView(false);
 }
 
 void MainWindow::Find()

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "core/compare/result_list.h"
 #include "core/compare/search_index.h"
 #include "core/shopping/shopping_database.h"
 #include "core/store/item_filter.h"
 #include "core/store/item_store.h"
 #include "gui/app/folder_kind.h"
+#include "gui/app/view_tree.h"
 
 #include <QMainWindow>
 
@@ -60,6 +62,7 @@ public:
     void RequestExit();
 
     FolderKind folder() const { return folder_; }
+    std::int32_t currentSearchId() const { return currentSearchId_; }
     const ItemFilter& viewFilter() const { return viewFilter_; }
     ItemListModel* model() const { return model_; }
     MainToolBar* toolBar() const { return toolBar_; }
@@ -73,6 +76,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Narrows the list to the store, category or comparison chosen in the tree.
+    void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
     // Out of sight: hidden where a tray can bring it back, else minimized.
     void PutAway();
 
@@ -80,6 +85,8 @@ private:
     ItemStore topics_;
     ShoppingDatabase shopping_;
     SearchIndex searches_;
+    ResultList searchResults_;
+    std::int32_t currentSearchId_ = 0;
     ItemFilter viewFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;

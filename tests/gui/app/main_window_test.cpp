@@ -9,6 +9,7 @@
 #include "gui/app/main_window.h"
 #include "gui/app/search_dialog.h"
 #include "gui/app/tray_controller.h"
+#include "gui/app/view_tree.h"
 #include "gui/controls/time_filter_button.h"
 #include "support/mock_clock.h"
 #include "support/scoped_current_folder.h"
@@ -28,6 +29,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace tallyhawk
 {
@@ -48,8 +50,15 @@ protected:
     }
 
     // Appends an item to a list file as the download pass would, arrived at `arrivedAt`.
-    void
-    AddItem(const char* file, std::int32_t id, std::int32_t kind, const char* title, std::int32_t arrivedAt)
+    void AddItem(const char* file,
+                 std::int32_t id,
+                 std::int32_t kind,
+                 const char* title,
+                 std::int32_t arrivedAt,
+                 std::int32_t storeId = 7,
+                 const char* storeName = "Corner Shop",
+                 std::int32_t categoryId = 3,
+                 const char* categoryName = "Food")
     {
         clock_.Set(arrivedAt);
         ItemStore store;
@@ -57,11 +66,11 @@ protected:
         ItemValues values;
         values.id = id;
         values.kind = kind;
-        values.storeId = 7;
-        values.categoryId = 3;
+        values.storeId = storeId;
+        values.categoryId = categoryId;
         values.title = title;
-        values.storeName = "Corner Shop";
-        values.categoryName = "Food";
+        values.storeName = storeName;
+        values.categoryName = categoryName;
         ASSERT_EQ(store.Append(values), kOk);
         clock_.Set(kTen);
     }
@@ -72,6 +81,19 @@ protected:
         window->tray()->OverrideAvailable(true);
         window->Start(true);
         return window;
+    }
+
+    static QStringList TreeTexts(const QTreeWidget& tree)
+    {
+        QStringList texts;
+        for (int root = 0; root < tree.topLevelItemCount(); ++root) {
+            const QTreeWidgetItem* item = tree.topLevelItem(root);
+            texts << item->text(0);
+            for (int child = 0; child < item->childCount(); ++child) {
+                texts << QStringLiteral("  ") + item->child(child)->text(0);
+            }
+        }
+        return texts;
     }
 
     static QStringList FirstColumn(const MainWindow& window)
@@ -118,6 +140,14 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     AddItem("topic.lst", 4, 3, "a topic", kTen - 60);
     {
         ResultList results;
+        for (auto [id, name, price] : {std::tuple{1, "shoe A", 30.0}, std::tuple{2, "shoe B", 12.5}}) {
+            PriceResult offer;
+            offer.id = id;
+            offer.name = name;
+            offer.siteName = "Shoe Site";
+            offer.price = price;
+            results.Insert(offer);
+        }
         SearchIndex index;
         ASSERT_EQ(index.SaveSearch(1, "red shoes", results), 2);
         ShoppingDatabase shopping;
@@ -160,8 +190,19 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     EXPECT_FALSE(bar->open()->isEnabled());
     EXPECT_FALSE(bar->remove()->isEnabled());
 
+    // No comparison chosen: the comparisons in the tree, an empty list; choosing one shows its offers,
+    // the lowest price first.
     pane->button(FolderKind::PriceComparisons)->click();
-    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
+    EXPECT_EQ(window->model()->rowCount(), 0);
+    ViewTree* tree = pane->tree();
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("Online Prices"));
+    ASSERT_EQ(tree->topLevelItem(0)->childCount(), 1);
+    tree->topLevelItem(0)->child(0)->setSelected(true);
+    EXPECT_EQ(window->currentSearchId(), 2);
+    EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("shoe B"), QStringLiteral("shoe A")}));
+    EXPECT_EQ(window->model()->index(0, 2).data().toString(), QStringLiteral("12.50"));
+    EXPECT_EQ(window->viewCaption(), QStringLiteral("Price Comparisons: red shoes"));
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Result Details"));
     EXPECT_FALSE(bar->find()->isEnabled());
 
@@ -238,6 +279,68 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
 
     entries[3]->trigger();
     EXPECT_EQ(window->model()->rowCount(), 4);
+}
+
+TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
+{
+    AddItem("deal.lst", 3, 2, "old saw", kTen - 20 * 86400, 7, "Corner Shop", 4, "Tools");
+    AddItem("deal.lst", 1, 2, "bread", kTen - 60, 7, "Corner Shop", 3, "Food");
+    AddItem("deal.lst", 2, 2, "hammer", kTen - 50, 8, "Big Mart", 4, "Tools");
+    AddItem("topic.lst", 4, 3, "hello", kTen - 40, 9, "someone", 5, "Chat");
+    auto window = StartHidden();
+    ViewTree* tree = window->folderPane()->tree();
+    EXPECT_EQ(TreeTexts(*tree),
+              (QStringList{QStringLiteral("All Stores"),
+                           QStringLiteral("  Corner Shop"),
+                           QStringLiteral("  Big Mart"),
+                           QStringLiteral("All Categories"),
+                           QStringLiteral("  Food"),
+                           QStringLiteral("  Tools")}));
+    EXPECT_TRUE(tree->selectedItems().isEmpty());
+
+    tree->topLevelItem(1)->child(1)->setSelected(true);
+    EXPECT_EQ(window->viewFilter().categoryId, 4);
+    EXPECT_EQ(window->viewFilter().storeId, 0);
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("hammer")});
+    EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals: Tools"));
+
+    // A longer range keeps the category and rebuilds the tree from the items it shows.
+    window->toolBar()->timeFilter()->Choose(TimeSpan::kLast30Days);
+    EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("hammer"), QStringLiteral("old saw")}));
+    EXPECT_EQ(TreeTexts(*tree),
+              (QStringList{QStringLiteral("All Stores"),
+                           QStringLiteral("  Corner Shop"),
+                           QStringLiteral("  Big Mart"),
+                           QStringLiteral("All Categories"),
+                           QStringLiteral("  Tools")}));
+
+    // The root of the stores shows them all again.
+    tree->topLevelItem(0)->setSelected(true);
+    EXPECT_EQ(window->viewFilter().storeId, 0);
+    EXPECT_EQ(window->viewFilter().categoryId, 0);
+    EXPECT_EQ(window->model()->rowCount(), 3);
+
+    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    EXPECT_EQ(TreeTexts(*tree),
+              (QStringList{QStringLiteral("All Users"),
+                           QStringLiteral("  someone"),
+                           QStringLiteral("All Categories"),
+                           QStringLiteral("  Chat")}));
+    window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+}
+
+TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
+{
+    // No "deal.lst" at all: the list and the tree stay empty.
+    auto window = StartHidden();
+    EXPECT_EQ(window->model()->rowCount(), 0);
+    EXPECT_EQ(window->folderPane()->tree()->topLevelItemCount(), 0);
+
+    window->folderPane()->button(FolderKind::ShoppingList)->click();
+    EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
+    window->folderPane()->button(FolderKind::PriceComparisons)->click();
+    EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
 }
 
 TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
