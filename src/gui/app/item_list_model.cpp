@@ -1,5 +1,7 @@
 #include "gui/app/item_list_model.h"
 
+#include <QFont>
+
 #include <utility>
 
 namespace tallyhawk
@@ -9,12 +11,29 @@ ItemListModel::ItemListModel(QObject* parent)
     : QAbstractItemModel(parent)
 { }
 
-void ItemListModel::Reset(QStringList headers, std::vector<QStringList> rows)
+void ItemListModel::Reset(ListRows list)
 {
     beginResetModel();
-    headers_ = std::move(headers);
-    rows_ = std::move(rows);
+    list_ = std::move(list);
+    list_.keys.resize(list_.rows.size());
     endResetModel();
+}
+
+RowKey ItemListModel::key(int row) const
+{
+    if (row < 0 || row >= rowCount()) {
+        return {};
+    }
+    return list_.keys[static_cast<std::size_t>(row)];
+}
+
+void ItemListModel::MarkRead(int row)
+{
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    list_.keys[static_cast<std::size_t>(row)].unread = false;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::FontRole});
 }
 
 QModelIndex ItemListModel::index(int row, int column, const QModelIndex& parent) const
@@ -32,30 +51,40 @@ QModelIndex ItemListModel::parent(const QModelIndex&) const
 
 int ItemListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : static_cast<int>(list_.rows.size());
 }
 
 int ItemListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(headers_.size());
+    return parent.isValid() ? 0 : static_cast<int>(list_.headers.size());
 }
 
 QVariant ItemListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || role != Qt::DisplayRole || index.row() >= rowCount()) {
+    if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
-    const QStringList& row = rows_[static_cast<std::size_t>(index.row())];
-    return index.column() < row.size() ? row[index.column()] : QString();
+    const auto row = static_cast<std::size_t>(index.row());
+    if (role == Qt::FontRole && list_.keys[row].unread) {
+        // Unread rows stand out by weight, which reads on any palette.
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    const QStringList& texts = list_.rows[row];
+    return index.column() < texts.size() ? texts[index.column()] : QString();
 }
 
 QVariant ItemListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
-        || section >= headers_.size()) {
+        || section >= list_.headers.size()) {
         return {};
     }
-    return headers_[section];
+    return list_.headers[section];
 }
 
 } // namespace tallyhawk

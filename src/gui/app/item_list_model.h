@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/app/list_rows.h"
+
 #include <QAbstractItemModel>
 #include <QStringList>
 
@@ -17,8 +19,12 @@ public:
     explicit ItemListModel(QObject* parent = nullptr);
 
     // Replaces the headers and the rows in one reset.
-    void Reset(QStringList headers, std::vector<QStringList> rows);
-    void Clear() { Reset({}, {}); }
+    void Reset(ListRows list);
+    void Clear() { Reset({}); }
+    // The record a row stands for; a default key outside the rows.
+    RowKey key(int row) const;
+    // Shows the row as read from now on.
+    void MarkRead(int row);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -28,8 +34,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    QStringList headers_;
-    std::vector<QStringList> rows_;
+    ListRows list_;
 };
 
 } // namespace tallyhawk

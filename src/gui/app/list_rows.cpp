@@ -41,6 +41,7 @@ ListRows ListRows::FromItems(const std::vector<ItemRecord>& items)
                    QStringLiteral("Category"),
                    QStringLiteral("Date"),
                    QStringLiteral("Arrived")},
+                  {},
                   {}};
     list.rows.reserve(items.size());
     for (const ItemRecord& item : items) {
@@ -49,6 +50,7 @@ ListRows ListRows::FromItems(const std::vector<ItemRecord>& items)
                              Text(item.categoryName()),
                              LocalDayText(item.date),
                              LocalDateText(item.arrivedAt)});
+        list.keys.push_back({item.id, item.kind, item.read == 0});
     }
     return list;
 }
@@ -60,6 +62,7 @@ ListRows ListRows::FromShopping(const std::vector<ShoppingRecord>& records)
                    QStringLiteral("Price"),
                    QStringLiteral("Last purchased"),
                    QStringLiteral("Notes")},
+                  {},
                   {}};
     list.rows.reserve(records.size());
     for (const ShoppingRecord& record : records) {
@@ -68,28 +71,31 @@ ListRows ListRows::FromShopping(const std::vector<ShoppingRecord>& records)
                              QString::number(record.pricePerUnit, 'f', 2),
                              LocalDateText(record.lastPurchased),
                              Text(record.notes())});
+        list.keys.push_back({record.id, 0, false});
     }
     return list;
 }
 
 ListRows ListRows::FromSearches(const std::vector<SearchRecord>& records)
 {
-    ListRows list{{QStringLiteral("Search"), QStringLiteral("Saved")}, {}};
+    ListRows list{{QStringLiteral("Search"), QStringLiteral("Saved")}, {}, {}};
     list.rows.reserve(records.size());
     for (const SearchRecord& record : records) {
         list.rows.push_back({Text(record.name), LocalDateText(record.savedAt)});
+        list.keys.push_back({record.id, 0, false});
     }
     return list;
 }
 
 ListRows ListRows::FromOffers(const ResultList& offers)
 {
-    ListRows list{{QStringLiteral("Offer"), QStringLiteral("Store"), QStringLiteral("Price")}, {}};
+    ListRows list{{QStringLiteral("Offer"), QStringLiteral("Store"), QStringLiteral("Price")}, {}, {}};
     list.rows.reserve(offers.Count());
     // The list keeps the highest price first; the view shows the lowest first.
     for (const PriceResult& offer : offers) {
         list.rows.insert(list.rows.begin(),
                          {Text(offer.name), Text(offer.siteName), QString::number(offer.price, 'f', 2)});
+        list.keys.insert(list.keys.begin(), {offer.id, 0, false});
     }
     return list;
 }

@@ -13,11 +13,20 @@
 namespace tallyhawk
 {
 
+// What a row stands for: the record's id and kind, and whether it is still unread (items only).
+struct RowKey
+{
+    std::int32_t id = 0;
+    std::int32_t kind = 0;
+    bool unread = false;
+};
+
 // The text columns of one folder's list: its headers and one row per record, in the view's order.
 struct ListRows
 {
     QStringList headers;
     std::vector<QStringList> rows;
+    std::vector<RowKey> keys; // one per row
 
     static ListRows FromItems(const std::vector<ItemRecord>& items);
     static ListRows FromShopping(const std::vector<ShoppingRecord>& records);

@@ -114,6 +114,8 @@ MainWindow::MainWindow(QWidget* parent)
     };
 
     connect(toolBar_->find(), &QToolButton::clicked, this, &MainWindow::Find);
+    connect(
+        listView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &MainWindow::RowChosen);
     connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
     connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
@@ -226,11 +228,26 @@ void MainWindow::RefreshView(bool rebuildTree)
     case FolderKind::None:
         return;
     }
-    model_->Reset(std::move(list.headers), std::move(list.rows));
+    model_->Reset(std::move(list));
     listView_->header()->setStretchLastSection(true);
     // Plain text columns until the row cards: wide enough for their texts, the last one takes the rest.
     for (int column = 0; column + 1 < model_->columnCount(); ++column) {
         listView_->resizeColumnToContents(column);
+    }
+}
+
+void MainWindow::RowChosen(const QModelIndex& current)
+{
+    if (!current.isValid()) {
+        return;
+    }
+    const RowKey key = model_->key(current.row());
+    ItemStore* store = folder_ == FolderKind::CouponsAndDeals ? &deals_
+        : folder_ == FolderKind::ForumTopics                  ? &topics_
+                                                              : nullptr;
+    if (store != nullptr && key.unread) {
+        model_->MarkRead(current.row());
+        store->MarkRead(key.id, key.kind);
     }
 }
 

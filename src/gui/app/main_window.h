@@ -76,6 +76,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Marks an unread item read, in the list and in its file.
+    void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
     // Out of sight: hidden where a tray can bring it back, else minimized.

@@ -17,11 +17,13 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QFont>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -328,6 +330,35 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
                            QStringLiteral("  Chat")}));
     window->folderPane()->button(FolderKind::TodaysSummary)->click();
     EXPECT_EQ(tree->topLevelItemCount(), 0);
+}
+
+TEST_F(MainWindowTest, ChoosingAnUnreadItemMarksItReadInItsFile)
+{
+    AddItem("deal.lst", 1, 2, "first deal", kTen - 60);
+    AddItem("deal.lst", 2, 1, "second coupon", kTen - 50);
+    auto window = StartHidden();
+    ItemListModel* model = window->model();
+    ASSERT_EQ(model->rowCount(), 2);
+    EXPECT_TRUE(model->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_TRUE(model->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
+
+    window->listView()->setCurrentIndex(model->index(0, 0));
+    EXPECT_FALSE(model->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_TRUE(model->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
+
+    ItemStore check;
+    check.Open("deal.lst");
+    ASSERT_EQ(check.Load(), kOk);
+    ASSERT_EQ(check.Count(), 2u);
+    EXPECT_EQ(check.At(0)->id, 2);
+    EXPECT_EQ(check.At(0)->read, 1);
+    EXPECT_EQ(check.At(1)->read, 0);
+
+    // It stays read after a restart.
+    window.reset();
+    auto again = StartHidden();
+    EXPECT_FALSE(again->model()->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_TRUE(again->model()->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
 }
 
 TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
