@@ -27,6 +27,17 @@ RowKey ItemListModel::key(int row) const
     return list_.keys[static_cast<std::size_t>(row)];
 }
 
+void ItemListModel::RemoveRow(int row)
+{
+    if (row < 0 || row >= rowCount()) {
+        return;
+    }
+    beginRemoveRows({}, row, row);
+    list_.rows.erase(list_.rows.begin() + row);
+    list_.keys.erase(list_.keys.begin() + row);
+    endRemoveRows();
+}
+
 void ItemListModel::MarkRead(int row)
 {
     if (row < 0 || row >= rowCount()) {

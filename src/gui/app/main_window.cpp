@@ -1,7 +1,9 @@
 #include "gui/app/main_window.h"
 
 #include "core/common/clock.h"
+#include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
+#include "core/settings/site_url.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/list_rows.h"
@@ -16,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -44,6 +47,7 @@ MainWindow::MainWindow(QWidget* parent)
         = QIcon::fromTheme(QStringLiteral("emblem-money"), QIcon::fromTheme(QStringLiteral("wallet-open")));
     setWindowIcon(icon);
 
+    settings_.Load();
     deals_.Open("deal.lst");
     topics_.Open("topic.lst");
     shopping_.Open();
@@ -113,6 +117,26 @@ MainWindow::MainWindow(QWidget* parent)
         return dialog.resultText();
     };
 
+    notice_ = [this](const QString& text) {
+        QMessageBox::information(this, windowTitle(), text);
+    };
+    auto* remove = new QAction(this);
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    connect(remove, &QAction::triggered, this, [this] {
+        if (toolBar_->remove()->isEnabled()) {
+            DeleteSelected();
+        }
+    });
+    listView_->addAction(remove);
+    connect(listView_, &QTreeView::activated, this, [this] {
+        if (toolBar_->open()->isEnabled()) {
+            OpenSelected();
+        }
+    });
+    connect(toolBar_->open(), &QToolButton::clicked, this, &MainWindow::OpenSelected);
+    connect(toolBar_->details(), &QToolButton::clicked, this, &MainWindow::ShowSelectedDetails);
+    connect(toolBar_->remove(), &QToolButton::clicked, this, &MainWindow::DeleteSelected);
     connect(toolBar_->find(), &QToolButton::clicked, this, &MainWindow::Find);
     connect(
         listView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &MainWindow::RowChosen);
@@ -229,6 +253,7 @@ void MainWindow::RefreshView(bool rebuildTree)
         return;
     }
     model_->Reset(std::move(list));
+    RowChosen({});
     listView_->header()->setStretchLastSection(true);
     // Plain text columns until the row cards: wide enough for their texts, the last one takes the rest.
     for (int column = 0; column + 1 < model_->columnCount(); ++column) {
@@ -236,18 +261,92 @@ void MainWindow::RefreshView(bool rebuildTree)
     }
 }
 
+ItemStore* MainWindow::ItemFolderStore()
+{
+    switch (folder_) {
+    case FolderKind::CouponsAndDeals:
+        return &deals_;
+    case FolderKind::ForumTopics:
+        return &topics_;
+    default:
+        return nullptr;
+    }
+}
+
+int MainWindow::SelectedRow() const
+{
+    const QModelIndex current = listView_->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+BrowserLauncher& MainWindow::Browser()
+{
+    // The lookup starts programs; only a command that opens a page needs it.
+    if (!browser_) {
+        browser_ = std::make_unique<BrowserLauncher>();
+    }
+    return *browser_;
+}
+
 void MainWindow::RowChosen(const QModelIndex& current)
 {
-    if (!current.isValid()) {
+    ItemStore* store = ItemFolderStore();
+    // The other folders' commands come with their dialogs and questions; until then they stay off.
+    const bool enable = current.isValid() && store != nullptr;
+    toolBar_->open()->setEnabled(enable);
+    toolBar_->details()->setEnabled(enable);
+    toolBar_->remove()->setEnabled(enable);
+    if (!enable) {
         return;
     }
     const RowKey key = model_->key(current.row());
-    ItemStore* store = folder_ == FolderKind::CouponsAndDeals ? &deals_
-        : folder_ == FolderKind::ForumTopics                  ? &topics_
-                                                              : nullptr;
-    if (store != nullptr && key.unread) {
+    if (key.unread) {
         model_->MarkRead(current.row());
         store->MarkRead(key.id, key.kind);
+    }
+}
+
+void MainWindow::OpenSelected()
+{
+    const int row = SelectedRow();
+    if (row < 0 || ItemFolderStore() == nullptr) {
+        return;
+    }
+    const RowKey key = model_->key(row);
+    const std::string base = SiteBaseUrl(settings_);
+    Browser().Open(folder_ == FolderKind::ForumTopics ? MessagesPageUrl(base, key.kind, key.id)
+                                                      : RedirectPageUrl(base, key.kind, key.id),
+                   true);
+}
+
+void MainWindow::ShowSelectedDetails()
+{
+    const int row = SelectedRow();
+    if (row < 0 || ItemFolderStore() == nullptr) {
+        return;
+    }
+    const RowKey key = model_->key(row);
+    const std::string base = SiteBaseUrl(settings_);
+    Browser().Open(key.kind == 3 ? MessagesPageUrl(base, 3, key.id) : ItemPageUrl(base, key.kind, key.id),
+                   true);
+}
+
+void MainWindow::DeleteSelected()
+{
+    const int row = SelectedRow();
+    ItemStore* store = ItemFolderStore();
+    if (row < 0 || store == nullptr) {
+        return;
+    }
+    const RowKey key = model_->key(row);
+    // The row goes at once, leaving nothing chosen (so no other row is marked read); it stays gone even
+    // when the file could not be changed.
+    listView_->selectionModel()->clear();
+    model_->RemoveRow(row);
+    if (store->Delete(key.id, key.kind) < 0) {
+        notice_(QStringLiteral(
+            "There was an error while deleting the selected deal(s).\nThe deal might have been "
+            "already deleted or the database file is corrupted or locked."));
     }
 }
 

@@ -2,6 +2,8 @@
 
 #include "core/compare/result_list.h"
 #include "core/compare/search_index.h"
+#include "core/platform/browser_launcher.h"
+#include "core/settings/settings.h"
 #include "core/shopping/shopping_database.h"
 #include "core/store/item_filter.h"
 #include "core/store/item_store.h"
@@ -12,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -56,6 +59,16 @@ public:
     using SearchPrompt = std::function<std::optional<QString>(const QString& initialText)>;
     void SetSearchPrompt(SearchPrompt prompt) { searchPrompt_ = std::move(prompt); }
 
+    // The selected row's commands: its page in the browser, its page on the site, and removal.
+    void OpenSelected();
+    void ShowSelectedDetails();
+    void DeleteSelected();
+    // Where pages open; the user's browser unless a test sets another.
+    void SetBrowser(std::unique_ptr<BrowserLauncher> browser) { browser_ = std::move(browser); }
+    // Where failures are told; a message box unless a test sets another.
+    using Notice = std::function<void(const QString& text)>;
+    void SetNotice(Notice notice) { notice_ = std::move(notice); }
+
     // What the tray's double click and "Show Tallyhawk" do.
     void ShowFromTray();
     // Ends the program (Exit, Ctrl+Q).
@@ -80,6 +93,10 @@ private:
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
+    // The store of the item folder shown; none in the other folders.
+    ItemStore* ItemFolderStore();
+    int SelectedRow() const;
+    BrowserLauncher& Browser();
     // Out of sight: hidden where a tray can bring it back, else minimized.
     void PutAway();
 
@@ -93,6 +110,9 @@ private:
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
     SearchPrompt searchPrompt_;
+    Notice notice_;
+    Settings settings_;
+    std::unique_ptr<BrowserLauncher> browser_;
 
     MainToolBar* toolBar_;
     FolderPane* folderPane_;

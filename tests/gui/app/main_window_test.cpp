@@ -1,6 +1,10 @@
+#include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
 #include "core/compare/result_list.h"
 #include "core/compare/search_index.h"
+#include "core/platform/browser_launcher.h"
+#include "core/settings/settings.h"
+#include "core/settings/site_url.h"
 #include "core/shopping/shopping_database.h"
 #include "core/store/item_store.h"
 #include "gui/app/folder_pane.h"
@@ -32,6 +36,7 @@
 #include <optional>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace tallyhawk
 {
@@ -359,6 +364,69 @@ TEST_F(MainWindowTest, ChoosingAnUnreadItemMarksItReadInItsFile)
     auto again = StartHidden();
     EXPECT_FALSE(again->model()->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_TRUE(again->model()->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
+}
+
+TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
+{
+    AddItem("deal.lst", 11, 2, "a deal", kTen - 60);
+    AddItem("deal.lst", 12, 1, "a coupon", kTen - 50);
+    AddItem("topic.lst", 13, 3, "a topic", kTen - 40);
+    auto window = StartHidden();
+    std::vector<std::vector<std::string>> started;
+    window->SetBrowser(std::make_unique<BrowserLauncher>(
+        [&](const std::vector<std::string>& argv) {
+            started.push_back(argv);
+            return true;
+        },
+        [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
+    QStringList notices;
+    window->SetNotice([&](const QString& text) { notices << text; });
+    Settings settings;
+    settings.Load();
+    const std::string base = SiteBaseUrl(settings);
+    MainToolBar* bar = window->toolBar();
+    EXPECT_FALSE(bar->open()->isEnabled());
+
+    window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    EXPECT_TRUE(bar->open()->isEnabled());
+    EXPECT_TRUE(bar->details()->isEnabled());
+    EXPECT_TRUE(bar->remove()->isEnabled());
+    bar->open()->click();
+    bar->details()->click();
+    ASSERT_EQ(started.size(), 2u);
+    EXPECT_EQ(started[0].back(), RedirectPageUrl(base, 1, 12));
+    EXPECT_EQ(started[1].back(), CouponPageUrl(base, 12));
+
+    bar->remove()->click();
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("a deal")});
+    EXPECT_FALSE(bar->remove()->isEnabled());
+    // The row left is not chosen, so it stays unread.
+    EXPECT_TRUE(window->model()->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_TRUE(notices.isEmpty());
+    {
+        ItemStore check;
+        check.Open("deal.lst");
+        ASSERT_EQ(check.Load(), kOk);
+        ASSERT_EQ(check.Count(), 1u);
+        EXPECT_EQ(check.At(0)->id, 11);
+    }
+
+    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    EXPECT_FALSE(bar->open()->isEnabled());
+    window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    bar->open()->click();
+    bar->details()->click();
+    ASSERT_EQ(started.size(), 4u);
+    EXPECT_EQ(started[2].back(), MessagesPageUrl(base, 3, 13));
+    EXPECT_EQ(started[3].back(), MessagesPageUrl(base, 3, 13));
+
+    // A file that cannot be changed is told; the row stays removed.
+    std::filesystem::remove(dir_.File("topic.lst"));
+    bar->remove()->click();
+    EXPECT_EQ(window->model()->rowCount(), 0);
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(
+        notices[0].startsWith(QStringLiteral("There was an error while deleting the selected deal(s).")));
 }
 
 TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
