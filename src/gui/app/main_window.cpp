@@ -4,6 +4,7 @@
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
 #include "core/settings/site_url.h"
+#include "gui/app/about_dialog.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/list_rows.h"
@@ -18,6 +19,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -90,6 +93,10 @@ MainWindow::MainWindow(QWidget* parent)
     connect(this, &QWidget::windowTitleChanged, tray_, &TrayController::SetTip);
     connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
     connect(tray_, &TrayController::exitRequested, this, &MainWindow::RequestExit);
+
+    // The system menu's About entry has its Linux place in the Help menu.
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    connect(help->addAction(QStringLiteral("About...")), &QAction::triggered, this, &MainWindow::ShowAbout);
 
     auto* quit = new QAction(this);
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -304,6 +311,14 @@ void MainWindow::RowChosen(const QModelIndex& current)
         model_->MarkRead(current.row());
         store->MarkRead(key.id, key.kind);
     }
+}
+
+void MainWindow::ShowAbout()
+{
+    const std::string home = SiteRootUrl(SiteBaseUrl(settings_));
+    AboutDialog about(
+        QString::fromStdString(home), [this, home] { Browser().Open(home, true); }, this);
+    about.exec();
 }
 
 void MainWindow::OpenSelected()

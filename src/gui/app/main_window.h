@@ -63,6 +63,9 @@ public:
     void OpenSelected();
     void ShowSelectedDetails();
     void DeleteSelected();
+    // The About box, from the Help menu.
+    void ShowAbout();
+
     // Where pages open; the user's browser unless a test sets another.
     void SetBrowser(std::unique_ptr<BrowserLauncher> browser) { browser_ = std::move(browser); }
     // Where failures are told; a message box unless a test sets another.

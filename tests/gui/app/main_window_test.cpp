@@ -24,6 +24,7 @@
 #include <QFont>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -552,6 +553,17 @@ TEST_F(MainWindowTest, ExitAndControlQEndTheProgram)
     quit->trigger();
     other->show();
     EXPECT_TRUE(other->close());
+}
+
+TEST_F(MainWindowTest, HelpMenuHoldsTheAboutEntry)
+{
+    auto window = StartHidden();
+    const QList<QAction*> menus = window->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 1);
+    EXPECT_EQ(menus[0]->text(), QStringLiteral("&Help"));
+    ASSERT_NE(menus[0]->menu(), nullptr);
+    ASSERT_EQ(menus[0]->menu()->actions().size(), 1);
+    EXPECT_EQ(menus[0]->menu()->actions()[0]->text(), QStringLiteral("About..."));
 }
 
 TEST_F(MainWindowTest, TrayTipFollowsTheWindowTitle)
