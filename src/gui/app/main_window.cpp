@@ -4,6 +4,7 @@
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
 #include "core/settings/site_url.h"
+#include "core/update/weekly_upkeep.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
@@ -30,13 +31,15 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <filesystem>
 #include <utility>
 
 namespace tallyhawk
 {
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* parent)
     : QMainWindow(parent)
+    , settings_(settingsFile ? Settings(*settingsFile) : Settings())
     , toolBar_(new MainToolBar)
     , folderPane_(new FolderPane)
     , viewCaption_(new QLabel)
@@ -50,7 +53,6 @@ MainWindow::MainWindow(QWidget* parent)
         = QIcon::fromTheme(QStringLiteral("emblem-money"), QIcon::fromTheme(QStringLiteral("wallet-open")));
     setWindowIcon(icon);
 
-    settings_.Load();
     deals_.Open("deal.lst");
     topics_.Open("topic.lst");
     shopping_.Open();
@@ -158,6 +160,10 @@ MainWindow::~MainWindow() = default;
 void MainWindow::Start(bool startHidden)
 {
     tray_->Show();
+    // Archives before anything is loaded, so the views never hold records the archive dropped.
+    listsRefreshDue_
+        = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, std::filesystem::current_path())
+              .listsRefreshDue;
     // The first choice of the time filter runs with no folder yet and shows nothing.
     toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
     // The update cycle asks only for ids above what a load has seen, so both stores load first.

@@ -16,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 
 class QLabel;
@@ -38,7 +39,9 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // The settings are the user's unless another file is given (tests).
+    explicit MainWindow(const std::optional<std::string>& settingsFile = std::nullopt,
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Loads both item stores with the start-up time filter and opens the start folder, then shows the
@@ -79,6 +82,8 @@ public:
 
     FolderKind folder() const { return folder_; }
     std::int32_t currentSearchId() const { return currentSearchId_; }
+    // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
+    bool listsRefreshDue() const { return listsRefreshDue_; }
     const ItemFilter& viewFilter() const { return viewFilter_; }
     ItemListModel* model() const { return model_; }
     MainToolBar* toolBar() const { return toolBar_; }
@@ -112,6 +117,7 @@ private:
     ItemFilter viewFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
+    bool listsRefreshDue_ = false;
     SearchPrompt searchPrompt_;
     Notice notice_;
     Settings settings_;

@@ -7,6 +7,7 @@
 #include "core/settings/site_url.h"
 #include "core/shopping/shopping_database.h"
 #include "core/store/item_store.h"
+#include "core/update/weekly_upkeep.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/main_tool_bar.h"
@@ -83,9 +84,12 @@ protected:
         clock_.Set(kTen);
     }
 
+    // The settings of the window under test: a file of its own, never the user's.
+    std::string SettingsFile() const { return dir_.File("settings.conf"); }
+
     std::unique_ptr<MainWindow> StartHidden()
     {
-        auto window = std::make_unique<MainWindow>();
+        auto window = std::make_unique<MainWindow>(SettingsFile());
         window->tray()->OverrideAvailable(true);
         window->Start(true);
         return window;
@@ -382,8 +386,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
         [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
     QStringList notices;
     window->SetNotice([&](const QString& text) { notices << text; });
-    Settings settings;
-    settings.Load();
+    Settings settings(SettingsFile());
     const std::string base = SiteBaseUrl(settings);
     MainToolBar* bar = window->toolBar();
     EXPECT_FALSE(bar->open()->isEnabled());
@@ -521,7 +524,7 @@ TEST_F(MainWindowTest, CloseAndMinimizeHideWhileATrayExists)
 
 TEST_F(MainWindowTest, WithoutATrayTheWindowMinimizesInstead)
 {
-    auto window = std::make_unique<MainWindow>();
+    auto window = std::make_unique<MainWindow>(SettingsFile());
     window->tray()->OverrideAvailable(false);
     window->Start(true);
     EXPECT_TRUE(window->isVisible());
@@ -553,6 +556,51 @@ TEST_F(MainWindowTest, ExitAndControlQEndTheProgram)
     quit->trigger();
     other->show();
     EXPECT_TRUE(other->close());
+}
+
+TEST_F(MainWindowTest, WeeklyUpkeepRunsAtStartOnceAWeekHasPassed)
+{
+    const auto withDeleted = [&] {
+        AddItem("deal.lst", 1, 2, "kept", kTen - 60);
+        AddItem("deal.lst", 2, 2, "deleted", kTen - 50);
+        ItemStore store;
+        store.Open("deal.lst");
+        ASSERT_EQ(store.Delete(2, 2), 2);
+    };
+    const auto fileSize = [&] {
+        return std::filesystem::file_size(dir_.File("deal.lst"));
+    };
+    Settings settings(SettingsFile());
+
+    // First start: nothing archived, the lists due, "LastArchive" written.
+    withDeleted();
+    const auto before = fileSize();
+    {
+        auto window = StartHidden();
+        EXPECT_TRUE(window->listsRefreshDue());
+    }
+    EXPECT_EQ(settings.ReadLastArchive(), kTen);
+    EXPECT_EQ(fileSize(), before);
+    // As the update cycle does once it refreshed the lists.
+    WeeklyUpkeep::MarkRefreshDone(settings);
+
+    // One second short of a week: nothing happens.
+    clock_.Set(kTen + 604800 - 1);
+    {
+        auto window = StartHidden();
+        EXPECT_FALSE(window->listsRefreshDue());
+    }
+    EXPECT_EQ(settings.ReadLastArchive(), kTen);
+    EXPECT_EQ(fileSize(), before);
+
+    // Exactly a week: archived (the deleted record leaves the file) and "LastArchive" moves on.
+    clock_.Set(kTen + 604800);
+    {
+        auto window = StartHidden();
+        EXPECT_TRUE(window->listsRefreshDue());
+    }
+    EXPECT_EQ(settings.ReadLastArchive(), kTen + 604800);
+    EXPECT_LT(fileSize(), before);
 }
 
 TEST_F(MainWindowTest, HelpMenuHoldsTheAboutEntry)
