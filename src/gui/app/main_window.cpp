@@ -6,6 +6,7 @@
 #include "core/settings/site_url.h"
 #include "core/update/weekly_upkeep.h"
 #include "gui/app/about_dialog.h"
+#include "gui/app/cash_back_pane.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/list_rows.h"
@@ -65,6 +66,10 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     listView_->setAccessibleName(QStringLiteral("Items"));
     pages_->addWidget(listView_);
     pages_->addWidget(emptyPage_);
+    const std::string cashBack = CashBackStoresUrl(SiteBaseUrl(settings_));
+    cashBackPane_ = new CashBackPane(QString::fromStdString(cashBack),
+                                     [this, cashBack] { Browser().Open(cashBack, true); });
+    pages_->addWidget(cashBackPane_);
 
     QFont bold = viewCaption_->font();
     bold.setBold(true);
@@ -197,7 +202,8 @@ void MainWindow::ShowFolder(FolderKind folder)
         pages_->setCurrentWidget(listView_);
         RefreshView(true);
     } else {
-        pages_->setCurrentWidget(emptyPage_);
+        pages_->setCurrentWidget(folder == FolderKind::CashBackStores ? static_cast<QWidget*>(cashBackPane_)
+                                                                      : emptyPage_);
         model_->Clear();
         folderPane_->tree()->clear();
     }
@@ -426,6 +432,11 @@ void MainWindow::RequestExit()
 {
     exiting_ = true;
     QApplication::quit();
+}
+
+QWidget* MainWindow::currentPage() const
+{
+    return pages_->currentWidget();
 }
 
 QString MainWindow::viewCaption() const

@@ -26,6 +26,7 @@ class QTreeView;
 namespace tallyhawk
 {
 
+class CashBackPane;
 class FolderPane;
 class ItemListModel;
 class MainToolBar;
@@ -90,6 +91,9 @@ public:
     FolderPane* folderPane() const { return folderPane_; }
     TrayController* tray() const { return tray_; }
     QTreeView* listView() const { return listView_; }
+    CashBackPane* cashBackPane() const { return cashBackPane_; }
+    // The page the right pane shows now.
+    QWidget* currentPage() const;
     QString viewCaption() const;
 
 protected:
@@ -129,6 +133,7 @@ private:
     QStackedWidget* pages_;
     QTreeView* listView_;
     QWidget* emptyPage_;
+    CashBackPane* cashBackPane_;
     ItemListModel* model_;
     TrayController* tray_;
 };

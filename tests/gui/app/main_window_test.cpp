@@ -8,6 +8,7 @@
 #include "core/shopping/shopping_database.h"
 #include "core/store/item_store.h"
 #include "core/update/weekly_upkeep.h"
+#include "gui/app/cash_back_pane.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/main_tool_bar.h"
@@ -23,6 +24,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFont>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -431,6 +433,16 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     ASSERT_EQ(notices.size(), 1);
     EXPECT_TRUE(
         notices[0].startsWith(QStringLiteral("There was an error while deleting the selected deal(s).")));
+
+    // Without an embedded browser, Cash Back Stores shows its address and opens it on request.
+    window->folderPane()->button(FolderKind::CashBackStores)->click();
+    ASSERT_EQ(window->currentPage(), window->cashBackPane());
+    EXPECT_EQ(window->cashBackPane()->address()->text().toStdString(), CashBackStoresUrl(base));
+    emit window->cashBackPane()->link()->linkActivated(QStringLiteral("open"));
+    ASSERT_EQ(started.size(), 5u);
+    EXPECT_EQ(started[4].back(), CashBackStoresUrl(base));
+    window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    EXPECT_NE(window->currentPage(), window->cashBackPane());
 }
 
 TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
