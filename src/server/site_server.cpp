@@ -7,8 +7,10 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace tallyhawk::server
 {
@@ -133,12 +135,23 @@ std::optional<std::string> SiteServer::Listen()
 
 void SiteServer::Run()
 {
-    http_->listen_after_bind();
+    if (!stopRequested_) {
+        http_->listen_after_bind();
+    }
+    finished_ = true;
 }
 
 void SiteServer::Stop()
 {
-    http_->stop();
+    // The listening loop ignores a stop that comes before it runs, so the stop is repeated until the
+    // loop has ended (or never started); bounded in case Run is never called.
+    stopRequested_ = true;
+    for (int waited = 0; !finished_ && waited < 10000; ++waited) {
+        if (http_->is_running()) {
+            http_->stop();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 } // namespace tallyhawk::server

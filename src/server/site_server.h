@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -55,6 +56,8 @@ private:
     Options options_;
     std::unique_ptr<httplib::Server> http_;
     std::uint16_t port_ = 0;
+    std::atomic<bool> stopRequested_{false};
+    std::atomic<bool> finished_{false};
 };
 
 } // namespace tallyhawk::server
