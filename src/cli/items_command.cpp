@@ -5,7 +5,6 @@
 #include "cli/subcommand_action.h"
 #include "cli/time_filter_options.h"
 #include "cli/view_filter_options.h"
-#include "core/common/clock.h"
 #include "core/common/display_text.h"
 #include "core/common/time_span.h"
 #include "core/store/item_store.h"
@@ -130,9 +129,7 @@ int RunCount(CliContext& ctx, const Arguments& args)
     }
     ItemFilter filter;
     if (commandLine.Has("--today")) {
-        TimeSpan today = TimeSpan::EndingToday(TimeSpan::kToday, Clock::Now());
-        filter.from = today.from;
-        filter.to = today.to;
+        ApplySpan(filter, TimeSpan::kToday);
     }
     if (Missing(*file)) {
         ctx.out << "0\n";

@@ -2,7 +2,7 @@
 #include "cli/file_failure.h"
 #include "cli/shopping_failure.h"
 #include "cli/subcommand_action.h"
-#include "core/common/clock.h"
+#include "cli/time_filter_options.h"
 #include "core/common/time_span.h"
 #include "core/shopping/shopping_database.h"
 
@@ -64,10 +64,8 @@ int RunCount(CliContext& ctx, const Arguments& args)
     ShoppingDatabase database;
     database.Open({}, false);
     if (commandLine.Has("--today")) {
-        TimeSpan today = TimeSpan::EndingToday(TimeSpan::kToday, Clock::Now());
         ItemFilter filter;
-        filter.from = today.from;
-        filter.to = today.to;
+        ApplySpan(filter, TimeSpan::kToday);
         ctx.out << database.CountMatching(ShoppingDatabase::kProducts, filter) << "\n";
     } else {
         ctx.out << database.CountRecords(ShoppingDatabase::kProducts) << "\n";

@@ -14,14 +14,14 @@ namespace
 
 constexpr long long kMostDays = 100000;
 
+} // namespace
+
 void ApplySpan(ItemFilter& filter, std::int32_t span)
 {
     TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
     filter.from = times.from;
     filter.to = times.to;
 }
-
-} // namespace
 
 std::optional<std::array<int, 3>> ParseDate(const std::string& text)
 {

@@ -14,6 +14,9 @@ namespace tallyhawk::cli
 // YYYY-MM-DD into its three numbers; nothing when the text is not of that shape.
 std::optional<std::array<int, 3>> ParseDate(const std::string& text);
 
+// Sets the filter's `from` and `to` to one of TimeSpan's spans ending tonight (kToday: today alone).
+void ApplySpan(ItemFilter& filter, std::int32_t span);
+
 // The time options of the list commands: --days N, or --from and --to YYYY-MM-DD.
 void AddTimeOptions(CommandLine& commandLine, const std::string& things);
 
