@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QMessageBox>
+
+#include <functional>
+
+namespace tallyhawk
+{
+
+// Every message box and question of the program goes through here, so tests can answer them from a
+// preset instead of a modal window.
+class MessageBoxes
+{
+public:
+    using Handler = std::function<QMessageBox::StandardButton(QWidget* parent,
+                                                              QMessageBox::Icon icon,
+                                                              const QString& title,
+                                                              const QString& text,
+                                                              QMessageBox::StandardButtons buttons,
+                                                              QMessageBox::StandardButton defaultButton)>;
+
+    // Shows the box and returns the button pressed (Escape gives the box's escape button).
+    static QMessageBox::StandardButton Show(QWidget* parent,
+                                            QMessageBox::Icon icon,
+                                            const QString& title,
+                                            const QString& text,
+                                            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                            QMessageBox::StandardButton defaultButton
+                                            = QMessageBox::NoButton);
+    // A message with an OK button.
+    static void Tell(QWidget* parent,
+                     const QString& title,
+                     const QString& text,
+                     QMessageBox::Icon icon = QMessageBox::Information);
+    // A question; Yes and No unless other buttons are given.
+    static QMessageBox::StandardButton Ask(QWidget* parent,
+                                           const QString& title,
+                                           const QString& text,
+                                           QMessageBox::StandardButtons buttons
+                                           = QMessageBox::Yes | QMessageBox::No,
+                                           QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+
+    // Replaces the real boxes; an empty handler brings them back. Window thread only.
+    static void SetHandler(Handler handler);
+};
+
+} // namespace tallyhawk
