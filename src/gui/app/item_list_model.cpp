@@ -27,6 +27,14 @@ RowKey ItemListModel::key(int row) const
     return list_.keys[static_cast<std::size_t>(row)];
 }
 
+RowRecord ItemListModel::record(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= list_.records.size()) {
+        return {};
+    }
+    return list_.records[static_cast<std::size_t>(row)];
+}
+
 void ItemListModel::RemoveRow(int row)
 {
     if (row < 0 || row >= rowCount()) {
@@ -35,6 +43,7 @@ void ItemListModel::RemoveRow(int row)
     beginRemoveRows({}, row, row);
     list_.rows.erase(list_.rows.begin() + row);
     list_.keys.erase(list_.keys.begin() + row);
+    list_.records.erase(list_.records.begin() + row);
     endRemoveRows();
 }
 

@@ -23,6 +23,8 @@ public:
     void Clear() { Reset({}); }
     // The record a row stands for; a default key outside the rows.
     RowKey key(int row) const;
+    // The record behind a row; nothing outside the rows.
+    RowRecord record(int row) const;
     void RemoveRow(int row);
     // Shows the row as read from now on.
     void MarkRead(int row);

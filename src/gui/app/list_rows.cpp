@@ -42,6 +42,7 @@ ListRows ListRows::FromItems(const std::vector<ItemRecord>& items)
                    QStringLiteral("Date"),
                    QStringLiteral("Arrived")},
                   {},
+                  {},
                   {}};
     list.rows.reserve(items.size());
     for (const ItemRecord& item : items) {
@@ -51,6 +52,7 @@ ListRows ListRows::FromItems(const std::vector<ItemRecord>& items)
                              LocalDayText(item.date),
                              LocalDateText(item.arrivedAt)});
         list.keys.push_back({item.id, item.kind, item.read == 0});
+        list.records.emplace_back(&item);
     }
     return list;
 }
@@ -63,6 +65,7 @@ ListRows ListRows::FromShopping(const std::vector<ShoppingRecord>& records)
                    QStringLiteral("Last purchased"),
                    QStringLiteral("Notes")},
                   {},
+                  {},
                   {}};
     list.rows.reserve(records.size());
     for (const ShoppingRecord& record : records) {
@@ -72,30 +75,33 @@ ListRows ListRows::FromShopping(const std::vector<ShoppingRecord>& records)
                              LocalDateText(record.lastPurchased),
                              Text(record.notes())});
         list.keys.push_back({record.id, 0, false});
+        list.records.emplace_back(&record);
     }
     return list;
 }
 
 ListRows ListRows::FromSearches(const std::vector<SearchRecord>& records)
 {
-    ListRows list{{QStringLiteral("Search"), QStringLiteral("Saved")}, {}, {}};
+    ListRows list{{QStringLiteral("Search"), QStringLiteral("Saved")}, {}, {}, {}};
     list.rows.reserve(records.size());
     for (const SearchRecord& record : records) {
         list.rows.push_back({Text(record.name), LocalDateText(record.savedAt)});
         list.keys.push_back({record.id, 0, false});
+        list.records.emplace_back();
     }
     return list;
 }
 
 ListRows ListRows::FromOffers(const ResultList& offers)
 {
-    ListRows list{{QStringLiteral("Offer"), QStringLiteral("Store"), QStringLiteral("Price")}, {}, {}};
+    ListRows list{{QStringLiteral("Offer"), QStringLiteral("Store"), QStringLiteral("Price")}, {}, {}, {}};
     list.rows.reserve(offers.Count());
     // The list keeps the highest price first; the view shows the lowest first.
     for (const PriceResult& offer : offers) {
         list.rows.insert(list.rows.begin(),
                          {Text(offer.name), Text(offer.siteName), QString::number(offer.price, 'f', 2)});
         list.keys.insert(list.keys.begin(), {offer.id, 0, false});
+        list.records.insert(list.records.begin(), &offer);
     }
     return list;
 }

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <variant>
 #include <vector>
 
 namespace tallyhawk
@@ -21,12 +22,16 @@ struct RowKey
     bool unread = false;
 };
 
+// The record a row shows, in the view list it came from: valid until that list is reloaded or changed.
+using RowRecord = std::variant<std::monostate, const ItemRecord*, const PriceResult*, const ShoppingRecord*>;
+
 // The text columns of one folder's list: its headers and one row per record, in the view's order.
 struct ListRows
 {
     QStringList headers;
     std::vector<QStringList> rows;
     std::vector<RowKey> keys; // one per row
+    std::vector<RowRecord> records; // one per row
 
     static ListRows FromItems(const std::vector<ItemRecord>& items);
     static ListRows FromShopping(const std::vector<ShoppingRecord>& records);
