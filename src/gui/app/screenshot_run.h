@@ -13,9 +13,9 @@ namespace tallyhawk
 class ScreenshotRun
 {
 public:
-    // Saves `window` to `path` (PNG) shortly after the event loop starts, then quits with 0, or 1 when
-    // the file could not be written.
-    static void Schedule(QWidget& window, const QString& path);
+    // Saves `widget` (or the whole screen) to `path` (PNG) shortly after the event loop starts, then
+    // quits with 0, or 1 when the file could not be written.
+    static void Schedule(QWidget& widget, bool wholeScreen, const QString& path);
     // The palette with every colour's lightness turned round: a dark look made from the desktop's own
     // colours, to check that the window reads well on a dark palette.
     static QPalette Darkened(const QPalette& palette);
