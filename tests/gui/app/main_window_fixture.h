@@ -1,0 +1,103 @@
+#pragma once
+
+#include "core/common/time_span.h"
+#include "core/store/item_store.h"
+#include "gui/app/item_list_model.h"
+#include "gui/app/main_window.h"
+#include "gui/app/tray_controller.h"
+#include "support/mock_clock.h"
+#include "support/scoped_current_folder.h"
+#include "support/temp_dir.h"
+
+#include <QStringList>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace tallyhawk
+{
+
+// The main window's tests run in a data folder of their own, at a pinned time, with settings of their own.
+// 2026-03-10 10:00:00 (ctest runs in UTC).
+inline const std::int32_t kTen = *LocalTime(2026, 3, 10, 10, 0, 0);
+inline const std::int32_t kTonight = *LocalTime(2026, 3, 10, 23, 59, 59);
+
+class MainWindowFixture : public ::testing::Test
+{
+protected:
+    MainWindowFixture()
+        : cwd_(dir_.path())
+    {
+        std::filesystem::create_directory(dir_.path() / "WebSearch");
+    }
+
+    // Appends an item to a list file as the download pass would, arrived at `arrivedAt`.
+    void AddItem(const char* file,
+                 std::int32_t id,
+                 std::int32_t kind,
+                 const char* title,
+                 std::int32_t arrivedAt,
+                 std::int32_t storeId = 7,
+                 const char* storeName = "Corner Shop",
+                 std::int32_t categoryId = 3,
+                 const char* categoryName = "Food")
+    {
+        clock_.Set(arrivedAt);
+        ItemStore store;
+        store.Open(file);
+        ItemValues values;
+        values.id = id;
+        values.kind = kind;
+        values.storeId = storeId;
+        values.categoryId = categoryId;
+        values.title = title;
+        values.storeName = storeName;
+        values.categoryName = categoryName;
+        ASSERT_EQ(store.Append(values), kOk);
+        clock_.Set(kTen);
+    }
+
+    // The settings of the window under test: a file of its own, never the user's.
+    std::string SettingsFile() const { return dir_.File("settings.conf"); }
+
+    std::unique_ptr<MainWindow> StartHidden()
+    {
+        auto window = std::make_unique<MainWindow>(SettingsFile());
+        window->tray()->OverrideAvailable(true);
+        window->Start(true);
+        return window;
+    }
+
+    static QStringList TreeTexts(const QTreeWidget& tree)
+    {
+        QStringList texts;
+        for (int root = 0; root < tree.topLevelItemCount(); ++root) {
+            const QTreeWidgetItem* item = tree.topLevelItem(root);
+            texts << item->text(0);
+            for (int child = 0; child < item->childCount(); ++child) {
+                texts << QStringLiteral("  ") + item->child(child)->text(0);
+            }
+        }
+        return texts;
+    }
+
+    static QStringList FirstColumn(const MainWindow& window)
+    {
+        QStringList texts;
+        const ItemListModel* model = window.model();
+        for (int row = 0; row < model->rowCount(); ++row) {
+            texts << model->index(row, 0).data().toString();
+        }
+        return texts;
+    }
+
+    test::TempDir dir_;
+    test::ScopedCurrentFolder cwd_;
+    MockClock clock_{kTen};
+};
+
+} // namespace tallyhawk
