@@ -1,6 +1,7 @@
 #include "compare_fixture.h"
 #include "gui/compare/compare_prices_dialog.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -118,10 +119,18 @@ TEST_F(ComparePricesDialogTest, TabFollowsTheFieldsThenTheButtons)
 {
     WriteConfiguration({CategoryXml(1, "Kitchen")}, {});
     ComparePricesDialog dialog(spider, QString(), 0);
-    EXPECT_EQ(dialog.nameEdit()->nextInFocusChain(), dialog.categoryBox());
-    EXPECT_EQ(dialog.categoryBox()->nextInFocusChain(), dialog.searchButton());
-    EXPECT_EQ(dialog.searchButton()->nextInFocusChain(), dialog.cancelButton());
     EXPECT_TRUE(dialog.searchButton()->isDefault());
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog.nameEdit()->setFocus();
+    std::vector<QWidget*> order;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order.push_back(QApplication::focusWidget());
+    }
+    EXPECT_EQ(order,
+              (std::vector<QWidget*>{
+                  dialog.categoryBox(), dialog.searchButton(), dialog.cancelButton(), dialog.nameEdit()}));
     for (QWidget* control : {static_cast<QWidget*>(dialog.nameEdit()),
                              static_cast<QWidget*>(dialog.categoryBox()),
                              static_cast<QWidget*>(dialog.searchButton()),

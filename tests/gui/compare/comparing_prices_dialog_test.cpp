@@ -317,9 +317,17 @@ TEST_F(ComparingPricesDialogTest, KeyboardOrderAndNames)
 {
     ThreeAgents();
     ComparingPricesDialog dialog(spider, QStringLiteral("red"), 1);
-    EXPECT_EQ(dialog.agentList()->nextInFocusChain(), dialog.doneButton());
-    EXPECT_EQ(dialog.doneButton()->nextInFocusChain(), dialog.stopButton());
     EXPECT_TRUE(dialog.doneButton()->isDefault());
+    // Both buttons are enabled once the run is over; Tab then goes list, Done, Stop.
+    dialog.doneButton()->setEnabled(true);
+    dialog.stopButton()->setEnabled(true);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog.agentList()->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.doneButton());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), dialog.stopButton());
     EXPECT_EQ(dialog.agentList()->headerItem()->text(0), QStringLiteral("Agent"));
     EXPECT_EQ(dialog.agentList()->headerItem()->text(1), QStringLiteral("Status"));
     for (QWidget* control : {static_cast<QWidget*>(dialog.statusLine()),
@@ -329,7 +337,6 @@ TEST_F(ComparingPricesDialogTest, KeyboardOrderAndNames)
         EXPECT_FALSE(control->accessibleName().isEmpty());
     }
     // Escape before the start closes without starting anything.
-    dialog.show();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     QTest::qWait(ComparingPricesDialog::kStartDelayMs + 200);
