@@ -63,7 +63,10 @@ ComparingPricesDialog::ComparingPricesDialog(WebSpider& spider,
     header->setSectionResizeMode(kAgentColumn, QHeaderView::Stretch);
     header->setSectionResizeMode(kStatusColumn, QHeaderView::Interactive);
     header->resizeSection(kStatusColumn, 100);
+    // Room for the Agent column's 140 pixels beside the Status column's 100 at the start; the list
+    // grows with the dialog.
     agents_->setMinimumWidth(240 + agents_->frameWidth() * 2);
+    header->setMinimumSectionSize(60);
 
     auto* line = new QFrame;
     line->setFrameShape(QFrame::HLine);
@@ -89,6 +92,8 @@ ComparingPricesDialog::ComparingPricesDialog(WebSpider& spider,
     setTabOrder(agents_, done_);
     setTabOrder(done_, stop_);
     agents_->setFocus();
+
+    resize(qMax(sizeHint().width(), fontMetrics().averageCharWidth() * 56), sizeHint().height());
 
     startTimer_->setSingleShot(true);
     startTimer_->setInterval(kStartDelayMs);
