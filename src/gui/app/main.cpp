@@ -2,43 +2,152 @@
 #include "gui/app/main_window.h"
 #include "gui/app/screenshot_run.h"
 #include "gui/app/screenshot_scenes.h"
+#include "gui/app/single_instance.h"
 
 #include <QApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
-// tallyhawk [--data-dir DIR] [--screenshot FILE.png [--shot NAME] [--dark]] [m...]: an argument starting with
-// m starts hidden in the tray.
+namespace
+{
+
+int quitPipe[2] = {-1, -1};
+
+void WriteQuit(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(quitPipe[1], &byte, 1);
+}
+
+// SIGTERM (the session ending, a service manager) and SIGHUP end the program as Exit does, so the
+// running pass is stopped at a safe point and the files stay whole.
+void EndOnSignals(tallyhawk::MainWindow& window)
+{
+    if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte = 0;
+        while (::read(quitPipe[0], &byte, 1) > 0) {
+        }
+        window.RequestExit();
+    });
+    struct sigaction action = {};
+    action.sa_handler = WriteQuit;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
+}
+
+// An argument starting with the letter m starts (or keeps) the program hidden in the tray.
+bool AsksHidden(const QStringList& arguments)
+{
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(QLatin1Char('m'))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+// tallyhawk [--data-dir DIR] [--download-interval SECONDS] [--screenshot FILE.png [--shot NAME] [--dark]]
+// [m...]: an argument starting with m starts hidden in the tray; the download passes come every 180 s unless
+// the interval says otherwise (demos). A second start on the same data folder shows the running program
+// instead.
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setApplicationName(QStringLiteral("Tallyhawk"));
+    QApplication::setDesktopFileName(QStringLiteral("tallyhawk"));
     const QStringList arguments = QApplication::arguments();
     std::optional<std::string> dataDir;
     QString screenshot;
     QString shot;
-    bool startHidden = false;
+    QStringList plain;
+    std::optional<int> downloadSeconds;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == QStringLiteral("--data-dir") && i + 1 < arguments.size()) {
             dataDir = arguments[++i].toStdString();
+        } else if (arguments[i] == QStringLiteral("--download-interval") && i + 1 < arguments.size()) {
+            bool number = false;
+            const int seconds = arguments[++i].toInt(&number);
+            if (!number || seconds < 1 || seconds > 86400) {
+                std::fprintf(
+                    stderr,
+                    "tallyhawk: the download interval must be a number of seconds from 1 to 86400.\n");
+                return 2;
+            }
+            downloadSeconds = seconds;
         } else if (arguments[i] == QStringLiteral("--screenshot") && i + 1 < arguments.size()) {
             screenshot = arguments[++i];
         } else if (arguments[i] == QStringLiteral("--shot") && i + 1 < arguments.size()) {
             shot = arguments[++i];
         } else if (arguments[i] == QStringLiteral("--dark")) {
             QApplication::setPalette(tallyhawk::ScreenshotRun::Darkened(QApplication::palette()));
-        } else if (arguments[i].startsWith(QLatin1Char('m'))) {
-            startHidden = true;
+        } else {
+            plain << arguments[i];
         }
     }
+    const bool startHidden = AsksHidden(plain);
+    const std::filesystem::path folder = tallyhawk::ResolveDataFolder(dataDir);
     std::string error;
-    if (!tallyhawk::PrepareDataFolder(tallyhawk::ResolveDataFolder(dataDir), error)) {
+    if (!tallyhawk::PrepareDataFolder(folder, error)) {
         std::fprintf(stderr, "tallyhawk: %s\n", error.c_str());
         return 1;
     }
+
+    // A screenshot run is a tool of its own and ends by itself; everything else is the one program.
+    tallyhawk::SingleInstance instance(
+        tallyhawk::SingleInstance::ServerName(std::filesystem::current_path()));
+    if (screenshot.isEmpty()) {
+        switch (instance.Start(plain)) {
+        case tallyhawk::SingleInstance::Claim::Running:
+            break;
+        case tallyhawk::SingleInstance::Claim::HandedOver:
+            return 0;
+        case tallyhawk::SingleInstance::Claim::Failed:
+            std::fprintf(stderr,
+                         "tallyhawk: another Tallyhawk on this data folder does not answer; it was not "
+                         "started twice.\n");
+            return 1;
+        }
+    }
+
     tallyhawk::MainWindow window;
+    if (downloadSeconds) {
+        window.SetDownloadInterval(std::chrono::seconds(*downloadSeconds));
+    }
+    QObject::connect(&instance,
+                     &tallyhawk::SingleInstance::argumentsReceived,
+                     &window,
+                     [&window](const QStringList& handed) {
+                         if (!AsksHidden(handed)) {
+                             window.ShowFromTray();
+                         }
+                     });
+    // The session's end ends the program cleanly: passes stopped and joined, files whole.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
+        window.RequestExit();
+    });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &tallyhawk::MainWindow::Shutdown);
+    EndOnSignals(window);
+
     window.Start(startHidden && screenshot.isEmpty());
     if (!screenshot.isEmpty()) {
         const tallyhawk::ScreenshotScene scene = tallyhawk::SetUpScreenshotScene(shot, window);
