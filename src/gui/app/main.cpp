@@ -52,17 +52,6 @@ void EndOnSignals(tallyhawk::MainWindow& window)
     ::sigaction(SIGINT, &action, nullptr);
 }
 
-// An argument starting with the letter m starts (or keeps) the program hidden in the tray.
-bool AsksHidden(const QStringList& arguments)
-{
-    for (const QString& argument : arguments) {
-        if (argument.startsWith(QLatin1Char('m'))) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 // tallyhawk [--data-dir DIR] [--download-interval SECONDS] [--screenshot FILE.png [--shot NAME] [--dark]]
@@ -104,7 +93,7 @@ int main(int argc, char** argv)
             plain << arguments[i];
         }
     }
-    const bool startHidden = AsksHidden(plain);
+    const bool startHidden = tallyhawk::SingleInstance::AsksHidden(plain);
     const std::filesystem::path folder = tallyhawk::ResolveDataFolder(dataDir);
     std::string error;
     if (!tallyhawk::PrepareDataFolder(folder, error)) {
@@ -137,7 +126,7 @@ int main(int argc, char** argv)
                      &tallyhawk::SingleInstance::argumentsReceived,
                      &window,
                      [&window](const QStringList& handed) {
-                         if (!AsksHidden(handed)) {
+                         if (!tallyhawk::SingleInstance::AsksHidden(handed)) {
                              window.ShowFromTray();
                          }
                      });

@@ -72,6 +72,16 @@ QString SingleInstance::ServerName(const std::filesystem::path& dataFolder)
     return name;
 }
 
+bool SingleInstance::AsksHidden(const QStringList& arguments)
+{
+    for (const QString& argument : arguments) {
+        if (argument.startsWith(QLatin1Char('m'))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 SingleInstance::SingleInstance(QString serverName, QObject* parent)
     : QObject(parent)
     , serverName_(std::move(serverName))

@@ -31,6 +31,10 @@ public:
     // (private to the user), else a name with the user's id in the temporary folder.
     static QString ServerName(const std::filesystem::path& dataFolder);
 
+    // Whether a start with these arguments (without the program path) asks to stay in the tray: one
+    // of them starts with the letter m. A running program shows itself for any other hand-over.
+    static bool AsksHidden(const QStringList& arguments);
+
     explicit SingleInstance(QString serverName, QObject* parent = nullptr);
     ~SingleInstance() override;
 

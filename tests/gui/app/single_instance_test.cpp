@@ -51,6 +51,14 @@ TEST(SingleInstanceTest, TheNameFollowsTheCanonicalDataFolder)
     EXPECT_TRUE(a.contains(QStringLiteral("tallyhawk-%1-").arg(::getuid())));
 }
 
+TEST(SingleInstanceTest, AnArgumentStartingWithMKeepsTheProgramInTheTray)
+{
+    EXPECT_TRUE(SingleInstance::AsksHidden({QStringLiteral("m")}));
+    EXPECT_TRUE(SingleInstance::AsksHidden({QStringLiteral("x"), QStringLiteral("minimized")}));
+    EXPECT_FALSE(SingleInstance::AsksHidden({}));
+    EXPECT_FALSE(SingleInstance::AsksHidden({QStringLiteral("M"), QStringLiteral("--data-dir")}));
+}
+
 TEST(SingleInstanceTest, ASecondStartHandsItsArgumentsToTheFirst)
 {
     test::TempDir dir;
