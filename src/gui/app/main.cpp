@@ -2,57 +2,16 @@
 #include "gui/app/main_window.h"
 #include "gui/app/screenshot_run.h"
 #include "gui/app/screenshot_scenes.h"
+#include "gui/app/session_end.h"
 #include "gui/app/single_instance.h"
 
 #include <QApplication>
-#include <QSessionManager>
-#include <QSocketNotifier>
-
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
-
-namespace
-{
-
-int quitPipe[2] = {-1, -1};
-
-void WriteQuit(int)
-{
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(quitPipe[1], &byte, 1);
-}
-
-// SIGTERM (the session ending, a service manager) and SIGHUP end the program as Exit does, so the
-// running pass is stopped at a safe point and the files stay whole.
-void EndOnSignals(tallyhawk::MainWindow& window)
-{
-    if (::pipe2(quitPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-        return;
-    }
-    auto* notifier = new QSocketNotifier(quitPipe[0], QSocketNotifier::Read, &window);
-    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
-        char byte = 0;
-        while (::read(quitPipe[0], &byte, 1) > 0) {
-        }
-        window.RequestExit();
-    });
-    struct sigaction action = {};
-    action.sa_handler = WriteQuit;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGHUP, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-}
-
-} // namespace
 
 // tallyhawk [--data-dir DIR] [--download-interval SECONDS] [--screenshot FILE.png [--shot NAME] [--dark]]
 // [m...]: an argument starting with m starts hidden in the tray; the download passes come every 180 s unless
@@ -62,7 +21,6 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setApplicationName(QStringLiteral("Tallyhawk"));
     QApplication::setDesktopFileName(QStringLiteral("tallyhawk"));
     const QStringList arguments = QApplication::arguments();
     std::optional<std::string> dataDir;
@@ -130,12 +88,10 @@ int main(int argc, char** argv)
                              window.ShowFromTray();
                          }
                      });
-    // The session's end ends the program cleanly: passes stopped and joined, files whole.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &window, [&window](QSessionManager&) {
-        window.RequestExit();
-    });
+    // The session's end and the usual signals end the program as Exit does; whatever way it ends, the
+    // passes are stopped and joined before the event loop is gone.
+    tallyhawk::SessionEnd sessionEnd([&window] { window.RequestExit(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &tallyhawk::MainWindow::Shutdown);
-    EndOnSignals(window);
 
     window.Start(startHidden && screenshot.isEmpty());
     if (!screenshot.isEmpty()) {

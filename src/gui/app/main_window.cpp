@@ -117,8 +117,13 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     // Until the popups come, an alert is the tray's message; it leaves the popup counters alone.
     alertQueue_ = new AlertQueue(
         [this](std::unique_ptr<ItemRecord> record, AlertCounters&) {
-            tray_->ShowMessage(QString::fromStdString(DisplayText(record->title())),
-                               QString::fromStdString(DisplayText(record->description())));
+            // A program notice has a title of its own; an item says its store first, as a popup does.
+            QString title = QString::fromStdString(DisplayText(record->title()));
+            if (record->kind != 99 && !record->storeName().empty()) {
+                title
+                    = QString::fromStdString(DisplayText(record->storeName())) + QStringLiteral(": ") + title;
+            }
+            tray_->ShowMessage(title, QString::fromStdString(DisplayText(record->description())));
         },
         this);
     updateHost_ = MakeUpdateHost();
