@@ -14,6 +14,7 @@
 #include "gui/app/search_dialog.h"
 #include "gui/app/tray_controller.h"
 #include "gui/controls/time_filter_button.h"
+#include "gui/print/list_printer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -152,6 +153,15 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(toolBar_->details(), &QToolButton::clicked, this, &MainWindow::ShowSelectedDetails);
     connect(toolBar_->remove(), &QToolButton::clicked, this, &MainWindow::DeleteSelected);
     connect(toolBar_->find(), &QToolButton::clicked, this, &MainWindow::Find);
+    connect(toolBar_->print(), &QToolButton::clicked, this, &MainWindow::PrintList);
+    auto* print = new QAction(this);
+    print->setShortcut(QKeySequence::Print);
+    connect(print, &QAction::triggered, this, [this] {
+        if (toolBar_->print()->isEnabled()) {
+            PrintList();
+        }
+    });
+    addAction(print);
     connect(
         listView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &MainWindow::RowChosen);
     connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
@@ -331,6 +341,12 @@ void MainWindow::ShowAbout()
     AboutDialog about(
         QString::fromStdString(home), [this, home] { Browser().Open(home, true); }, this);
     about.exec();
+}
+
+void MainWindow::PrintList()
+{
+    ListPrinter printer(*model_, shopping_.Stores());
+    printer.Print(this, QStringLiteral("Tallyhawk Shopping Assistant"));
 }
 
 void MainWindow::OpenSelected()

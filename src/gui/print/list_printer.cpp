@@ -1,0 +1,85 @@
+#include "gui/print/list_printer.h"
+
+#include "core/common/clock.h"
+#include "gui/app/item_list_model.h"
+#include "gui/print/list_print_job.h"
+
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace tallyhawk
+{
+
+ListPrinter::ListPrinter(const ItemListModel& model, IdNameList stores)
+    : model_(model)
+    , stores_(std::move(stores))
+{ }
+
+int ListPrinter::Print(QWidget* owner, const QString& documentName)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(documentName);
+    QPrintDialog dialog(&printer, owner);
+    // The whole list or nothing. Printing to a file stays on: without a printer it is the way to paper.
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+    if (dialog.exec() != QDialog::Accepted) {
+        return 0;
+    }
+    return PrintTo(printer, documentName);
+}
+
+int ListPrinter::PrintTo(QPrinter& printer, const QString& documentName)
+{
+    // Taken once, so every page shows the same time.
+    const ListPrintJob job(Rows(), documentName, Clock::Now());
+    // A job without pages would leave an empty document or a blank sheet; nothing is better.
+    if (job.empty()) {
+        return 0;
+    }
+    printer.setDocName(documentName);
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        return 0;
+    }
+    job.Paint(painter, [&printer] { return printer.newPage(); });
+    return painter.end() ? 1 : 0;
+}
+
+QImage ListPrinter::FirstPage(const QSize& size, int dpi, const QString& documentName) const
+{
+    const ListPrintJob job(Rows(), documentName, Clock::Now());
+    if (job.empty() || size.isEmpty() || dpi < 1) {
+        return {};
+    }
+    QImage page(size, QImage::Format_RGB32);
+    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+    page.setDotsPerMeterX(dotsPerMeter);
+    page.setDotsPerMeterY(dotsPerMeter);
+    page.fill(Qt::white);
+    QPainter painter(&page);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    job.Paint(painter, [] { return false; });
+    return page;
+}
+
+std::vector<RowPrintText> ListPrinter::Rows() const
+{
+    std::vector<RowPrintText> rows;
+    const int count = model_.rowCount();
+    rows.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (int row = 0; row < count; ++row) {
+        rows.push_back(RowPrintText::Of(model_.record(row), stores_));
+    }
+    return rows;
+}
+
+} // namespace tallyhawk
