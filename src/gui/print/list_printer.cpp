@@ -33,6 +33,9 @@ int ListPrinter::Print(QWidget* owner, const QString& documentName)
     if (dialog.exec() != QDialog::Accepted) {
         return 0;
     }
+    // The layout's gaps and lines are whole device pixels; in screen pixels they keep the size they
+    // were drawn for instead of shrinking to slivers at 1200 dots per inch. Text and lines stay vectors.
+    printer.setResolution(ListPrintJob::kScreenDpi);
     return PrintTo(printer, documentName);
 }
 
@@ -49,8 +52,14 @@ int ListPrinter::PrintTo(QPrinter& printer, const QString& documentName)
     if (!painter.begin(&printer)) {
         return 0;
     }
-    job.Paint(painter, [&printer] { return printer.newPage(); });
-    return painter.end() ? 1 : 0;
+    bool pageFailed = false;
+    job.Paint(painter, [&] {
+        pageFailed = !printer.newPage();
+        return !pageFailed;
+    });
+    // A job cut short by the printer is not reported as printed.
+    const bool ended = painter.end();
+    return ended && !pageFailed ? 1 : 0;
 }
 
 QImage ListPrinter::FirstPage(const QSize& size, int dpi, const QString& documentName) const
@@ -65,7 +74,7 @@ QImage ListPrinter::FirstPage(const QSize& size, int dpi, const QString& documen
     page.setDotsPerMeterY(dotsPerMeter);
     page.fill(Qt::white);
     QPainter painter(&page);
-    painter.setRenderHint(QPainter::Antialiasing);
+    // Lines crisp on the pixel grid, as on paper; text smoothed.
     painter.setRenderHint(QPainter::TextAntialiasing);
     job.Paint(painter, [] { return false; });
     return page;

@@ -186,6 +186,18 @@ TEST_F(ListPrinterTest, AnEmptyListStartsNoJobAndWritesNoFile)
     EXPECT_TRUE(printer.FirstPage(QSize(100, 100), 96, kDocument).isNull());
 }
 
+TEST_F(ListPrinterTest, APrinterThatCannotStartPrintsNothing)
+{
+    const std::vector<ItemRecord> items = Items(3);
+    ItemListModel model;
+    model.Reset(ListRows::FromItems(items));
+    const std::string file = dir_.File("missing-folder/list.pdf");
+    QPrinter printer(QPrinter::HighResolution);
+    SetUpPrinter(printer, file);
+    EXPECT_EQ(ListPrinter(model, {}).PrintTo(printer, kDocument), 0);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
 TEST_F(ListPrinterTest, ItemsPrintTenBlocksAPageWithBandsOnEveryPage)
 {
     for (int count : {1, 3, 10, 11, 250}) {
