@@ -113,8 +113,7 @@ struct ListPrintJob::Fonts
     int row; // R
     int footer; // F
     int pen; // one screen pixel
-    QFont titleBand;
-    QFont titleLine;
+    QFont titleLine; // the title band's face at twice its height
     QFont rowText;
     QFont rowHeading;
     QFont footerText;
@@ -166,9 +165,7 @@ ListPrintJob::Fonts ListPrintJob::MakeFonts(const QPaintDevice& device)
                 {},
                 {},
                 {},
-                {},
                 {}};
-    fonts.titleBand = FontOfHeight(fonts.title, false, device);
     fonts.titleLine = FontOfHeight(2 * fonts.title, false, device);
     fonts.rowText = FontOfHeight(fonts.row, false, device);
     fonts.rowHeading = FontOfHeight(fonts.row, true, device);
