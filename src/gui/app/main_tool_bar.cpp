@@ -67,7 +67,7 @@ MainToolBar::MainToolBar(QWidget* parent)
     layout->addStretch(1);
 
     // Their dialogs are not built yet; a disabled button says so, a silent one would not.
-    for (QToolButton* waiting : {newProduct_, comparePrices_, print_, settings_, home_}) {
+    for (QToolButton* waiting : {newProduct_, comparePrices_, settings_, home_}) {
         waiting->setEnabled(false);
     }
 }

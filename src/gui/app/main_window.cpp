@@ -22,6 +22,7 @@
 #include "gui/app/window_update_host.h"
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/time_filter_button.h"
+#include "gui/print/list_printer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -186,6 +187,15 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(toolBar_->details(), &QToolButton::clicked, this, &MainWindow::ShowSelectedDetails);
     connect(toolBar_->remove(), &QToolButton::clicked, this, &MainWindow::DeleteSelected);
     connect(toolBar_->find(), &QToolButton::clicked, this, &MainWindow::Find);
+    connect(toolBar_->print(), &QToolButton::clicked, this, &MainWindow::PrintList);
+    auto* print = new QAction(this);
+    print->setShortcut(QKeySequence::Print);
+    connect(print, &QAction::triggered, this, [this] {
+        if (toolBar_->print()->isEnabled()) {
+            PrintList();
+        }
+    });
+    addAction(print);
     connect(
         listView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &MainWindow::RowChosen);
     connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
@@ -416,6 +426,12 @@ void MainWindow::ShowAbout()
     AboutDialog about(
         QString::fromStdString(home), [this, home] { Browser().Open(home, true); }, this);
     about.exec();
+}
+
+void MainWindow::PrintList()
+{
+    ListPrinter printer(*model_, shopping_.Stores());
+    printer.Print(this, QStringLiteral("Tallyhawk Shopping Assistant"));
 }
 
 void MainWindow::OpenSelected()

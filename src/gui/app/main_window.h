@@ -83,6 +83,8 @@ public:
     void DeleteSelected();
     // The About box, from the Help menu.
     void ShowAbout();
+    // Print (Ctrl+P): the print dialog, then the list's rows as they stand.
+    void PrintList();
 
     // Where pages open; the user's browser unless a test sets another.
     void SetBrowser(std::unique_ptr<BrowserLauncher> browser) { browser_ = std::move(browser); }

@@ -1,0 +1,79 @@
+#include "gui/print/row_print_text.h"
+
+#include "core/common/display_text.h"
+
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+
+namespace tallyhawk
+{
+namespace
+{
+
+const QString kDash = QStringLiteral(" - ");
+
+QString Text(std::string_view bytes)
+{
+    return QString::fromStdString(DisplayText(bytes));
+}
+
+QString Amount(double value)
+{
+    return QString::number(value, 'f', 2);
+}
+
+// Never leaves half of a surrogate pair at the end.
+QString Cut(QString text)
+{
+    if (text.size() > RowPrintText::kMaxLength) {
+        text.truncate(RowPrintText::kMaxLength);
+        if (text.back().isHighSurrogate()) {
+            text.chop(1);
+        }
+    }
+    return text;
+}
+
+RowPrintText TextsOf(const ItemRecord& item, const IdNameList&)
+{
+    return {Text(item.storeName()) + kDash + Text(item.title()) + kDash + Text(item.extra()),
+            Text(item.description())};
+}
+
+RowPrintText TextsOf(const PriceResult& offer, const IdNameList&)
+{
+    return {Text(offer.siteName) + kDash + Text(offer.name) + kDash + Amount(offer.price),
+            Text(offer.text.value_or(std::string())) + QStringLiteral(" URL: ") + Text(offer.link)};
+}
+
+RowPrintText TextsOf(const ShoppingRecord& record, const IdNameList& stores)
+{
+    const IdNameEntry* store = stores.Find(record.storeId);
+    const QString storeName = store != nullptr ? Text(store->name) : QString();
+    return {storeName + kDash + Text(record.name()) + kDash + QStringLiteral("(") + Amount(record.quantity)
+                + QStringLiteral(") x $") + Amount(record.pricePerUnit),
+            Text(record.notes())};
+}
+
+} // namespace
+
+RowPrintText RowPrintText::Of(const RowRecord& record, const IdNameList& stores)
+{
+    RowPrintText texts;
+    std::visit(
+        [&](const auto& alternative) {
+            if constexpr (!std::is_same_v<std::decay_t<decltype(alternative)>, std::monostate>) {
+                if (alternative != nullptr) {
+                    texts = TextsOf(*alternative, stores);
+                }
+            }
+        },
+        record);
+    texts.heading = Cut(std::move(texts.heading));
+    texts.body = Cut(std::move(texts.body));
+    return texts;
+}
+
+} // namespace tallyhawk
