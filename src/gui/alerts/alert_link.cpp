@@ -5,6 +5,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <cmath>
+
 namespace tallyhawk
 {
 
@@ -57,8 +59,10 @@ QColor AlertLink::currentColor() const
 
 QSize AlertLink::sizeHint() const
 {
-    const QFontMetrics metrics(LinkFont());
-    return {metrics.horizontalAdvance(text_) + 2 * kPadding, metrics.height() + 2 * kPadding};
+    // Rounded up with a pixel to spare, so a text that fits is never cut by rounding.
+    const QFontMetricsF metrics(LinkFont());
+    const int textWidth = static_cast<int>(std::ceil(metrics.horizontalAdvance(text_))) + 1;
+    return {textWidth + 2 * kPadding, static_cast<int>(std::ceil(metrics.height())) + 2 * kPadding};
 }
 
 QSize AlertLink::minimumSizeHint() const

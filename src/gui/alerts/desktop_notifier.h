@@ -41,6 +41,8 @@ public:
     // action, hints and the timeout in milliseconds.
     static QVariantList NotifyArguments(const AlertTexts& texts, std::int32_t notifyTimeout, bool bodyMarkup);
 
+    // Whether the service said it reads markup in bodies.
+    bool bodyMarkup() const { return bodyMarkup_; }
     // Notifications shown and not yet closed.
     std::size_t openNotifications() const { return addresses_.size(); }
     // Where a notification's action leads (its id is the service's answer to Notify).

@@ -1,6 +1,7 @@
 #include "gui/settings/settings_dialog.h"
 
 #include "core/common/status.h"
+#include "core/settings/setting_definitions.h"
 #include "core/settings/settings.h"
 #include "gui/controls/message_boxes.h"
 
@@ -15,6 +16,7 @@
 #include <QVBoxLayout>
 
 #include <limits>
+#include <string_view>
 
 namespace tallyhawk
 {
@@ -23,6 +25,14 @@ namespace
 {
 
 const QString kTitle = QStringLiteral("Tallyhawk");
+
+// The longest keyword list the settings keep: a longer one would come back cut at the next start.
+int KeywordLimit(std::string_view name)
+{
+    const SettingDefinition* definition = FindSetting(name);
+    return definition != nullptr && definition->readLimit < 32767 ? static_cast<int>(definition->readLimit)
+                                                                  : 32767;
+}
 
 int Checked(const QCheckBox* box)
 {
@@ -64,9 +74,11 @@ SettingsDialog::SettingsDialog(Settings& settings, QWidget* parent)
     getDeals_->setAccessibleName(getDeals_->text());
     useDealsFilter_->setAccessibleName(useDealsFilter_->text());
     dealsFilter_->setAccessibleName(QStringLiteral("Deal keywords"));
+    dealsFilter_->setMaxLength(KeywordLimit("DealsFilter"));
     getTopics_->setAccessibleName(getTopics_->text());
     useTopicsFilter_->setAccessibleName(useTopicsFilter_->text());
     topicsFilter_->setAccessibleName(QStringLiteral("Topic keywords"));
+    topicsFilter_->setMaxLength(KeywordLimit("TopicsFilter"));
 
     auto* seconds = new QLabel(QStringLiteral("seconds"));
     seconds->setBuddy(notifyTimeout_);
@@ -84,7 +96,6 @@ SettingsDialog::SettingsDialog(Settings& settings, QWidget* parent)
     const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth)
         + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
     auto* hint = new QLabel(QStringLiteral("( You can enter multiple keywords separated by comma )"));
-    hint->setWordWrap(true);
     hint->setBuddy(dealsFilter_);
     auto* subscriptions = new QGroupBox(QStringLiteral("Subscriptions"));
     auto* subscriptionsLayout = new QVBoxLayout(subscriptions);

@@ -45,6 +45,12 @@ protected:
         buttons->button(QDialogButtonBox::Ok)->click();
     }
 
+    // A click on the box itself: a check box wider than its caption takes no click beside it.
+    static void ClickBox(QCheckBox* box)
+    {
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    }
+
     // The next widget Tab reaches from `widget`.
     static QWidget* NextTabStop(QWidget* widget)
     {
@@ -126,21 +132,21 @@ TEST_F(SettingsDialogTest, TheFiltersFollowTheirSubscriptionAndTheirCheckBox)
     EXPECT_TRUE(dialog.useDealsFilter()->isEnabled());
     EXPECT_FALSE(dialog.dealsFilter()->isEnabled());
 
-    QTest::mouseClick(dialog.useDealsFilter(), Qt::LeftButton);
+    ClickBox(dialog.useDealsFilter());
     EXPECT_TRUE(dialog.dealsFilter()->isEnabled());
-    QTest::mouseClick(dialog.getDeals(), Qt::LeftButton);
+    ClickBox(dialog.getDeals());
     EXPECT_FALSE(dialog.getDeals()->isChecked());
     EXPECT_FALSE(dialog.useDealsFilter()->isEnabled());
     EXPECT_FALSE(dialog.dealsFilter()->isEnabled());
     // Subscribed again: the edit follows the filter check box, which kept its state.
-    QTest::mouseClick(dialog.getDeals(), Qt::LeftButton);
+    ClickBox(dialog.getDeals());
     EXPECT_TRUE(dialog.useDealsFilter()->isEnabled());
     EXPECT_TRUE(dialog.dealsFilter()->isEnabled());
 
-    QTest::mouseClick(dialog.getTopics(), Qt::LeftButton);
+    ClickBox(dialog.getTopics());
     EXPECT_FALSE(dialog.useTopicsFilter()->isEnabled());
     EXPECT_FALSE(dialog.topicsFilter()->isEnabled());
-    QTest::mouseClick(dialog.getTopics(), Qt::LeftButton);
+    ClickBox(dialog.getTopics());
     EXPECT_TRUE(dialog.useTopicsFilter()->isEnabled());
     EXPECT_FALSE(dialog.topicsFilter()->isEnabled());
     QTest::keyClick(dialog.useTopicsFilter(), Qt::Key_Space);
@@ -195,10 +201,10 @@ TEST_F(SettingsDialogTest, OkSavesEveryValueAndWritesTheAutostartEntry)
     SettingsDialog dialog(settings);
     dialog.open();
     dialog.notifyTimeout()->setText(QStringLiteral("7x"));
-    QTest::mouseClick(dialog.showNotify(), Qt::LeftButton);
-    QTest::mouseClick(dialog.useDealsFilter(), Qt::LeftButton);
+    ClickBox(dialog.showNotify());
+    ClickBox(dialog.useDealsFilter());
     dialog.dealsFilter()->setText(QStringLiteral("tv, laptop"));
-    QTest::mouseClick(dialog.getTopics(), Qt::LeftButton);
+    ClickBox(dialog.getTopics());
     dialog.topicsFilter()->setText(QStringLiteral("camera"));
     ClickOk(dialog);
     EXPECT_TRUE(boxes_.shown().empty()) << boxes_.lastText().toStdString();
@@ -224,10 +230,17 @@ TEST_F(SettingsDialogTest, OkSavesEveryValueAndWritesTheAutostartEntry)
     ASSERT_TRUE(std::filesystem::exists(AutostartFile()));
     EXPECT_NE(test::ReadFileBytes(AutostartFile().string()).find(" m"), std::string::npos);
 
+    // A keyword list stops where the settings would cut it at the next start.
+    SettingsDialog longer(settings);
+    longer.dealsFilter()->setText(QString(250, QLatin1Char('k')));
+    EXPECT_EQ(longer.dealsFilter()->text().size(), 199);
+    longer.topicsFilter()->setText(QString(250, QLatin1Char('k')));
+    EXPECT_EQ(longer.topicsFilter()->text().size(), 199);
+
     // Unchecked, the next OK removes the entry.
     SettingsDialog again(settings);
     again.open();
-    QTest::mouseClick(again.autoRun(), Qt::LeftButton);
+    ClickBox(again.autoRun());
     ClickOk(again);
     EXPECT_EQ(again.result(), QDialog::Accepted);
     EXPECT_FALSE(std::filesystem::exists(AutostartFile()));
@@ -281,7 +294,7 @@ TEST_F(SettingsDialogTest, CancelChangesNothing)
     SettingsDialog dialog(settings);
     dialog.open();
     dialog.notifyTimeout()->setText(QStringLiteral("5"));
-    QTest::mouseClick(dialog.autoRun(), Qt::LeftButton);
+    ClickBox(dialog.autoRun());
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
