@@ -55,7 +55,8 @@ int TimeoutMilliseconds(std::int32_t seconds)
 
 AlertPopup::AlertPopup(std::unique_ptr<ItemRecord> record, AlertCounters& counters, Setup setup)
     : QFrame(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint)
-    , record_(std::move(record))
+    // An empty record rather than none, so a caller's slip shows an empty popup instead of crashing.
+    , record_(record ? std::move(record) : std::make_unique<ItemRecord>())
     , counters_(&counters)
     , setup_(std::move(setup))
     , texts_(MakeAlertTexts(*record_, setup_.siteBase))

@@ -187,6 +187,15 @@ TEST_F(AlertPopupTest, ShowsTheItemsTextsAndLinksToItsRedirectPage)
     EXPECT_TRUE(popup->extra()->font().bold());
 }
 
+TEST_F(AlertPopupTest, WithoutARecordItStillCountsItselfAndClosesCleanly)
+{
+    AlertPopup* popup = Open(nullptr);
+    EXPECT_EQ(counters_.openAlerts, 1);
+    EXPECT_EQ(popup->link()->text(), QStringLiteral(" - "));
+    popup->close();
+    EXPECT_EQ(counters_.openAlerts, 0);
+}
+
 TEST_F(AlertPopupTest, AProgramNoticeLinksItsTitleToTheHomePage)
 {
     auto notice = test::AlertRecord(
