@@ -1,0 +1,254 @@
+#include "gui/alerts/alert_popup.h"
+
+#include "gui/alerts/alert_link.h"
+#include "gui/alerts/alert_placement.h"
+#include "gui/alerts/readable_color.h"
+#include "gui/alerts/text_elision.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWindow>
+
+#include <algorithm>
+#include <climits>
+#include <utility>
+
+namespace tallyhawk
+{
+
+namespace
+{
+
+constexpr int kOpacity = 240;
+constexpr std::int32_t kDefaultTimeout = 30;
+// The width in average characters of the popup's font, and of its extra text.
+constexpr int kWidthInCharacters = 80;
+constexpr int kExtraInCharacters = 18;
+constexpr int kDescriptionLines = 2;
+// How long the window system is asked to draw attention to a new popup, at most.
+constexpr int kFlashMilliseconds = 60'000;
+
+// The spec colours of the link line and the extra text (light blue on hover), before they are made
+// readable on the popup's background.
+const QColor kLinkNormal(0, 0, 128);
+const QColor kLinkHover(0, 0, 255);
+const QColor kHot(255, 0, 0);
+const QColor kVisited(255, 255, 255);
+
+int TimeoutMilliseconds(std::int32_t seconds)
+{
+    const long long wanted = seconds < 1 ? kDefaultTimeout : seconds;
+    return static_cast<int>(std::min<long long>(wanted * 1000, INT_MAX));
+}
+
+} // namespace
+
+AlertPopup::AlertPopup(std::unique_ptr<ItemRecord> record, AlertCounters& counters, Setup setup)
+    : QFrame(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint)
+    // An empty record rather than none, so a caller's slip shows an empty popup instead of crashing.
+    , record_(record ? std::move(record) : std::make_unique<ItemRecord>())
+    , counters_(&counters)
+    , setup_(std::move(setup))
+    , texts_(MakeAlertTexts(*record_, setup_.siteBase))
+    , link_(new AlertLink)
+    , description_(new QLabel)
+    , extra_(new QLabel)
+    , close_(new QToolButton)
+    , timer_(new QTimer(this))
+{
+    ++counters_->openAlerts;
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+    setWindowTitle(texts_.link);
+    setAccessibleName(QStringLiteral("Tallyhawk alert"));
+    setWindowOpacity(kOpacity / 255.0);
+    BuildControls();
+    ApplyColors();
+
+    const QRect area = setup_.screenArea.value_or(PrimaryScreenArea());
+    int width = fontMetrics().averageCharWidth() * kWidthInCharacters;
+    if (!area.isEmpty()) {
+        width = std::min(width, area.width() - 10);
+    }
+    width = std::max(width, minimumSizeHint().width());
+    // Every popup is as high as the next, so they stack evenly whatever their texts.
+    setFixedSize(width, sizeHint().height());
+
+    const AlertPlacement placement = PlaceAlert(area, size(), counters_->openAlerts);
+    counters_->maxAlerts = placement.maxAlerts;
+    move(placement.topLeft);
+    show();
+
+    timer_->setSingleShot(true);
+    timer_->setInterval(TimeoutMilliseconds(setup_.notifyTimeout));
+    connect(timer_, &QTimer::timeout, this, &QWidget::close);
+    timer_->start();
+    QApplication::alert(this, kFlashMilliseconds);
+}
+
+AlertPopup::~AlertPopup()
+{
+    Uncount();
+}
+
+QRect AlertPopup::PrimaryScreenArea()
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->availableGeometry() : QRect();
+}
+
+void AlertPopup::BuildControls()
+{
+    link_->SetLink(texts_.link, QString::fromStdString(texts_.address));
+    connect(link_, &AlertLink::clicked, this, &AlertPopup::FollowLink);
+
+    QFont bold = font();
+    bold.setWeight(QFont::Bold);
+    extra_->setFont(bold);
+    extra_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    const int extraWidth = QFontMetrics(bold).averageCharWidth() * kExtraInCharacters;
+    extra_->setText(ElideAtWord(texts_.extra, bold, extraWidth));
+    extra_->setMaximumWidth(extraWidth);
+    extra_->setAccessibleName(texts_.extra);
+    if (extra_->text() != texts_.extra) {
+        extra_->setToolTip(texts_.extra);
+    }
+
+    const int lineHeight = fontMetrics().lineSpacing();
+    // Wrapped and cut to its lines by resizeEvent.
+    description_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    description_->setFixedHeight(lineHeight * kDescriptionLines);
+    description_->setAccessibleName(texts_.description);
+
+    QIcon closeIcon = QIcon::fromTheme(QStringLiteral("window-close"));
+    if (closeIcon.isNull()) {
+        closeIcon = style()->standardIcon(QStyle::SP_TitleBarCloseButton);
+    }
+    close_->setIcon(closeIcon);
+    close_->setIconSize(QSize(lineHeight - 2, lineHeight - 2));
+    close_->setAutoRaise(true);
+    close_->setFocusPolicy(Qt::TabFocus);
+    close_->setToolTip(QStringLiteral("Close"));
+    close_->setAccessibleName(QStringLiteral("Close"));
+    connect(close_, &QToolButton::clicked, this, &QWidget::close);
+
+    auto* top = new QHBoxLayout;
+    top->setSpacing(6);
+    top->addWidget(link_);
+    top->addStretch(1);
+    top->addWidget(extra_);
+    top->addWidget(close_);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 1, 1, 4);
+    layout->setSpacing(0);
+    layout->addLayout(top);
+    layout->addWidget(description_);
+    setTabOrder(link_, close_);
+}
+
+void AlertPopup::ApplyColors()
+{
+    const QColor background = palette().color(QPalette::Window);
+    AlertLink::Colors colors;
+    colors.normal = ReadableColor(texts_.hot ? kHot : kLinkNormal, background);
+    colors.hover = ReadableColor(texts_.hot ? kHot : kLinkHover, background);
+    colors.visited = ReadableColor(kVisited, background);
+    link_->SetColors(colors);
+    QPalette red = extra_->palette();
+    red.setColor(QPalette::WindowText, ReadableColor(kHot, background));
+    extra_->setPalette(red);
+}
+
+void AlertPopup::FollowLink()
+{
+    if (setup_.openLink && setup_.openLink(texts_.address)) {
+        link_->SetVisited();
+    } else {
+        QApplication::beep();
+    }
+}
+
+void AlertPopup::Uncount()
+{
+    if (counters_ != nullptr) {
+        --counters_->openAlerts;
+        counters_ = nullptr;
+    }
+}
+
+void AlertPopup::closeEvent(QCloseEvent* event)
+{
+    QFrame::closeEvent(event);
+    if (event->isAccepted()) {
+        timer_->stop();
+        // Counted off at once, so the main window can open the next popup before this one is deleted.
+        Uncount();
+    }
+}
+
+void AlertPopup::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QFrame::keyPressEvent(event);
+}
+
+void AlertPopup::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton) {
+        QFrame::mousePressEvent(event);
+        return;
+    }
+    // The window system moves the popup where it can; elsewhere it follows the pointer itself.
+    QWindow* window = windowHandle();
+    if (window != nullptr && window->startSystemMove()) {
+        dragOffset_.reset();
+    } else {
+        dragOffset_ = event->globalPosition().toPoint() - pos();
+    }
+    event->accept();
+}
+
+void AlertPopup::mouseMoveEvent(QMouseEvent* event)
+{
+    if (dragOffset_ && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - *dragOffset_);
+        event->accept();
+        return;
+    }
+    QFrame::mouseMoveEvent(event);
+}
+
+void AlertPopup::mouseReleaseEvent(QMouseEvent* event)
+{
+    dragOffset_.reset();
+    QFrame::mouseReleaseEvent(event);
+}
+
+void AlertPopup::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    if (layout() == nullptr) {
+        return;
+    }
+    const QMargins margins = layout()->contentsMargins() + contentsMargins();
+    const int textWidth = width() - margins.left() - margins.right();
+    description_->setText(
+        ElideToLines(texts_.description, description_->font(), textWidth, kDescriptionLines));
+}
+
+} // namespace tallyhawk

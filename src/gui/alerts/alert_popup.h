@@ -1,0 +1,97 @@
+#pragma once
+
+#include "core/store/item_record.h"
+#include "gui/alerts/alert_counters.h"
+#include "gui/alerts/alert_texts.h"
+
+#include <QFrame>
+#include <QPoint>
+#include <QRect>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+class QLabel;
+class QTimer;
+class QToolButton;
+
+namespace tallyhawk
+{
+
+class AlertLink;
+
+// The small, slightly transparent, always-on-top strip that announces one alert in the lower right
+// corner of the screen: the link line, the description and the extra text. It never takes the focus
+// and has no taskbar entry; it can be dragged, its link opens the item's page and leaves it open, and
+// it closes itself after the alert timeout, with its close button or with Escape. It counts itself in
+// the main window's open popups while it is open and deletes itself once closed.
+class AlertPopup : public QFrame
+{
+    Q_OBJECT
+
+public:
+    struct Setup
+    {
+        // The site's base URL, for the link's address.
+        std::string siteBase;
+        // Seconds the popup stays open; a value below 1 counts as the default 30.
+        std::int32_t notifyTimeout = 30;
+        // Opens an address in the browser; false when no browser could be started.
+        std::function<bool(const std::string& address)> openLink;
+        // Where popups stack: the screen's available area. The primary screen's when not given.
+        std::optional<QRect> screenArea;
+    };
+
+    // Adds itself to counters.openAlerts, rewrites counters.maxAlerts, takes its place and shows itself
+    // without taking the focus. The record is shown and released when the popup closes.
+    AlertPopup(std::unique_ptr<ItemRecord> record, AlertCounters& counters, Setup setup);
+    ~AlertPopup() override;
+    AlertPopup(const AlertPopup&) = delete;
+    AlertPopup& operator=(const AlertPopup&) = delete;
+
+    // The available area of the primary screen; empty without a screen.
+    static QRect PrimaryScreenArea();
+
+    // Stops counting itself in the counters (their owner is going away before the popup).
+    void DetachCounters() { counters_ = nullptr; }
+
+    const ItemRecord& record() const { return *record_; }
+    const AlertTexts& texts() const { return texts_; }
+    AlertLink* link() const { return link_; }
+    QLabel* description() const { return description_; }
+    QLabel* extra() const { return extra_; }
+    QToolButton* closeButton() const { return close_; }
+    QTimer* closeTimer() const { return timer_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void BuildControls();
+    void ApplyColors();
+    void FollowLink();
+    // Takes itself off the open popups, once.
+    void Uncount();
+
+    std::unique_ptr<ItemRecord> record_;
+    AlertCounters* counters_;
+    Setup setup_;
+    AlertTexts texts_;
+    AlertLink* link_;
+    QLabel* description_;
+    QLabel* extra_;
+    QToolButton* close_;
+    QTimer* timer_;
+    // Where a drag took hold of the popup, when the window system does not move it itself.
+    std::optional<QPoint> dragOffset_;
+};
+
+} // namespace tallyhawk
