@@ -9,6 +9,7 @@
 #include "core/update/pass_runner.h"
 #include "core/update/update_context.h"
 #include "core/update/weekly_upkeep.h"
+#include "gui/alerts/alert_opener.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/alert_queue.h"
 #include "gui/app/app_icon.h"
@@ -23,6 +24,7 @@
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/time_filter_button.h"
 #include "gui/print/list_printer.h"
+#include "gui/settings/settings_dialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -115,17 +117,9 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(tray_, &TrayController::settingsRequested, this, &MainWindow::ShowSettings);
     connect(tray_, &TrayController::exitRequested, this, &MainWindow::RequestExit);
 
-    // Until the popups come, an alert is the tray's message; it leaves the popup counters alone.
+    // Links open through Browser() each time, since a test may replace the launcher later.
     alertQueue_ = new AlertQueue(
-        [this](std::unique_ptr<ItemRecord> record, AlertCounters&) {
-            // A program notice has a title of its own; an item says its store first, as a popup does.
-            QString title = QString::fromStdString(DisplayText(record->title()));
-            if (record->kind != 99 && !record->storeName().empty()) {
-                title
-                    = QString::fromStdString(DisplayText(record->storeName())) + QStringLiteral(": ") + title;
-            }
-            tray_->ShowMessage(title, QString::fromStdString(DisplayText(record->description())));
-        },
+        MakeAlertOpener(settings_, [this](const std::string& url) { return Browser().Open(url, true); }),
         this);
     updateHost_ = MakeUpdateHost();
     downloadTimer_ = new QTimer(this);
@@ -537,7 +531,7 @@ void MainWindow::RequestExit()
 
 void MainWindow::ShowSettings()
 {
-    // The settings dialog opens here, modally on the settings.
+    SettingsDialog::Edit(this, settings_);
 }
 
 void MainWindow::StartUpdateCycle(bool startedHidden)
@@ -578,6 +572,8 @@ void MainWindow::Shutdown()
     tray_->Hide();
     StopTimers();
     alertQueue_->Clear();
+    // The popups still open go with their opener, while the settings they read still exist.
+    alertQueue_->SetOpener({});
     // A pass waiting for a prompt's answer gets No, and the pass's late calls are dropped; then it is
     // stopped at its next safe point (no record half-written) and joined before the stores go.
     updateHost_->Close();
