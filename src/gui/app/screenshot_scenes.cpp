@@ -1,5 +1,6 @@
 #include "gui/app/screenshot_scenes.h"
 
+#include "gui/app/card_scenes.h"
 #include "gui/app/main_window.h"
 
 namespace tallyhawk
@@ -11,6 +12,10 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         return {&window, false};
     }
     // One block per scene, each on its own.
+    if (name.startsWith(QStringLiteral("cards-"))) {
+        QWidget* cards = SetUpCardScene(name, window);
+        return {cards, false};
+    }
     return {};
 }
 
