@@ -3,6 +3,7 @@
 #include "core/common/clock.h"
 #include "core/compare/result_list.h"
 #include "core/compare/search_index.h"
+#include "core/shopping/purchase_type.h"
 #include "core/shopping/shopping_database.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
@@ -29,10 +30,11 @@ void AddShoppingSamples(std::int32_t kind)
         return;
     }
     const std::int32_t now = Clock::Now();
+    // Products are due on their day (one without a day shows it as unknown); purchases were bought then.
     const std::array samples{
         std::tuple{"Semi-skimmed milk", "Two bottles for the week", "Corner Shop", "Dairy", 2.0, 1.19, 0},
         std::tuple{"Coffee beans", "The dark roast, whole beans", "Big Mart", "Groceries", 1.0, 8.49, -2},
-        std::tuple{"Garden hose reel", "Wall mounted, 30 m", "", "Garden", 0.0, 34.99, -3},
+        std::tuple{"Garden hose reel", "Wall mounted, 30 m", "", "Garden", 0.0, 34.99, 1},
         std::tuple{"Printer paper", "", "Office World", "", 5.0, 0.0, -5},
     };
     for (const auto& [name, notes, store, category, quantity, price, days] : samples) {
@@ -43,7 +45,10 @@ void AddShoppingSamples(std::int32_t kind)
         values.category.name = category;
         values.quantity = quantity;
         values.pricePerUnit = price;
-        values.startDate = kind == ShoppingDatabase::kPurchases ? now + days * kDay : 0;
+        if (days <= 0) {
+            values.purchaseType = PurchaseTypeNumber(PurchaseType::OneTime);
+            values.startDate = now + days * kDay;
+        }
         shopping.AddRecord(kind, values);
     }
 }
@@ -78,15 +83,21 @@ std::int32_t AddComparisonSample()
 
 QWidget* SetUpCardScene(const QString& name, MainWindow& window)
 {
+    if (!name.startsWith(QStringLiteral("cards-"))) {
+        return nullptr;
+    }
+    // The window read the store and category lists when it started: names that the samples add show
+    // from the next start on, so every card scene writes all samples and the first one of a run
+    // (coupons) prepares the others.
+    AddShoppingSamples(ShoppingDatabase::kProducts);
+    AddShoppingSamples(ShoppingDatabase::kPurchases);
     if (name == QStringLiteral("cards-coupons")) {
         window.ShowFolder(FolderKind::CouponsAndDeals);
     } else if (name == QStringLiteral("cards-topics")) {
         window.ShowFolder(FolderKind::ForumTopics);
     } else if (name == QStringLiteral("cards-shopping")) {
-        AddShoppingSamples(ShoppingDatabase::kProducts);
         window.ShowFolder(FolderKind::ShoppingList);
     } else if (name == QStringLiteral("cards-purchases")) {
-        AddShoppingSamples(ShoppingDatabase::kPurchases);
         window.ShowFolder(FolderKind::PurchaseHistory);
     } else if (name == QStringLiteral("cards-comparison")) {
         AddComparisonSample();

@@ -65,9 +65,11 @@ void DrawWrapped(QPainter& painter,
         return;
     }
     QString lines = text;
-    // Line breaks in a record's text stay breaks, as the drawing of several lines shows them.
-    lines.replace(QStringLiteral("\r\n"), QString(QChar::LineSeparator));
-    lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    if (lines.contains(QLatin1Char('\n'))) {
+        // Line breaks in a record's text stay breaks, as the drawing of several lines shows them.
+        lines.remove(QLatin1Char('\r'));
+        lines.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    }
     const int maxLines = std::max(1, box.height() / lineHeight);
     QTextLayout layout(lines, font, painter.device());
     QTextOption wrap;

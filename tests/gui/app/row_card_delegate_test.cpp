@@ -395,6 +395,10 @@ TEST_F(RowCardTest, LongTextsWrapOnTwoLinesAndNarrowColumnsDrawNothingOutside)
     // Two lines of text, the second nearly as wide as the first.
     EXPECT_GT(detail.height(), lineHeight + 4);
     EXPECT_TRUE(wide.StaysInside());
+    // A line break in the text starts the second line, even when the text is short.
+    item.SetDescription("first\r\nsecond");
+    const Row broken(ListRows::FromItems({item}), palette);
+    EXPECT_GT(broken.Ink(broken.DetailBand(), colors.window()).height(), lineHeight + 4);
     for (int width : {0, 3, 20, 60}) {
         const Row narrow(ListRows::FromItems({item}), palette, false, width);
         EXPECT_TRUE(narrow.StaysInside()) << width;
