@@ -1,5 +1,7 @@
 #include "gui/app/item_list_model.h"
 
+#include "gui/app/row_card_text.h"
+
 #include <QFont>
 
 #include <utility>
@@ -15,24 +17,17 @@ void ItemListModel::Reset(ListRows list)
 {
     beginResetModel();
     list_ = std::move(list);
-    list_.keys.resize(list_.rows.size());
     endResetModel();
 }
 
 RowKey ItemListModel::key(int row) const
 {
-    if (row < 0 || row >= rowCount()) {
-        return {};
-    }
-    return list_.keys[static_cast<std::size_t>(row)];
+    return row < 0 ? RowKey{} : list_.key(static_cast<std::size_t>(row));
 }
 
 RowRecord ItemListModel::record(int row) const
 {
-    if (row < 0 || static_cast<std::size_t>(row) >= list_.records.size()) {
-        return {};
-    }
-    return list_.records[static_cast<std::size_t>(row)];
+    return row < 0 ? RowRecord{} : list_.record(static_cast<std::size_t>(row));
 }
 
 void ItemListModel::RemoveRow(int row)
@@ -41,9 +36,7 @@ void ItemListModel::RemoveRow(int row)
         return;
     }
     beginRemoveRows({}, row, row);
-    list_.rows.erase(list_.rows.begin() + row);
-    list_.keys.erase(list_.keys.begin() + row);
-    list_.records.erase(list_.records.begin() + row);
+    list_.Erase(static_cast<std::size_t>(row));
     endRemoveRows();
 }
 
@@ -52,13 +45,13 @@ void ItemListModel::MarkRead(int row)
     if (row < 0 || row >= rowCount()) {
         return;
     }
-    list_.keys[static_cast<std::size_t>(row)].unread = false;
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1), {Qt::FontRole});
+    list_.MarkRead(static_cast<std::size_t>(row));
+    emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
 QModelIndex ItemListModel::index(int row, int column, const QModelIndex& parent) const
 {
-    if (parent.isValid() || row < 0 || column < 0 || row >= rowCount() || column >= columnCount()) {
+    if (parent.isValid() || row < 0 || column < 0 || row >= rowCount() || column >= kColumnCount) {
         return {};
     }
     return createIndex(row, column);
@@ -71,12 +64,49 @@ QModelIndex ItemListModel::parent(const QModelIndex&) const
 
 int ItemListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(list_.rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(list_.size());
 }
 
 int ItemListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(list_.headers.size());
+    // Always both columns, so the header keeps the widths the user gave them across refreshes.
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+Qt::ItemFlags ItemListModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren
+                           : Qt::NoItemFlags;
+}
+
+QString ItemListModel::Text(const RowRecord& record, int column, int role) const
+{
+    const auto text = [&](CardPiece piece) {
+        return CardText(record, piece, list_.stores(), list_.categories());
+    };
+    const bool card = column == 0;
+    switch (role) {
+    case Qt::DisplayRole:
+        return text(card ? CardPiece::Title : CardPiece::Side);
+    case DetailRole:
+    case Qt::ToolTipRole:
+        return text(card ? CardPiece::Detail : CardPiece::SideDetail);
+    case CornerRole:
+        return card ? text(CardPiece::Corner) : QString();
+    case Qt::AccessibleTextRole: {
+        // What the card shows, for screen readers, which cannot see the drawing.
+        if (!card) {
+            return text(CardPiece::Side) + QStringLiteral(", ") + text(CardPiece::SideDetail);
+        }
+        QString all = text(CardPiece::Title);
+        if (const QString corner = text(CardPiece::Corner).trimmed(); !corner.isEmpty()) {
+            all += QStringLiteral(", ") + corner;
+        }
+        return all + QStringLiteral(", ") + text(CardPiece::Detail);
+    }
+    default:
+        return {};
+    }
 }
 
 QVariant ItemListModel::data(const QModelIndex& index, int role) const
@@ -84,27 +114,41 @@ QVariant ItemListModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= rowCount()) {
         return {};
     }
-    const auto row = static_cast<std::size_t>(index.row());
-    if (role == Qt::FontRole && list_.keys[row].unread) {
-        // Unread rows stand out by weight, which reads on any palette.
-        QFont bold;
-        bold.setBold(true);
-        return bold;
-    }
-    if (role != Qt::DisplayRole) {
+    const RowRecord record = list_.record(static_cast<std::size_t>(index.row()));
+    const auto* const* item = std::get_if<const ItemRecord*>(&record);
+    switch (role) {
+    case RowKindRole:
+        return static_cast<int>(KindOf(record));
+    case UnreadRole:
+        return item != nullptr && (*item)->read == 0;
+    case HotRole:
+        return item != nullptr && (*item)->hot > 0;
+    case Qt::FontRole:
+        if (item != nullptr && (*item)->read == 0 && index.column() == 0) {
+            // Unread rows stand out by weight, which reads on any palette.
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    case Qt::DisplayRole:
+    case Qt::ToolTipRole:
+    case Qt::AccessibleTextRole:
+    case DetailRole:
+    case CornerRole:
+        return Text(record, index.column(), role);
+    default:
         return {};
     }
-    const QStringList& texts = list_.rows[row];
-    return index.column() < texts.size() ? texts[index.column()] : QString();
 }
 
 QVariant ItemListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0
-        || section >= list_.headers.size()) {
+    // Both headings are empty: the cards say what each line is.
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumnCount) {
         return {};
     }
-    return list_.headers[section];
+    return QString();
 }
 
 } // namespace tallyhawk

@@ -1,109 +1,86 @@
 #include "gui/app/list_rows.h"
 
-#include "core/common/display_text.h"
-
-#include <QDateTime>
-
-#include <string_view>
+#include <iterator>
+#include <utility>
 
 namespace tallyhawk
 {
-namespace
-{
 
-QString Text(std::string_view bytes)
+ListRows ListRows::FromItems(std::vector<ItemRecord> items)
 {
-    return QString::fromStdString(DisplayText(bytes));
-}
-
-} // namespace
-
-QString LocalDateText(std::int32_t seconds)
-{
-    if (seconds < 1) {
-        return {};
-    }
-    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
-}
-
-QString LocalDayText(std::int32_t seconds)
-{
-    if (seconds < 1) {
-        return {};
-    }
-    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd"));
-}
-
-ListRows ListRows::FromItems(const std::vector<ItemRecord>& items)
-{
-    ListRows list{{QStringLiteral("Title"),
-                   QStringLiteral("Store"),
-                   QStringLiteral("Category"),
-                   QStringLiteral("Date"),
-                   QStringLiteral("Arrived")},
-                  {},
-                  {},
-                  {}};
-    list.rows.reserve(items.size());
-    for (const ItemRecord& item : items) {
-        list.rows.push_back({Text(item.title()),
-                             Text(item.storeName()),
-                             Text(item.categoryName()),
-                             LocalDayText(item.date),
-                             LocalDateText(item.arrivedAt)});
-        list.keys.push_back({item.id, item.kind, item.read == 0});
-        list.records.emplace_back(&item);
-    }
+    ListRows list;
+    list.items_ = std::move(items);
     return list;
 }
 
-ListRows ListRows::FromShopping(const std::vector<ShoppingRecord>& records)
+ListRows ListRows::FromShopping(std::vector<ShoppingRecord> records, IdNameList stores, IdNameList categories)
 {
-    ListRows list{{QStringLiteral("Name"),
-                   QStringLiteral("Quantity"),
-                   QStringLiteral("Price"),
-                   QStringLiteral("Last purchased"),
-                   QStringLiteral("Notes")},
-                  {},
-                  {},
-                  {}};
-    list.rows.reserve(records.size());
-    for (const ShoppingRecord& record : records) {
-        list.rows.push_back({Text(record.name()),
-                             QString::number(record.quantity),
-                             QString::number(record.pricePerUnit, 'f', 2),
-                             LocalDateText(record.lastPurchased),
-                             Text(record.notes())});
-        list.keys.push_back({record.id, 0, false});
-        list.records.emplace_back(&record);
-    }
-    return list;
-}
-
-ListRows ListRows::FromSearches(const std::vector<SearchRecord>& records)
-{
-    ListRows list{{QStringLiteral("Search"), QStringLiteral("Saved")}, {}, {}, {}};
-    list.rows.reserve(records.size());
-    for (const SearchRecord& record : records) {
-        list.rows.push_back({Text(record.name), LocalDateText(record.savedAt)});
-        list.keys.push_back({record.id, 0, false});
-        list.records.emplace_back();
-    }
+    ListRows list;
+    list.shopping_ = std::move(records);
+    list.stores_ = std::move(stores);
+    list.categories_ = std::move(categories);
     return list;
 }
 
 ListRows ListRows::FromOffers(const ResultList& offers)
 {
-    ListRows list{{QStringLiteral("Offer"), QStringLiteral("Store"), QStringLiteral("Price")}, {}, {}, {}};
-    list.rows.reserve(offers.Count());
-    // The list keeps the highest price first; the view shows the lowest first.
-    for (const PriceResult& offer : offers) {
-        list.rows.insert(list.rows.begin(),
-                         {Text(offer.name), Text(offer.siteName), QString::number(offer.price, 'f', 2)});
-        list.keys.insert(list.keys.begin(), {offer.id, 0, false});
-        list.records.insert(list.records.begin(), &offer);
+    ListRows list;
+    list.offers_.reserve(offers.Count());
+    // A comparison holds a few dozen offers; the list keeps its own so a reload of the window's results
+    // never leaves a row pointing at a freed offer.
+    for (auto it = std::make_reverse_iterator(offers.end()); it != std::make_reverse_iterator(offers.begin());
+         ++it) {
+        list.offers_.push_back(*it);
     }
     return list;
+}
+
+RowRecord ListRows::record(std::size_t row) const
+{
+    if (row < items_.size()) {
+        return &items_[row];
+    }
+    if (row < shopping_.size()) {
+        return &shopping_[row];
+    }
+    if (row < offers_.size()) {
+        return &offers_[row];
+    }
+    return {};
+}
+
+RowKey ListRows::key(std::size_t row) const
+{
+    if (row < items_.size()) {
+        const ItemRecord& item = items_[row];
+        return {item.id, item.kind, item.read == 0};
+    }
+    if (row < shopping_.size()) {
+        return {shopping_[row].id, 0, false};
+    }
+    if (row < offers_.size()) {
+        return {offers_[row].id, 0, false};
+    }
+    return {};
+}
+
+void ListRows::Erase(std::size_t row)
+{
+    const auto erase = [row](auto& records) {
+        if (row < records.size()) {
+            records.erase(records.begin() + static_cast<std::ptrdiff_t>(row));
+        }
+    };
+    erase(items_);
+    erase(shopping_);
+    erase(offers_);
+}
+
+void ListRows::MarkRead(std::size_t row)
+{
+    if (row < items_.size()) {
+        items_[row].read = 1;
+    }
 }
 
 } // namespace tallyhawk

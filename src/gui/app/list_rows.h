@@ -1,12 +1,12 @@
 #pragma once
 
+#include "core/compare/price_result.h"
 #include "core/compare/result_list.h"
-#include "core/compare/search_record.h"
 #include "core/shopping/shopping_record.h"
+#include "core/store/id_name_list.h"
 #include "core/store/item_record.h"
 
-#include <QStringList>
-
+#include <cstddef>
 #include <cstdint>
 #include <variant>
 #include <vector>
@@ -22,27 +22,60 @@ struct RowKey
     bool unread = false;
 };
 
-// The record a row shows, in the view list it came from: valid until that list is reloaded or changed.
+// The record a row shows: valid until the row is removed or the list is replaced.
 using RowRecord = std::variant<std::monostate, const ItemRecord*, const PriceResult*, const ShoppingRecord*>;
 
-// The text columns of one folder's list: its headers and one row per record, in the view's order.
-struct ListRows
+// The row kinds of the list, as the variant's alternatives number them.
+enum class RowKind
 {
-    QStringList headers;
-    std::vector<QStringList> rows;
-    std::vector<RowKey> keys; // one per row
-    std::vector<RowRecord> records; // one per row
-
-    static ListRows FromItems(const std::vector<ItemRecord>& items);
-    static ListRows FromShopping(const std::vector<ShoppingRecord>& records);
-    static ListRows FromSearches(const std::vector<SearchRecord>& records);
-    // The offers of one comparison from the lowest price to the highest.
-    static ListRows FromOffers(const ResultList& offers);
+    None = 0,
+    Item = 1,
+    Offer = 2,
+    Shopping = 3,
 };
 
-// A record time as a local date and time; empty below 1 (unknown).
-QString LocalDateText(std::int32_t seconds);
-// The same as a local date alone (an expiry or posting day).
-QString LocalDayText(std::int32_t seconds);
+inline RowKind KindOf(const RowRecord& record)
+{
+    return static_cast<RowKind>(record.index());
+}
+
+// The records of one folder's list, in the order the list shows them. The list holds the copy of the
+// view that the store handed out (stores give copies, never their own records), moved in whole: no
+// reload, append or delete in the store can free or shift a record that a row stands for, and rows
+// change only through Erase and MarkRead.
+class ListRows
+{
+public:
+    ListRows() = default;
+
+    // Items newest first, as ItemStore::Items gives them.
+    static ListRows FromItems(std::vector<ItemRecord> items);
+    // Products or purchases in the view's order, with the shopping database's store and category
+    // lists that their cards name.
+    static ListRows
+    FromShopping(std::vector<ShoppingRecord> records, IdNameList stores, IdNameList categories);
+    // The offers of one comparison from the lowest price to the highest (the list keeps the highest first).
+    static ListRows FromOffers(const ResultList& offers);
+
+    std::size_t size() const { return items_.size() + shopping_.size() + offers_.size(); }
+    bool empty() const { return size() == 0; }
+    // Nothing outside the rows.
+    RowRecord record(std::size_t row) const;
+    RowKey key(std::size_t row) const;
+    void Erase(std::size_t row);
+    // Sets `read` of an item's record; other rows have nothing to mark.
+    void MarkRead(std::size_t row);
+
+    const IdNameList& stores() const { return stores_; }
+    const IdNameList& categories() const { return categories_; }
+
+private:
+    // One of the three holds the rows.
+    std::vector<ItemRecord> items_;
+    std::vector<ShoppingRecord> shopping_;
+    std::vector<PriceResult> offers_;
+    IdNameList stores_;
+    IdNameList categories_;
+};
 
 } // namespace tallyhawk

@@ -18,6 +18,7 @@
 #include "gui/app/item_list_model.h"
 #include "gui/app/list_rows.h"
 #include "gui/app/main_tool_bar.h"
+#include "gui/app/row_card_delegate.h"
 #include "gui/app/search_dialog.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/window_update_host.h"
@@ -79,6 +80,8 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     listView_->setAlternatingRowColors(true);
     listView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     listView_->setAccessibleName(QStringLiteral("Items"));
+    listView_->setItemDelegate(new RowCardDelegate(listView_));
+    listView_->header()->resizeSection(0, RowCardDelegate::kCardColumnWidth);
     pages_->addWidget(listView_);
     pages_->addWidget(emptyPage_);
     const std::string cashBack = CashBackStoresUrl(SiteBaseUrl(settings_));
@@ -325,7 +328,7 @@ void MainWindow::RefreshView(bool rebuildTree)
     };
     const auto shopping = [&](std::int32_t kind) {
         shopping_.LoadView(kind, viewFilter_);
-        list = ListRows::FromShopping(shopping_.ViewRecords());
+        list = ListRows::FromShopping(shopping_.ViewRecords(), shopping_.Stores(), shopping_.Categories());
         if (rebuildTree) {
             tree->ShowLists(
                 QStringLiteral("All Stores"), shopping_.StoresInView(), shopping_.CategoriesInView());
@@ -363,10 +366,6 @@ void MainWindow::RefreshView(bool rebuildTree)
     model_->Reset(std::move(list));
     RowChosen({});
     listView_->header()->setStretchLastSection(true);
-    // Plain text columns until the row cards: wide enough for their texts, the last one takes the rest.
-    for (int column = 0; column + 1 < model_->columnCount(); ++column) {
-        listView_->resizeColumnToContents(column);
-    }
 }
 
 ItemStore* MainWindow::ItemFolderStore()

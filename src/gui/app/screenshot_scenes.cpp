@@ -2,12 +2,11 @@
 
 #include "core/settings/settings.h"
 #include "core/store/item_record.h"
-#include "core/store/item_store.h"
 #include "gui/alerts/alert_counters.h"
 #include "gui/alerts/alert_delivery.h"
 #include "gui/alerts/alert_popup.h"
+#include "gui/app/card_scenes.h"
 #include "gui/app/item_list_model.h"
-#include "gui/app/list_rows.h"
 #include "gui/app/main_window.h"
 #include "gui/compare/compare_scenes.h"
 #include "gui/print/list_printer.h"
@@ -18,7 +17,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace tallyhawk
 {
@@ -33,17 +31,11 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         return {ShowCompareScene(name, &window), false};
     }
     if (name == QStringLiteral("printed-page")) {
-        // The first page of the Coupons & Deals folder as it prints: A4 at 100 dots per inch. The rows
-        // are the folder's, read here with records that live as long as the scene needs them.
+        // The first page of the Coupons & Deals folder as it prints: A4 at 100 dots per inch.
         window.ShowFolder(FolderKind::CouponsAndDeals);
-        ItemStore deals;
-        deals.Open("deal.lst");
-        deals.Load(window.viewFilter());
-        const std::vector<ItemRecord> items = deals.Items();
-        ItemListModel rows;
-        rows.Reset(ListRows::FromItems(items));
-        const QImage page = ListPrinter(rows, {}).FirstPage(
-            QSize(827, 1169), 100, QStringLiteral("Tallyhawk Shopping Assistant"));
+        const QImage page
+            = ListPrinter(*window.model(), {})
+                  .FirstPage(QSize(827, 1169), 100, QStringLiteral("Tallyhawk Shopping Assistant"));
         auto* picture = new QLabel(&window, Qt::Window);
         picture->setAccessibleName(QStringLiteral("Printed page"));
         if (page.isNull()) {
@@ -109,6 +101,10 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         QObject::connect(dialog, &QObject::destroyed, dialog, [settings] {});
         dialog->show();
         return {dialog, false};
+    }
+    if (name.startsWith(QStringLiteral("cards-"))) {
+        QWidget* cards = SetUpCardScene(name, window);
+        return {cards, false};
     }
     return {};
 }

@@ -141,7 +141,8 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     tree->topLevelItem(0)->child(0)->setSelected(true);
     EXPECT_EQ(window->currentSearchId(), 2);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("shoe B"), QStringLiteral("shoe A")}));
-    EXPECT_EQ(window->model()->index(0, 2).data().toString(), QStringLiteral("12.50"));
+    EXPECT_EQ(window->model()->index(0, 0).data(ItemListModel::CornerRole).toString(),
+              QStringLiteral("$12.50"));
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Price Comparisons: red shoes"));
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Result Details"));
     EXPECT_FALSE(bar->find()->isEnabled());

@@ -1,0 +1,88 @@
+#include "gui/controls/system_colors.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tallyhawk
+{
+namespace
+{
+
+// How much of the highlight colour tints a highlighted row: pale enough that every text colour of a
+// row reads on it as on the window background.
+constexpr double kHighlightTint = 0.3;
+// How much of the text colour the store names keep over the background.
+constexpr double kShadowShare = 0.8;
+
+double Linear(double channel)
+{
+    return channel <= 0.03928 ? channel / 12.92 : std::pow((channel + 0.055) / 1.055, 2.4);
+}
+
+} // namespace
+
+SystemColors::SystemColors(const QPalette& palette, QPalette::ColorGroup group)
+    : window_(palette.color(group, QPalette::Base).rgb())
+    , highlight_(palette.color(group, QPalette::Highlight).rgb())
+{
+    gradientInactiveCaption_ = Mix(highlight_, window_, kHighlightTint);
+    const auto readable = [this](const QColor& color) {
+        return Readable(color, window_, gradientInactiveCaption_, kMinimumContrast);
+    };
+    windowText_ = readable(palette.color(group, QPalette::Text));
+    hotLight_ = readable(palette.color(group, QPalette::Link));
+    darkShadow_ = readable(Mix(windowText_, window_, kShadowShare));
+    red_ = readable(QColor(255, 0, 0));
+}
+
+double SystemColors::Luminance(const QColor& color)
+{
+    const QColor rgb = color.toRgb();
+    return 0.2126 * Linear(rgb.redF()) + 0.7152 * Linear(rgb.greenF()) + 0.0722 * Linear(rgb.blueF());
+}
+
+double SystemColors::Contrast(const QColor& a, const QColor& b)
+{
+    const double first = Luminance(a) + 0.05;
+    const double second = Luminance(b) + 0.05;
+    return std::max(first, second) / std::min(first, second);
+}
+
+QColor SystemColors::Readable(const QColor& color, const QColor& first, const QColor& second, double ratio)
+{
+    const auto enough = [&](const QColor& candidate) {
+        return Contrast(candidate, first) >= ratio && Contrast(candidate, second) >= ratio;
+    };
+    if (enough(color)) {
+        return QColor(color.rgb());
+    }
+    // Darker when the backgrounds leave more room below them, lighter otherwise.
+    const QColor black(0, 0, 0);
+    const QColor white(255, 255, 255);
+    const double belowRoom = std::min(Contrast(black, first), Contrast(black, second));
+    const double aboveRoom = std::min(Contrast(white, first), Contrast(white, second));
+    const int step = belowRoom >= aboveRoom ? -1 : 1;
+    const QColor hsl = color.toHsl();
+    const int hue = std::max(hsl.hslHue(), 0);
+    const int saturation = hsl.hslSaturation();
+    for (int lightness = hsl.lightness() + step; lightness >= 0 && lightness <= 255; lightness += step) {
+        // Eight bits a channel, as the colour will be drawn.
+        const QColor candidate(QColor::fromHsl(hue, saturation, lightness).rgb());
+        if (enough(candidate)) {
+            return candidate;
+        }
+    }
+    return step < 0 ? black : white;
+}
+
+QColor SystemColors::Mix(const QColor& top, const QColor& bottom, double amount)
+{
+    const QColor a = top.toRgb();
+    const QColor b = bottom.toRgb();
+    const auto channel = [amount](int x, int y) {
+        return static_cast<int>(std::lround(x * amount + y * (1.0 - amount)));
+    };
+    return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()));
+}
+
+} // namespace tallyhawk
