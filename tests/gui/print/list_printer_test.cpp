@@ -245,7 +245,7 @@ TEST_F(ListPrinterTest, ProductsPrintQuantityAndUnitPriceWithTheirStoreName)
         SCOPED_TRACE(count);
         const std::vector<ShoppingRecord> records = Products(count, 7);
         ItemListModel model;
-        model.Reset(ListRows::FromShopping(records));
+        model.Reset(ListRows::FromShopping(records, {}, {}));
         const std::optional<QStringList> pages = PrintPages(model, stores);
         ASSERT_TRUE(pages.has_value());
         ASSERT_EQ(pages->size(), PagesFor(count));
@@ -261,25 +261,13 @@ TEST_F(ListPrinterTest, AProductOfAStoreNotInTheListPrintsNoStoreName)
     stores.AddOrCount(7, "Corner Shop", 1);
     const std::vector<ShoppingRecord> records = Products(1, 8);
     ItemListModel model;
-    model.Reset(ListRows::FromShopping(records));
+    model.Reset(ListRows::FromShopping(records, {}, {}));
     const std::optional<QStringList> pages = PrintPages(model, stores);
     ASSERT_TRUE(pages.has_value());
     const QRegularExpression heading(QStringLiteral("^\\s*- Product 1 - \\(2\\.50\\) x \\$3\\.99$"),
                                      QRegularExpression::MultilineOption);
     EXPECT_TRUE(heading.match(pages->front()).hasMatch()) << pages->front().toStdString();
     EXPECT_FALSE(pages->front().contains(QStringLiteral("Corner Shop")));
-}
-
-TEST_F(ListPrinterTest, RowsWithoutARecordTakeTheirSpace)
-{
-    std::vector<SearchRecord> searches(kRowsPerPage + 1);
-    ItemListModel model;
-    model.Reset(ListRows::FromSearches(searches));
-    ASSERT_EQ(model.rowCount(), kRowsPerPage + 1);
-    const std::optional<QStringList> pages = PrintPages(model);
-    ASSERT_TRUE(pages.has_value());
-    ASSERT_EQ(pages->size(), 2);
-    ExpectBands(*pages);
 }
 
 TEST_F(ListPrinterTest, ABlockTallerThanThePageRoomPrintsAloneOnEachPage)
