@@ -81,7 +81,7 @@ public:
 
     // The record the last successful save wrote (its `nextDue` computed for a product).
     const std::optional<ShoppingRecord>& savedRecord() const { return saved_; }
-    const std::array<ItemRecord, ShoppingRecord::kCouponSlots>& slots() const { return slots_; }
+    const std::array<ItemRecord, ShoppingRecord::kCouponSlots>& couponSlots() const { return slots_; }
 
     QLineEdit* nameEdit() const { return name_; }
     QComboBox* purchaseTypeBox() const { return purchaseType_; }

@@ -46,10 +46,10 @@ TEST_F(CouponPickerTest, CouponModeListsTheProductsRecentItemsWithTheirStores)
     EXPECT_FALSE(picker.searchButton()->isHidden());
     EXPECT_EQ(picker.rightHeader()->text(), QStringLiteral("Coupons and deals for milk"));
     EXPECT_EQ(picker.leftHeader()->text(), QStringLiteral("All Stores"));
-    // Newest first; the item of 40 days ago is left out.
+    // The last stored first; the item of 40 days ago is left out.
     EXPECT_EQ(Texts(*picker.list()),
-              (QStringList{QStringLiteral("Milk deal"),
-                           QStringLiteral("Milk anywhere"),
+              (QStringList{QStringLiteral("Milk anywhere"),
+                           QStringLiteral("Milk deal"),
                            QStringLiteral("Milk coupon")}));
     EXPECT_EQ(TreeTexts(*picker.storeTree()),
               (QStringList{
@@ -76,7 +76,7 @@ TEST_F(CouponPickerTest, AProductsStoreIsShownFirstWithItsCouponsEvenWhenTheirTe
     ASSERT_NE(picker.storeTree()->currentItem(), nullptr);
     EXPECT_EQ(picker.storeTree()->currentItem()->text(0), QStringLiteral("Corner Shop"));
     EXPECT_EQ(Texts(*picker.list()),
-              (QStringList{QStringLiteral("Milk coupon"), QStringLiteral("Shop-wide coupon")}));
+              (QStringList{QStringLiteral("Shop-wide coupon"), QStringLiteral("Milk coupon")}));
 }
 
 TEST_F(CouponPickerTest, SearchingAnotherTextAndAnEmptyOne)

@@ -365,7 +365,7 @@ TEST_F(ProductEditorTest, CouponsAreAppliedRemovedAndLimitedToFive)
     editor->findCouponsButton()->click();
     ASSERT_TRUE(boxes_.shown().empty()) << boxes_.lastText().toStdString();
     EXPECT_EQ(Texts(*editor->couponList()), QStringList{QStringLiteral("Milk offer 2")});
-    EXPECT_EQ(editor->slots()[0].id, 2);
+    EXPECT_EQ(editor->couponSlots()[0].id, 2);
 
     // The same coupon again is refused.
     editor->findCouponsButton()->click();
@@ -385,7 +385,7 @@ TEST_F(ProductEditorTest, CouponsAreAppliedRemovedAndLimitedToFive)
     EXPECT_EQ(started_[1].back(), "http://127.0.0.1:9/deal.aspx?srcId=2");
     editor->removeButton()->click();
     EXPECT_EQ(editor->couponList()->topLevelItemCount(), 0);
-    EXPECT_EQ(editor->slots()[0].id, 0);
+    EXPECT_EQ(editor->couponSlots()[0].id, 0);
     EXPECT_FALSE(editor->removeButton()->isEnabled());
 
     for (int id = 1; id <= 5; ++id) {
@@ -412,7 +412,7 @@ TEST_F(ProductEditorTest, CouponsAreAppliedRemovedAndLimitedToFive)
     editor->removeButton()->click();
     editor->SetPickerRun(Picking(QStringLiteral("Milk offer 6")));
     editor->findCouponsButton()->click();
-    EXPECT_EQ(editor->slots()[2].id, 6);
+    EXPECT_EQ(editor->couponSlots()[2].id, 6);
     boxes_.Clear();
     editor->findCouponsButton()->click();
     EXPECT_TRUE(boxes_.lastText().startsWith(QStringLiteral("You can apply a maximum of 5")));
