@@ -121,7 +121,6 @@ CouponPicker::CouponPicker(
 
     tree_->setHeaderHidden(true);
     tree_->setAccessibleName(QStringLiteral("Stores"));
-    tree_->setEnabled(coupons);
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -183,8 +182,8 @@ CouponPicker::CouponPicker(
 
     // Starting size in the proportions of the original dialog; the layout file keeps the user's.
     const int unit = fontMetrics().averageCharWidth();
-    resize(unit * 100, unit * 50);
-    splitter_->setSizes({unit * 24, unit * 76});
+    resize(unit * 120, unit * 64);
+    splitter_->setSizes({unit * 32, unit * 88});
     RestoreLayout();
 
     store_.Open("deal.lst");

@@ -418,8 +418,11 @@ void ProductEditor::ShowRecord(const ShoppingRecord& record)
     SelectEntry(store_, record.storeId);
     SelectEntry(category_, record.categoryId);
     tax_->setText(record.taxPercent != 0 ? Fixed2(record.taxPercent) : QString());
-    quantity_->setText(record.quantity != 0 ? QString::number(std::trunc(record.quantity), 'f', 0)
-                                            : QString());
+    // A whole quantity shows as one; a fraction is shown too, so saving unchanged keeps it.
+    quantity_->setText(record.quantity == 0 ? QString()
+                           : record.quantity == std::trunc(record.quantity)
+                           ? QString::number(record.quantity, 'f', 0)
+                           : QString::number(record.quantity, 'g', 12));
     price_->setText(record.pricePerUnit != 0 ? Fixed2(record.pricePerUnit) : QString());
     name_->setText(Shown(record.name()));
     if (record.startDate != 0) {

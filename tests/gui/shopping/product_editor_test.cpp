@@ -118,8 +118,8 @@ TEST_F(ProductEditorTest, ANewMonthlyProductOnThe31stIsSavedWithTheDueDateOfTheL
     Choose(editor->dayBox(), QStringLiteral("30"));
     editor->storeBox()->setEditText(QStringLiteral("Corner Shop"));
     editor->priceEdit()->setText(QStringLiteral("12.5 a month"));
-    editor->quantityEdit()->setText(QStringLiteral(""));
-    editor->taxEdit()->setText(QStringLiteral("abc"));
+    editor->quantityEdit()->setText(QStringLiteral("nan"));
+    editor->taxEdit()->setText(QStringLiteral("1e999"));
     editor->descriptionEdit()->setPlainText(QStringLiteral("Flat"));
     editor->okButton()->click();
 
@@ -317,7 +317,7 @@ TEST_F(ProductEditorTest, EditingAPurchaseKeepsItsScheduleAndItsDate)
     EXPECT_TRUE(editor->dayBox()->isHidden());
     EXPECT_EQ(editor->dateEdit()->date(), QDate(2026, 3, 5));
     EXPECT_EQ(editor->priceEdit()->text(), QStringLiteral("4.50"));
-    EXPECT_EQ(editor->quantityEdit()->text(), QStringLiteral("2"));
+    EXPECT_EQ(editor->quantityEdit()->text(), QStringLiteral("2.75")) << "a fraction is not cut off";
     EXPECT_EQ(editor->taxEdit()->text(), QString());
 
     editor->nameEdit()->setText(QStringLiteral("Coffee beans"));
@@ -330,14 +330,16 @@ TEST_F(ProductEditorTest, EditingAPurchaseKeepsItsScheduleAndItsDate)
     EXPECT_EQ(saved->startDate, values.startDate) << "a recurring purchase keeps its date";
     EXPECT_EQ(saved->purchaseType, 2);
     EXPECT_EQ(saved->dayValue, 3);
-    EXPECT_DOUBLE_EQ(saved->quantity, 2);
+    EXPECT_DOUBLE_EQ(saved->quantity, 2.75);
 
     // A One Time purchase takes the picker's date.
     values.purchaseType = 1;
     values.dayValue = 0;
+    values.quantity = 3;
     purchase = database_.AddRecord(ShoppingDatabase::kPurchases, values);
     ASSERT_TRUE(purchase);
     auto oneTime = NewEditor(ShoppingDatabase::kPurchases, purchase);
+    EXPECT_EQ(oneTime->quantityEdit()->text(), QStringLiteral("3"));
     oneTime->okButton()->click();
     EXPECT_EQ(database_.Find(ShoppingDatabase::kPurchases, purchase->id)->startDate, values.startDate)
         << "an untouched date keeps the moment of the purchase";
@@ -519,12 +521,19 @@ TEST_F(ProductEditorTest, EnterSavesAndEscapeCancels)
     EXPECT_EQ(editor->result(), QDialog::Accepted);
     EXPECT_TRUE(editor->savedRecord());
 
+    // Also from an editable box.
+    auto fromBox = NewEditor();
+    FillValid(*fromBox);
+    fromBox->storeBox()->setEditText(QStringLiteral("Corner Shop"));
+    QTest::keyClick(fromBox->storeBox()->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(fromBox->result(), QDialog::Accepted);
+
     auto cancelled = NewEditor();
     FillValid(*cancelled);
     QTest::keyClick(cancelled->nameEdit(), Qt::Key_Escape);
     EXPECT_EQ(cancelled->result(), QDialog::Rejected);
     EXPECT_FALSE(cancelled->savedRecord());
-    EXPECT_EQ(StoredProducts().size(), 1u);
+    EXPECT_EQ(StoredProducts().size(), 2u);
 }
 
 TEST_F(ProductEditorTest, TheTabOrderFollowsTheControls)
