@@ -120,6 +120,8 @@ CouponPicker::CouponPicker(
     buttons->addStretch(1);
 
     tree_->setHeaderHidden(true);
+    // Results mode shows one item: nothing to open or close.
+    tree_->setRootIsDecorated(coupons);
     tree_->setAccessibleName(QStringLiteral("Stores"));
     list_->setRootIsDecorated(false);
     list_->setUniformRowHeights(true);
@@ -183,7 +185,7 @@ CouponPicker::CouponPicker(
     // Starting size in the proportions of the original dialog; the layout file keeps the user's.
     const int unit = fontMetrics().averageCharWidth();
     resize(unit * 120, unit * 64);
-    splitter_->setSizes({unit * 32, unit * 88});
+    splitter_->setSizes({unit * 36, unit * 84});
     RestoreLayout();
 
     store_.Open("deal.lst");

@@ -351,7 +351,7 @@ QWidget* ProductEditor::BuildCoupons()
     coupons_->setAccessibleName(QStringLiteral("Coupons & Deals"));
     coupons_->setHeaderLabels({QStringLiteral("Coupons & Deals"), QStringLiteral("Source")});
     coupons_->header()->setSectionsMovable(true);
-    coupons_->header()->resizeSection(0, fontMetrics().averageCharWidth() * 40);
+    coupons_->header()->resizeSection(0, fontMetrics().averageCharWidth() * 30);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(findCoupons_);
