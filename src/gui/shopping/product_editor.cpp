@@ -454,6 +454,7 @@ void ProductEditor::PurchaseTypeChanged()
     const QString before = dayCaption_->text();
     const int chosenDay = day_->currentText().toInt();
     dayCaption_->setText(PurchaseChoice::DayCaption(days));
+    day_->setAccessibleName(dayCaption_->text().chopped(1));
     date_->setVisible(days == PurchaseChoice::DayKind::None);
     day_->setVisible(days != PurchaseChoice::DayKind::None);
     // The box holds exactly the numbers of the new choice; a day of the same meaning stays chosen.
@@ -545,7 +546,8 @@ bool ProductEditor::Gather(ShoppingValues& values)
     values.interval = PurchaseChoice::IntervalOf(choice);
     values.dayValue = 0;
     const std::int32_t today = LocalTimeOnDayOf(Clock::Now(), 1, 0, 0);
-    const std::int32_t scheduleStart = record_ ? record_->startDate : today;
+    // A record without a start (made with no schedule) starts its new one today.
+    const std::int32_t scheduleStart = record_ && record_->startDate != 0 ? record_->startDate : today;
     switch (PurchaseChoice::DayKindOf(choice)) {
     case PurchaseChoice::DayKind::None:
         if (choice == 0 && kind_ != ShoppingDatabase::kPurchases) {

@@ -3,6 +3,7 @@
 #include "shopping_dialog_fixture.h"
 
 #include <QPushButton>
+#include <QTest>
 
 namespace tallyhawk
 {
@@ -130,6 +131,24 @@ TEST_F(CouponPickerTest, SelectNeedsARowAndHandsBackACopyOfIt)
     EXPECT_EQ(picker.ChosenItem().id, 2);
     EXPECT_EQ(picker.ChosenItem().title(), "Milk coupon");
     EXPECT_EQ(picker.ChosenResult().id, 0);
+}
+
+TEST_F(CouponPickerTest, EnterSelectsAndEscapeCloses)
+{
+    AddItems();
+    CouponPicker picker(CouponPicker::Mode::Coupons, QStringLiteral("milk"), 0, 0);
+    picker.show();
+    picker.list()->setCurrentItem(Row(*picker.list(), QStringLiteral("Milk deal")));
+    QTest::keyClick(picker.list(), Qt::Key_Return);
+    EXPECT_EQ(picker.result(), QDialog::Accepted);
+    EXPECT_EQ(picker.ChosenItem().id, 3);
+
+    CouponPicker closed(CouponPicker::Mode::Coupons, QStringLiteral("milk"), 0, 0);
+    closed.show();
+    closed.list()->setCurrentItem(closed.list()->topLevelItem(0));
+    QTest::keyClick(closed.list(), Qt::Key_Escape);
+    EXPECT_EQ(closed.result(), QDialog::Rejected);
+    EXPECT_EQ(closed.ChosenItem().id, 0);
 }
 
 TEST_F(CouponPickerTest, ClosingChoosesNothing)

@@ -199,6 +199,26 @@ TEST_F(ProductEditorTest, WeekdaySevenIsSunday)
     EXPECT_EQ(again->dayBox()->currentText(), QStringLiteral("7"));
 }
 
+TEST_F(ProductEditorTest, AProductWithoutAScheduleGetsOneThatStartsToday)
+{
+    ShoppingValues values;
+    values.name = "Batteries";
+    values.dayValue = 0;
+    std::optional<ShoppingRecord> product = database_.AddRecord(ShoppingDatabase::kProducts, values);
+    ASSERT_TRUE(product);
+    auto editor = NewEditor(ShoppingDatabase::kProducts, product);
+    EXPECT_EQ(editor->purchaseTypeBox()->currentIndex(), -1);
+    editor->okButton()->click();
+    EXPECT_EQ(boxes_.lastText(), QStringLiteral("You must select a purchase type for this product."));
+
+    Choose(editor->purchaseTypeBox(), QStringLiteral("Every Few Days"));
+    Choose(editor->dayBox(), QStringLiteral("6"));
+    editor->okButton()->click();
+    ASSERT_TRUE(editor->savedRecord());
+    EXPECT_EQ(editor->savedRecord()->startDate, *LocalTime(2026, 3, 10, 1, 0, 0));
+    EXPECT_EQ(editor->savedRecord()->nextDue, *LocalTime(2026, 3, 10, 1, 0, 0));
+}
+
 TEST_F(ProductEditorTest, EachRefusedInputIsToldAndNothingIsSaved)
 {
     struct Case
