@@ -23,7 +23,7 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         static ShoppingDatabase database;
         database.Open();
         ProductEditor::Services services;
-        services.comparePrices = [](QWidget*, const QString&) {
+        services.comparePrices = [](QWidget*, const QString&, std::int32_t) {
             return 0;
         };
         auto* editor

@@ -663,7 +663,8 @@ void ProductEditor::ComparePricesOnline()
     if (!services_.comparePrices) {
         return;
     }
-    const std::int32_t comparisonId = services_.comparePrices(this, name);
+    const std::int32_t categoryId = EntryOf(category_, category_->currentText().trimmed()).id;
+    const std::int32_t comparisonId = services_.comparePrices(this, name, categoryId);
     if (comparisonId <= 0) {
         return;
     }

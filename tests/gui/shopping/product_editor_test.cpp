@@ -485,10 +485,16 @@ TEST_F(ProductEditorTest, FindCouponsNeedsANameAndPassesTheStore)
 
 TEST_F(ProductEditorTest, TheChosenOfferFillsTheProduct)
 {
+    IdNameList categories;
+    categories.AddOrCount(31, "Groceries", 0);
+    ASSERT_EQ(categories.Save("category.lst"), kOk);
+    database_.Open();
     QStringList asked;
+    std::vector<std::int32_t> categoriesAsked;
     std::int32_t savedId = 0;
-    auto compare = [&](QWidget*, const QString& name) {
+    auto compare = [&](QWidget*, const QString& name, std::int32_t categoryId) {
         asked << name;
+        categoriesAsked.push_back(categoryId);
         savedId = SaveComparison(name.toStdString(), {{"Dear", 9.5}, {"Cheap", 1.255}, {"Middle", 4.0}});
         return savedId;
     };
@@ -503,10 +509,12 @@ TEST_F(ProductEditorTest, TheChosenOfferFillsTheProduct)
                        "this product."));
 
     FillValid(*editor);
+    editor->categoryBox()->setEditText(QStringLiteral("groceries"));
     QStringList rows;
     editor->SetPickerRun(Picking(QString(), &rows));
     editor->comparePricesButton()->click();
     EXPECT_EQ(asked, QStringList{QStringLiteral("Milk")});
+    EXPECT_EQ(categoriesAsked, std::vector<std::int32_t>{31}) << "the category is chosen first";
     ASSERT_GE(savedId, 2);
     EXPECT_EQ(rows, (QStringList{QStringLiteral("Cheap"), QStringLiteral("Middle"), QStringLiteral("Dear")}));
     EXPECT_EQ(editor->descriptionEdit()->toPlainText(),
@@ -520,8 +528,8 @@ TEST_F(ProductEditorTest, TheChosenOfferFillsTheProduct)
     EXPECT_DOUBLE_EQ(editor->savedRecord()->pricePerUnit, 1.25);
 
     // A comparison that saved nothing opens no picker.
-    auto none
-        = NewEditor(ShoppingDatabase::kProducts, std::nullopt, [](QWidget*, const QString&) { return 0; });
+    auto none = NewEditor(
+        ShoppingDatabase::kProducts, std::nullopt, [](QWidget*, const QString&, std::int32_t) { return 0; });
     FillValid(*none);
     bool pickerRan = false;
     none->SetPickerRun([&](CouponPicker&) {
