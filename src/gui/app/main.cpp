@@ -2,43 +2,97 @@
 #include "gui/app/main_window.h"
 #include "gui/app/screenshot_run.h"
 #include "gui/app/screenshot_scenes.h"
+#include "gui/app/session_end.h"
+#include "gui/app/single_instance.h"
 
 #include <QApplication>
 
+#include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
-// tallyhawk [--data-dir DIR] [--screenshot FILE.png [--shot NAME] [--dark]] [m...]: an argument starting with
-// m starts hidden in the tray.
+// tallyhawk [--data-dir DIR] [--download-interval SECONDS] [--screenshot FILE.png [--shot NAME] [--dark]]
+// [m...]: an argument starting with m starts hidden in the tray; the download passes come every 180 s unless
+// the interval says otherwise (demos). A second start on the same data folder shows the running program
+// instead.
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setDesktopFileName(QStringLiteral("tallyhawk"));
     const QStringList arguments = QApplication::arguments();
     std::optional<std::string> dataDir;
     QString screenshot;
     QString shot;
-    bool startHidden = false;
+    QStringList plain;
+    std::optional<int> downloadSeconds;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == QStringLiteral("--data-dir") && i + 1 < arguments.size()) {
             dataDir = arguments[++i].toStdString();
+        } else if (arguments[i] == QStringLiteral("--download-interval") && i + 1 < arguments.size()) {
+            bool number = false;
+            const int seconds = arguments[++i].toInt(&number);
+            if (!number || seconds < 1 || seconds > 86400) {
+                std::fprintf(
+                    stderr,
+                    "tallyhawk: the download interval must be a number of seconds from 1 to 86400.\n");
+                return 2;
+            }
+            downloadSeconds = seconds;
         } else if (arguments[i] == QStringLiteral("--screenshot") && i + 1 < arguments.size()) {
             screenshot = arguments[++i];
         } else if (arguments[i] == QStringLiteral("--shot") && i + 1 < arguments.size()) {
             shot = arguments[++i];
         } else if (arguments[i] == QStringLiteral("--dark")) {
             QApplication::setPalette(tallyhawk::ScreenshotRun::Darkened(QApplication::palette()));
-        } else if (arguments[i].startsWith(QLatin1Char('m'))) {
-            startHidden = true;
+        } else {
+            plain << arguments[i];
         }
     }
+    const bool startHidden = tallyhawk::SingleInstance::AsksHidden(plain);
+    const std::filesystem::path folder = tallyhawk::ResolveDataFolder(dataDir);
     std::string error;
-    if (!tallyhawk::PrepareDataFolder(tallyhawk::ResolveDataFolder(dataDir), error)) {
+    if (!tallyhawk::PrepareDataFolder(folder, error)) {
         std::fprintf(stderr, "tallyhawk: %s\n", error.c_str());
         return 1;
     }
+
+    // A screenshot run is a tool of its own and ends by itself; everything else is the one program.
+    tallyhawk::SingleInstance instance(
+        tallyhawk::SingleInstance::ServerName(std::filesystem::current_path()));
+    if (screenshot.isEmpty()) {
+        switch (instance.Start(plain)) {
+        case tallyhawk::SingleInstance::Claim::Running:
+            break;
+        case tallyhawk::SingleInstance::Claim::HandedOver:
+            return 0;
+        case tallyhawk::SingleInstance::Claim::Failed:
+            std::fprintf(stderr,
+                         "tallyhawk: another Tallyhawk on this data folder does not answer; it was not "
+                         "started twice.\n");
+            return 1;
+        }
+    }
+
     tallyhawk::MainWindow window;
+    if (downloadSeconds) {
+        window.SetDownloadInterval(std::chrono::seconds(*downloadSeconds));
+    }
+    QObject::connect(&instance,
+                     &tallyhawk::SingleInstance::argumentsReceived,
+                     &window,
+                     [&window](const QStringList& handed) {
+                         if (!tallyhawk::SingleInstance::AsksHidden(handed)) {
+                             window.ShowFromTray();
+                         }
+                     });
+    // The session's end and the usual signals end the program as Exit does; whatever way it ends, the
+    // passes are stopped and joined before the event loop is gone.
+    tallyhawk::SessionEnd sessionEnd([&window] { window.RequestExit(); });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &tallyhawk::MainWindow::Shutdown);
+
     window.Start(startHidden && screenshot.isEmpty());
     if (!screenshot.isEmpty()) {
         const tallyhawk::ScreenshotScene scene = tallyhawk::SetUpScreenshotScene(shot, window);

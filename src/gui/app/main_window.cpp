@@ -1,11 +1,17 @@
 #include "gui/app/main_window.h"
 
 #include "core/common/clock.h"
+#include "core/common/display_text.h"
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
+#include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
+#include "core/update/pass_runner.h"
+#include "core/update/update_context.h"
 #include "core/update/weekly_upkeep.h"
 #include "gui/app/about_dialog.h"
+#include "gui/app/alert_queue.h"
+#include "gui/app/app_icon.h"
 #include "gui/app/cash_back_pane.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
@@ -13,6 +19,8 @@
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/search_dialog.h"
 #include "gui/app/tray_controller.h"
+#include "gui/app/window_update_host.h"
+#include "gui/controls/message_boxes.h"
 #include "gui/controls/time_filter_button.h"
 
 #include <QAction>
@@ -41,6 +49,11 @@ namespace tallyhawk
 MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* parent)
     : QMainWindow(parent)
     , settings_(settingsFile ? Settings(*settingsFile) : Settings())
+    // A settings file of its own is a profile of its own: its autostart entry stays beside it.
+    , autostart_(settingsFile ? AutostartEntry(
+                     (std::filesystem::path(*settingsFile).parent_path() / "autostart" / "tallyhawk.desktop")
+                         .string())
+                              : AutostartEntry())
     , toolBar_(new MainToolBar)
     , folderPane_(new FolderPane)
     , viewCaption_(new QLabel)
@@ -50,8 +63,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     , model_(new ItemListModel(this))
 {
     setWindowTitle(QStringLiteral("Tallyhawk"));
-    const QIcon icon
-        = QIcon::fromTheme(QStringLiteral("emblem-money"), QIcon::fromTheme(QStringLiteral("wallet-open")));
+    const QIcon icon = AppIcon();
     setWindowIcon(icon);
 
     deals_.Open("deal.lst");
@@ -99,7 +111,29 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     tray_->SetTip(windowTitle());
     connect(this, &QWidget::windowTitleChanged, tray_, &TrayController::SetTip);
     connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
+    connect(tray_, &TrayController::settingsRequested, this, &MainWindow::ShowSettings);
     connect(tray_, &TrayController::exitRequested, this, &MainWindow::RequestExit);
+
+    // Until the popups come, an alert is the tray's message; it leaves the popup counters alone.
+    alertQueue_ = new AlertQueue(
+        [this](std::unique_ptr<ItemRecord> record, AlertCounters&) {
+            // A program notice has a title of its own; an item says its store first, as a popup does.
+            QString title = QString::fromStdString(DisplayText(record->title()));
+            if (record->kind != 99 && !record->storeName().empty()) {
+                title
+                    = QString::fromStdString(DisplayText(record->storeName())) + QStringLiteral(": ") + title;
+            }
+            tray_->ShowMessage(title, QString::fromStdString(DisplayText(record->description())));
+        },
+        this);
+    updateHost_ = MakeUpdateHost();
+    downloadTimer_ = new QTimer(this);
+    connect(downloadTimer_, &QTimer::timeout, this, [this] {
+        // A tick while the last pass still runs is skipped: the passes share one connection.
+        if (passes_) {
+            passes_->TickDownload();
+        }
+    });
 
     // The system menu's About entry has its Linux place in the Help menu.
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -160,21 +194,72 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(toolBar_->refresh(), &QToolButton::clicked, this, [this] { RefreshView(true); });
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    Shutdown();
+}
+
+WindowUpdateHost* MainWindow::MakeUpdateHost()
+{
+    WindowUpdateHost::Targets targets;
+    targets.setTitle = [this](const QString& title) {
+        setWindowTitle(title);
+    };
+    targets.ask = [](const QString& caption, const QString& text) {
+        // Owned by no window: the prompt comes also while the window is hidden in the tray.
+        return MessageBoxes::Ask(nullptr, caption, text) == QMessageBox::Yes;
+    };
+    targets.openPage = [this](const std::string& url) {
+        Browser().Open(url, true);
+    };
+    targets.endProgram = [this](int) {
+        RequestExit();
+    };
+    targets.refreshView = [this](bool rebuildTree) {
+        RefreshView(rebuildTree);
+    };
+    targets.stopTimers = [this] {
+        StopTimers();
+    };
+    targets.startTimers = [this](std::chrono::milliseconds download, std::chrono::milliseconds alertQueue) {
+        StartTimers(download, alertQueue);
+    };
+    targets.postAlert = [this](std::unique_ptr<ItemRecord> record) {
+        alertQueue_->Post(std::move(record));
+    };
+    return new WindowUpdateHost(std::move(targets), this);
+}
+
+void MainWindow::SetAlertOpener(AlertOpener opener)
+{
+    alertQueue_->SetOpener(std::move(opener));
+}
 
 void MainWindow::Start(bool startHidden)
 {
+    // 2. The tray icon.
     tray_->Show();
-    // Archives before anything is loaded, so the views never hold records the archive dropped.
+    // 6. Weekly upkeep. Archives before anything is loaded, so the views never hold records the
+    // archive dropped.
     listsRefreshDue_
         = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, std::filesystem::current_path())
               .listsRefreshDue;
-    // The first choice of the time filter runs with no folder yet and shows nothing.
+    // 9. The first choice of the time filter runs with no folder yet and shows nothing.
     toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
-    // The update cycle asks only for ids above what a load has seen, so both stores load first.
+    // 10. The start folder and both stores: the update cycle asks only for ids above what a load has
+    // seen, so both load first.
     deals_.Load(viewFilter_);
     topics_.Load(viewFilter_);
     ShowFolder(FolderKind::CouponsAndDeals);
+    // 11. The update cycle.
+    StartUpdateCycle(startHidden);
+    // 13. The autostart entry starts this very program hidden at login, or is removed.
+    if (settings_.autoRun == 1) {
+        autostart_.Write(CurrentExecutablePath().string());
+    } else {
+        autostart_.Remove();
+    }
+    // 14. Shown, or kept in the tray.
     if (!startHidden) {
         show();
     } else if (!tray_->available()) {
@@ -432,6 +517,58 @@ void MainWindow::RequestExit()
 {
     exiting_ = true;
     QApplication::quit();
+}
+
+void MainWindow::ShowSettings()
+{
+    // The settings dialog opens here, modally on the settings.
+}
+
+void MainWindow::StartUpdateCycle(bool startedHidden)
+{
+    updateContext_ = std::make_unique<UpdateContext>(
+        UpdateContext{settings_, connection_, fetcher_, deals_, topics_, &shopping_});
+    updateContext_->folder = std::filesystem::current_path();
+    updateContext_->startedHidden = startedHidden;
+    updateContext_->listsRefreshDue = listsRefreshDue_;
+    if (downloadInterval_) {
+        updateContext_->downloadInterval = *downloadInterval_;
+    }
+    passes_ = std::make_unique<PassRunner>(*updateContext_, *updateHost_);
+    passes_->StartUpdateCycle();
+}
+
+void MainWindow::StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue)
+{
+    if (shutDown_) {
+        return;
+    }
+    downloadTimer_->start(download);
+    alertQueue_->StartTimer(alertQueue);
+}
+
+void MainWindow::StopTimers()
+{
+    downloadTimer_->stop();
+    alertQueue_->StopTimer();
+}
+
+void MainWindow::Shutdown()
+{
+    if (shutDown_) {
+        return;
+    }
+    shutDown_ = true;
+    tray_->Hide();
+    StopTimers();
+    alertQueue_->Clear();
+    // A pass waiting for a prompt's answer gets No, and the pass's late calls are dropped; then it is
+    // stopped at its next safe point (no record half-written) and joined before the stores go.
+    updateHost_->Close();
+    if (passes_) {
+        passes_->Stop();
+        passes_.reset();
+    }
 }
 
 QWidget* MainWindow::currentPage() const

@@ -2,16 +2,21 @@
 
 #include "core/compare/result_list.h"
 #include "core/compare/search_index.h"
+#include "core/net/http_fetcher.h"
+#include "core/platform/autostart_entry.h"
 #include "core/platform/browser_launcher.h"
+#include "core/protocol/server_connection.h"
 #include "core/settings/settings.h"
 #include "core/shopping/shopping_database.h"
 #include "core/store/item_filter.h"
 #include "core/store/item_store.h"
+#include "gui/alerts/alert_counters.h"
 #include "gui/app/folder_kind.h"
 #include "gui/app/view_tree.h"
 
 #include <QMainWindow>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -21,16 +26,21 @@
 
 class QLabel;
 class QStackedWidget;
+class QTimer;
 class QTreeView;
 
 namespace tallyhawk
 {
 
+class AlertQueue;
 class CashBackPane;
 class FolderPane;
 class ItemListModel;
 class MainToolBar;
+class PassRunner;
 class TrayController;
+class WindowUpdateHost;
+struct UpdateContext;
 
 // The main window: the folder pane, the toolbar and the view of the folder chosen, with the stores
 // it shows. Its data files are the bare names in the current folder (the data folder). Closing or
@@ -45,9 +55,13 @@ public:
                         QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Loads both item stores with the start-up time filter and opens the start folder, then shows the
-    // window unless `startHidden` (where no tray exists it starts minimized instead).
+    // Loads both item stores with the start-up time filter and opens the start folder, starts the
+    // update cycle, then shows the window unless `startHidden` (where no tray exists it starts
+    // minimized instead).
     void Start(bool startHidden);
+    // Ends the run in order: tray icon, timers, waiting alerts, the running pass (stopped at a safe
+    // point and joined). The stores go with the window. Runs once; the destructor calls it too.
+    void Shutdown();
 
     void ShowFolder(FolderKind folder);
     // Sets the time filter to `span` (one of TimeSpan's), ending tonight, and refreshes.
@@ -78,8 +92,15 @@ public:
 
     // What the tray's double click and "Show Tallyhawk" do.
     void ShowFromTray();
-    // Ends the program (Exit, Ctrl+Q).
+    // Ends the program (Exit, Ctrl+Q, the new-version prompt, the session's end).
     void RequestExit();
+
+    // The download timer's period the update cycle starts (180 s unless a test sets another). Before Start.
+    void SetDownloadInterval(std::chrono::milliseconds interval) { downloadInterval_ = interval; }
+
+    // How an alert is shown; the tray's message until a test or the popup sets another.
+    using AlertOpener = std::function<void(std::unique_ptr<ItemRecord> record, AlertCounters& counters)>;
+    void SetAlertOpener(AlertOpener opener);
 
     FolderKind folder() const { return folder_; }
     std::int32_t currentSearchId() const { return currentSearchId_; }
@@ -92,9 +113,20 @@ public:
     TrayController* tray() const { return tray_; }
     QTreeView* listView() const { return listView_; }
     CashBackPane* cashBackPane() const { return cashBackPane_; }
+    AlertQueue* alertQueue() const { return alertQueue_; }
+    WindowUpdateHost* updateHost() const { return updateHost_; }
+    // The passes' runner once the update cycle started; none before Start and after Shutdown.
+    PassRunner* passes() const { return passes_.get(); }
+    QTimer* downloadTimer() const { return downloadTimer_; }
+    // The autostart entry this window writes: the user's, or one beside a settings file of its own.
+    const AutostartEntry& autostartEntry() const { return autostart_; }
     // The page the right pane shows now.
     QWidget* currentPage() const;
     QString viewCaption() const;
+
+public slots:
+    // "View Settings" and "Edit Settings": the settings dialog opens here.
+    void ShowSettings();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -111,6 +143,12 @@ private:
     BrowserLauncher& Browser();
     // Out of sight: hidden where a tray can bring it back, else minimized.
     void PutAway();
+    // Step 11 of the start: the update cycle on its own thread, once both stores are loaded.
+    void StartUpdateCycle(bool startedHidden);
+    void StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue);
+    void StopTimers();
+    // The update passes' host, carrying their calls onto this window.
+    WindowUpdateHost* MakeUpdateHost();
 
     ItemStore deals_;
     ItemStore topics_;
@@ -121,11 +159,19 @@ private:
     ItemFilter viewFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
+    bool shutDown_ = false;
     bool listsRefreshDue_ = false;
     SearchPrompt searchPrompt_;
     Notice notice_;
     Settings settings_;
     std::unique_ptr<BrowserLauncher> browser_;
+    AutostartEntry autostart_;
+    ServerConnection connection_;
+    HttpFetcher fetcher_;
+    std::unique_ptr<UpdateContext> updateContext_;
+    std::optional<std::chrono::milliseconds> downloadInterval_;
+    // Last of the members the passes use: stopped and joined before anything above goes.
+    std::unique_ptr<PassRunner> passes_;
 
     MainToolBar* toolBar_;
     FolderPane* folderPane_;
@@ -136,6 +182,9 @@ private:
     CashBackPane* cashBackPane_;
     ItemListModel* model_;
     TrayController* tray_;
+    AlertQueue* alertQueue_;
+    WindowUpdateHost* updateHost_;
+    QTimer* downloadTimer_;
 };
 
 } // namespace tallyhawk

@@ -2,6 +2,7 @@
 
 #include "core/compare/search_index.h"
 #include "gui/app/main_window.h"
+#include "gui/compare/compare_scenes.h"
 #include "gui/shopping/coupon_picker.h"
 #include "gui/shopping/product_editor.h"
 
@@ -85,6 +86,9 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         picker->list()->setCurrentItem(picker->list()->topLevelItem(0));
         picker->show();
         return {picker, false};
+    }
+    if (name == QStringLiteral("compare") || name == QStringLiteral("comparing")) {
+        return {ShowCompareScene(name, &window), false};
     }
     return {};
 }

@@ -15,8 +15,6 @@ TrayController::TrayController(const QIcon& icon, QObject* parent)
     settings_ = menu_->addAction(QStringLiteral("View Settings"));
     exit_ = menu_->addAction(QStringLiteral("Exit"));
     menu_->setDefaultAction(show_);
-    // The settings dialog is not built yet; a disabled entry says so.
-    settings_->setEnabled(false);
     connect(show_, &QAction::triggered, this, &TrayController::showRequested);
     connect(settings_, &QAction::triggered, this, &TrayController::settingsRequested);
     connect(exit_, &QAction::triggered, this, &TrayController::exitRequested);
@@ -38,6 +36,18 @@ void TrayController::Show()
 {
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         icon_->show();
+    }
+}
+
+void TrayController::Hide()
+{
+    icon_->hide();
+}
+
+void TrayController::ShowMessage(const QString& title, const QString& text)
+{
+    if (icon_->isVisible()) {
+        icon_->showMessage(title, text, icon_->icon());
     }
 }
 

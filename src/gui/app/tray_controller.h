@@ -27,6 +27,10 @@ public:
 
     // Shows the icon where the desktop has a tray.
     void Show();
+    // Takes the icon away (shutdown).
+    void Hide();
+    // A message balloon from the icon (the alerts until popups show them).
+    void ShowMessage(const QString& title, const QString& text);
     // The tip is the window title, cut to what the tray takes.
     void SetTip(const QString& title);
     QString tip() const;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/common/time_span.h"
+#include "core/settings/settings.h"
 #include "core/store/item_store.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/main_window.h"
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -33,6 +35,18 @@ protected:
         : cwd_(dir_.path())
     {
         std::filesystem::create_directory(dir_.path() / "WebSearch");
+        // The window's update cycle starts with it: it reaches only 127.0.0.1, where port 1 refuses at
+        // once. Tests that serve it give their own port.
+        PointAtServer(1);
+    }
+
+    // The deal server and site the window's passes use.
+    void PointAtServer(std::uint16_t dealPort, std::uint16_t sitePort = 1)
+    {
+        Settings settings(SettingsFile());
+        settings.WriteText("ServerAddress", "127.0.0.1");
+        settings.WriteNumber("ServerPort", dealPort);
+        settings.WriteText("SiteUrl", "http://127.0.0.1:" + std::to_string(sitePort));
     }
 
     // Appends an item to a list file as the download pass would, arrived at `arrivedAt`.

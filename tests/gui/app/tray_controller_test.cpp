@@ -33,6 +33,15 @@ TEST(TrayControllerTest, MenuHasShowSettingsExitWithShowAsDefault)
     EXPECT_EQ(shown.count(), 2);
 }
 
+TEST(TrayControllerTest, ViewSettingsAsksForTheSettings)
+{
+    TrayController tray{QIcon()};
+    QSignalSpy settings(&tray, &TrayController::settingsRequested);
+    ASSERT_TRUE(tray.settingsAction()->isEnabled());
+    tray.settingsAction()->trigger();
+    EXPECT_EQ(settings.count(), 1);
+}
+
 TEST(TrayControllerTest, TipIsTheTitleCutTo127Characters)
 {
     TrayController tray{QIcon()};
