@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QIcon>
+
+namespace tallyhawk
+{
+
+// The icons of the product editor and the coupon picker: the desktop theme's where it has one, else
+// the style's.
+struct ShoppingIcons
+{
+    static QIcon Coupon();
+    static QIcon PriceResult();
+    static QIcon Store();
+    static QIcon Select();
+    static QIcon OpenInBrowser();
+    static QIcon Details();
+    static QIcon Search();
+};
+
+} // namespace tallyhawk
