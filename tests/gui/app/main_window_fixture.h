@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/common/time_span.h"
+#include "core/settings/settings.h"
 #include "core/store/item_store.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/main_window.h"
@@ -33,6 +34,10 @@ protected:
         : cwd_(dir_.path())
     {
         std::filesystem::create_directory(dir_.path() / "WebSearch");
+        // The window tests start in Coupons & Deals; the summary page's tests turn this back on.
+        Settings settings(SettingsFile());
+        settings.showSummary = 0;
+        EXPECT_EQ(settings.Save(), 0);
     }
 
     // Appends an item to a list file as the download pass would, arrived at `arrivedAt`.
