@@ -118,7 +118,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     layout->addLayout(panes, 1);
     setCentralWidget(central);
     // Starting sizes in the proportions of the original window; layouts resize from there.
-    folderPane_->setFixedWidth(folderPane_->sizeHint().width() + 24);
+    folderPane_->setFixedWidth(folderPane_->ButtonsWidth() + 24);
     resize(880, 480);
 
     tray_ = new TrayController(icon, this);
@@ -212,8 +212,7 @@ void MainWindow::Start(bool startHidden)
     listsRefreshDue_
         = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, std::filesystem::current_path())
               .listsRefreshDue;
-    // The summary page counts today once, whatever the start page.
-    FillSummary();
+    // The summary page counts today when its folder opens (below, or later), so no fill of its own here.
     // The first choice of the time filter runs with no folder yet and shows nothing.
     toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
     // The start page; Coupons & Deals is filled at once rather than at the next refresh.

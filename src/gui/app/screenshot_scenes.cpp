@@ -11,6 +11,17 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         return {&window, false};
     }
     // One block per scene, each on its own.
+    if (name == QStringLiteral("summary")) {
+        // Wide enough for the page's two columns.
+        window.resize(1000, 640);
+        window.ShowFolder(FolderKind::TodaysSummary);
+        return {&window, false};
+    }
+    if (name == QStringLiteral("coupons")) {
+        window.resize(1000, 640);
+        window.ShowFolder(FolderKind::CouponsAndDeals);
+        return {&window, false};
+    }
     return {};
 }
 

@@ -6,6 +6,7 @@
 #include "core/store/item_store.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -137,9 +138,11 @@ SummaryPage::SummaryPage(std::function<void(const std::string&)> openPage, QWidg
             count = new QLabel(this);
             count->setFont(link->font());
             count->setForegroundRole(QPalette::Text);
-            line->addWidget(count);
+            count->setWordWrap(true);
+            line->addWidget(count, 1);
+        } else {
+            line->addStretch(1);
         }
-        line->addStretch(1);
         folders->addLayout(line);
         QLabel* description = WrappedText(QString::fromLatin1(entry.description), this);
         // Indented under its link, as the descriptions stand in the original page.
@@ -206,26 +209,34 @@ SummaryPage::SummaryPage(std::function<void(const std::string&)> openPage, QWidg
     }
     side->addStretch(1);
 
-    auto* columns = new QHBoxLayout;
-    columns->setSpacing(24);
-    columns->addLayout(folders, 3);
-    columns->addLayout(side, 2);
+    columns_ = new QBoxLayout(QBoxLayout::LeftToRight);
+    columns_->setSpacing(24);
+    columns_->addLayout(folders, 3);
+    columns_->addLayout(side, 2);
 
-    // A single & in a check box caption is a mnemonic marker; the caption has a literal one.
-    startInDeals_
-        = new QCheckBox(QStringLiteral("When starting, go directly to the Coupons && Deals folder"), this);
+    // The caption stands in a label of its own beside the box so that it wraps in a narrow window; a
+    // click on it toggles the box as a check box caption would.
+    startInDeals_ = new QCheckBox(this);
     startInDeals_->setAccessibleName(
         QStringLiteral("When starting, go directly to the Coupons & Deals folder"));
+    startCaption_
+        = new QLabel(QStringLiteral("When starting, go directly to the Coupons & Deals folder"), this);
+    startCaption_->setWordWrap(true);
+    startCaption_->setForegroundRole(QPalette::Text);
     QFont bold = font();
     bold.setBold(true);
-    startInDeals_->setFont(bold);
+    startCaption_->setFont(bold);
+    startCaption_->installEventFilter(this);
+    auto* start = new QHBoxLayout;
+    start->addWidget(startInDeals_, 0, Qt::AlignTop);
+    start->addWidget(startCaption_, 1);
 
     // The page scrolls in a small window rather than making the window wider than the screen.
     auto* content = new QWidget;
     auto* page = new QVBoxLayout(content);
     page->setContentsMargins(18, 14, 18, 12);
-    page->addLayout(columns, 1);
-    page->addWidget(startInDeals_);
+    page->addLayout(columns_, 1);
+    page->addLayout(start);
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
@@ -254,6 +265,24 @@ SummaryPage::SummaryPage(std::function<void(const std::string&)> openPage, QWidg
         chain(link);
     }
     Fill({});
+}
+
+bool SummaryPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == startCaption_ && event->type() == QEvent::MouseButtonRelease
+        && startInDeals_->isEnabled()) {
+        startInDeals_->toggle();
+        return true;
+    }
+    return QFrame::eventFilter(watched, event);
+}
+
+void SummaryPage::resizeEvent(QResizeEvent* event)
+{
+    QFrame::resizeEvent(event);
+    // Room for two columns of about 45 characters each.
+    const bool wide = width() >= fontMetrics().averageCharWidth() * 90;
+    columns_->setDirection(wide ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
 }
 
 QLabel* SummaryPage::AddLink(const QString& caption, const QString& accessibleName)

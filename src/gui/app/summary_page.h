@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class QBoxLayout;
 class QCheckBox;
 class QLabel;
 
@@ -75,12 +76,18 @@ public:
     QLabel* hotDealText(int index) const { return hotDealTexts_[static_cast<std::size_t>(index)]; }
     // The deal's page behind a hot deal link; empty when the slot shows none.
     QString hotDealTarget(int index) const { return hotDealTargets_[static_cast<std::size_t>(index)]; }
-    // "When starting, go directly to the Coupons & Deals folder".
+    // "When starting, go directly to the Coupons & Deals folder", with its caption beside it.
     QCheckBox* startInDeals() const { return startInDeals_; }
+    QLabel* startCaption() const { return startCaption_; }
 
 signals:
     void folderChosen(tallyhawk::FolderKind folder);
     void quickTaskChosen(tallyhawk::SummaryPage::QuickTask task);
+
+protected:
+    // Narrow, the quick tasks and hot deals go under the folders instead of beside them.
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLabel* AddLink(const QString& caption, const QString& accessibleName);
@@ -97,6 +104,8 @@ private:
     std::array<QString, 2> hotDealTargets_;
     std::array<QString, 2> hotDealCaptions_;
     QCheckBox* startInDeals_;
+    QLabel* startCaption_;
+    QBoxLayout* columns_;
 };
 
 } // namespace tallyhawk

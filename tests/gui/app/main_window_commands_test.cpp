@@ -1,5 +1,7 @@
+#include "core/common/site_addresses.h"
 #include "core/compare/result_list.h"
 #include "core/compare/search_index.h"
+#include "core/settings/site_url.h"
 #include "core/shopping/shopping_database.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
@@ -7,6 +9,7 @@
 #include "gui/app/main_window.h"
 #include "gui/app/main_window_fixture.h"
 #include "gui/app/summary_page.h"
+#include "gui/app/view_tree.h"
 #include "gui/controls/time_filter_button.h"
 #include "support/preset_message_boxes.h"
 
@@ -183,6 +186,42 @@ TEST_F(MainWindowCommandsTest, EachFolderGivesTheToolbarItsCaptionsAndStates)
               QStringLiteral("Compare prices for your item at tens of online stores"));
     EXPECT_EQ(bar->details()->toolTip(), QStringLiteral("View the selected item on the Quillmarch web site"));
     EXPECT_EQ(bar->home()->toolTip(), QStringLiteral("Open the Quillmarch web site in a new browser window"));
+}
+
+TEST_F(MainWindowCommandsTest, HomeOpensTheSiteAndOffersOpenTheirLinks)
+{
+    std::int32_t search = 0;
+    {
+        ResultList results;
+        PriceResult offer;
+        offer.id = 1;
+        offer.name = "kettle";
+        offer.link = "http://127.0.0.1:9/kettle?id=1&b=2";
+        offer.price = 20;
+        results.Insert(offer);
+        SearchIndex index;
+        search = index.SaveSearch(1, "kettle", results);
+    }
+    auto window = StartHidden();
+    std::vector<std::string> opened;
+    window->SetBrowser(std::make_unique<BrowserLauncher>(
+        [&](const std::vector<std::string>& argv) {
+            opened.push_back(argv.back());
+            return true;
+        },
+        [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
+    ASSERT_TRUE(window->toolBar()->home()->isEnabled());
+    window->toolBar()->home()->click();
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], SiteRootUrl(SiteBaseUrl(Settings(SettingsFile()))));
+
+    window->folderPane()->button(FolderKind::PriceComparisons)->click();
+    window->folderPane()->tree()->topLevelItem(0)->child(0)->setSelected(true);
+    ASSERT_EQ(window->currentSearchId(), search);
+    Choose(*window, 0);
+    window->toolBar()->open()->click();
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1], "http://127.0.0.1:9/kettle?id=1&b=2");
 }
 
 TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QTest>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
@@ -193,8 +194,11 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
         EXPECT_EQ(window->model()->rowCount(), 1);
         QCheckBox* box = window->summaryPage()->startInDeals();
         EXPECT_TRUE(box->isChecked());
-        EXPECT_EQ(box->text(), QStringLiteral("When starting, go directly to the Coupons && Deals folder"));
-        box->setChecked(false);
+        EXPECT_EQ(window->summaryPage()->startCaption()->text(),
+                  QStringLiteral("When starting, go directly to the Coupons & Deals folder"));
+        // A click on the caption toggles the box.
+        QTest::mouseClick(window->summaryPage()->startCaption(), Qt::LeftButton);
+        EXPECT_FALSE(box->isChecked());
     }
     EXPECT_EQ(Settings(SettingsFile()).showSummary, 1);
     {
