@@ -265,6 +265,7 @@ SummaryPage::SummaryPage(std::function<void(const std::string&)> openPage, QWidg
         chain(link);
     }
     Fill({});
+    KeepLinksReadable();
 }
 
 bool SummaryPage::eventFilter(QObject* watched, QEvent* event)
@@ -275,6 +276,33 @@ bool SummaryPage::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QFrame::eventFilter(watched, event);
+}
+
+void SummaryPage::changeEvent(QEvent* event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        KeepLinksReadable();
+    }
+}
+
+void SummaryPage::KeepLinksReadable()
+{
+    // Some dark palettes keep the light theme's dark blue links; on a dark panel those need lifting.
+    QPalette colours = palette();
+    const int base = colours.color(QPalette::Base).lightness();
+    bool changed = false;
+    for (QPalette::ColorRole role : {QPalette::Link, QPalette::LinkVisited}) {
+        const QColor link = colours.color(role);
+        if (base < 128 && link.lightness() - base < 96) {
+            colours.setColor(role,
+                             QColor::fromHsl(link.hslHue(), link.hslSaturation(), std::min(255, base + 140)));
+            changed = true;
+        }
+    }
+    if (changed) {
+        setPalette(colours);
+    }
 }
 
 void SummaryPage::resizeEvent(QResizeEvent* event)
@@ -294,6 +322,8 @@ QLabel* SummaryPage::AddLink(const QString& caption, const QString& accessibleNa
     link->setAccessibleName(accessibleName);
     QFont bold = font();
     bold.setBold(true);
+    // The size too, so a link inside the quick tasks box does not take the box's caption size.
+    bold.setPointSizeF(font().pointSizeF());
     link->setFont(bold);
     return link;
 }

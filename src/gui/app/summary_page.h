@@ -88,9 +88,11 @@ protected:
     // Narrow, the quick tasks and hot deals go under the folders instead of beside them.
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QLabel* AddLink(const QString& caption, const QString& accessibleName);
+    void KeepLinksReadable();
     void ShowHotDeal(std::size_t index, const SummaryContent::HotDeal* deal, bool visited);
 
     std::function<void(const std::string&)> openPage_;
