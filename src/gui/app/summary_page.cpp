@@ -290,13 +290,13 @@ void SummaryPage::KeepLinksReadable()
 {
     // Some dark palettes keep the light theme's dark blue links; on a dark panel those need lifting.
     QPalette colours = palette();
-    const int base = colours.color(QPalette::Base).lightness();
+    // By perceived brightness: pure blue has a middle lightness but reads as almost black.
+    const int base = qGray(colours.color(QPalette::Base).rgb());
     bool changed = false;
     for (QPalette::ColorRole role : {QPalette::Link, QPalette::LinkVisited}) {
         const QColor link = colours.color(role);
-        if (base < 128 && link.lightness() - base < 96) {
-            colours.setColor(role,
-                             QColor::fromHsl(link.hslHue(), link.hslSaturation(), std::min(255, base + 140)));
+        if (base < 128 && qGray(link.rgb()) - base < 100) {
+            colours.setColor(role, QColor::fromHsl(link.hslHue(), link.hslSaturation(), 200));
             changed = true;
         }
     }

@@ -149,6 +149,25 @@ TEST_F(SummaryPageTest, ShowsTheTwoNewestHotDealsThatAreNotDeleted)
     EXPECT_TRUE(page->hotDealText(0)->text().isEmpty());
 }
 
+TEST_F(SummaryPageTest, LinksStayReadableOnADarkPanel)
+{
+    SummaryPage page([](const std::string&) {});
+    QPalette dark = page.palette();
+    dark.setColor(QPalette::Base, Qt::black);
+    dark.setColor(QPalette::Link, QColor(0, 0, 255));
+    dark.setColor(QPalette::LinkVisited, QColor(40, 40, 40));
+    page.setPalette(dark);
+    EXPECT_GT(qGray(page.palette().color(QPalette::Link).rgb()), 128);
+    EXPECT_GT(qGray(page.palette().color(QPalette::LinkVisited).rgb()), 128);
+    EXPECT_EQ(page.palette().color(QPalette::Base), QColor(Qt::black));
+    // On a light panel the palette's own links stay.
+    QPalette light = page.palette();
+    light.setColor(QPalette::Base, Qt::white);
+    light.setColor(QPalette::Link, QColor(0, 0, 255));
+    page.setPalette(light);
+    EXPECT_EQ(page.palette().color(QPalette::Link), QColor(0, 0, 255));
+}
+
 TEST_F(SummaryPageTest, LinksAndQuickTasksSwitchFolders)
 {
     SetShowSummary(1);
