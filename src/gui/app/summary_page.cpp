@@ -303,6 +303,19 @@ void SummaryPage::KeepLinksReadable()
     if (changed) {
         setPalette(colours);
     }
+    // Rich text takes its link colour from the application's palette, not the label's; each link
+    // names its colour itself.
+    const QString colour = palette().color(QPalette::Link).name();
+    for (const auto& [label, caption] : links_) {
+        label->setText(LinkMarkup(QStringLiteral("go"), caption, colour));
+    }
+    for (std::size_t index = 0; index < hotDealLinks_.size(); ++index) {
+        if (!hotDealTargets_[index].isEmpty()) {
+            SummaryContent::HotDeal deal{
+                hotDealCaptions_[index], hotDealTargets_[index], hotDealTexts_[index]->text()};
+            ShowHotDeal(index, &deal, hotDealVisited_[index]);
+        }
+    }
 }
 
 void SummaryPage::resizeEvent(QResizeEvent* event)
@@ -316,6 +329,7 @@ void SummaryPage::resizeEvent(QResizeEvent* event)
 QLabel* SummaryPage::AddLink(const QString& caption, const QString& accessibleName)
 {
     auto* link = new QLabel(LinkMarkup(QStringLiteral("go"), caption), this);
+    links_.emplace_back(link, caption);
     link->setTextFormat(Qt::RichText);
     link->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     link->setFocusPolicy(Qt::StrongFocus);
@@ -362,7 +376,8 @@ void SummaryPage::ShowHotDeal(std::size_t index, const SummaryContent::HotDeal* 
     }
     hotDealTargets_[index] = deal->target;
     hotDealCaptions_[index] = deal->text;
-    const QString colour = visited ? palette().color(QPalette::LinkVisited).name() : QString();
+    hotDealVisited_[index] = visited;
+    const QString colour = palette().color(visited ? QPalette::LinkVisited : QPalette::Link).name();
     link->setText(LinkMarkup(deal->target, deal->text, colour));
     link->setToolTip(deal->target);
     link->setFocusPolicy(Qt::StrongFocus);

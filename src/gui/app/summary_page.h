@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QBoxLayout;
@@ -105,6 +106,8 @@ private:
     std::array<QLabel*, 2> hotDealTexts_{};
     std::array<QString, 2> hotDealTargets_;
     std::array<QString, 2> hotDealCaptions_;
+    std::array<bool, 2> hotDealVisited_{};
+    std::vector<std::pair<QLabel*, QString>> links_;
     QCheckBox* startInDeals_;
     QLabel* startCaption_;
     QBoxLayout* columns_;

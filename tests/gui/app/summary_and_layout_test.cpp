@@ -160,6 +160,10 @@ TEST_F(SummaryPageTest, LinksStayReadableOnADarkPanel)
     EXPECT_GT(qGray(page.palette().color(QPalette::Link).rgb()), 128);
     EXPECT_GT(qGray(page.palette().color(QPalette::LinkVisited).rgb()), 128);
     EXPECT_EQ(page.palette().color(QPalette::Base), QColor(Qt::black));
+    // The links name their colour themselves: rich text would take the application's.
+    EXPECT_TRUE(page.folderLink(FolderKind::ShoppingList)
+                    ->text()
+                    .contains(page.palette().color(QPalette::Link).name()));
     // On a light panel the palette's own links stay.
     QPalette light = page.palette();
     light.setColor(QPalette::Base, Qt::white);
