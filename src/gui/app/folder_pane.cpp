@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace tallyhawk
 {
 
@@ -55,6 +57,15 @@ void FolderPane::SetCaption(const QString& text)
 QString FolderPane::caption() const
 {
     return caption_->text();
+}
+
+int FolderPane::ButtonsWidth() const
+{
+    int width = caption_->sizeHint().width();
+    for (const auto& entry : buttons_) {
+        width = std::max(width, entry.second->sizeHint().width());
+    }
+    return width;
 }
 
 QPushButton* FolderPane::button(FolderKind folder) const

@@ -27,6 +27,8 @@ public:
     QString caption() const;
     QPushButton* button(FolderKind folder) const;
     ViewTree* tree() const { return tree_; }
+    // The width the widest folder button asks for; the tree scrolls within it.
+    int ButtonsWidth() const;
 
 signals:
     void folderChosen(tallyhawk::FolderKind folder);

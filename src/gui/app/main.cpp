@@ -77,6 +77,7 @@ int main(int argc, char** argv)
     }
 
     tallyhawk::MainWindow window;
+    window.UseProgramDialogs();
     if (downloadSeconds) {
         window.SetDownloadInterval(std::chrono::seconds(*downloadSeconds));
     }

@@ -3,6 +3,7 @@
 #include "gui/controls/time_filter_button.h"
 
 #include <QHBoxLayout>
+#include <QToolBar>
 #include <QToolButton>
 
 namespace tallyhawk
@@ -45,12 +46,18 @@ FolderCaptions CaptionsOf(FolderKind folder)
 
 MainToolBar::MainToolBar(QWidget* parent)
     : QWidget(parent)
+    , bar_(new QToolBar(this))
     , timeFilter_(new TimeFilterButton(this))
 {
+    // A tool bar rather than a plain row: in a narrow window the buttons that do not fit move to its
+    // extension menu instead of making the window wider than the screen.
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(2);
-    layout->addWidget(timeFilter_);
+    layout->addWidget(bar_);
+    bar_->setMovable(false);
+    bar_->setFloatable(false);
+    bar_->setAccessibleName(QStringLiteral("Commands"));
+    bar_->addWidget(timeFilter_);
     newProduct_ = AddButton("New Product", "Add a new product to your shopping list", "list-add");
     comparePrices_ = AddButton(
         "Compare Prices", "Compare prices for your item at tens of online stores", "edit-find-replace");
@@ -64,10 +71,9 @@ MainToolBar::MainToolBar(QWidget* parent)
     settings_ = AddButton(
         "Edit Settings", "View and edit the options for the Tallyhawk program", "preferences-system");
     home_ = AddButton("Tallyhawk Home", "Open the Quillmarch web site in a new browser window", "go-home");
-    layout->addStretch(1);
 
-    // Their dialogs are not built yet; a disabled button says so, a silent one would not.
-    for (QToolButton* waiting : {newProduct_, comparePrices_, settings_, home_}) {
+    // Their dialogs are set from outside; until then a disabled button says so, a silent one would not.
+    for (QToolButton* waiting : {newProduct_, comparePrices_}) {
         waiting->setEnabled(false);
     }
 }
@@ -81,7 +87,7 @@ QToolButton* MainToolBar::AddButton(const char* caption, const char* toolTip, co
     button->setIcon(QIcon::fromTheme(QString::fromLatin1(iconName)));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setAutoRaise(true);
-    layout()->addWidget(button);
+    bar_->addWidget(button);
     return button;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QWidget>
 
+class QToolBar;
 class QToolButton;
 
 namespace tallyhawk
@@ -39,6 +40,7 @@ public:
 private:
     QToolButton* AddButton(const char* caption, const char* toolTip, const char* iconName);
 
+    QToolBar* bar_;
     TimeFilterButton* timeFilter_;
     QToolButton* newProduct_;
     QToolButton* comparePrices_;

@@ -4,6 +4,7 @@
 #include "core/common/display_text.h"
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
+#include "core/compare/web_spider.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
 #include "core/update/pass_runner.h"
@@ -16,26 +17,30 @@
 #include "gui/app/cash_back_pane.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
+#include "gui/app/layout_store.h"
 #include "gui/app/list_rows.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/row_card_delegate.h"
 #include "gui/app/search_dialog.h"
+#include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/window_update_host.h"
+#include "gui/compare/price_comparison_run.h"
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/time_filter_button.h"
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
+#include "gui/shopping/product_editor.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
@@ -49,6 +54,25 @@
 
 namespace tallyhawk
 {
+namespace
+{
+
+// The title of every message box, whatever the window title says about the connection.
+QString BoxTitle()
+{
+    return QStringLiteral("Tallyhawk");
+}
+
+QString LayoutPathFor(const std::optional<std::string>& settingsFile)
+{
+    if (!settingsFile) {
+        return LayoutStore::DefaultPath();
+    }
+    return QString::fromStdString(
+        (std::filesystem::path(*settingsFile).parent_path() / "tallyhawk-layout.ini").string());
+}
+
+} // namespace
 
 MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* parent)
     : QMainWindow(parent)
@@ -66,12 +90,14 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     , emptyPage_(new QWidget)
     , model_(new ItemListModel(this))
 {
+    layout_ = std::make_unique<LayoutStore>(LayoutPathFor(settingsFile));
     setWindowTitle(QStringLiteral("Tallyhawk"));
     const QIcon icon = AppIcon();
     setWindowIcon(icon);
 
     deals_.Open("deal.lst");
     topics_.Open("topic.lst");
+    hotDeals_.Open("deal.lst");
     shopping_.Open();
 
     listView_->setModel(model_);
@@ -88,6 +114,8 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     cashBackPane_ = new CashBackPane(QString::fromStdString(cashBack),
                                      [this, cashBack] { Browser().Open(cashBack, true); });
     pages_->addWidget(cashBackPane_);
+    summaryPage_ = new SummaryPage([this](const std::string& url) { Browser().Open(url, true); });
+    pages_->addWidget(summaryPage_);
 
     QFont bold = viewCaption_->font();
     bold.setBold(true);
@@ -110,7 +138,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     layout->addLayout(panes, 1);
     setCentralWidget(central);
     // Starting sizes in the proportions of the original window; layouts resize from there.
-    folderPane_->setFixedWidth(folderPane_->sizeHint().width() + 24);
+    folderPane_->setFixedWidth(folderPane_->ButtonsWidth() + 24);
     resize(880, 480);
 
     tray_ = new TrayController(icon, this);
@@ -147,6 +175,14 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(refresh, &QAction::triggered, this, [this] { RefreshView(true); });
     addAction(refresh);
 
+    auto* newProduct = new QAction(this);
+    newProduct->setShortcut(QKeySequence::New);
+    connect(newProduct, &QAction::triggered, this, [this] {
+        if (toolBar_->newProduct()->isEnabled()) {
+            NewProduct();
+        }
+    });
+    addAction(newProduct);
     auto* find = new QAction(this);
     find->setShortcut(QKeySequence::Find);
     connect(find, &QAction::triggered, this, [this] {
@@ -163,9 +199,6 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         return dialog.resultText();
     };
 
-    notice_ = [this](const QString& text) {
-        QMessageBox::information(this, windowTitle(), text);
-    };
     auto* remove = new QAction(this);
     remove->setShortcut(QKeySequence::Delete);
     remove->setShortcutContext(Qt::WidgetShortcut);
@@ -199,6 +232,26 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
     connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
     connect(toolBar_->refresh(), &QToolButton::clicked, this, [this] { RefreshView(true); });
+    connect(toolBar_->newProduct(), &QToolButton::clicked, this, &MainWindow::NewProduct);
+    connect(toolBar_->comparePrices(), &QToolButton::clicked, this, &MainWindow::ComparePrices);
+    connect(toolBar_->home(), &QToolButton::clicked, this, [this] {
+        Browser().Open(SiteRootUrl(SiteBaseUrl(settings_)), true);
+    });
+    connect(toolBar_->settings(), &QToolButton::clicked, this, &MainWindow::ShowSettings);
+    connect(summaryPage_, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
+    connect(summaryPage_, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
+    connect(summaryPage_->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);
+    // Widths the user gives the columns are kept for the next refresh and the next save.
+    connect(listView_->header(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (applyingColumns_ || width <= 0) {
+            return;
+        }
+        if (columnWidths_.size() <= static_cast<std::size_t>(column)) {
+            columnWidths_.resize(static_cast<std::size_t>(column) + 1, 0);
+        }
+        columnWidths_[static_cast<std::size_t>(column)] = width;
+    });
+    UpdateHookCommands();
 }
 
 MainWindow::~MainWindow()
@@ -237,6 +290,29 @@ WindowUpdateHost* MainWindow::MakeUpdateHost()
     return new WindowUpdateHost(std::move(targets), this);
 }
 
+void MainWindow::UseProgramDialogs()
+{
+    const auto spider = [this]() -> WebSpider& {
+        if (!spider_) {
+            spider_ = std::make_unique<WebSpider>();
+        }
+        return *spider_;
+    };
+    SetPriceComparisonRunner([spider](QWidget* parent, const QString& itemName) {
+        return RunPriceComparison(parent, spider(), itemName);
+    });
+    SetProductEditorOpener(
+        [this, spider](QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id) {
+            ProductEditor::Services services;
+            services.siteBaseUrl = SiteBaseUrl(settings_);
+            services.browser = &Browser();
+            services.comparePrices = [spider](QWidget* owner, const QString& name, std::int32_t categoryId) {
+                return RunPriceComparison(owner, spider(), name, categoryId);
+            };
+            return ProductEditor::Edit(parent, shopping, kind, id, services);
+        });
+}
+
 void MainWindow::SetAlertOpener(AlertOpener opener)
 {
     alertQueue_->SetOpener(std::move(opener));
@@ -253,21 +329,36 @@ void MainWindow::Start(bool startHidden)
               .listsRefreshDue;
     // 9. The first choice of the time filter runs with no folder yet and shows nothing.
     toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
-    // 10. The start folder and both stores: the update cycle asks only for ids above what a load has
-    // seen, so both load first.
-    deals_.Load(viewFilter_);
+    // 10. The start page; Coupons & Deals is filled at once rather than at the next refresh. The summary
+    // page counts today whenever its folder opens, so it has no fill of its own here.
+    const bool showSummary = settings_.showSummary != 0;
+    {
+        const QSignalBlocker quiet(summaryPage_->startInDeals());
+        summaryPage_->startInDeals()->setChecked(!showSummary);
+    }
+    ShowFolder(showSummary ? FolderKind::TodaysSummary : FolderKind::CouponsAndDeals);
+    // The update cycle asks only for ids above what a load has seen, so both stores load first (the
+    // deals already are when their folder opened).
+    if (folder_ != FolderKind::CouponsAndDeals) {
+        deals_.Load(viewFilter_);
+    }
     topics_.Load(viewFilter_);
-    ShowFolder(FolderKind::CouponsAndDeals);
     // 11. The update cycle.
     StartUpdateCycle(startHidden);
+    // 12. The list columns as they were saved.
+    columnWidths_ = layout_->SavedColumns();
+    ApplyColumnWidths();
     // 13. The autostart entry starts this very program hidden at login, or is removed.
     if (settings_.autoRun == 1) {
         autostart_.Write(CurrentExecutablePath().string());
     } else {
         autostart_.Remove();
     }
-    // 14. Shown, or kept in the tray.
+    // 14. Shown, or kept in the tray: a shown start takes the saved placement now, a hidden one at the
+    // first show from the tray.
     if (!startHidden) {
+        placementRestored_ = true;
+        layout_->RestorePlacement(*this);
         show();
     } else if (!tray_->available()) {
         showMinimized();
@@ -293,6 +384,11 @@ void MainWindow::ShowFolder(FolderKind folder)
     if (IsListFolder(folder)) {
         pages_->setCurrentWidget(listView_);
         RefreshView(true);
+    } else if (folder == FolderKind::TodaysSummary) {
+        pages_->setCurrentWidget(summaryPage_);
+        model_->Clear();
+        folderPane_->tree()->clear();
+        RefreshView(false);
     } else {
         pages_->setCurrentWidget(folder == FolderKind::CashBackStores ? static_cast<QWidget*>(cashBackPane_)
                                                                       : emptyPage_);
@@ -359,6 +455,8 @@ void MainWindow::RefreshView(bool rebuildTree)
         shopping(ShoppingDatabase::kPurchases);
         break;
     case FolderKind::TodaysSummary:
+        FillSummary();
+        return;
     case FolderKind::CashBackStores:
     case FolderKind::None:
         return;
@@ -366,6 +464,21 @@ void MainWindow::RefreshView(bool rebuildTree)
     model_->Reset(std::move(list));
     RowChosen({});
     listView_->header()->setStretchLastSection(true);
+    ApplyColumnWidths();
+}
+
+void MainWindow::ApplyColumnWidths()
+{
+    applyingColumns_ = true;
+    QHeaderView* header = listView_->header();
+    // Columns without a saved width keep the cards' own starting widths.
+    for (int column = 0; column < header->count(); ++column) {
+        const auto index = static_cast<std::size_t>(column);
+        if (index < columnWidths_.size() && columnWidths_[index] > 0) {
+            header->resizeSection(column, columnWidths_[index]);
+        }
+    }
+    applyingColumns_ = false;
 }
 
 ItemStore* MainWindow::ItemFolderStore()
@@ -397,13 +510,16 @@ BrowserLauncher& MainWindow::Browser()
 
 void MainWindow::RowChosen(const QModelIndex& current)
 {
+    const bool chosen = current.isValid() && IsListFolder(folder_);
+    const bool shoppingFolder = folder_ == FolderKind::ShoppingList || folder_ == FolderKind::PurchaseHistory;
     ItemStore* store = ItemFolderStore();
-    // The other folders' commands come with their dialogs and questions; until then they stay off.
-    const bool enable = current.isValid() && store != nullptr;
-    toolBar_->open()->setEnabled(enable);
-    toolBar_->details()->setEnabled(enable);
-    toolBar_->remove()->setEnabled(enable);
-    if (!enable) {
+    // Products open in the product editor, which stays off until it is there.
+    toolBar_->open()->setEnabled(chosen && (!shoppingFolder || productEditor_));
+    toolBar_->remove()->setEnabled(chosen);
+    // Details is the item's page on the site, or Purchase Product; comparison results and purchases
+    // have none.
+    toolBar_->details()->setEnabled(chosen && (store != nullptr || folder_ == FolderKind::ShoppingList));
+    if (!chosen || store == nullptr) {
         return;
     }
     const RowKey key = model_->key(current.row());
@@ -430,20 +546,54 @@ void MainWindow::PrintList()
 void MainWindow::OpenSelected()
 {
     const int row = SelectedRow();
-    if (row < 0 || ItemFolderStore() == nullptr) {
+    if (row < 0) {
         return;
     }
     const RowKey key = model_->key(row);
     const std::string base = SiteBaseUrl(settings_);
-    Browser().Open(folder_ == FolderKind::ForumTopics ? MessagesPageUrl(base, key.kind, key.id)
-                                                      : RedirectPageUrl(base, key.kind, key.id),
-                   true);
+    switch (folder_) {
+    case FolderKind::CouponsAndDeals:
+        Browser().Open(RedirectPageUrl(base, key.kind, key.id), true);
+        break;
+    case FolderKind::ForumTopics:
+        Browser().Open(MessagesPageUrl(base, key.kind, key.id), true);
+        break;
+    case FolderKind::PriceComparisons:
+        for (const PriceResult& offer : searchResults_) {
+            if (offer.id == key.id) {
+                Browser().Open(offer.link, true);
+                break;
+            }
+        }
+        break;
+    case FolderKind::ShoppingList:
+    case FolderKind::PurchaseHistory: {
+        if (!productEditor_) {
+            return;
+        }
+        const std::int32_t kind = folder_ == FolderKind::ShoppingList ? ShoppingDatabase::kProducts
+                                                                      : ShoppingDatabase::kPurchases;
+        if (productEditor_(this, shopping_, kind, key.id) == 0) {
+            RefreshView(true);
+        }
+        break;
+    }
+    default:
+        break;
+    }
 }
 
 void MainWindow::ShowSelectedDetails()
 {
     const int row = SelectedRow();
-    if (row < 0 || ItemFolderStore() == nullptr) {
+    if (row < 0) {
+        return;
+    }
+    if (folder_ == FolderKind::ShoppingList) {
+        PurchaseSelected();
+        return;
+    }
+    if (ItemFolderStore() == nullptr) {
         return;
     }
     const RowKey key = model_->key(row);
@@ -452,22 +602,235 @@ void MainWindow::ShowSelectedDetails()
                    true);
 }
 
-void MainWindow::DeleteSelected()
+void MainWindow::PurchaseSelected()
 {
     const int row = SelectedRow();
-    ItemStore* store = ItemFolderStore();
-    if (row < 0 || store == nullptr) {
+    if (row < 0 || folder_ != FolderKind::ShoppingList) {
         return;
     }
     const RowKey key = model_->key(row);
-    // The row goes at once, leaving nothing chosen (so no other row is marked read); it stays gone even
-    // when the file could not be changed.
+    if (MessageBoxes::Ask(
+            this, BoxTitle(), QStringLiteral("Do you want to mark the selected product as purchased?"))
+        != QMessageBox::Yes) {
+        return;
+    }
+    if (shopping_.MarkRecord(ShoppingDatabase::kProducts, key.id, ShoppingDatabase::Mark::Purchased) < 0) {
+        MessageBoxes::Tell(this,
+                           BoxTitle(),
+                           QStringLiteral("There was an error while moving the selected product to the "
+                                          "Purchase History."),
+                           QMessageBox::Warning);
+        return;
+    }
+    RemoveRow(row);
+}
+
+void MainWindow::DeleteSelected()
+{
+    const int row = SelectedRow();
+    if (row < 0) {
+        return;
+    }
+    const RowKey key = model_->key(row);
+    switch (folder_) {
+    case FolderKind::CouponsAndDeals:
+    case FolderKind::ForumTopics: {
+        // Items go without a question; the row stays gone even when the file could not be changed.
+        ItemStore* store = ItemFolderStore();
+        RemoveRow(row);
+        if (store->Delete(key.id, key.kind) < 0) {
+            MessageBoxes::Tell(this,
+                               BoxTitle(),
+                               QStringLiteral("There was an error while deleting the selected deal(s).\nThe "
+                                              "deal might have been already deleted or the database file is "
+                                              "corrupted or locked."),
+                               QMessageBox::Warning);
+        }
+        break;
+    }
+    case FolderKind::PriceComparisons:
+        // The row goes first: it points into the results that lose the offer.
+        RemoveRow(row);
+        searchResults_.RemoveById(key.id);
+        if (searchResults_.Save(searches_.ResultsPath(currentSearchId_)) < 0) {
+            MessageBoxes::Tell(this,
+                               BoxTitle(),
+                               QStringLiteral("There was an error while saving the price comparison; the "
+                                              "result will show again."),
+                               QMessageBox::Warning);
+        }
+        break;
+    case FolderKind::ShoppingList: {
+        const std::optional<ShoppingRecord> product = shopping_.Find(ShoppingDatabase::kProducts, key.id);
+        const bool recurring = product && product->purchaseType >= 2 && product->purchaseType <= 4;
+        std::optional<ShoppingDatabase::Mark> mark;
+        if (recurring) {
+            const QMessageBox::StandardButton answer = MessageBoxes::Ask(
+                this,
+                BoxTitle(),
+                QStringLiteral("The selected product was setup as a recurring purchase.\nDo you want to "
+                               "permanently delete all instances in the recurring series for this product?"),
+                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                QMessageBox::Cancel);
+            if (answer == QMessageBox::Yes) {
+                mark = ShoppingDatabase::Mark::Deleted;
+            } else if (answer == QMessageBox::No) {
+                // Only this occurrence goes; the product comes back with its next one.
+                mark = ShoppingDatabase::Mark::SkipOccurrence;
+            }
+        } else if (MessageBoxes::Ask(
+                       this,
+                       BoxTitle(),
+                       QStringLiteral("Do you want to permanently delete the selected product?"))
+                   == QMessageBox::Yes) {
+            mark = ShoppingDatabase::Mark::Deleted;
+        }
+        if (!mark) {
+            return;
+        }
+        RemoveRow(row);
+        if (shopping_.MarkRecord(ShoppingDatabase::kProducts, key.id, *mark) < 0) {
+            // A product that is still there must not look deleted.
+            MessageBoxes::Tell(this,
+                               BoxTitle(),
+                               QStringLiteral("There was an error while deleting the selected product."),
+                               QMessageBox::Warning);
+            RefreshView(true);
+        }
+        break;
+    }
+    case FolderKind::PurchaseHistory:
+        if (MessageBoxes::Ask(
+                this, BoxTitle(), QStringLiteral("Do you want to permanently delete the selected purchase?"))
+            != QMessageBox::Yes) {
+            return;
+        }
+        RemoveRow(row);
+        if (shopping_.MarkRecord(ShoppingDatabase::kPurchases, key.id, ShoppingDatabase::Mark::Deleted) < 0) {
+            MessageBoxes::Tell(this,
+                               BoxTitle(),
+                               QStringLiteral("There was an error while deleting the selected purchase."),
+                               QMessageBox::Warning);
+            RefreshView(true);
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::RemoveRow(int row)
+{
+    // Nothing chosen afterwards, so that no other row is marked read.
     listView_->selectionModel()->clear();
     model_->RemoveRow(row);
-    if (store->Delete(key.id, key.kind) < 0) {
-        notice_(QStringLiteral(
-            "There was an error while deleting the selected deal(s).\nThe deal might have been "
-            "already deleted or the database file is corrupted or locked."));
+    RowChosen({});
+}
+
+void MainWindow::NewProduct()
+{
+    if (!productEditor_ || productEditor_(this, shopping_, ShoppingDatabase::kProducts, 0) != 0) {
+        return;
+    }
+    if (folder_ == FolderKind::ShoppingList) {
+        RefreshView(true);
+    } else {
+        ShowFolder(FolderKind::ShoppingList);
+    }
+}
+
+void MainWindow::ComparePrices()
+{
+    if (!comparisonRunner_) {
+        return;
+    }
+    const std::int32_t saved = comparisonRunner_(this, QString());
+    if (saved <= 0) {
+        return;
+    }
+    // The switch keeps the comparison, so its offers show although no tree item is chosen.
+    currentSearchId_ = saved;
+    ShowFolder(FolderKind::PriceComparisons);
+}
+
+void MainWindow::SetProductEditorOpener(ProductEditorOpener opener)
+{
+    productEditor_ = std::move(opener);
+    UpdateHookCommands();
+}
+
+void MainWindow::SetPriceComparisonRunner(PriceComparisonRunner runner)
+{
+    comparisonRunner_ = std::move(runner);
+    UpdateHookCommands();
+}
+
+void MainWindow::UpdateHookCommands()
+{
+    // New Product and Compare Prices open dialogs that are set from outside; until then they are off,
+    // on the toolbar and among the quick tasks alike.
+    toolBar_->newProduct()->setEnabled(bool(productEditor_));
+    toolBar_->comparePrices()->setEnabled(bool(comparisonRunner_));
+    summaryPage_->quickTask(SummaryPage::QuickTask::NewProduct)->setEnabled(bool(productEditor_));
+    summaryPage_->quickTask(SummaryPage::QuickTask::ComparePrices)->setEnabled(bool(comparisonRunner_));
+    RowChosen(listView_->currentIndex());
+}
+
+void MainWindow::FillSummary()
+{
+    const TimeSpan today = TimeSpan::EndingToday(TimeSpan::kToday, Clock::Now());
+    todayFilter_ = ItemFilter();
+    todayFilter_.from = today.from;
+    todayFilter_.to = today.to;
+    summaryPage_->Fill(
+        SummaryContent::Collect(todayFilter_, deals_, topics_, shopping_, hotDeals_, SiteBaseUrl(settings_)));
+}
+
+void MainWindow::QuickTaskChosen(SummaryPage::QuickTask task)
+{
+    switch (task) {
+    case SummaryPage::QuickTask::ViewDeals:
+        ShowFolder(FolderKind::CouponsAndDeals);
+        break;
+    case SummaryPage::QuickTask::FindDeals:
+        ShowFolder(FolderKind::CouponsAndDeals);
+        Find();
+        break;
+    case SummaryPage::QuickTask::ComparePrices:
+        ComparePrices();
+        break;
+    case SummaryPage::QuickTask::NewProduct:
+        NewProduct();
+        break;
+    case SummaryPage::QuickTask::CashBack:
+        ShowFolder(FolderKind::CashBackStores);
+        break;
+    }
+}
+
+void MainWindow::StartInDealsToggled(bool checked)
+{
+    settings_.showSummary = checked ? 0 : 1;
+    if (settings_.Save() < 0) {
+        MessageBoxes::Tell(this,
+                           BoxTitle(),
+                           QStringLiteral("The settings could not be saved; the start page stays as it was."),
+                           QMessageBox::Warning);
+    }
+}
+
+void MainWindow::SaveLayout()
+{
+    // Until the saved placement was applied the window stands where no one put it; saving that would
+    // lose the one in the file.
+    if (placementRestored_) {
+        layout_->SavePlacement(*this);
+    }
+    // The summary page and the empty folders have no columns; their widths are the ones last shown.
+    if (listView_->header()->count() > 0) {
+        layout_->SaveColumns(*listView_->header());
+    } else {
+        layout_->SaveColumns(columnWidths_);
     }
 }
 
@@ -512,6 +875,11 @@ void MainWindow::ApplySearch(const QString& text)
 
 void MainWindow::ShowFromTray()
 {
+    // After a hidden start the saved placement waits for the first show.
+    if (!placementRestored_) {
+        placementRestored_ = true;
+        layout_->RestorePlacement(*this);
+    }
     if (isMinimized()) {
         showNormal();
     } else {
@@ -608,12 +976,16 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
+    SaveLayout();
     PutAway();
 }
 
 void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized() && isVisible()) {
+        SaveLayout();
+    }
     if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_->available()) {
         // Hiding inside the state change confuses some window managers; do it once it settled.
         QTimer::singleShot(0, this, [this] {

@@ -12,6 +12,7 @@
 #include "core/store/item_store.h"
 #include "gui/alerts/alert_counters.h"
 #include "gui/app/folder_kind.h"
+#include "gui/app/summary_page.h"
 #include "gui/app/view_tree.h"
 
 #include <QMainWindow>
@@ -23,6 +24,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 class QLabel;
 class QStackedWidget;
@@ -34,8 +36,10 @@ namespace tallyhawk
 
 class AlertQueue;
 class CashBackPane;
+class WebSpider;
 class FolderPane;
 class ItemListModel;
+class LayoutStore;
 class MainToolBar;
 class PassRunner;
 class TrayController;
@@ -50,7 +54,8 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
-    // The settings are the user's unless another file is given (tests).
+    // The settings are the user's unless another file is given (tests); the layout file then stands
+    // beside it.
     explicit MainWindow(const std::optional<std::string>& settingsFile = std::nullopt,
                         QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -77,10 +82,28 @@ public:
     using SearchPrompt = std::function<std::optional<QString>(const QString& initialText)>;
     void SetSearchPrompt(SearchPrompt prompt) { searchPrompt_ = std::move(prompt); }
 
-    // The selected row's commands: its page in the browser, its page on the site, and removal.
+    // The selected row's commands: its page in the browser (or the product editor), its page on the
+    // site (or Purchase Product), and removal with the folder's question.
     void OpenSelected();
     void ShowSelectedDetails();
     void DeleteSelected();
+    // Marks the selected product purchased, after asking.
+    void PurchaseSelected();
+    // Opens the product editor on a new product, then shows the Shopping List.
+    void NewProduct();
+    // Runs a price comparison, then shows the comparison it saved.
+    void ComparePrices();
+
+    // The product editor: returns 0 when it saved. `id` 0 makes a new record of `kind`.
+    using ProductEditorOpener
+        = std::function<int(QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id)>;
+    // The price comparison dialogs: the id of the comparison they saved, 0 for none.
+    using PriceComparisonRunner = std::function<std::int32_t(QWidget* parent, const QString& itemName)>;
+    // New Product, Open in the shopping folders and Compare Prices stay disabled until these are set.
+    void SetProductEditorOpener(ProductEditorOpener opener);
+    void SetPriceComparisonRunner(PriceComparisonRunner runner);
+    // Sets both to the program's own dialogs: the product editor and the two comparison dialogs.
+    void UseProgramDialogs();
     // The About box, from the Help menu.
     void ShowAbout();
     // Print (Ctrl+P): the print dialog, then the list's rows as they stand.
@@ -88,10 +111,6 @@ public:
 
     // Where pages open; the user's browser unless a test sets another.
     void SetBrowser(std::unique_ptr<BrowserLauncher> browser) { browser_ = std::move(browser); }
-    // Where failures are told; a message box unless a test sets another.
-    using Notice = std::function<void(const QString& text)>;
-    void SetNotice(Notice notice) { notice_ = std::move(notice); }
-
     // What the tray's double click and "Show Tallyhawk" do.
     void ShowFromTray();
     // Ends the program (Exit, Ctrl+Q, the new-version prompt, the session's end).
@@ -122,6 +141,10 @@ public:
     QTimer* downloadTimer() const { return downloadTimer_; }
     // The autostart entry this window writes: the user's, or one beside a settings file of its own.
     const AutostartEntry& autostartEntry() const { return autostart_; }
+    SummaryPage* summaryPage() const { return summaryPage_; }
+    // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
+    const ItemFilter& todayFilter() const { return todayFilter_; }
+    const LayoutStore& layoutStore() const { return *layout_; }
     // The page the right pane shows now.
     QWidget* currentPage() const;
     QString viewCaption() const;
@@ -151,20 +174,42 @@ private:
     void StopTimers();
     // The update passes' host, carrying their calls onto this window.
     WindowUpdateHost* MakeUpdateHost();
+    // Counts today's records and shows today's hot deals.
+    void FillSummary();
+    void QuickTaskChosen(SummaryPage::QuickTask task);
+    // The start-up check box: stores the inverse in ShowSummary and saves the settings.
+    void StartInDealsToggled(bool checked);
+    void UpdateHookCommands();
+    void SaveLayout();
+    // The saved column widths over the header's own (after a model reset gave it new columns).
+    void ApplyColumnWidths();
+    // Removes a row and leaves no row chosen, so that no other row is marked read.
+    void RemoveRow(int row);
 
     ItemStore deals_;
     ItemStore topics_;
+    // A second store on the deals' file for the summary page, so its hot list never replaces the
+    // view the Coupons & Deals folder shows.
+    ItemStore hotDeals_;
     ShoppingDatabase shopping_;
     SearchIndex searches_;
     ResultList searchResults_;
     std::int32_t currentSearchId_ = 0;
     ItemFilter viewFilter_;
+    ItemFilter todayFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
     bool shutDown_ = false;
     bool listsRefreshDue_ = false;
+    bool placementRestored_ = false;
+    bool applyingColumns_ = false;
+    std::vector<int> columnWidths_;
     SearchPrompt searchPrompt_;
-    Notice notice_;
+    // The one comparison manager, made on first use; it goes after every dialog that used it.
+    std::unique_ptr<WebSpider> spider_;
+    ProductEditorOpener productEditor_;
+    PriceComparisonRunner comparisonRunner_;
+    std::unique_ptr<LayoutStore> layout_;
     Settings settings_;
     std::unique_ptr<BrowserLauncher> browser_;
     AutostartEntry autostart_;
@@ -182,6 +227,7 @@ private:
     QTreeView* listView_;
     QWidget* emptyPage_;
     CashBackPane* cashBackPane_;
+    SummaryPage* summaryPage_;
     ItemListModel* model_;
     TrayController* tray_;
     AlertQueue* alertQueue_;

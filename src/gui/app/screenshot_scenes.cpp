@@ -180,6 +180,17 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         QWidget* cards = SetUpCardScene(name, window);
         return {cards, false};
     }
+    if (name == QStringLiteral("summary")) {
+        // Wide enough for the page's two columns.
+        window.resize(1000, 640);
+        window.ShowFolder(FolderKind::TodaysSummary);
+        return {&window, false};
+    }
+    if (name == QStringLiteral("coupons")) {
+        window.resize(1000, 640);
+        window.ShowFolder(FolderKind::CouponsAndDeals);
+        return {&window, false};
+    }
     return {};
 }
 

@@ -3,7 +3,10 @@
 #include "core/common/time_span.h"
 
 #include <QMenu>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -56,6 +59,49 @@ void TimeFilterButton::Choose(std::int32_t span)
     span_ = span;
     setText(text);
     emit spanChosen(span);
+}
+
+QSize TimeFilterButton::sizeHint() const
+{
+    QSize size = QToolButton::sizeHint();
+    size.rwidth() += ArrowWidth();
+    return size;
+}
+
+int TimeFilterButton::ArrowWidth() const
+{
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+    return style()->pixelMetric(QStyle::PM_MenuButtonIndicator, &option, this);
+}
+
+void TimeFilterButton::paintEvent(QPaintEvent*)
+{
+    QStylePainter painter(this);
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+    const int arrow = ArrowWidth();
+
+    // The panel alone, with no label and no arrow of the style's.
+    QStyleOptionToolButton panel = option;
+    panel.text.clear();
+    panel.icon = QIcon();
+    panel.features &= ~QStyleOptionToolButton::HasMenu;
+    painter.drawComplexControl(QStyle::CC_ToolButton, panel);
+
+    const QRect inside = style()
+                             ->subControlRect(QStyle::CC_ToolButton, &option, QStyle::SC_ToolButton, this)
+                             .adjusted(3, 3, -3, -3);
+    QStyleOptionToolButton label = option;
+    label.rect = inside.adjusted(0, 0, -arrow, 0);
+    painter.drawControl(QStyle::CE_ToolButtonLabel, label);
+
+    QStyleOption down = option;
+    const int side = std::max(6, arrow - 4);
+    down.rect
+        = QRect(inside.right() - arrow + 1 + (arrow - side) / 2, inside.center().y() - side / 2, side, side);
+    down.rect = QStyle::visualRect(layoutDirection(), rect(), down.rect);
+    painter.drawPrimitive(QStyle::PE_IndicatorArrowDown, down);
 }
 
 QString TimeFilterButton::SpanText(std::int32_t span)

@@ -23,10 +23,20 @@ public:
     // The menu text of a span; empty for a span the menu does not have.
     static QString SpanText(std::int32_t span);
 
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
 signals:
     void spanChosen(std::int32_t span);
 
+protected:
+    // The style would draw the menu arrow over the end of the caption; the caption gets the room left of
+    // the arrow instead.
+    void paintEvent(QPaintEvent* event) override;
+
 private:
+    int ArrowWidth() const;
+
     std::int32_t span_ = -1;
 };
 

@@ -35,6 +35,12 @@ protected:
         : cwd_(dir_.path())
     {
         std::filesystem::create_directory(dir_.path() / "WebSearch");
+        // The window tests start in Coupons & Deals; the summary page's tests turn this back on.
+        {
+            Settings settings(SettingsFile());
+            settings.showSummary = 0;
+            EXPECT_EQ(settings.Save(), 0);
+        }
         // The window's update cycle starts with it: it reaches only 127.0.0.1, where port 1 refuses at
         // once. Tests that serve it give their own port.
         PointAtServer(1);

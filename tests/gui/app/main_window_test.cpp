@@ -19,6 +19,7 @@
 #include "gui/app/view_tree.h"
 #include "gui/controls/time_filter_button.h"
 #include "support/mock_clock.h"
+#include "support/preset_message_boxes.h"
 #include "support/scoped_current_folder.h"
 #include "support/temp_dir.h"
 
@@ -313,8 +314,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
             return true;
         },
         [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
-    QStringList notices;
-    window->SetNotice([&](const QString& text) { notices << text; });
+    PresetMessageBoxes boxes;
     Settings settings(SettingsFile());
     const std::string base = SiteBaseUrl(settings);
     MainToolBar* bar = window->toolBar();
@@ -335,7 +335,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     EXPECT_FALSE(bar->remove()->isEnabled());
     // The row left is not chosen, so it stays unread.
     EXPECT_TRUE(window->model()->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
-    EXPECT_TRUE(notices.isEmpty());
+    EXPECT_TRUE(boxes.shown().empty());
     {
         ItemStore check;
         check.Open("deal.lst");
@@ -357,9 +357,9 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     std::filesystem::remove(dir_.File("topic.lst"));
     bar->remove()->click();
     EXPECT_EQ(window->model()->rowCount(), 0);
-    ASSERT_EQ(notices.size(), 1);
-    EXPECT_TRUE(
-        notices[0].startsWith(QStringLiteral("There was an error while deleting the selected deal(s).")));
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_TRUE(boxes.lastText().startsWith(
+        QStringLiteral("There was an error while deleting the selected deal(s).")));
 
     // Without an embedded browser, Cash Back Stores shows its address and opens it on request.
     window->folderPane()->button(FolderKind::CashBackStores)->click();
