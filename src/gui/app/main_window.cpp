@@ -337,14 +337,16 @@ void MainWindow::Start(bool startHidden)
         summaryPage_->startInDeals()->setChecked(!showSummary);
     }
     ShowFolder(showSummary ? FolderKind::TodaysSummary : FolderKind::CouponsAndDeals);
-    // The update cycle asks only for ids above what a load has seen, so both stores load first (the
-    // deals already are when their folder opened).
-    if (folder_ != FolderKind::CouponsAndDeals) {
-        deals_.Load(viewFilter_);
+    // Both stores and the update cycle (11). A shown summary page goes on screen first: its counts need
+    // neither store's view, and the loads of 100,000 items would only keep it from being painted.
+    if (folder_ == FolderKind::TodaysSummary && !startHidden) {
+        storesPending_ = true;
+        summaryPage_->installEventFilter(this);
+        // Should the page never be painted (a window the desktop keeps unmapped), the start goes on.
+        QTimer::singleShot(1000, this, [this] { LoadStoresAndStartCycle(false); });
+    } else {
+        LoadStoresAndStartCycle(startHidden);
     }
-    topics_.Load(viewFilter_);
-    // 11. The update cycle.
-    StartUpdateCycle(startHidden);
     // 12. The list columns as they were saved.
     columnWidths_ = layout_->SavedColumns();
     ApplyColumnWidths();
@@ -363,6 +365,31 @@ void MainWindow::Start(bool startHidden)
     } else if (!tray_->available()) {
         showMinimized();
     }
+}
+
+void MainWindow::LoadStoresAndStartCycle(bool startedHidden)
+{
+    if (shutDown_ || storesLoaded_) {
+        return;
+    }
+    storesPending_ = false;
+    storesLoaded_ = true;
+    // The update cycle asks only for ids above what a load has seen, so both stores load first (the
+    // deals already are when their folder is the one shown).
+    if (folder_ != FolderKind::CouponsAndDeals) {
+        deals_.Load(viewFilter_);
+    }
+    topics_.Load(viewFilter_);
+    StartUpdateCycle(startedHidden);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == summaryPage_ && event->type() == QEvent::Paint && storesPending_) {
+        storesPending_ = false;
+        QTimer::singleShot(0, this, [this] { LoadStoresAndStartCycle(false); });
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::ShowFolder(FolderKind folder)

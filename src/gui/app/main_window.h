@@ -154,6 +154,7 @@ public slots:
     void ShowSettings();
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -168,6 +169,8 @@ private:
     BrowserLauncher& Browser();
     // Out of sight: hidden where a tray can bring it back, else minimized.
     void PutAway();
+    // Loads both stores, then starts the update cycle (once).
+    void LoadStoresAndStartCycle(bool startedHidden);
     // Step 11 of the start: the update cycle on its own thread, once both stores are loaded.
     void StartUpdateCycle(bool startedHidden);
     void StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue);
@@ -200,6 +203,9 @@ private:
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
     bool shutDown_ = false;
+    // The start's store loads and update cycle wait for the summary page's first paint.
+    bool storesPending_ = false;
+    bool storesLoaded_ = false;
     bool listsRefreshDue_ = false;
     bool placementRestored_ = false;
     bool applyingColumns_ = false;

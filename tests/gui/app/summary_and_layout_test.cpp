@@ -241,6 +241,29 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
     }
 }
 
+TEST_F(SummaryPageTest, AShownSummaryIsPaintedBeforeTheStoresLoadAndTheCycleStarts)
+{
+    SetShowSummary(1);
+    {
+        auto window = StartShown();
+        EXPECT_EQ(window->passes(), nullptr);
+        // The page's first paint lets the loads and the update cycle follow.
+        window->summaryPage()->repaint();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->passes() != nullptr; }, 5000));
+    }
+    {
+        // A hidden start paints nothing, so nothing waits.
+        auto window = StartHidden();
+        EXPECT_NE(window->passes(), nullptr);
+    }
+    {
+        // A page that is never painted still gets its start.
+        auto window = StartShown();
+        window->hide();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->passes() != nullptr; }, 5000));
+    }
+}
+
 TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
 {
     AddItem("deal.lst", 1, 1, "a coupon", kTen - 60);
