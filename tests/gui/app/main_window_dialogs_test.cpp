@@ -1,0 +1,99 @@
+#include "core/shopping/shopping_database.h"
+#include "gui/app/item_list_model.h"
+#include "gui/app/main_tool_bar.h"
+#include "gui/app/main_window.h"
+#include "gui/app/main_window_fixture.h"
+#include "gui/compare/compare_prices_dialog.h"
+#include "gui/shopping/product_editor.h"
+#include "support/preset_message_boxes.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <variant>
+
+namespace tallyhawk
+{
+namespace
+{
+
+class MainWindowDialogsTest : public MainWindowFixture
+{
+protected:
+    // Runs `step` on the modal dialog that the next command opens.
+    template <typename Dialog, typename Step>
+    static void OnNextDialog(Step step)
+    {
+        QTimer::singleShot(0, [step] {
+            QWidget* modal = QApplication::activeModalWidget();
+            auto* dialog = qobject_cast<Dialog*>(modal);
+            EXPECT_NE(dialog, nullptr) << (modal != nullptr ? modal->metaObject()->className() : "none");
+            if (dialog != nullptr) {
+                step(*dialog);
+            }
+            // A dialog the step left open would hold the test for ever.
+            if (modal != nullptr && modal->isVisible()) {
+                ADD_FAILURE() << "the dialog stayed open";
+                QTimer::singleShot(0, modal, [modal] { modal->close(); });
+            }
+        });
+    }
+};
+
+// The window's commands with the program's own dialogs behind them: New Product saves into the
+// Shopping List that the window shows, Open edits the chosen product, Compare Prices cancelled
+// leaves the folder as it was.
+TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs)
+{
+    PresetMessageBoxes boxes;
+    auto window = StartHidden();
+    EXPECT_FALSE(window->toolBar()->newProduct()->isEnabled());
+    window->UseProgramDialogs();
+    ASSERT_TRUE(window->toolBar()->newProduct()->isEnabled());
+    EXPECT_TRUE(window->toolBar()->comparePrices()->isEnabled());
+
+    OnNextDialog<ProductEditor>([](ProductEditor& editor) {
+        editor.nameEdit()->setText(QStringLiteral("Coffee beans"));
+        QComboBox* type = editor.purchaseTypeBox();
+        type->setCurrentIndex(type->findText(QStringLiteral("One Time")));
+        editor.okButton()->click();
+    });
+    window->toolBar()->newProduct()->click();
+    EXPECT_EQ(boxes.lastText(), QString());
+    EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
+    ASSERT_EQ(window->model()->rowCount(), 1);
+    const RowRecord row = window->model()->record(0);
+    ASSERT_TRUE(std::holds_alternative<const ShoppingRecord*>(row));
+    EXPECT_EQ(std::get<const ShoppingRecord*>(row)->name(), "Coffee beans");
+
+    window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    ASSERT_TRUE(window->toolBar()->open()->isEnabled());
+    QString shown;
+    OnNextDialog<ProductEditor>([&shown](ProductEditor& editor) {
+        shown = editor.nameEdit()->text();
+        editor.nameEdit()->setText(QStringLiteral("Coffee beans, dark"));
+        editor.okButton()->click();
+    });
+    window->OpenSelected();
+    EXPECT_EQ(shown, QStringLiteral("Coffee beans"));
+    ShoppingDatabase file;
+    file.Open();
+    EXPECT_EQ(file.CountRecords(ShoppingDatabase::kProducts), 1);
+    EXPECT_EQ(window->model()->index(0, 0).data().toString(), QStringLiteral("Coffee beans, dark"));
+
+    OnNextDialog<ComparePricesDialog>([](ComparePricesDialog& dialog) { dialog.reject(); });
+    window->toolBar()->comparePrices()->click();
+    EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
+    EXPECT_EQ(window->currentSearchId(), 0);
+}
+
+} // namespace
+} // namespace tallyhawk
