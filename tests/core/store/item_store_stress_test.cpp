@@ -12,6 +12,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <random>
 #include <set>
 #include <thread>
@@ -49,6 +50,13 @@ WireMessage Reply(std::int32_t firstId, int count)
 std::vector<std::int32_t> IdsInFile(const std::string& path, bool& readable)
 {
     std::vector<std::int32_t> ids;
+    // A writer killed before it created the file, or before it wrote the empty frame into it, leaves
+    // nothing to read; the next writer starts the file afresh.
+    std::error_code error;
+    if (!std::filesystem::exists(path, error) || std::filesystem::file_size(path, error) == 0) {
+        readable = !error;
+        return ids;
+    }
     RecordFile file(ItemStore::kFrame);
     readable = file.Open(path, RecordFile::Mode::Read) == 0 && file.CheckFileMarker() == 0;
     if (!readable) {
