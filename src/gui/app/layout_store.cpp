@@ -151,4 +151,23 @@ QRect OnSomeScreen(const QRect& rect)
     return moved;
 }
 
+void LayoutStore::SaveFolderPaneWidth(int width) const
+{
+    if (width <= 0) {
+        return;
+    }
+    QDir().mkpath(QFileInfo(filePath_).absolutePath());
+    QSettings file(filePath_, QSettings::IniFormat);
+    file.setValue(QStringLiteral("MainWindow/FolderPaneWidth"), width);
+}
+
+int LayoutStore::SavedFolderPaneWidth() const
+{
+    QSettings file(filePath_, QSettings::IniFormat);
+    bool ok = false;
+    const int width = file.value(QStringLiteral("MainWindow/FolderPaneWidth"), 0).toInt(&ok);
+    // A width no screen could show is no saved width.
+    return ok && width > 0 && width < 8192 ? width : 0;
+}
+
 } // namespace tallyhawk

@@ -36,6 +36,10 @@ public:
     // The saved column widths by index; 0 where none (or an unusable one) was saved.
     std::vector<int> SavedColumns() const;
 
+    // The folder pane's width (MainWindow/FolderPaneWidth), 0 when none was saved.
+    void SaveFolderPaneWidth(int width) const;
+    int SavedFolderPaneWidth() const;
+
     const QString& filePath() const { return filePath_; }
 
 private:

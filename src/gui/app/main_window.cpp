@@ -42,6 +42,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -127,18 +128,27 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     right->addWidget(viewCaption_);
     right->addWidget(pages_, 1);
 
-    auto* panes = new QHBoxLayout;
-    panes->addWidget(folderPane_);
-    panes->addLayout(right, 1);
+    // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
+    // for long store names.
+    auto* rightPane = new QWidget;
+    right->setContentsMargins(0, 0, 0, 0);
+    rightPane->setLayout(right);
+    panes_ = new QSplitter(Qt::Horizontal);
+    panes_->addWidget(folderPane_);
+    panes_->addWidget(rightPane);
+    panes_->setChildrenCollapsible(false);
+    panes_->setStretchFactor(1, 1);
+    panes_->setAccessibleName(QStringLiteral("Panes"));
 
     auto* central = new QWidget;
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(toolBar_);
-    layout->addLayout(panes, 1);
+    layout->addWidget(panes_, 1);
     setCentralWidget(central);
     // Starting sizes in the proportions of the original window; layouts resize from there.
-    folderPane_->setFixedWidth(folderPane_->ButtonsWidth() + 24);
+    folderPane_->setMinimumWidth(folderPane_->ButtonsWidth() + 24);
+    panes_->setSizes({folderPane_->minimumWidth(), 880});
     resize(880, 480);
 
     tray_ = new TrayController(icon, this);
@@ -350,6 +360,9 @@ void MainWindow::Start(bool startHidden)
     // 12. The list columns as they were saved.
     columnWidths_ = layout_->SavedColumns();
     ApplyColumnWidths();
+    if (const int width = layout_->SavedFolderPaneWidth(); width > folderPane_->minimumWidth()) {
+        panes_->setSizes({width, std::max(1, panes_->width() - width)});
+    }
     // 13. The autostart entry starts this very program hidden at login, or is removed.
     if (settings_.autoRun == 1) {
         autostart_.Write(CurrentExecutablePath().string());
@@ -859,6 +872,7 @@ void MainWindow::SaveLayout()
     } else {
         layout_->SaveColumns(columnWidths_);
     }
+    layout_->SaveFolderPaneWidth(panes_->sizes().value(0));
 }
 
 void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text)

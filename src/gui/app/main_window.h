@@ -27,6 +27,7 @@
 #include <vector>
 
 class QLabel;
+class QSplitter;
 class QStackedWidget;
 class QTimer;
 class QTreeView;
@@ -131,6 +132,7 @@ public:
     ItemListModel* model() const { return model_; }
     MainToolBar* toolBar() const { return toolBar_; }
     FolderPane* folderPane() const { return folderPane_; }
+    QSplitter* panes() const { return panes_; }
     TrayController* tray() const { return tray_; }
     QTreeView* listView() const { return listView_; }
     CashBackPane* cashBackPane() const { return cashBackPane_; }
@@ -229,6 +231,7 @@ private:
     MainToolBar* toolBar_;
     FolderPane* folderPane_;
     QLabel* viewCaption_;
+    QSplitter* panes_ = nullptr;
     QStackedWidget* pages_;
     QTreeView* listView_;
     QWidget* emptyPage_;

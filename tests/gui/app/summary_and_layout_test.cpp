@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QSplitter>
 #include <QTest>
 #include <QTreeView>
 
@@ -267,6 +268,7 @@ TEST_F(SummaryPageTest, AShownSummaryIsPaintedBeforeTheStoresLoadAndTheCycleStar
 TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
 {
     AddItem("deal.lst", 1, 1, "a coupon", kTen - 60);
+    int folderPane = 0;
     {
         // First run: the defaults.
         auto window = StartShown();
@@ -274,6 +276,9 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
         EXPECT_EQ(normal.topLeft(), QPoint(40, 40));
         window->setGeometry(QRect(70, 60, 700, 420));
         window->listView()->header()->resizeSection(0, 333);
+        const QList<int> panes = window->panes()->sizes();
+        window->panes()->setSizes({panes[0] + 90, panes[1] - 90});
+        folderPane = window->panes()->sizes()[0];
         window->close();
         EXPECT_FALSE(window->isVisible());
     }
@@ -289,6 +294,8 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
     auto window = StartShown();
     EXPECT_EQ(window->geometry(), QRect(70, 60, 700, 420));
     EXPECT_EQ(window->listView()->header()->sectionSize(0), 333);
+    // The folder pane keeps the width it was dragged to.
+    EXPECT_EQ(window->panes()->sizes()[0], folderPane);
     // The width stays through refreshes and folder switches, and a close on the summary page (which
     // has no columns) keeps it.
     window->RefreshView(true);
