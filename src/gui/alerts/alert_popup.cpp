@@ -38,7 +38,7 @@ constexpr int kDescriptionLines = 2;
 // How long the window system is asked to draw attention to a new popup, at most.
 constexpr int kFlashMilliseconds = 60'000;
 
-// The spec colours of the link line and the extra text (light blue on hover), before they are made
+// The popup's own colours of the link line and the extra text (light blue on hover), before they are made
 // readable on the popup's background.
 const QColor kLinkNormal(0, 0, 128);
 const QColor kLinkHover(0, 0, 255);
