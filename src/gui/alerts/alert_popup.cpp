@@ -2,8 +2,8 @@
 
 #include "gui/alerts/alert_link.h"
 #include "gui/alerts/alert_placement.h"
-#include "gui/alerts/readable_color.h"
 #include "gui/alerts/text_elision.h"
+#include "gui/controls/system_colors.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -161,13 +161,16 @@ void AlertPopup::BuildControls()
 void AlertPopup::ApplyColors()
 {
     const QColor background = palette().color(QPalette::Window);
+    const auto readable = [&background](const QColor& color) {
+        return SystemColors::Readable(color, background, background, SystemColors::kMinimumContrast);
+    };
     AlertLink::Colors colors;
-    colors.normal = ReadableColor(texts_.hot ? kHot : kLinkNormal, background);
-    colors.hover = ReadableColor(texts_.hot ? kHot : kLinkHover, background);
-    colors.visited = ReadableColor(kVisited, background);
+    colors.normal = readable(texts_.hot ? kHot : kLinkNormal);
+    colors.hover = readable(texts_.hot ? kHot : kLinkHover);
+    colors.visited = readable(kVisited);
     link_->SetColors(colors);
     QPalette red = extra_->palette();
-    red.setColor(QPalette::WindowText, ReadableColor(kHot, background));
+    red.setColor(QPalette::WindowText, readable(kHot));
     extra_->setPalette(red);
 }
 

@@ -1,8 +1,8 @@
 #include "alert_test_records.h"
 #include "gui/alerts/alert_placement.h"
 #include "gui/alerts/alert_texts.h"
-#include "gui/alerts/readable_color.h"
 #include "gui/alerts/text_elision.h"
+#include "gui/controls/system_colors.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -72,15 +72,18 @@ TEST(TextElisionTest, CutsAtAWordAndWrapsIntoItsLines)
 
 TEST(ReadableColorTest, KeepsAReadableColourAndMovesAnUnreadableOneJustEnough)
 {
-    EXPECT_NEAR(ContrastRatio(Qt::black, Qt::white), 21.0, 0.01);
-    EXPECT_NEAR(ContrastRatio(Qt::white, Qt::white), 1.0, 0.01);
+    EXPECT_NEAR(SystemColors::Contrast(Qt::black, Qt::white), 21.0, 0.01);
+    EXPECT_NEAR(SystemColors::Contrast(Qt::white, Qt::white), 1.0, 0.01);
     const QColor navy(0, 0, 128);
-    EXPECT_EQ(ReadableColor(navy, Qt::white), navy);
-    const QColor onDark = ReadableColor(navy, QColor(30, 30, 30));
-    EXPECT_GE(ContrastRatio(onDark, QColor(30, 30, 30)), 4.5);
+    const auto readable = [](const QColor& color, const QColor& background) {
+        return SystemColors::Readable(color, background, background, SystemColors::kMinimumContrast);
+    };
+    EXPECT_EQ(readable(navy, Qt::white), navy);
+    const QColor onDark = readable(navy, QColor(30, 30, 30));
+    EXPECT_GE(SystemColors::Contrast(onDark, QColor(30, 30, 30)), 4.5);
     EXPECT_GT(onDark.blue(), onDark.red());
-    const QColor whiteOnLight = ReadableColor(Qt::white, QColor(239, 239, 239));
-    EXPECT_GE(ContrastRatio(whiteOnLight, QColor(239, 239, 239)), 4.5);
+    const QColor whiteOnLight = readable(Qt::white, QColor(239, 239, 239));
+    EXPECT_GE(SystemColors::Contrast(whiteOnLight, QColor(239, 239, 239)), 4.5);
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 #include "core/common/site_addresses.h"
 #include "gui/alerts/alert_link.h"
 #include "gui/alerts/alert_popup.h"
-#include "gui/alerts/readable_color.h"
+#include "gui/controls/system_colors.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -284,11 +284,11 @@ TEST_F(AlertPopupTest, ItsColoursStayReadableOnADarkPalette)
     AlertPopup* plain = Open(test::AlertRecord(2, 2, "Plain", 0));
     QApplication::setPalette(light);
     const QColor background(30, 30, 30);
-    EXPECT_GE(ContrastRatio(hot->link()->currentColor(), background), 4.5);
-    EXPECT_GE(ContrastRatio(plain->link()->currentColor(), background), 4.5);
-    EXPECT_GE(ContrastRatio(hot->extra()->palette().color(QPalette::WindowText), background), 4.5);
+    EXPECT_GE(SystemColors::Contrast(hot->link()->currentColor(), background), 4.5);
+    EXPECT_GE(SystemColors::Contrast(plain->link()->currentColor(), background), 4.5);
+    EXPECT_GE(SystemColors::Contrast(hot->extra()->palette().color(QPalette::WindowText), background), 4.5);
     plain->link()->SetVisited();
-    EXPECT_GE(ContrastRatio(plain->link()->currentColor(), background), 4.5);
+    EXPECT_GE(SystemColors::Contrast(plain->link()->currentColor(), background), 4.5);
 }
 
 TEST_F(AlertPopupTest, DraggingAnywhereButTheLinkMovesThePopup)
