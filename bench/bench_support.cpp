@@ -2,7 +2,9 @@
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -129,6 +131,30 @@ void ReadWholeFile(benchmark::State& state, const std::string& path)
         ::close(fd);
         benchmark::DoNotOptimize(bytes.data());
     }
+}
+
+long long RunQuietly(const std::string& program, const std::vector<std::string>& arguments)
+{
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int sink = ::open("/dev/null", O_WRONLY);
+        ::dup2(sink, STDOUT_FILENO);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status)
+        || WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    return static_cast<long long>(usage.ru_maxrss) * 1024; // KiB on Linux
 }
 
 } // namespace tallyhawk::bench

@@ -43,6 +43,10 @@ private:
 // Writes `bytes` as the whole file at `path`; aborts when it cannot (the benchmark has no data then).
 void WriteWholeFile(const std::string& path, const std::string& bytes);
 
+// Runs `program` with `arguments`, its output thrown away, and waits for it: its peak resident set in
+// bytes, or -1 when it could not be run or did not end with status 0.
+long long RunQuietly(const std::string& program, const std::vector<std::string>& arguments);
+
 // The baseline of the file benchmarks: the whole file read into memory, once per iteration.
 void ReadWholeFile(benchmark::State& state, const std::string& path);
 

@@ -1,11 +1,7 @@
 // Peak memory of "tallyhawk-cli items list deals --json" over a large "deal.lst", against the size of
 // the file: the output is written record by record, so the list is held once, as the view.
+#include "bench_support.h"
 #include "deal_file.h"
-
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -16,31 +12,11 @@ namespace
 constexpr int kRecords = 300000;
 constexpr double kTarget = 1.5;
 
-// The child's peak resident set in bytes, or -1 when it could not be run or failed.
+// The peak resident set in bytes of "items list deals --json" over `folder`, or -1 when it failed.
 long long PeakMemoryOfListing(const std::string& folder)
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int sink = ::open("/dev/null", O_WRONLY);
-        ::dup2(sink, STDOUT_FILENO);
-        ::execl(TALLYHAWK_CLI_PATH,
-                TALLYHAWK_CLI_PATH,
-                "items",
-                "list",
-                "deals",
-                "--json",
-                "--data-dir",
-                folder.c_str(),
-                static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status)
-        || WEXITSTATUS(status) != 0) {
-        return -1;
-    }
-    return static_cast<long long>(usage.ru_maxrss) * 1024; // KiB on Linux
+    return tallyhawk::bench::RunQuietly(TALLYHAWK_CLI_PATH,
+                                        {"items", "list", "deals", "--json", "--data-dir", folder});
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The main window's cold start to its first painted summary page, against "tallyhawk-cli items count"
 // of the same data; and a refresh of Coupons & Deals, against loading the same file into a store.
+#include "bench_support.h"
 #include "core/common/byte_text.h"
 #include "core/settings/settings.h"
 #include "core/shopping/shopping_record.h"
@@ -14,9 +15,6 @@
 #include <QCoreApplication>
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -108,23 +106,9 @@ void BM_CliItemsCount(benchmark::State& state)
 {
     const std::string folder = Data().deals.folder;
     for (auto _ : state) {
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const int sink = ::open("/dev/null", O_WRONLY);
-            ::dup2(sink, STDOUT_FILENO);
-            ::execl(TALLYHAWK_CLI_PATH,
-                    TALLYHAWK_CLI_PATH,
-                    "items",
-                    "count",
-                    "deals",
-                    "--data-dir",
-                    folder.c_str(),
-                    static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        int status = 0;
-        if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)
-            || WEXITSTATUS(status) != 0) {
+        if (tallyhawk::bench::RunQuietly(TALLYHAWK_CLI_PATH,
+                                         {"items", "count", "deals", "--data-dir", folder})
+            < 0) {
             state.SkipWithError("items count failed");
             break;
         }
