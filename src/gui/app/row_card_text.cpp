@@ -137,12 +137,4 @@ QString CardDate(std::int32_t seconds)
     return QLocale().toString(QDateTime::fromSecsSinceEpoch(seconds).date(), DayFormat());
 }
 
-QString RecordText(std::string_view bytes)
-{
-    if (IsValidUtf8(bytes)) {
-        return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    }
-    return QString::fromStdString(DisplayText(bytes));
-}
-
 } // namespace tallyhawk

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/app/list_rows.h"
+#include "gui/controls/record_text.h"
 
 #include <QString>
 
@@ -28,8 +29,5 @@ CardText(const RowRecord& record, CardPiece piece, const IdNameList& stores, con
 // A record time as the local day, with the weekday, in the user's short date format with the whole
 // year ("Mon 1/31/2005" in the United States).
 QString CardDate(std::int32_t seconds);
-
-// Record bytes as text: UTF-8 when they are valid UTF-8, Windows-1252 otherwise.
-QString RecordText(std::string_view bytes);
 
 } // namespace tallyhawk

@@ -1,9 +1,9 @@
 #include "gui/app/summary_page.h"
 
-#include "core/common/display_text.h"
 #include "core/common/site_addresses.h"
 #include "core/shopping/shopping_database.h"
 #include "core/store/item_store.h"
+#include "gui/controls/record_text.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -57,11 +57,6 @@ constexpr std::array<const char*, 5> kQuickTasks{
     "Get cash back for online purchases",
 };
 
-QString Text(std::string_view bytes)
-{
-    return QString::fromStdString(DisplayText(bytes));
-}
-
 QString LinkMarkup(const QString& href, const QString& caption, const QString& colour = {})
 {
     const QString style = colour.isEmpty() ? QString() : QStringLiteral(" style=\"color:%1\"").arg(colour);
@@ -99,10 +94,10 @@ SummaryContent SummaryContent::Collect(const ItemFilter& today,
             break;
         }
         content.hotDeals.push_back(
-            {Text(record->storeName()) + QStringLiteral(" - ") + Text(record->title()) + QStringLiteral(" - ")
-                 + Text(record->extra()),
+            {RecordText(record->storeName()) + QStringLiteral(" - ") + RecordText(record->title())
+                 + QStringLiteral(" - ") + RecordText(record->extra()),
              QString::fromStdString(RedirectPageUrl(siteBase, record->kind, record->id)),
-             Text(record->description())});
+             RecordText(record->description())});
     }
     return content;
 }

@@ -1,6 +1,6 @@
 #include "gui/app/view_tree.h"
 
-#include "core/common/display_text.h"
+#include "gui/controls/record_text.h"
 
 namespace tallyhawk
 {
@@ -49,7 +49,7 @@ void ViewTree::ShowComparisons(const std::vector<SearchRecord>& records)
     }
     QTreeWidgetItem* root = AddRoot(QStringLiteral("Online Prices"), Stands::Comparison);
     for (const SearchRecord& record : records) {
-        AddChild(root, QString::fromStdString(DisplayText(record.name)), Stands::Comparison, record.id);
+        AddChild(root, RecordText(record.name), Stands::Comparison, record.id);
     }
     root->setExpanded(true);
 }
@@ -86,7 +86,7 @@ void ViewTree::AddList(const QString& rootText, Stands stands, const IdNameList&
     }
     QTreeWidgetItem* root = AddRoot(rootText, stands);
     for (const auto& [id, entry] : list) {
-        AddChild(root, QString::fromStdString(DisplayText(entry.name)), stands, id);
+        AddChild(root, RecordText(entry.name), stands, id);
     }
     root->setExpanded(true);
 }

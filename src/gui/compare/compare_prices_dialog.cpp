@@ -1,9 +1,9 @@
 #include "gui/compare/compare_prices_dialog.h"
 
-#include "core/common/display_text.h"
 #include "core/common/status.h"
 #include "core/compare/web_spider.h"
 #include "gui/compare/compare_message.h"
+#include "gui/controls/record_text.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -89,7 +89,7 @@ QString ComparePricesDialog::LoadCategories(WebSpider& spider, std::int32_t cate
             "There are no search categories defined in the web search agents configuration file.");
     }
     for (const AgentType& category : configuration.categories()) {
-        categoryBox_->addItem(QString::fromStdString(DisplayText(category.typeName)), category.typeId);
+        categoryBox_->addItem(RecordText(category.typeName), category.typeId);
     }
     // The list is sorted by name, as the user reads it.
     categoryBox_->model()->sort(0);

@@ -1,8 +1,8 @@
 #include "gui/compare/comparing_prices_dialog.h"
 
-#include "core/common/display_text.h"
 #include "core/compare/web_spider.h"
 #include "gui/compare/compare_message.h"
+#include "gui/controls/record_text.h"
 
 #include <QDialogButtonBox>
 #include <QFrame>
@@ -24,7 +24,7 @@ constexpr int kSiteIdRole = Qt::UserRole;
 
 QString AgentName(const WebAgent& agent)
 {
-    return QString::fromStdString(DisplayText(agent.siteName.value_or(std::string_view())));
+    return RecordText(agent.siteName.value_or(std::string_view()));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "gui/print/row_print_text.h"
 
-#include "core/common/display_text.h"
+#include "gui/controls/record_text.h"
 
 #include <string>
 #include <string_view>
@@ -13,11 +13,6 @@ namespace
 {
 
 const QString kDash = QStringLiteral(" - ");
-
-QString Text(std::string_view bytes)
-{
-    return QString::fromStdString(DisplayText(bytes));
-}
 
 QString Amount(double value)
 {
@@ -38,23 +33,25 @@ QString Cut(QString text)
 
 RowPrintText TextsOf(const ItemRecord& item, const IdNameList&)
 {
-    return {Text(item.storeName()) + kDash + Text(item.title()) + kDash + Text(item.extra()),
-            Text(item.description())};
+    return {RecordText(item.storeName()) + kDash + RecordText(item.title()) + kDash
+                + RecordText(item.extra()),
+            RecordText(item.description())};
 }
 
 RowPrintText TextsOf(const PriceResult& offer, const IdNameList&)
 {
-    return {Text(offer.siteName) + kDash + Text(offer.name) + kDash + Amount(offer.price),
-            Text(offer.text.value_or(std::string())) + QStringLiteral(" URL: ") + Text(offer.link)};
+    return {RecordText(offer.siteName) + kDash + RecordText(offer.name) + kDash + Amount(offer.price),
+            RecordText(offer.text.value_or(std::string())) + QStringLiteral(" URL: ")
+                + RecordText(offer.link)};
 }
 
 RowPrintText TextsOf(const ShoppingRecord& record, const IdNameList& stores)
 {
     const IdNameEntry* store = stores.Find(record.storeId);
-    const QString storeName = store != nullptr ? Text(store->name) : QString();
-    return {storeName + kDash + Text(record.name()) + kDash + QStringLiteral("(") + Amount(record.quantity)
-                + QStringLiteral(") x $") + Amount(record.pricePerUnit),
-            Text(record.notes())};
+    const QString storeName = store != nullptr ? RecordText(store->name) : QString();
+    return {storeName + kDash + RecordText(record.name()) + kDash + QStringLiteral("(")
+                + Amount(record.quantity) + QStringLiteral(") x $") + Amount(record.pricePerUnit),
+            RecordText(record.notes())};
 }
 
 } // namespace

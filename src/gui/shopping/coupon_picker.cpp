@@ -1,13 +1,13 @@
 #include "gui/shopping/coupon_picker.h"
 
 #include "core/common/clock.h"
-#include "core/common/display_text.h"
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
 #include "core/compare/search_index.h"
 #include "core/settings/site_url.h"
 #include "gui/app/search_dialog.h"
 #include "gui/controls/message_boxes.h"
+#include "gui/controls/record_text.h"
 #include "gui/shopping/gradient_caption.h"
 #include "gui/shopping/shopping_icons.h"
 
@@ -28,11 +28,6 @@ namespace
 {
 
 constexpr int kValueRole = Qt::UserRole;
-
-QString Shown(std::string_view bytes)
-{
-    return QString::fromStdString(DisplayText(bytes));
-}
 
 QSettings LayoutSettings()
 {
@@ -246,7 +241,7 @@ void CouponPicker::FillItems(bool rebuildTree)
         if (storeId_ != 0 && storeId_ != item.storeId) {
             continue;
         }
-        auto* row = new QTreeWidgetItem(list_, {Shown(item.title()), QString()});
+        auto* row = new QTreeWidgetItem(list_, {RecordText(item.title()), QString()});
         row->setIcon(0, ShoppingIcons::Coupon());
         row->setData(0, kValueRole, static_cast<qulonglong>(index));
     }
@@ -272,7 +267,7 @@ void CouponPicker::FillItems(bool rebuildTree)
         if (id <= 0) {
             continue; // items without a store are listed under "All Stores" only
         }
-        auto* item = new QTreeWidgetItem(root, {Shown(entry.name)});
+        auto* item = new QTreeWidgetItem(root, {RecordText(entry.name)});
         item->setIcon(0, ShoppingIcons::Store());
         item->setData(0, kValueRole, id);
         if (id == storeId_ && storeId_ != 0) {
@@ -293,7 +288,7 @@ void CouponPicker::FillResults(bool rebuildTree)
         offers_.assign(results_.begin(), results_.end());
         // Each offer goes on top: the list is kept highest price first, so the cheapest ends on top.
         for (std::size_t index = 0; index < offers_.size(); ++index) {
-            auto* row = new QTreeWidgetItem({Shown(offers_[index].name), QString()});
+            auto* row = new QTreeWidgetItem({RecordText(offers_[index].name), QString()});
             row->setIcon(0, ShoppingIcons::PriceResult());
             row->setData(0, kValueRole, static_cast<qulonglong>(index));
             list_->insertTopLevelItem(0, row);

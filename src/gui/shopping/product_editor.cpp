@@ -1,12 +1,12 @@
 #include "gui/shopping/product_editor.h"
 
 #include "core/common/clock.h"
-#include "core/common/display_text.h"
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
 #include "core/settings/site_url.h"
 #include "core/shopping/purchase_type.h"
 #include "gui/controls/message_boxes.h"
+#include "gui/controls/record_text.h"
 #include "gui/shopping/coupon_picker.h"
 #include "gui/shopping/gradient_caption.h"
 #include "gui/shopping/leading_number.h"
@@ -39,11 +39,6 @@ namespace
 constexpr int kSlotRole = Qt::UserRole;
 constexpr qsizetype kNameLimit = 50;
 constexpr qsizetype kDescriptionLimit = 250;
-
-QString Shown(std::string_view bytes)
-{
-    return QString::fromStdString(DisplayText(bytes));
-}
 
 // Characters as the user counts them, not UTF-16 units.
 qsizetype CharacterCount(const QString& text)
@@ -108,7 +103,7 @@ void FillEntryBox(QComboBox* box, const IdNameList& list)
 {
     std::vector<std::pair<QString, std::int32_t>> entries;
     for (const auto& [id, entry] : list) {
-        entries.emplace_back(Shown(entry.name), id);
+        entries.emplace_back(RecordText(entry.name), id);
     }
     std::stable_sort(entries.begin(), entries.end(), [](const auto& left, const auto& right) {
         return left.first.compare(right.first, Qt::CaseInsensitive) < 0;
@@ -413,7 +408,7 @@ void ProductEditor::FillLists()
 
 void ProductEditor::ShowRecord(const ShoppingRecord& record)
 {
-    description_->setPlainText(Shown(record.notes()));
+    description_->setPlainText(RecordText(record.notes()));
     SelectEntry(unit_, record.unitId);
     SelectEntry(store_, record.storeId);
     SelectEntry(category_, record.categoryId);
@@ -424,7 +419,7 @@ void ProductEditor::ShowRecord(const ShoppingRecord& record)
                            ? QString::number(record.quantity, 'f', 0)
                            : QString::number(record.quantity, 'g', 12));
     price_->setText(record.pricePerUnit != 0 ? Fixed2(record.pricePerUnit) : QString());
-    name_->setText(Shown(record.name()));
+    name_->setText(RecordText(record.name()));
     if (record.startDate != 0) {
         date_->setDate(LocalDateOf(record.startDate));
     }
@@ -475,7 +470,7 @@ void ProductEditor::SelectDay(int number)
 
 void ProductEditor::AddCouponRow(std::size_t slot)
 {
-    auto* row = new QTreeWidgetItem(coupons_, {Shown(slots_[slot].title()), QString()});
+    auto* row = new QTreeWidgetItem(coupons_, {RecordText(slots_[slot].title()), QString()});
     row->setIcon(0, ShoppingIcons::Coupon());
     row->setData(0, kSlotRole, static_cast<int>(slot));
 }
@@ -677,9 +672,9 @@ void ProductEditor::ComparePricesOnline()
     const PriceResult& offer = picker.ChosenResult();
     description_->setPlainText(
         QStringLiteral("Store: %1\nURL: %2\n%3")
-            .arg(Shown(offer.siteName), Shown(offer.link), Shown(offer.text.value_or(""))));
+            .arg(RecordText(offer.siteName), RecordText(offer.link), RecordText(offer.text.value_or(""))));
     price_->setText(Fixed2(offer.price));
-    store_->setEditText(Shown(offer.siteName));
+    store_->setEditText(RecordText(offer.siteName));
 }
 
 void ProductEditor::OpenSelectedCoupon()
