@@ -100,7 +100,7 @@ void BM_Merge(benchmark::State& state)
         ItemStore store;
         store.Open("deal.lst", folder);
         state.ResumeTiming();
-        if (tallyhawk::MergeReply(store, reply, "deal", false, nullptr).kept != items) {
+        if (tallyhawk::MergeReply(store, reply, 0, "deal", false, nullptr).kept != items) {
             state.SkipWithError("items dropped");
         }
         state.PauseTiming();

@@ -300,6 +300,29 @@ TEST_F(ServerCommandsTest, FetchItemsStoreMergesAndAsksOnlyForNewerIds)
     EXPECT_NE(run.out.find("0 new items kept in topic.lst."), std::string::npos) << run.out;
 }
 
+TEST_F(ServerCommandsTest, FetchItemsStoreKeepsAReplyThatIsNotInIdOrder)
+{
+    const std::string data = folder.File("data");
+    FakeItem first = Deal();
+    first.id = 2;
+    server.PushReply(FakeDealServer::ItemReply(1006, {first}));
+    ASSERT_EQ(Run({"fetch-items", "--kind", "deals", "--store", "--data-dir", data}).exitCode, 0);
+    std::vector<FakeItem> reply;
+    for (std::int32_t id : {12, 10, 11}) {
+        FakeItem item = Deal();
+        item.id = id;
+        reply.push_back(item);
+    }
+    server.PushReply(FakeDealServer::ItemReply(1006, reply));
+    ProgramRun run = Run({"fetch-items", "--kind", "deals", "--store", "--data-dir", data});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("3 new items kept in deal.lst."), std::string::npos) << run.out;
+    EXPECT_EQ(server.Requests().at(1).substr(7), "10062<~>");
+
+    run = Run({"items", "count", "deals", "--data-dir", data}, false);
+    EXPECT_EQ(run.out, "4\n") << run.err;
+}
+
 TEST_F(ServerCommandsTest, FetchItemsStoreAppliesKeywords)
 {
     const std::string data = folder.File("data");

@@ -89,7 +89,7 @@ void ItemStore::Open(std::string_view fileName, std::string_view folder)
         highest.store(0);
     }
     listCheck_ = FrameCheck{};
-    highestInFile_.clear();
+    idsInFile_.clear();
     Hold hold(*this);
     view_ = View();
     filter_ = ItemFilter();
@@ -179,16 +179,18 @@ int ItemStore::LoadHot(const ItemFilter& filter)
 
 int ItemStore::Append(const ItemValues& values, std::optional<ItemRecord>* kept)
 {
-    const int result = AppendRecord(values, false, kept);
+    const int result = AppendRecord(values, std::nullopt, kept);
     return result < 0 ? result : kOk;
 }
 
-int ItemStore::AppendNew(const ItemValues& values, std::optional<ItemRecord>* kept)
+int ItemStore::AppendNew(const ItemValues& values, std::int32_t askedAfter, std::optional<ItemRecord>* kept)
 {
-    return AppendRecord(values, true, kept);
+    return AppendRecord(values, askedAfter, kept);
 }
 
-int ItemStore::AppendRecord(const ItemValues& values, bool onlyNew, std::optional<ItemRecord>* kept)
+int ItemStore::AppendRecord(const ItemValues& values,
+                            std::optional<std::int32_t> onlyAfter,
+                            std::optional<ItemRecord>* kept)
 {
     std::lock_guard<std::mutex> operation(operationMutex_);
     if (kept != nullptr) {
@@ -203,13 +205,12 @@ int ItemStore::AppendRecord(const ItemValues& values, bool onlyNew, std::optiona
             return kCannotOpen;
         }
         if (!file.Continues(listCheck_)) {
-            highestInFile_.clear();
+            idsInFile_.clear();
         }
         const int check = file.CheckFrames(listCheck_, [&](const unsigned char* stored, std::uint64_t) {
             const std::int32_t kind = FieldInt(stored, ItemRecord::kKindOffset);
             const std::int32_t id = FieldInt(stored, ItemRecord::kIdOffset);
-            std::int32_t& highest = highestInFile_.try_emplace(kind, id).first->second;
-            highest = std::max(highest, id);
+            idsInFile_[kind].insert(id);
             RaiseHighestId(kind, id);
             return true;
         });
@@ -217,18 +218,14 @@ int ItemStore::AppendRecord(const ItemValues& values, bool onlyNew, std::optiona
             listCheck_ = FrameCheck{};
             return FileStatus(check);
         }
-        if (onlyNew) {
-            auto highest = highestInFile_.find(record.kind);
-            if (highest != highestInFile_.end() && record.id <= highest->second) {
-                return 0;
-            }
+        if (onlyAfter && (record.id <= *onlyAfter || idsInFile_[record.kind].contains(record.id))) {
+            return 0;
         }
         if (int status = file.Append(bytes, listCheck_); status != kOk) {
             listCheck_ = FrameCheck{};
             return FileStatus(status);
         }
-        std::int32_t& highest = highestInFile_.try_emplace(record.kind, record.id).first->second;
-        highest = std::max(highest, record.id);
+        idsInFile_[record.kind].insert(record.id);
     }
     RaiseHighestId(record.kind, record.id);
     if (filter_.Passes(record)) {
@@ -380,7 +377,7 @@ RecordRepair ItemStore::Repair()
 {
     std::lock_guard<std::mutex> operation(operationMutex_);
     listCheck_ = FrameCheck{};
-    highestInFile_.clear();
+    idsInFile_.clear();
     return RecordRepair::Run(listPath_, kFrame);
 }
 

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace tallyhawk
@@ -61,10 +62,13 @@ public:
     // When the record passes the store's filter it goes to the front of the view and `kept` (if given)
     // receives a copy.
     int Append(const ItemValues& values, std::optional<ItemRecord>* kept = nullptr);
-    // As Append, but only an item whose id is above every id of its kind in the file, decided while the
-    // file is held: two merges of one reply at once (two processes) store it once. 1 when appended, 0
-    // when dropped as already stored, -41 or -42.
-    int AppendNew(const ItemValues& values, std::optional<ItemRecord>* kept = nullptr);
+    // As Append, but only a new item: one whose id is above `askedAfter` (the id its request asked
+    // after) and which no record of its kind in the file carries yet, decided while the file is held,
+    // including what another process appended meanwhile. Two merges of one reply at once store it once,
+    // and a reply in any id order loses nothing. 1 when appended, 0 when dropped as already stored, -41
+    // or -42.
+    int
+    AppendNew(const ItemValues& values, std::int32_t askedAfter, std::optional<ItemRecord>* kept = nullptr);
 
     // Undeleted records in the file that pass `filter`; as far as it got when the file is damaged, 0
     // when it cannot be read. `status` (if given) receives 0, -41 or -42 (damaged).
@@ -108,7 +112,9 @@ private:
         void Add(const ItemRecord& record);
     };
 
-    int AppendRecord(const ItemValues& values, bool onlyNew, std::optional<ItemRecord>* kept);
+    int AppendRecord(const ItemValues& values,
+                     std::optional<std::int32_t> onlyAfter,
+                     std::optional<ItemRecord>* kept);
     int Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset);
     // The first view record (from the newest) with this id and kind; the caller holds the lock.
     std::vector<ItemRecord>::reverse_iterator NewestInView(std::int32_t id, std::int32_t kind);
@@ -122,9 +128,9 @@ private:
     std::string archivePath_;
     std::array<std::atomic<std::int32_t>, 3> highestId_{};
     // What appends learned of the list file, so the next one reads only what others added since:
-    // where its whole frames end and the highest id of each kind in it. Guarded by operationMutex_.
+    // where its whole frames end and the ids of each kind in it. Guarded by operationMutex_.
     FrameCheck listCheck_;
-    std::map<std::int32_t, std::int32_t> highestInFile_;
+    std::map<std::int32_t, std::unordered_set<std::int32_t>> idsInFile_;
 };
 
 } // namespace tallyhawk

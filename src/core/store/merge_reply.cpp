@@ -51,6 +51,7 @@ ItemRecord StoredItemOf(ReplyItem item, std::int32_t arrivedAt)
 
 MergeResult MergeReply(ItemStore& store,
                        const WireMessage& reply,
+                       std::int32_t askedAfter,
                        std::optional<std::string_view> keywordList,
                        bool alertEach,
                        AlertSink* window)
@@ -79,7 +80,7 @@ MergeResult MergeReply(ItemStore& store,
             CleanDescription(*item.description);
         }
         const ItemValues values = ValuesOf(item);
-        const int appended = store.AppendNew(values);
+        const int appended = store.AppendNew(values, askedAfter);
         if (appended < 0) {
             // Whatever follows would fail the same way or land out of order: report and stop.
             result.status = appended;

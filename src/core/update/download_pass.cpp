@@ -27,7 +27,8 @@ int DownloadKind(UpdateContext& context,
                  std::stop_token stop)
 {
     HighestIds highest(context.folder);
-    std::unique_ptr<WireMessage> reply = context.connection.FetchItems(kind, highest.AskAfter(kind, store));
+    const std::int32_t askedAfter = highest.AskAfter(kind, store);
+    std::unique_ptr<WireMessage> reply = context.connection.FetchItems(kind, askedAfter);
     if (!reply) {
         return 0;
     }
@@ -37,7 +38,7 @@ int DownloadKind(UpdateContext& context,
         if (stop.stop_requested()) {
             return false;
         }
-        const MergeResult merged = MergeReply(store, slice, keywords, alertEach, &host);
+        const MergeResult merged = MergeReply(store, slice, askedAfter, keywords, alertEach, &host);
         kept += merged.kept;
         // A failed append ends this kind's merge: what was stored stays, and the next pass asks after it.
         return merged.status == kOk;

@@ -81,7 +81,7 @@ TEST(ItemStoreStress, MergingWhileTheWindowLoadsMarksAndDeletes)
     std::thread worker([&] {
         for (int r = 0; r < kReplies; ++r) {
             EXPECT_EQ(
-                MergeReply(deals, Reply(1 + r * kPerReply, kPerReply), std::nullopt, false, nullptr).kept,
+                MergeReply(deals, Reply(1 + r * kPerReply, kPerReply), 0, std::nullopt, false, nullptr).kept,
                 kPerReply);
         }
         merging = false;

@@ -342,7 +342,7 @@ TEST_F(ItemStoreTest, AListFileThatIsNoFileCannotBeOpenedAndNothingBlocks)
         EXPECT_EQ(store.Load(), kCannotOpen) << pipe;
         EXPECT_EQ(store.LoadHot(ItemFilter()), kCannotOpen) << pipe;
         EXPECT_EQ(store.Append(Values(1, 2)), kCannotOpen) << pipe;
-        EXPECT_EQ(store.AppendNew(Values(1, 2)), kCannotOpen) << pipe;
+        EXPECT_EQ(store.AppendNew(Values(1, 2), 0), kCannotOpen) << pipe;
         EXPECT_EQ(store.MarkRead(1, 2), kCannotOpen) << pipe;
         EXPECT_EQ(store.Delete(1, 2), kCannotOpen) << pipe;
         EXPECT_EQ(store.Archive(), kCannotOpen) << pipe;

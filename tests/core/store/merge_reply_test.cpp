@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <thread>
 
 namespace tallyhawk
 {
@@ -66,7 +68,7 @@ protected:
 
     int Merge(const std::vector<Item>& items, std::optional<std::string_view> keywords = std::nullopt)
     {
-        return MergeReply(store, Reply(items), keywords, false, nullptr).kept;
+        return MergeReply(store, Reply(items), 0, keywords, false, nullptr).kept;
     }
 
     MockClock clock{5000};
@@ -76,11 +78,11 @@ protected:
 
 TEST_F(MergeReplyTest, CountZeroOrAbsentKeepsNothing)
 {
-    EXPECT_EQ(MergeReply(store, Reply({Item()}, 0), std::nullopt, false, nullptr).kept, 0);
+    EXPECT_EQ(MergeReply(store, Reply({Item()}, 0), 0, std::nullopt, false, nullptr).kept, 0);
     WireMessage bare;
     bare.Reset(9001);
     bare.AppendNumber(1002);
-    EXPECT_EQ(MergeReply(store, bare, std::nullopt, false, nullptr).kept, 0);
+    EXPECT_EQ(MergeReply(store, bare, 0, std::nullopt, false, nullptr).kept, 0);
     EXPECT_EQ(store.Count(), 0u);
 }
 
@@ -111,7 +113,7 @@ TEST_F(MergeReplyTest, ChecksEachItemOnItsOwn)
 
 TEST_F(MergeReplyTest, AnnouncedCountBeyondThePayloadIsHarmless)
 {
-    EXPECT_EQ(MergeReply(store, Reply({Item()}, 2000000000), std::nullopt, false, nullptr).kept, 1);
+    EXPECT_EQ(MergeReply(store, Reply({Item()}, 2000000000), 0, std::nullopt, false, nullptr).kept, 1);
 }
 
 TEST_F(MergeReplyTest, KeywordListTestsEachTextOnItsOwn)
@@ -158,7 +160,7 @@ TEST_F(MergeReplyTest, AlertsFollowReplyOrderWithCleanedDescriptions)
     }
     items[1].categoryId = 0; // dropped: no alert
     CollectingSink sink;
-    EXPECT_EQ(MergeReply(store, Reply(items), std::nullopt, true, &sink).kept, 2);
+    EXPECT_EQ(MergeReply(store, Reply(items), 0, std::nullopt, true, &sink).kept, 2);
     ASSERT_EQ(sink.alerts.size(), 2u);
     EXPECT_EQ(sink.alerts[0]->id, 20);
     EXPECT_EQ(sink.alerts[1]->id, 22);
@@ -170,7 +172,7 @@ TEST_F(MergeReplyTest, AlertsFollowReplyOrderWithCleanedDescriptions)
     for (Item& item : items) {
         item.id += 10;
     }
-    EXPECT_EQ(MergeReply(store, Reply(items), std::nullopt, false, &sink).kept, 2);
+    EXPECT_EQ(MergeReply(store, Reply(items), 0, std::nullopt, false, &sink).kept, 2);
     EXPECT_EQ(sink.alerts.size(), 2u);
 }
 
@@ -182,7 +184,7 @@ TEST_F(MergeReplyTest, AFailedAppendStopsTheMergeAndIsReported)
     }
     CollectingSink sink;
     store.Open("deal.lst", (dir.path() / "missing" / "folder").string());
-    MergeResult missing = MergeReply(store, Reply(items), std::nullopt, true, &sink);
+    MergeResult missing = MergeReply(store, Reply(items), 0, std::nullopt, true, &sink);
     EXPECT_EQ(missing.kept, 0);
     EXPECT_EQ(missing.status, kCannotOpen);
     EXPECT_EQ(missing.highestStored, 0);
@@ -196,7 +198,7 @@ TEST_F(MergeReplyTest, AFailedAppendStopsTheMergeAndIsReported)
     {
         test::ScopedFileSizeLimit limit(8 + 484 + 100);
         ASSERT_TRUE(limit.active());
-        MergeResult full = MergeReply(store, Reply(items), std::nullopt, true, &sink);
+        MergeResult full = MergeReply(store, Reply(items), 0, std::nullopt, true, &sink);
         EXPECT_EQ(full.kept, 1);
         EXPECT_EQ(full.status, kBadFormat);
         EXPECT_EQ(full.highestStored, 30);
@@ -221,23 +223,136 @@ TEST_F(MergeReplyTest, ItemsTheFileHoldsAlreadyAreDroppedNotStoredTwice)
     // Another store on the file (another process, in effect) merges the same reply afterwards.
     ItemStore other;
     other.Open("deal.lst", dir.path().string());
-    MergeResult again = MergeReply(other, Reply(items), std::nullopt, false, nullptr);
+    MergeResult again = MergeReply(other, Reply(items), 0, std::nullopt, false, nullptr);
     EXPECT_EQ(again.kept, 0);
     EXPECT_EQ(again.alreadyStored, 3);
     EXPECT_EQ(again.status, kOk);
     EXPECT_EQ(other.HighestId(2), 42);
 
-    // Ids are compared per kind: a coupon with a deal's id is new; an older deal id is not.
+    // Ids are compared per kind: a coupon with a deal's id is new, and so is a deal the file lacks even
+    // below its highest; a deal the file holds is not.
     items[0].kind = 1;
     items[1].id = 39;
-    items[2].id = 43;
-    MergeResult mixed = MergeReply(store, Reply(items), std::nullopt, false, nullptr);
+    MergeResult mixed = MergeReply(store, Reply(items), 0, std::nullopt, false, nullptr);
     EXPECT_EQ(mixed.kept, 2);
     EXPECT_EQ(mixed.alreadyStored, 1);
     ItemStore reader;
     reader.Open("deal.lst", dir.path().string());
     ASSERT_EQ(reader.Load(), kOk);
     EXPECT_EQ(reader.Count(), 5u);
+}
+
+std::vector<Item> Deals(const std::vector<std::int32_t>& ids)
+{
+    std::vector<Item> items;
+    for (std::int32_t id : ids) {
+        Item item;
+        item.id = id;
+        items.push_back(item);
+    }
+    return items;
+}
+
+std::vector<std::int32_t> StoredIds(const std::string& folder)
+{
+    ItemStore reader;
+    reader.Open("deal.lst", folder);
+    EXPECT_EQ(reader.Load(), kOk);
+    std::vector<std::int32_t> ids;
+    for (const ItemRecord& record : reader.Items()) {
+        ids.push_back(record.id);
+    }
+    return ids; // newest first: the reply's order reversed
+}
+
+struct OrderCase
+{
+    const char* name;
+    std::vector<std::int32_t> reply;
+};
+
+class MergeReplyOrderTest : public MergeReplyTest, public ::testing::WithParamInterface<OrderCase>
+{ };
+
+// A reply in any id order is stored whole and in its own order; the request asked after 2, which the
+// file holds.
+TEST_P(MergeReplyOrderTest, KeepsEveryNewItemWhateverTheReplysOrder)
+{
+    ASSERT_EQ(Merge(Deals({1, 2})), 2);
+    const std::vector<std::int32_t>& reply = GetParam().reply;
+    MergeResult merged = MergeReply(store, Reply(Deals(reply)), 2, std::nullopt, false, nullptr);
+    EXPECT_EQ(merged.kept, static_cast<int>(reply.size()));
+    EXPECT_EQ(merged.alreadyStored, 0);
+    EXPECT_EQ(merged.highestStored, 12);
+    std::vector<std::int32_t> expected(reply.rbegin(), reply.rend());
+    expected.insert(expected.end(), {2, 1});
+    EXPECT_EQ(StoredIds(dir.path().string()), expected);
+    EXPECT_EQ(store.HighestId(2), 12);
+
+    // The same reply again, as a second start whose request asked after 12 would not get, but a server
+    // that sends it anyway: nothing is stored twice.
+    MergeResult again = MergeReply(store, Reply(Deals(reply)), 2, std::nullopt, false, nullptr);
+    EXPECT_EQ(again.kept, 0);
+    EXPECT_EQ(again.alreadyStored, static_cast<int>(reply.size()));
+    EXPECT_EQ(store.HighestId(2), 12);
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders,
+                         MergeReplyOrderTest,
+                         ::testing::Values(OrderCase{"ascending", {3, 4, 10, 11, 12}},
+                                           OrderCase{"descending", {12, 11, 10, 4, 3}},
+                                           OrderCase{"shuffled", {12, 10, 11}},
+                                           OrderCase{"shuffled_long", {10, 3, 12, 4, 11}}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MergeReplyTest, AnIdNotAboveTheRequestsIsDroppedEvenWhenTheFileLacksIt)
+{
+    // The file no longer holds 5 and 6 (archived or deleted), and the request asked after 8.
+    MergeResult merged = MergeReply(store, Reply(Deals({9, 5, 8, 10, 6})), 8, std::nullopt, false, nullptr);
+    EXPECT_EQ(merged.kept, 2);
+    EXPECT_EQ(merged.alreadyStored, 3);
+    EXPECT_EQ(StoredIds(dir.path().string()), (std::vector<std::int32_t>{10, 9}));
+}
+
+TEST_F(MergeReplyTest, AnItemAnotherProcessAppendedMeanwhileIsNotStoredTwice)
+{
+    ASSERT_EQ(Merge(Deals({1})), 1);
+    // Another program appends 11 after this store last looked at the file.
+    ItemStore other;
+    other.Open("deal.lst", dir.path().string());
+    ASSERT_EQ(MergeReply(other, Reply(Deals({11})), 1, std::nullopt, false, nullptr).kept, 1);
+    MergeResult merged = MergeReply(store, Reply(Deals({12, 10, 11})), 1, std::nullopt, false, nullptr);
+    EXPECT_EQ(merged.kept, 2);
+    EXPECT_EQ(merged.alreadyStored, 1);
+    EXPECT_EQ(StoredIds(dir.path().string()), (std::vector<std::int32_t>{10, 12, 11, 1}));
+}
+
+TEST_F(MergeReplyTest, TwoMergesOfOneShuffledReplyAtOnceStoreEachItemOnce)
+{
+    std::vector<std::int32_t> ids(200);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        ids[i] = static_cast<std::int32_t>(i + 1);
+    }
+    std::shuffle(ids.begin(), ids.end(), std::mt19937(11));
+    const WireMessage reply = Reply(Deals(ids));
+    ItemStore stores[2];
+    int kept[2] = {};
+    std::vector<std::thread> merges;
+    for (int s = 0; s < 2; ++s) {
+        stores[s].Open("deal.lst", dir.path().string());
+        merges.emplace_back(
+            [&, s] { kept[s] = MergeReply(stores[s], reply, 0, std::nullopt, false, nullptr).kept; });
+    }
+    for (std::thread& merge : merges) {
+        merge.join();
+    }
+    EXPECT_EQ(kept[0] + kept[1], 200);
+    std::vector<std::int32_t> stored = StoredIds(dir.path().string());
+    std::sort(stored.begin(), stored.end());
+    std::vector<std::int32_t> expected(ids);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(stored, expected);
+    EXPECT_EQ(std::max(stores[0].HighestId(2), stores[1].HighestId(2)), 200);
 }
 
 TEST_F(MergeReplyTest, NothingIsAppendedAfterDamageReadersStopAt)
@@ -255,12 +370,12 @@ TEST_F(MergeReplyTest, NothingIsAppendedAfterDamageReadersStopAt)
     test::WriteFileBytes(path, damaged);
     ItemStore fresh;
     fresh.Open("deal.lst", dir.path().string());
-    MergeResult result = MergeReply(fresh, Reply({items[1]}), std::nullopt, false, nullptr);
+    MergeResult result = MergeReply(fresh, Reply({items[1]}), 0, std::nullopt, false, nullptr);
     EXPECT_EQ(result.kept, 0);
     EXPECT_EQ(result.status, kBadFormat);
     EXPECT_EQ(test::ReadFileBytes(path), damaged);
     // Nor through the store that appended before the damage came: it reads on from where it stopped.
-    EXPECT_EQ(MergeReply(store, Reply({items[1]}), std::nullopt, false, nullptr).status, kBadFormat);
+    EXPECT_EQ(MergeReply(store, Reply({items[1]}), 0, std::nullopt, false, nullptr).status, kBadFormat);
     EXPECT_EQ(test::ReadFileBytes(path), damaged);
 }
 

@@ -255,6 +255,30 @@ TEST_F(UpdateCycleTest, DownloadPassAlertsEachItemExactlyWhenShowNotifyIsOn)
     EXPECT_EQ(Payloads(server)[3], "100210<~>");
 }
 
+// A server that sends newest first (as a feed does) loses nothing, on the first start or the next.
+TEST_F(UpdateCycleTest, ARepliesOrderLosesNoItemOnThisStartOrTheNext)
+{
+    PushCycle("32", {}, {Item(2, 2, "First")}, {});
+    Cycle();
+    PushCycle("32", {}, {Item(12, 2, "Twelve"), Item(10, 2, "Ten"), Item(11, 2, "Eleven")}, {});
+    CycleOutcome outcome = Cycle();
+    EXPECT_EQ(outcome.counts.deals, 3);
+    EXPECT_EQ(Payloads(server)[6], "10062<~>");
+    EXPECT_EQ(rig.deals.HighestId(2), 12);
+
+    // The next start loads the file and asks after 12, the highest held.
+    PushCycle("32", {}, {}, {});
+    rig.LoadStores();
+    EXPECT_EQ(rig.deals.Count(), 4u);
+    Cycle();
+    EXPECT_EQ(Payloads(server)[10], "100612<~>");
+    std::vector<std::int32_t> ids;
+    for (const ItemRecord& record : rig.deals.Items()) {
+        ids.push_back(record.id);
+    }
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{11, 10, 12, 2}));
+}
+
 // The weekly archive drops the records with the highest ids; the next requests still ask after them.
 TEST_F(UpdateCycleTest, ArchiveCannotLowerTheIdsAskedAfter)
 {
