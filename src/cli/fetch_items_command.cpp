@@ -12,6 +12,7 @@
 #include "core/store/item_filter.h"
 #include "core/store/item_store.h"
 #include "core/store/merge_reply.h"
+#include "core/update/download_pass.h"
 
 #include <ctime>
 #include <filesystem>
@@ -154,14 +155,7 @@ const char* ListFileOf(std::int32_t kind)
 // The keyword list a download pass would use for this kind, when --keywords is not given.
 std::optional<std::string> SettingsKeywords(std::int32_t kind)
 {
-    Settings settings;
-    const bool topics = IsKind(kind, ItemKind::Topic);
-    const bool use = (topics ? settings.useTopicsFilter : settings.useDealsFilter) == 1;
-    const std::string& list = topics ? settings.topicsFilter : settings.dealsFilter;
-    if (!use || list.empty()) {
-        return std::nullopt;
-    }
-    return list;
+    return DownloadPass::KeywordList(Settings(), kind);
 }
 
 // A failed append leaves a whole file when the write itself failed, a damaged one when the damage was
@@ -193,7 +187,8 @@ int StoreReply(CliContext& ctx,
                const CommandLine& commandLine,
                const KindOption& kind,
                ItemStore& store,
-               const WireMessage& reply)
+               const WireMessage& reply,
+               std::int32_t askedAfter)
 {
     std::optional<std::string> keywords = commandLine.Value("--keywords");
     if (!keywords) {
@@ -202,7 +197,7 @@ int StoreReply(CliContext& ctx,
         keywords.reset();
     }
     CollectedAlerts alerts;
-    const MergeResult merged = MergeReply(store, reply, keywords, true, &alerts);
+    const MergeResult merged = MergeReply(store, reply, askedAfter, keywords, true, &alerts);
     const std::string file = ListFileOf(kind.kind);
     if (commandLine.Has("--json")) {
         nlohmann::ordered_json items = nlohmann::ordered_json::array();
@@ -316,7 +311,7 @@ int RunFetchItems(CliContext& ctx, const Arguments& args)
                                             connection.lastFailure()));
     }
     if (storing) {
-        return StoreReply(ctx, commandLine, *kind, store, *reply);
+        return StoreReply(ctx, commandLine, *kind, store, *reply, lastId);
     }
     const std::int32_t count = ReplyItemCount(*reply);
     const std::int32_t present = ReplyItemsPresent(*reply);
