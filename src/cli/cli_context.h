@@ -14,12 +14,14 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
 
-// What every subcommand gets: where to print, and whether stderr is a terminal (for progress).
+// What every subcommand gets: where to print, whether stderr is a terminal (for progress), and whether
+// stdout is one (raw bytes from the network must not reach a terminal).
 struct CliContext
 {
     std::ostream& out;
     std::ostream& err;
     bool stderrIsTerminal = false;
+    bool stdoutIsTerminal = false;
 };
 
 // Parses the subcommand's arguments. Returns an exit code when the command must end here (help was

@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/stop_on_interrupt.h"
 #include "cli/time_limit_option.h"
+#include "core/common/display_text.h"
 #include "core/net/http_fetcher.h"
 #include "core/platform/output_file.h"
 
@@ -18,6 +19,32 @@ constexpr const char* kCommand = "fetch-page";
 std::chrono::seconds WholeSeconds(const HttpFetcher::Timeouts& timeouts)
 {
     return std::chrono::duration_cast<std::chrono::seconds>(timeouts.whole);
+}
+
+// A page for a terminal: its lines and tabs as they are, every other control character shown as an
+// escape, so a hostile page cannot clear the screen or write the clipboard.
+std::string PageForTerminal(std::string_view page)
+{
+    std::string shown;
+    shown.reserve(page.size());
+    std::size_t start = 0;
+    while (start <= page.size()) {
+        std::size_t end = page.find_first_of("\t\n", start);
+        if (end == std::string_view::npos) {
+            end = page.size();
+        }
+        std::string_view piece = page.substr(start, end - start);
+        if (end < page.size() && page[end] == '\n' && !piece.empty() && piece.back() == '\r') {
+            piece.remove_suffix(1); // a CRLF line end is a line end
+        }
+        shown += TerminalText(piece);
+        if (end == page.size()) {
+            break;
+        }
+        shown.push_back(page[end]);
+        start = end + 1;
+    }
+    return shown;
 }
 
 } // namespace
@@ -60,6 +87,9 @@ int RunFetchPage(CliContext& ctx, const Arguments& args)
                 ctx, "Cannot write " + *outFile + (folder ? ": it is a folder. Name a file to write." : "."));
         }
         return kExitOk;
+    }
+    if (ctx.stdoutIsTerminal) {
+        *page = PageForTerminal(*page);
     }
     ctx.out.write(page->data(), static_cast<std::streamsize>(page->size()));
     ctx.out.flush();

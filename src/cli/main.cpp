@@ -81,7 +81,7 @@ int main(int argc, char** argv)
         }
     }
     const tallyhawk::cli::PinnedClock pinnedClock;
-    CliContext ctx{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
+    CliContext ctx{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1, ::isatty(STDOUT_FILENO) == 1};
     if (args.empty()) {
         PrintUsage(std::cerr);
         return tallyhawk::cli::kExitUsage;

@@ -125,6 +125,30 @@ TEST_F(FetchCommandsTest, FetchPagePrintsOrSavesTheBody)
                   + " failed: the server answered 404 Not Found.\n");
 }
 
+// A clipboard write and a screen clear, as a hostile page may hold them.
+constexpr char kHostilePage[] = "<p>\x1B]52;c;aGk=\x07\x1B[2J\tprice</p>\r\nnext\n";
+
+TEST_F(FetchCommandsTest, FetchPageShowsControlsAsEscapesOnATerminal)
+{
+    server.Respond("/page", HttpResponse::Make(200, kHostilePage));
+    CliRun run
+        = test::RunProgramOnTerminal(TALLYHAWK_CLI_PATH, {"fetch-page", server.Url("/page")}, dir.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "<p>\\x1B]52;c;aGk=\\x07\\x1B[2J\tprice</p>\nnext\n");
+}
+
+TEST_F(FetchCommandsTest, FetchPageKeepsTheBytesIntoAPipeOrAFile)
+{
+    server.Respond("/page", HttpResponse::Make(200, kHostilePage));
+    CliRun run = RunCli({"fetch-page", server.Url("/page")}, dir.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, kHostilePage);
+    run = test::RunProgramOnTerminal(
+        TALLYHAWK_CLI_PATH, {"fetch-page", server.Url("/page"), "--out", "page.html"}, dir.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(dir.File("page.html")), kHostilePage);
+}
+
 TEST_F(FetchCommandsTest, FetchPageNamesRedirectAndHeaderFailures)
 {
     server.Respond("/loop", HttpResponse::Redirect(301, "/loop"));

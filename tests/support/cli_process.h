@@ -25,4 +25,10 @@ ProgramRun RunProgram(const std::string& program,
                       const std::filesystem::path& folder,
                       const std::function<void(pid_t)>& whileRunning = {});
 
+// As RunProgram, but stdout is a terminal (a pseudo-terminal in raw mode, so the bytes arrive as they
+// were written) and `out` holds what reached it.
+ProgramRun RunProgramOnTerminal(const std::string& program,
+                                const std::vector<std::string>& args,
+                                const std::filesystem::path& folder);
+
 } // namespace tallyhawk::test
