@@ -1,5 +1,6 @@
 #include "cli/agent_test_report.h"
 
+#include "cli/stop_on_interrupt.h"
 #include "core/common/display_text.h"
 #include "core/compare/result_scraper.h"
 
@@ -95,8 +96,12 @@ int ReportAgentTest(CliContext& ctx,
                     bool json)
 {
     ScrapeTrace trace;
-    ResultScraper scraper(page, agent, &trace);
+    StopOnInterrupt interrupt;
+    ResultScraper scraper(page, agent, &trace, interrupt.flag());
     const std::optional<ResultList> list = scraper.CollectResults(searchText);
+    if (interrupt.interrupted()) {
+        return Failure(ctx, "The test of agent " + std::to_string(agent.siteId) + " was stopped.");
+    }
     if (json) {
         ctx.out << OffersJson(list).dump(2) << "\n";
         return kExitOk;

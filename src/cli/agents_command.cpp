@@ -57,7 +57,14 @@ nlohmann::ordered_json ConfigurationJson(const AgentConfiguration& config, std::
         }
         agents.push_back(std::move(entry));
     }
-    return {{"status", status}, {"categories", std::move(categories)}, {"agents", std::move(agents)}};
+    nlohmann::ordered_json refused = nlohmann::ordered_json::array();
+    for (const AgentConfiguration::RefusedAgent& agent : config.refused()) {
+        refused.push_back({{"SiteId", agent.siteId}, {"reason", agent.reason}});
+    }
+    return {{"status", status},
+            {"categories", std::move(categories)},
+            {"agents", std::move(agents)},
+            {"refused", std::move(refused)}};
 }
 
 void PrintConfiguration(std::ostream& out, const AgentConfiguration& config, std::int32_t status)
@@ -72,6 +79,9 @@ void PrintConfiguration(std::ostream& out, const AgentConfiguration& config, std
         out << "  " << agent->siteId << "\t" << TerminalText(agent->siteName.value_or("")) << "\tcategories "
             << TerminalText(agent->siteType.value_or("")) << "\t"
             << TerminalText(agent->formatString.value_or("")) << "\n";
+    }
+    for (const AgentConfiguration::RefusedAgent& agent : config.refused()) {
+        out << "Agent " << agent.siteId << " not loaded: " << agent.reason << ".\n";
     }
 }
 
@@ -135,7 +145,11 @@ std::shared_ptr<WebAgent> AgentNamed(CliContext& ctx,
         return nullptr;
     }
     std::shared_ptr<WebAgent> agent = config.FindAgent(*siteId);
-    if (!agent) {
+    if (!agent && config.RefusalOf(*siteId)) {
+        exit = Failure(ctx,
+                       "The agent " + std::to_string(*siteId) + " in " + file
+                           + " was not loaded: " + *config.RefusalOf(*siteId) + ".");
+    } else if (!agent) {
         exit = Failure(ctx,
                        loadStatus != kOk ? LoadFailureText(loadStatus, file)
                                          : "There is no agent with SiteId " + std::to_string(*siteId) + " in "

@@ -34,6 +34,12 @@ const TagScanner& ConfigurationTags()
     return tags;
 }
 
+// The markers are the elements that cut the page: EndHeader and every Start/End pair.
+bool IsMarker(std::string_view element)
+{
+    return element.starts_with("Start") || element.starts_with("End");
+}
+
 } // namespace
 
 std::int32_t AgentConfiguration::Load(const std::string& path)
@@ -43,6 +49,7 @@ std::int32_t AgentConfiguration::Load(const std::string& path)
     if (status != 0) {
         categories_.clear();
         agents_.clear();
+        refused_.clear();
         return status;
     }
     return LoadShared(std::move(bytes.data), bytes.size);
@@ -60,6 +67,7 @@ std::int32_t AgentConfiguration::LoadShared(std::shared_ptr<const char[]> source
 {
     categories_.clear();
     agents_.clear();
+    refused_.clear();
     std::string_view text(source.get(), size);
     // The category scan and the agent scan are independent walks over the same tags, so one pass
     // over the text feeds both; agents found while the category scan ends badly are dropped after.
@@ -114,12 +122,30 @@ std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block,
         if (!value && fields[i].required) {
             return kBadMarker;
         }
+        if (value && value->size() > kMaxMarkerSize && IsMarker(fields[i].element)) {
+            refused_.push_back({id,
+                                "its " + std::string(fields[i].element) + " marker is "
+                                    + std::to_string(value->size())
+                                    + " bytes long; a marker may have at most "
+                                    + std::to_string(kMaxMarkerSize) + " bytes"});
+            return kOk; // the block is whole: the agents after it still load
+        }
         (*agent).*(fields[i].member) = value;
     }
     agent->siteId = id;
     agent->source = source;
     agents_.push_back(std::move(agent));
     return kOk;
+}
+
+std::optional<std::string> AgentConfiguration::RefusalOf(std::int32_t siteId) const
+{
+    for (const RefusedAgent& refused : refused_) {
+        if (refused.siteId == siteId) {
+            return refused.reason;
+        }
+    }
+    return std::nullopt;
 }
 
 std::shared_ptr<WebAgent> AgentConfiguration::FindAgent(std::int32_t siteId) const

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,17 @@ namespace tallyhawk
 class AgentConfiguration
 {
 public:
+    // A marker longer than this refuses its agent: a search for it may take time in proportion to its
+    // length at every position of a page.
+    static constexpr std::size_t kMaxMarkerSize = 1000;
+
+    // An agent block that was read but not loaded, and why (one sentence).
+    struct RefusedAgent
+    {
+        std::int32_t siteId = 0;
+        std::string reason;
+    };
+
     // Empties both lists and reads the file. 0; -41 it cannot be opened; -42 fewer bytes were read
     // than its size; -44 its size is unavailable, or the last category block is invalid (then no
     // agent is read), or the last agent block is invalid. Records read before a failing last block
@@ -38,6 +50,10 @@ public:
 
     // The first agent with this SiteId, or null.
     std::shared_ptr<WebAgent> FindAgent(std::int32_t siteId) const;
+    // Agents left out of agents() although their block was whole, in file order.
+    const std::vector<RefusedAgent>& refused() const { return refused_; }
+    // Why the agent with this SiteId was refused, or nothing.
+    std::optional<std::string> RefusalOf(std::int32_t siteId) const;
 
 private:
     // Loads from `size` bytes of `source`, which the agents keep.
@@ -47,6 +63,7 @@ private:
 
     std::vector<AgentType> categories_;
     std::vector<std::shared_ptr<WebAgent>> agents_;
+    std::vector<RefusedAgent> refused_;
 };
 
 } // namespace tallyhawk

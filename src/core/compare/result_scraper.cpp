@@ -41,12 +41,16 @@ OfferPrice(std::optional<std::string>& regular, std::optional<std::string>& prom
 
 } // namespace
 
-ResultScraper::ResultScraper(std::string_view page, const WebAgent& agent, ScrapeTrace* trace)
+ResultScraper::ResultScraper(std::string_view page,
+                             const WebAgent& agent,
+                             ScrapeTrace* trace,
+                             std::stop_token stop)
     : page_(page.substr(0, page.find('\0')))
     , agent_(agent)
     , startResult_(OwnedMarker(agent.startResult))
     , endResult_(OwnedMarker(agent.endResult))
     , trace_(trace)
+    , stop_(std::move(stop))
 { }
 
 std::optional<std::string_view> ResultScraper::NextBlockView()
@@ -55,12 +59,12 @@ std::optional<std::string_view> ResultScraper::NextBlockView()
         return std::nullopt;
     }
     const std::string_view rest = page_.substr(cursor_);
-    std::optional<WildcardMatch> start = WildcardFind(rest, *startResult_);
+    std::optional<WildcardMatch> start = WildcardFind(rest, *startResult_, stop_);
     if (!start) {
         return std::nullopt;
     }
     // The end marker is looked for from where the start marker's match begins, not after it.
-    std::optional<WildcardMatch> end = WildcardFind(rest.substr(start->position), *endResult_);
+    std::optional<WildcardMatch> end = WildcardFind(rest.substr(start->position), *endResult_, stop_);
     if (!end) {
         return std::nullopt;
     }
@@ -85,7 +89,7 @@ std::optional<std::string> ResultScraper::Cut(std::string_view block,
                                               std::optional<std::string_view> end,
                                               ScrapedBlock* traced)
 {
-    std::optional<TextRange> range = FindBetween(block, start, end);
+    std::optional<TextRange> range = FindBetween(block, start, end, stop_);
     std::optional<std::string> value;
     if (range) {
         value = std::string(block.substr(range->offset, range->length));
@@ -185,7 +189,7 @@ std::optional<ResultList> ResultScraper::CollectResults(std::string_view searchT
         trace_->header = "no EndHeader: results read from the top of the page.";
     }
     std::optional<PriceResult> result = NextResult();
-    if (!result) {
+    if (!result || stop_.stop_requested()) {
         return std::nullopt;
     }
     ResultList list;
@@ -202,6 +206,12 @@ std::optional<ResultList> ResultScraper::CollectResults(std::string_view searchT
         if (matches && priced) {
             list.Insert(std::move(*result));
         }
+    }
+    if (stop_.stop_requested()) {
+        if (trace_) {
+            trace_->end = "stopped before the end of the page.";
+        }
+        return std::nullopt;
     }
     return list;
 }

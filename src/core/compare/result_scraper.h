@@ -8,6 +8,7 @@
 #include <concepts>
 #include <cstddef>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -17,15 +18,19 @@ namespace tallyhawk
 // Cuts one fetched result page into offers with its agent's markers. The page is read once, front to
 // back: a cursor that only moves forward finds each result block, and the per-offer markers are looked
 // for inside the block alone. The page and the agent must outlive the scraper; the page is read up to
-// its first zero byte.
+// its first zero byte. A stop request ends the scan within a moment, as if the page ended there: a
+// hostile page and marker can make the searches slow, never unstoppable.
 class ResultScraper
 {
 public:
-    ResultScraper(std::string_view page, const WebAgent& agent, ScrapeTrace* trace = nullptr);
+    ResultScraper(std::string_view page,
+                  const WebAgent& agent,
+                  ScrapeTrace* trace = nullptr,
+                  std::stop_token stop = {});
     // The scraper keeps a view of the page: a temporary page would be gone before the first block.
     template <typename Page>
     requires std::same_as<Page, std::string>
-    ResultScraper(Page&& page, const WebAgent& agent, ScrapeTrace* trace = nullptr)
+    ResultScraper(Page&& page, const WebAgent& agent, ScrapeTrace* trace = nullptr, std::stop_token stop = {})
     = delete;
 
     // The next block from the cursor: from the start of a StartResult match to the end of the EndResult
@@ -37,7 +42,7 @@ public:
     std::optional<PriceResult> NextResult();
     // The offers whose name holds a word of the search text and whose price is above 0, highest price
     // first. None when the agent has no SiteName or result markers, its EndHeader is not on the page,
-    // or the page has no first offer.
+    // or the page has no first offer, or a stop was requested.
     std::optional<ResultList> CollectResults(std::string_view searchText);
 
 private:
@@ -55,6 +60,7 @@ private:
     std::optional<std::string> startResult_;
     std::optional<std::string> endResult_;
     ScrapeTrace* trace_;
+    std::stop_token stop_;
 };
 
 } // namespace tallyhawk

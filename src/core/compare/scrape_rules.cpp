@@ -31,17 +31,18 @@ bool IsPriceByte(char c)
 
 std::optional<TextRange> FindBetween(std::string_view block,
                                      std::optional<std::string_view> startMarker,
-                                     std::optional<std::string_view> endMarker)
+                                     std::optional<std::string_view> endMarker,
+                                     std::stop_token stop)
 {
     if (!startMarker || !endMarker) {
         return std::nullopt;
     }
-    std::optional<WildcardMatch> start = WildcardFind(block, *startMarker);
+    std::optional<WildcardMatch> start = WildcardFind(block, *startMarker, stop);
     if (!start) {
         return std::nullopt;
     }
     const std::size_t valueStart = std::min(block.size(), start->position + start->length);
-    std::optional<WildcardMatch> end = WildcardFind(block.substr(valueStart), *endMarker);
+    std::optional<WildcardMatch> end = WildcardFind(block.substr(valueStart), *endMarker, stop);
     if (!end || end->position == 0) {
         return std::nullopt;
     }

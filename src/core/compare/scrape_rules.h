@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -16,10 +17,11 @@ struct TextRange
 };
 
 // The value between the first match of `startMarker` and the first match of `endMarker` after it.
-// Absent when a marker is absent or not found, or when the value would be empty.
+// Absent when a marker is absent or not found, or when the value would be empty, or on a stop request.
 std::optional<TextRange> FindBetween(std::string_view block,
                                      std::optional<std::string_view> startMarker,
-                                     std::optional<std::string_view> endMarker);
+                                     std::optional<std::string_view> endMarker,
+                                     std::stop_token stop = {});
 
 // FindBetween's value as an owned text.
 std::optional<std::string> ExtractBetween(std::optional<std::string_view> block,

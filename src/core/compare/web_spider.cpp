@@ -165,7 +165,7 @@ void WebSpider::Work(std::shared_ptr<WebAgent> agent,
         if (page) {
             std::optional<ResultList> list;
             {
-                ResultScraper scraper(*page, *agent);
+                ResultScraper scraper(*page, *agent, nullptr, stop);
                 list = scraper.CollectResults(searchText);
             }
             page.reset();

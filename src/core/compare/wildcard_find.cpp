@@ -16,6 +16,8 @@ enum class Attempt
 };
 
 constexpr std::size_t kNotSearched = static_cast<std::size_t>(-1);
+// Start positions tried between two looks at the stop request: each costs at most the marker's length.
+constexpr unsigned kStartsPerStopCheck = 256;
 constexpr std::size_t kNotFound = static_cast<std::size_t>(-2);
 
 // One search for a marker. Attempts at later start positions reach each star at the same or a later
@@ -95,7 +97,8 @@ std::string_view LiteralPrefix(std::string_view marker)
 
 } // namespace
 
-std::optional<WildcardMatch> WildcardFind(std::string_view text, std::string_view marker)
+std::optional<WildcardMatch>
+WildcardFind(std::string_view text, std::string_view marker, std::stop_token stop)
 {
     if (marker.empty()) {
         return WildcardMatch{0, 0};
@@ -103,7 +106,14 @@ std::optional<WildcardMatch> WildcardFind(std::string_view text, std::string_vie
     const std::string_view prefix = LiteralPrefix(marker);
     WildcardSearch search(text, marker);
     std::size_t start = 0;
+    unsigned untilStopCheck = kStartsPerStopCheck;
     while (start < text.size()) {
+        if (--untilStopCheck == 0) {
+            if (stop.stop_requested()) {
+                return std::nullopt;
+            }
+            untilStopCheck = kStartsPerStopCheck;
+        }
         // Start positions without the literal prefix would only mismatch; a substring search skips them
         // and gives the same first match.
         if (!prefix.empty()) {

@@ -134,6 +134,32 @@ TEST_F(AgentConfigurationTest, OptionalAndRequiredAgentElements)
     EXPECT_EQ(config.AgentCount(), 2u);
 }
 
+TEST_F(AgentConfigurationTest, AMarkerOverTheBoundRefusesItsAgentWithTheReason)
+{
+    const std::string atBound(AgentConfiguration::kMaxMarkerSize, '?');
+    const std::string overBound = "a" + std::string(AgentConfiguration::kMaxMarkerSize, '?');
+    const std::string longName(5000, 'n'); // not a marker: no bound
+    ASSERT_EQ(LoadFile(Agent(1, "<EndHeader>" + atBound + "</EndHeader>")
+                       + Agent(2, "<StartResult>" + overBound + "</StartResult>", "StartResult")
+                       + Agent(3, "<EndPromo>" + overBound + "</EndPromo>")
+                       + Agent(4, "<SiteName>" + longName + "</SiteName>", "SiteName")),
+              0);
+    ASSERT_EQ(config.AgentCount(), 2u);
+    EXPECT_EQ(config.agents()[0]->siteId, 1);
+    EXPECT_EQ(config.agents()[1]->siteId, 4);
+    EXPECT_EQ(config.FindAgent(2), nullptr);
+    ASSERT_EQ(config.refused().size(), 2u);
+    EXPECT_EQ(config.refused()[0].siteId, 2);
+    EXPECT_EQ(config.refused()[0].reason,
+              "its StartResult marker is 1001 bytes long; a marker may have at most 1000 bytes");
+    EXPECT_EQ(config.RefusalOf(3),
+              "its EndPromo marker is 1001 bytes long; a marker may have at most 1000 bytes");
+    EXPECT_EQ(config.RefusalOf(1), std::nullopt);
+    // A reload forgets the refusals.
+    ASSERT_EQ(LoadFile(Agent(1)), 0);
+    EXPECT_TRUE(config.refused().empty());
+}
+
 TEST_F(AgentConfigurationTest, ValuesAreVerbatimAndFirstOccurrenceWins)
 {
     std::string text = "<WebAgent><SiteId> 9</SiteId><SiteId>10</SiteId><SiteType>3</SiteType>"

@@ -136,6 +136,26 @@ TEST(ResultScraper, CollectResultsKeepsMatchingPricedOffersHighestFirst)
     EXPECT_EQ(Names(*list), (std::vector<std::string>{"Shoe Rack RED", "Red shoes", "RED pair"}));
 }
 
+TEST(ResultScraper, AStopRequestEndsTheScanWithNoList)
+{
+    auto agent = ListAgent();
+    std::string page;
+    for (int i = 0; i < 400; ++i) {
+        page += Block("red " + std::to_string(i), "x", "5");
+    }
+    std::stop_source stop;
+    stop.request_stop();
+    ScrapeTrace trace;
+    ResultScraper stopped(page, *agent, &trace, stop.get_token());
+    EXPECT_FALSE(stopped.CollectResults("red"));
+    EXPECT_LT(trace.blocks.size(), 400u);
+
+    ResultScraper whole(page, *agent);
+    std::optional<ResultList> list = whole.CollectResults("red");
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->Count(), 400u);
+}
+
 TEST(ResultScraper, ABlockWithoutLinkEndsThePage)
 {
     auto agent = ListAgent();

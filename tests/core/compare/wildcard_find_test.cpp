@@ -125,6 +125,20 @@ TEST(WildcardFind, HostilePagesStayLinear)
     ExpectMatch(page + "bc", "a*bc", 0, 100002);
 }
 
+TEST(WildcardFind, AStopRequestEndsASlowSearchAsNotFound)
+{
+    // At the marker bound, every position of this page costs a thousand comparisons.
+    const std::string page = std::string(320000, 'a') + "b";
+    const std::string marker = "a" + std::string(998, '?') + "b";
+    std::stop_source stop;
+    stop.request_stop();
+    EXPECT_FALSE(WildcardFind(page, marker, stop.get_token()));
+    EXPECT_FALSE(FindBetween(page, "a", "?b", stop.get_token()));
+    // Unstopped, the same searches find what is there.
+    ExpectMatch(page.substr(318000), marker, 2000 - 999, 1000);
+    EXPECT_TRUE(FindBetween(page, "a", "?b"));
+}
+
 TEST(ExtractBetween, ValueBetweenTheMarkers)
 {
     EXPECT_EQ(ExtractBetween("<b>Blue</b>", "<b>", "</b>"), "Blue");
