@@ -1,7 +1,11 @@
 #include "core/update/pass_runner.h"
 
+#include "core/settings/settings.h"
 #include "core/update/download_pass.h"
+#include "core/update/update_context.h"
 #include "core/update/update_cycle.h"
+
+#include <memory>
 
 namespace tallyhawk
 {
@@ -16,7 +20,24 @@ PassRunner::~PassRunner()
     Stop();
 }
 
-bool PassRunner::Start(std::function<void(std::stop_token)> pass)
+namespace
+{
+
+// The settings as the pass began, and the context that points at them.
+struct PassSnapshot
+{
+    explicit PassSnapshot(const UpdateContext& context)
+        : settings(context.settings)
+        , context(context.ForPass(settings))
+    { }
+
+    Settings settings;
+    UpdateContext context;
+};
+
+} // namespace
+
+bool PassRunner::Start(std::function<void(UpdateContext&, std::stop_token)> pass)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     if (stopped_ || running_.load()) {
@@ -26,21 +47,26 @@ bool PassRunner::Start(std::function<void(std::stop_token)> pass)
         worker_.join(); // the last pass has ended; only its thread is left
     }
     running_.store(true);
-    worker_ = std::jthread([this, pass = std::move(pass)](std::stop_token stop) {
-        pass(stop);
-        running_.store(false);
-    });
+    // Taken here, on the starting thread, where the settings are edited.
+    auto snapshot = std::make_unique<PassSnapshot>(context_);
+    worker_
+        = std::jthread([this, pass = std::move(pass), snapshot = std::move(snapshot)](std::stop_token stop) {
+              pass(snapshot->context, stop);
+              running_.store(false);
+          });
     return true;
 }
 
 bool PassRunner::StartUpdateCycle()
 {
-    return Start([this](std::stop_token stop) { UpdateCycle::Run(context_, host_, stop); });
+    return Start(
+        [this](UpdateContext& context, std::stop_token stop) { UpdateCycle::Run(context, host_, stop); });
 }
 
 bool PassRunner::TickDownload()
 {
-    return Start([this](std::stop_token stop) { DownloadPass::Run(context_, host_, stop); });
+    return Start(
+        [this](UpdateContext& context, std::stop_token stop) { DownloadPass::Run(context, host_, stop); });
 }
 
 void PassRunner::Stop()

@@ -13,8 +13,10 @@ class UpdateHost;
 struct UpdateContext;
 
 // Runs the update passes on a worker thread of their own, one at a time, since they share the one
-// ServerConnection: a download tick while a pass still runs is skipped. Stop ends a running pass at
-// its next safe point (the waits are sliced, merges stop between slices) and joins it.
+// ServerConnection: a download tick while a pass still runs is skipped. Each pass works on a snapshot
+// of the settings taken by the thread that starts it (the window's), never on the settings the window
+// edits. Stop ends a running pass at its next safe point (the waits are sliced, merges stop between
+// slices) and joins it.
 class PassRunner
 {
 public:
@@ -27,8 +29,9 @@ public:
     bool StartUpdateCycle();
     // A tick of the download timer: a DownloadPass, unless one is running (skipped, false).
     bool TickDownload();
-    // Any pass, for the host's own work on the connection; the same rule.
-    bool Start(std::function<void(std::stop_token)> pass);
+    // Any pass, for the host's own work on the connection; the same rule. `pass` gets the context of
+    // this pass, with its settings snapshot.
+    bool Start(std::function<void(UpdateContext&, std::stop_token)> pass);
 
     bool running() const { return running_.load(); }
     // Asks a running pass to end, waits for it, and refuses passes from then on.

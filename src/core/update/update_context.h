@@ -12,11 +12,12 @@ class ServerConnection;
 class Settings;
 class ShoppingDatabase;
 
-// What the passes work on, all owned by the program for its whole run. Settings are read without a
-// lock: a change takes effect from the next pass.
+// What the passes work on, all owned by the program for its whole run. A pass run by the PassRunner
+// works on a copy whose settings are a snapshot taken when it started (ForPass), so the window may
+// change its settings meanwhile: a change takes effect from the next pass.
 struct UpdateContext
 {
-    Settings& settings;
+    const Settings& settings;
     ServerConnection& connection;
     HttpFetcher& fetcher;
     ItemStore& deals; // coupons and deals, "deal.lst"
@@ -34,6 +35,18 @@ struct UpdateContext
     static constexpr std::chrono::milliseconds kAlertQueueInterval{2000};
     std::chrono::milliseconds downloadInterval = kDownloadInterval;
     std::chrono::milliseconds alertQueueInterval = kAlertQueueInterval;
+
+    // This context with `snapshot` as its settings; the snapshot must outlive the copy.
+    UpdateContext ForPass(const Settings& snapshot) const
+    {
+        UpdateContext copy{snapshot, connection, fetcher, deals, topics, shopping};
+        copy.folder = folder;
+        copy.startedHidden = startedHidden;
+        copy.listsRefreshDue = listsRefreshDue;
+        copy.downloadInterval = downloadInterval;
+        copy.alertQueueInterval = alertQueueInterval;
+        return copy;
+    }
 };
 
 } // namespace tallyhawk

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace tallyhawk
@@ -470,6 +472,41 @@ TEST_F(UpdateCycleTest, RunnerSkipsATickWhileAPassRunsAndStopsItPromptly)
     EXPECT_FALSE(runner.running());
     EXPECT_FALSE(runner.TickDownload());
     EXPECT_EQ(server.connectionsAccepted(), 1);
+}
+
+// The window edits its settings while a pass runs: the pass keeps the settings it started with.
+TEST_F(UpdateCycleTest, APassWorksOnTheSettingsAsTheyWereWhenItStarted)
+{
+    rig.settings.useDealsFilter = 1;
+    rig.settings.dealsFilter = "mower";
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool edited = false;
+    std::optional<std::string> seen;
+    const Settings* passSettings = nullptr;
+    PassRunner runner(rig.context, rig.host);
+    ASSERT_TRUE(runner.Start([&](UpdateContext& context, std::stop_token) {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return edited; });
+        seen = DownloadPass::KeywordList(context.settings, 2);
+        passSettings = &context.settings;
+    }));
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        rig.settings.dealsFilter = "rake"; // as the settings dialog does, on the thread that started it
+        edited = true;
+    }
+    changed.notify_all();
+    runner.Stop();
+    EXPECT_EQ(seen, "mower");
+    EXPECT_NE(passSettings, &rig.settings);
+
+    PassRunner next(rig.context, rig.host);
+    ASSERT_TRUE(next.Start([&](UpdateContext& context, std::stop_token) {
+        seen = DownloadPass::KeywordList(context.settings, 2);
+    }));
+    next.Stop();
+    EXPECT_EQ(seen, "rake");
 }
 
 } // namespace
