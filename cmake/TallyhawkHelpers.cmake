@@ -9,7 +9,10 @@ target_compile_definitions(tallyhawk_common_cfg INTERFACE
 if(TALLYHAWK_WERROR)
     target_compile_options(tallyhawk_common_cfg INTERFACE -Werror)
 endif()
-if(TALLYHAWK_SANITIZE)
+if(TALLYHAWK_SANITIZE STREQUAL "thread")
+    target_compile_options(tallyhawk_common_cfg INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(tallyhawk_common_cfg INTERFACE -fsanitize=thread)
+elseif(TALLYHAWK_SANITIZE)
     target_compile_options(tallyhawk_common_cfg INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(tallyhawk_common_cfg INTERFACE -fsanitize=address,undefined)
