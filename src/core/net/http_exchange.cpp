@@ -270,6 +270,9 @@ HttpExchange::Outcome HttpExchange::Run(const std::string& url,
     apply(curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
     // Worker threads: no signals for name look-up time-outs.
     apply(curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L));
+    // A stopped transfer still in its name lookup leaves the lookup to finish alone instead of waiting
+    // for a slow name server.
+    apply(curl_easy_setopt(e, CURLOPT_QUICK_EXIT, 1L));
     apply(curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.get()));
     apply(curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, connectMs));
     apply(curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &OnHeader));

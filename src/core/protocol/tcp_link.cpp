@@ -1,5 +1,7 @@
 #include "core/protocol/tcp_link.h"
 
+#include "core/protocol/name_lookup.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netdb.h>
@@ -86,21 +88,9 @@ bool ScansAsDotted(const std::string& text)
 
 // A dotted address is taken as it is, with no lookup; any other text (including one that merely
 // starts like an address) goes through the name lookup, IPv4 only.
-bool ResolveIpv4(const std::string& host, in_addr& address)
+bool IsDottedAddress(const std::string& host, in_addr& address)
 {
-    if (ScansAsDotted(host) && ::inet_aton(host.c_str(), &address) != 0) {
-        return true;
-    }
-    addrinfo hints{};
-    hints.ai_family = AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (::getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
-        return false;
-    }
-    address = reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr;
-    ::freeaddrinfo(found);
-    return true;
+    return ScansAsDotted(host) && ::inet_aton(host.c_str(), &address) != 0;
 }
 
 } // namespace
@@ -197,9 +187,28 @@ int TcpLink::Connect(const std::string& host, std::uint16_t port)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    if (!ResolveIpv4(host, address.sin_addr)) {
-        DropSocket();
-        return Fail(kNotConnected, ServerFailure::NameNotResolved);
+    if (!IsDottedAddress(host, address.sin_addr)) {
+        // The lookup counts against the connection's wait and the deadline, and a stop ends it.
+        SteadyClock::time_point until = SteadyClock::now() + Timeout();
+        const bool bounded = deadline_ && *deadline_ <= until;
+        if (bounded) {
+            until = *deadline_;
+        }
+        switch (NameLookup::Ipv4(host, address.sin_addr, stopToken_, until)) {
+        case NameLookup::Result::Found:
+            break;
+        case NameLookup::Result::NotFound:
+            DropSocket();
+            return Fail(kNotConnected, ServerFailure::NameNotResolved);
+        case NameLookup::Result::Stopped:
+            DropSocket();
+            return FailWait(WaitResult::Stopped, kNotConnected, ServerFailure::Stopped);
+        case NameLookup::Result::TimedOut:
+            DropSocket();
+            return FailWait(bounded ? WaitResult::DeadlinePassed : WaitResult::TimedOut,
+                            kNotConnected,
+                            ServerFailure::NameNotResolved);
+        }
     }
 
     ServerFailure failure = ServerFailure::None;

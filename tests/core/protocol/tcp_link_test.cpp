@@ -1,3 +1,4 @@
+#include "core/protocol/name_lookup.h"
 #include "core/protocol/tcp_link.h"
 #include "support/fake_deal_server.h"
 #include "support/temp_dir.h"
@@ -6,12 +7,15 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <stop_token>
 #include <thread>
@@ -163,6 +167,78 @@ TEST_F(TcpLinkTest, NameThatDoesNotResolveIsToldApart)
     EXPECT_EQ(link.lastFailure(), ServerFailure::NameNotResolved);
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(server.connectionsAccepted(), 0);
+}
+
+// A name server that answers only when the test lets it, or after five seconds.
+struct SlowNameServer
+{
+    static int Lookup(const char*, const char*, const addrinfo*, addrinfo**)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ++asked;
+        changed.notify_all();
+        changed.wait_for(lock, 5s, [] { return released; });
+        ++answered;
+        changed.notify_all();
+        return EAI_NONAME;
+    }
+    // Lets every lookup answer and waits until they have.
+    static void ReleaseAll()
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        released = true;
+        changed.notify_all();
+        changed.wait(lock, [] { return answered == asked; });
+    }
+
+    static inline std::mutex mutex;
+    static inline std::condition_variable changed;
+    static inline bool released = false;
+    static inline int asked = 0;
+    static inline int answered = 0;
+};
+
+class SlowNameLookupTest : public TcpLinkTest
+{
+protected:
+    SlowNameLookupTest()
+    {
+        SlowNameServer::released = false;
+        NameLookup::SetFunction(&SlowNameServer::Lookup);
+    }
+    ~SlowNameLookupTest() override
+    {
+        SlowNameServer::ReleaseAll();
+        NameLookup::SetFunction(nullptr);
+    }
+};
+
+TEST_F(SlowNameLookupTest, AStopEndsAConnectStillLookingUpTheName)
+{
+    link.timeoutOverride = 0ms;
+    link.timeoutSeconds = 20;
+    std::stop_source stop;
+    link.SetStopToken(stop.get_token());
+    std::jthread stopper([&stop] {
+        std::unique_lock<std::mutex> lock(SlowNameServer::mutex);
+        SlowNameServer::changed.wait(lock, [] { return SlowNameServer::asked > 0; });
+        stop.request_stop();
+    });
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.Connect("deals.example", server.port()), -2);
+    EXPECT_LT(Since(start), 2s);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::Stopped);
+    EXPECT_FALSE(link.IsOpen());
+}
+
+TEST_F(SlowNameLookupTest, ASlowLookupCountsAgainstTheConnectionsWait)
+{
+    link.timeoutOverride = 300ms;
+    Clock::time_point start = Clock::now();
+    EXPECT_EQ(link.Connect("deals.example", server.port()), -2);
+    EXPECT_LT(Since(start), 2s);
+    EXPECT_EQ(link.lastFailure(), ServerFailure::NameNotResolved);
+    EXPECT_FALSE(link.IsOpen());
 }
 
 TEST_F(TcpLinkTest, ConnectionThatNeverCompletesFailsAfterWait)
