@@ -105,7 +105,12 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     listView_->setRootIsDecorated(false);
     listView_->setUniformRowHeights(true);
     listView_->setAlternatingRowColors(true);
-    listView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // One row at a time, and the commands act on it only while it shows as chosen.
+    listView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The keyboard's row is framed across the whole row, chosen or not, so Enter never acts on a row the
+    // user cannot see.
+    listView_->setAllColumnsShowFocus(true);
     listView_->setAccessibleName(QStringLiteral("Items"));
     listView_->setItemDelegate(new RowCardDelegate(listView_));
     listView_->header()->resizeSection(0, RowCardDelegate::kCardColumnWidth);
@@ -218,7 +223,9 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         }
     });
     listView_->addAction(remove);
-    connect(listView_, &QTreeView::activated, this, [this] {
+    // Enter on the keyboard's row picks it, as a click would, before it opens.
+    connect(listView_, &QTreeView::activated, this, [this](const QModelIndex& index) {
+        listView_->setCurrentIndex(index);
         if (toolBar_->open()->isEnabled()) {
             OpenSelected();
         }
@@ -236,8 +243,11 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         }
     });
     addAction(print);
-    connect(
-        listView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &MainWindow::RowChosen);
+    // A row counts as chosen only when it is selected: a click, a keyboard move onto it, Enter. The
+    // current row alone (the view puts it on the first row when the list gets the focus) is not.
+    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        RowChosen(SelectedIndex());
+    });
     connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
     connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
@@ -533,10 +543,16 @@ ItemStore* MainWindow::ItemFolderStore()
     }
 }
 
+QModelIndex MainWindow::SelectedIndex() const
+{
+    const QModelIndexList rows = listView_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? QModelIndex() : rows.front();
+}
+
 int MainWindow::SelectedRow() const
 {
-    const QModelIndex current = listView_->currentIndex();
-    return current.isValid() ? current.row() : -1;
+    const QModelIndex selected = SelectedIndex();
+    return selected.isValid() ? selected.row() : -1;
 }
 
 BrowserLauncher& MainWindow::Browser()
@@ -813,7 +829,7 @@ void MainWindow::UpdateHookCommands()
     toolBar_->comparePrices()->setEnabled(bool(comparisonRunner_));
     summaryPage_->quickTask(SummaryPage::QuickTask::NewProduct)->setEnabled(bool(productEditor_));
     summaryPage_->quickTask(SummaryPage::QuickTask::ComparePrices)->setEnabled(bool(comparisonRunner_));
-    RowChosen(listView_->currentIndex());
+    RowChosen(SelectedIndex());
 }
 
 void MainWindow::FillSummary()

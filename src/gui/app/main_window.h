@@ -161,12 +161,15 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // Marks an unread item read, in the list and in its file.
+    // Enables the row commands for a chosen row (none: disables them) and marks an unread item read, in
+    // the list and in its file.
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
     // The store of the item folder shown; none in the other folders.
     ItemStore* ItemFolderStore();
+    // The row the user chose, shown selected; none while nothing is selected.
+    QModelIndex SelectedIndex() const;
     int SelectedRow() const;
     BrowserLauncher& Browser();
     // Out of sight: hidden where a tray can bring it back, else minimized.
