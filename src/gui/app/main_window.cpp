@@ -326,8 +326,8 @@ void MainWindow::UseProgramDialogs()
             ProductEditor::Services services;
             services.siteBaseUrl = SiteBaseUrl(settings_);
             services.browser = &Browser();
-            services.comparePrices = [spider](QWidget* owner, const QString& name, std::int32_t categoryId) {
-                return RunPriceComparison(owner, spider(), name, categoryId);
+            services.comparePrices = [spider](QWidget* owner, const QString& name, const QString& category) {
+                return RunPriceComparison(owner, spider(), name, category);
             };
             return ProductEditor::Edit(parent, shopping, kind, id, services);
         });

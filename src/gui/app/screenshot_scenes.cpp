@@ -38,7 +38,7 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         static ShoppingDatabase database;
         database.Open();
         ProductEditor::Services services;
-        services.comparePrices = [](QWidget*, const QString&, std::int32_t) {
+        services.comparePrices = [](QWidget*, const QString&, const QString&) {
             return 0;
         };
         auto* editor

@@ -658,8 +658,8 @@ void ProductEditor::ComparePricesOnline()
     if (!services_.comparePrices) {
         return;
     }
-    const std::int32_t categoryId = EntryOf(category_, category_->currentText().trimmed()).id;
-    const std::int32_t comparisonId = services_.comparePrices(this, name, categoryId);
+    // By name: the agents' categories and the shopping categories are two lists with ids of their own.
+    const std::int32_t comparisonId = services_.comparePrices(this, name, category_->currentText().trimmed());
     if (comparisonId <= 0) {
         return;
     }

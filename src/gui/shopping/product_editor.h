@@ -39,10 +39,10 @@ public:
     static constexpr int kSaved = 0;
     static constexpr int kCancelled = 2;
 
-    // Runs the price comparison for an item name, with the category to choose first (0: none), and
-    // returns the id of the comparison it saved, 0 for none.
+    // Runs the price comparison for an item name, with the name of the category to choose first (empty:
+    // none), and returns the id of the comparison it saved, 0 for none.
     using ComparePrices
-        = std::function<std::int32_t(QWidget* parent, const QString& itemName, std::int32_t categoryId)>;
+        = std::function<std::int32_t(QWidget* parent, const QString& itemName, const QString& categoryName)>;
     // Runs a picker to its end: CouponPicker::kSelected or kClosed. exec() unless a test sets another.
     using PickerRun = std::function<int(CouponPicker& picker)>;
 

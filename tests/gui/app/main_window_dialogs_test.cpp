@@ -1,11 +1,14 @@
 #include "core/shopping/shopping_database.h"
+#include "core/store/id_name_list.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/main_window.h"
 #include "gui/app/main_window_fixture.h"
 #include "gui/compare/compare_prices_dialog.h"
 #include "gui/shopping/product_editor.h"
+#include "support/compare_site.h"
 #include "support/preset_message_boxes.h"
+#include "support/temp_dir.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,7 +21,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <variant>
+#include <vector>
 
 namespace tallyhawk
 {
@@ -93,6 +98,50 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
     window->toolBar()->comparePrices()->click();
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
     EXPECT_EQ(window->currentSearchId(), 0);
+}
+
+// The agents' categories are a list of their own: the one the editor's category names is chosen, not
+// the one that happens to have the same id.
+TEST_F(MainWindowDialogsTest, ComparePricesFromTheEditorChoosesTheCategoryOfTheSameName)
+{
+    PresetMessageBoxes boxes;
+    {
+        IdNameList categories;
+        categories.AddOrCount(2, "Groceries", 0);
+        categories.AddOrCount(4, "Garden", 0);
+        ASSERT_EQ(categories.Save("category.lst"), kOk);
+    }
+    test::WriteFileBytes(dir_.File("webspider.xml"),
+                         test::ConfigurationXml({test::CategoryXml(2, "Electronics"),
+                                                 test::CategoryXml(9, "GROCERIES"),
+                                                 test::CategoryXml(4, "Toys")},
+                                                {}));
+    auto window = StartHidden();
+    window->UseProgramDialogs();
+
+    // The editor's category as typed, and which agent category the comparison then shows first.
+    const std::vector<std::pair<QString, QString>> cases{
+        {QStringLiteral("Groceries"), QStringLiteral("GROCERIES")},
+        {QStringLiteral(" groceries "), QStringLiteral("GROCERIES")},
+        {QStringLiteral("Garden"), QString()},
+        {QString(), QString()},
+    };
+    for (const auto& [category, expected] : cases) {
+        SCOPED_TRACE(category.toStdString());
+        QString chosen = QStringLiteral("not asked");
+        OnNextDialog<ProductEditor>([&](ProductEditor& editor) {
+            editor.nameEdit()->setText(QStringLiteral("Coffee beans"));
+            editor.categoryBox()->setEditText(category);
+            OnNextDialog<ComparePricesDialog>([&chosen](ComparePricesDialog& dialog) {
+                chosen = dialog.categoryBox()->currentText();
+                dialog.reject();
+            });
+            editor.comparePricesButton()->click();
+            editor.cancelButton()->click();
+        });
+        window->toolBar()->newProduct()->click();
+        EXPECT_EQ(chosen, expected);
+    }
 }
 
 } // namespace
