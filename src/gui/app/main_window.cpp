@@ -727,7 +727,11 @@ void MainWindow::DeleteSelected()
                 QStringLiteral("The selected product was setup as a recurring purchase.\nDo you want to "
                                "permanently delete all instances in the recurring series for this product?"),
                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                QMessageBox::Cancel);
+                QMessageBox::Cancel,
+                // Yes and No would not say which of the two goes.
+                {{QMessageBox::Yes, QStringLiteral("Delete Series")},
+                 {QMessageBox::No, QStringLiteral("Skip This One")},
+                 {QMessageBox::Cancel, QStringLiteral("Cancel")}});
             if (answer == QMessageBox::Yes) {
                 mark = ShoppingDatabase::Mark::Deleted;
             } else if (answer == QMessageBox::No) {

@@ -247,6 +247,10 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     window->toolBar()->remove()->click();
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(boxes.shown()[0].captions,
+              (MessageBoxes::Captions{{QMessageBox::Yes, QStringLiteral("Delete Series")},
+                                      {QMessageBox::No, QStringLiteral("Skip This One")},
+                                      {QMessageBox::Cancel, QStringLiteral("Cancel")}}));
     EXPECT_EQ(boxes.shown()[0].icon, QMessageBox::Question);
     EXPECT_TRUE(boxes.lastText().startsWith(
         QStringLiteral("The selected product was setup as a recurring purchase.")));
