@@ -271,7 +271,7 @@ ProductEditor::ProductEditor(ShoppingDatabase& database,
 
 ProductEditor::~ProductEditor() = default;
 
-int ProductEditor::Edit(
+std::optional<ShoppingRecord> ProductEditor::Edit(
     QWidget* parent, ShoppingDatabase& database, std::int32_t kind, std::int32_t id, const Services& services)
 {
     std::optional<ShoppingRecord> record;
@@ -282,11 +282,14 @@ int ProductEditor::Edit(
                                QStringLiteral("Tallyhawk"),
                                QStringLiteral("The selected product could not be read from the database."),
                                QMessageBox::Warning);
-            return kCancelled;
+            return std::nullopt;
         }
     }
     ProductEditor editor(database, kind, std::move(record), services, parent);
-    return editor.exec() == QDialog::Accepted ? kSaved : kCancelled;
+    if (editor.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return editor.savedRecord();
 }
 
 QWidget* ProductEditor::BuildDetails()

@@ -63,12 +63,12 @@ public:
     ~ProductEditor() override;
 
     // The main window's entry: edits the record `id` of `kind` (0: a new product) modally and returns
-    // kSaved or kCancelled. A record that is not there (any more) is told and gives kCancelled.
-    static int Edit(QWidget* parent,
-                    ShoppingDatabase& database,
-                    std::int32_t kind,
-                    std::int32_t id,
-                    const Services& services);
+    // the record saved, none when cancelled. A record that is not there (any more) is told and gives none.
+    static std::optional<ShoppingRecord> Edit(QWidget* parent,
+                                              ShoppingDatabase& database,
+                                              std::int32_t kind,
+                                              std::int32_t id,
+                                              const Services& services);
 
     void SetPickerRun(PickerRun run) { pickerRun_ = std::move(run); }
 

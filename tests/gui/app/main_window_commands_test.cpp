@@ -409,7 +409,7 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
             ShoppingValues values;
             values.name = "Tea";
             values.startDate = kTen - 60;
-            return shopping.AddRecord(kind, values) ? 0 : 1;
+            return shopping.AddRecord(kind, values);
         });
     EXPECT_TRUE(bar->newProduct()->isEnabled());
     EXPECT_TRUE(summary->quickTask(SummaryPage::QuickTask::NewProduct)->isEnabled());

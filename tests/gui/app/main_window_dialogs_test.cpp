@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -142,6 +143,69 @@ TEST_F(MainWindowDialogsTest, ComparePricesFromTheEditorChoosesTheCategoryOfTheS
         window->toolBar()->newProduct()->click();
         EXPECT_EQ(chosen, expected);
     }
+}
+
+// A product saved with its first due day ahead of every time filter's end is not lost from sight: the
+// window says when it is due and shows it on request.
+TEST_F(MainWindowDialogsTest, AProductSavedOutOfViewIsToldAndShownOnRequest)
+{
+    PresetMessageBoxes boxes;
+    auto window = StartHidden();
+    window->UseProgramDialogs();
+    OnNextDialog<ProductEditor>([](ProductEditor& editor) {
+        editor.nameEdit()->setText(QStringLiteral("Coffee beans"));
+        QComboBox* type = editor.purchaseTypeBox();
+        type->setCurrentIndex(type->findText(QStringLiteral("Every Month")));
+        editor.dayBox()->setCurrentIndex(editor.dayBox()->findText(QStringLiteral("16")));
+        editor.okButton()->click();
+    });
+    window->toolBar()->newProduct()->click();
+    EXPECT_EQ(boxes.lastText(), QString());
+    ASSERT_EQ(window->folder(), FolderKind::ShoppingList);
+    EXPECT_EQ(window->model()->rowCount(), 0);
+
+    auto* notice = window->findChild<QWidget*>(QStringLiteral("dueNotice"));
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisibleTo(window.get()));
+    auto* text = notice->findChild<QLabel*>(QStringLiteral("dueNoticeText"));
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->text(), QStringLiteral("Coffee beans is due on 16 Mar 2026."));
+
+    auto* show = notice->findChild<QPushButton*>(QStringLiteral("dueNoticeShow"));
+    ASSERT_NE(show, nullptr);
+    show->click();
+    ASSERT_EQ(window->model()->rowCount(), 1);
+    EXPECT_EQ(window->model()->index(0, 0).data().toString(), QStringLiteral("Coffee beans"));
+    EXPECT_TRUE(window->listView()->selectionModel()->isRowSelected(0, {}));
+    EXPECT_FALSE(notice->isVisibleTo(window.get()));
+    EXPECT_TRUE(window->viewCaption().contains(QStringLiteral("16 Mar 2026")));
+
+    // The time filter brings the views back to their own spans.
+    window->ChooseTimeSpan(TimeSpan::kLast7Days);
+    EXPECT_EQ(window->model()->rowCount(), 0);
+}
+
+// A product saved inside the view is shown chosen, with no notice.
+TEST_F(MainWindowDialogsTest, AProductSavedInViewIsChosen)
+{
+    PresetMessageBoxes boxes;
+    auto window = StartHidden();
+    window->UseProgramDialogs();
+    for (const char* name : {"Tea", "Milk"}) {
+        OnNextDialog<ProductEditor>([name](ProductEditor& editor) {
+            editor.nameEdit()->setText(QString::fromLatin1(name));
+            QComboBox* type = editor.purchaseTypeBox();
+            type->setCurrentIndex(type->findText(QStringLiteral("One Time")));
+            editor.okButton()->click();
+        });
+        window->toolBar()->newProduct()->click();
+    }
+    ASSERT_EQ(window->model()->rowCount(), 2);
+    const QModelIndexList chosen = window->listView()->selectionModel()->selectedRows();
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(chosen.front().data().toString(), QStringLiteral("Milk"));
+    auto* notice = window->findChild<QWidget*>(QStringLiteral("dueNotice"));
+    EXPECT_TRUE(notice == nullptr || !notice->isVisibleTo(window.get()));
 }
 
 } // namespace

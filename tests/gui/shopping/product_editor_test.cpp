@@ -611,8 +611,10 @@ TEST_F(ProductEditorTest, EditOpensTheRecordAndReturnsTheResult)
         editor->nameEdit()->setText(QStringLiteral("Hand soap"));
         editor->okButton()->click();
     });
-    EXPECT_EQ(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, product->id, {}),
-              ProductEditor::kSaved);
+    const std::optional<ShoppingRecord> saved
+        = ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, product->id, {});
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->id, product->id);
     EXPECT_EQ(nameShown, QStringLiteral("Soap"));
     EXPECT_EQ(database_.Find(ShoppingDatabase::kProducts, product->id)->name(), "Hand soap");
 
@@ -621,12 +623,10 @@ TEST_F(ProductEditorTest, EditOpensTheRecordAndReturnsTheResult)
             QTest::keyClick(editor, Qt::Key_Escape);
         }
     });
-    EXPECT_EQ(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, 0, {}),
-              ProductEditor::kCancelled);
+    EXPECT_FALSE(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, 0, {}));
 
     // A record that is gone is told, without an editor.
-    EXPECT_EQ(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, 99, {}),
-              ProductEditor::kCancelled);
+    EXPECT_FALSE(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, 99, {}));
     EXPECT_EQ(boxes_.lastText(), QStringLiteral("The selected product could not be read from the database."));
 }
 
