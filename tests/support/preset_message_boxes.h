@@ -19,6 +19,7 @@ public:
         QString title;
         QString text;
         QMessageBox::StandardButtons buttons;
+        MessageBoxes::Captions captions;
     };
 
     PresetMessageBoxes()
@@ -28,8 +29,9 @@ public:
                                         const QString& title,
                                         const QString& text,
                                         QMessageBox::StandardButtons buttons,
-                                        QMessageBox::StandardButton defaultButton) {
-            shown_.push_back({icon, title, text, buttons});
+                                        QMessageBox::StandardButton defaultButton,
+                                        const MessageBoxes::Captions& captions) {
+            shown_.push_back({icon, title, text, buttons, captions});
             if (!answers_.empty()) {
                 const QMessageBox::StandardButton answer = answers_.front();
                 answers_.pop_front();

@@ -77,18 +77,17 @@ AlertPopup::AlertPopup(std::unique_ptr<ItemRecord> record, AlertCounters& counte
     BuildControls();
     ApplyColors();
 
-    const QRect area = setup_.screenArea.value_or(PrimaryScreenArea());
+    area_ = setup_.screenArea.value_or(PrimaryScreenArea());
     int width = fontMetrics().averageCharWidth() * kWidthInCharacters;
-    if (!area.isEmpty()) {
-        width = std::min(width, area.width() - 10);
+    if (!area_.isEmpty()) {
+        width = std::min(width, area_.width() - 10);
     }
     width = std::max(width, minimumSizeHint().width());
     // Every popup is as high as the next, so they stack evenly whatever their texts.
     setFixedSize(width, sizeHint().height());
 
-    const AlertPlacement placement = PlaceAlert(area, size(), counters_->openAlerts);
-    counters_->maxAlerts = placement.maxAlerts;
-    move(placement.topLeft);
+    counters_->stacked.push_back(this);
+    TakePlace(counters_->stacked.size());
     show();
 
     timer_->setSingleShot(true);
@@ -183,9 +182,38 @@ void AlertPopup::FollowLink()
     }
 }
 
+void AlertPopup::TakePlace(std::size_t place)
+{
+    const AlertPlacement placement
+        = PlaceAlert(area_, size(), static_cast<std::int32_t>(std::min<std::size_t>(place, INT_MAX)));
+    if (counters_ != nullptr) {
+        counters_->maxAlerts = placement.maxAlerts;
+    }
+    placed_ = placement.topLeft;
+    move(placed_);
+}
+
+void AlertPopup::Unstack()
+{
+    if (counters_ == nullptr) {
+        return;
+    }
+    std::vector<AlertPopup*>& stacked = counters_->stacked;
+    const auto self = std::find(stacked.begin(), stacked.end(), this);
+    if (self == stacked.end()) {
+        return;
+    }
+    const auto first = static_cast<std::size_t>(self - stacked.begin());
+    stacked.erase(self);
+    for (std::size_t i = first; i < stacked.size(); ++i) {
+        stacked[i]->TakePlace(i + 1);
+    }
+}
+
 void AlertPopup::Uncount()
 {
     if (counters_ != nullptr) {
+        Unstack();
         --counters_->openAlerts;
         counters_ = nullptr;
     }
@@ -216,6 +244,7 @@ void AlertPopup::mousePressEvent(QMouseEvent* event)
         QFrame::mousePressEvent(event);
         return;
     }
+    pressed_ = true;
     // The window system moves the popup where it can; elsewhere it follows the pointer itself.
     QWindow* window = windowHandle();
     if (window != nullptr && window->startSystemMove()) {
@@ -240,6 +269,16 @@ void AlertPopup::mouseReleaseEvent(QMouseEvent* event)
 {
     dragOffset_.reset();
     QFrame::mouseReleaseEvent(event);
+}
+
+void AlertPopup::moveEvent(QMoveEvent* event)
+{
+    QFrame::moveEvent(event);
+    // Dragged away by the user: it keeps where it was put, and its place in the stack goes to the
+    // popups above.
+    if (pressed_ && pos() != placed_) {
+        Unstack();
+    }
 }
 
 void AlertPopup::resizeEvent(QResizeEvent* event)

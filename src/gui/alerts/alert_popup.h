@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QRect>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,7 +28,9 @@ class AlertLink;
 // corner of the screen: the link line, the description and the extra text. It never takes the focus
 // and has no taskbar entry; it can be dragged, its link opens the item's page and leaves it open, and
 // it closes itself after the alert timeout, with its close button or with Escape. It counts itself in
-// the main window's open popups while it is open and deletes itself once closed.
+// the main window's open popups while it is open and deletes itself once closed. Open popups stand one
+// above the other with no gaps: a new one takes the place above the highest, and when one closes, the
+// ones above it move down.
 class AlertPopup : public QFrame
 {
     Q_OBJECT
@@ -45,8 +48,9 @@ public:
         std::optional<QRect> screenArea;
     };
 
-    // Adds itself to counters.openAlerts, rewrites counters.maxAlerts, takes its place and shows itself
-    // without taking the focus. The record is shown and released when the popup closes.
+    // Adds itself to counters.openAlerts, rewrites counters.maxAlerts, takes the place above the stacked
+    // popups and shows itself without taking the focus. The record is shown and released when the popup
+    // closes.
     AlertPopup(std::unique_ptr<ItemRecord> record, AlertCounters& counters, Setup setup);
     ~AlertPopup() override;
     AlertPopup(const AlertPopup&) = delete;
@@ -72,12 +76,17 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void BuildControls();
     void ApplyColors();
     void FollowLink();
+    // Moves to the n-th place of the stack, counted from 1 at the bottom.
+    void TakePlace(std::size_t place);
+    // Leaves the stack; the popups above move down.
+    void Unstack();
     // Takes itself off the open popups, once.
     void Uncount();
 
@@ -90,6 +99,10 @@ private:
     QLabel* extra_;
     QToolButton* close_;
     QTimer* timer_;
+    QRect area_;
+    // Where the stack put it last; a move elsewhere after a press is the user's drag.
+    QPoint placed_;
+    bool pressed_ = false;
     // Where a drag took hold of the popup, when the window system does not move it itself.
     std::optional<QPoint> dragOffset_;
 };

@@ -7,6 +7,7 @@
 #include "core/compare/web_spider.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
+#include "core/shopping/shopping_filter.h"
 #include "core/update/pass_runner.h"
 #include "core/update/update_context.h"
 #include "core/update/weekly_upkeep.h"
@@ -15,6 +16,7 @@
 #include "gui/app/alert_queue.h"
 #include "gui/app/app_icon.h"
 #include "gui/app/cash_back_pane.h"
+#include "gui/app/due_notice.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/layout_store.h"
@@ -27,6 +29,7 @@
 #include "gui/app/window_update_host.h"
 #include "gui/compare/price_comparison_run.h"
 #include "gui/controls/message_boxes.h"
+#include "gui/controls/record_text.h"
 #include "gui/controls/time_filter_button.h"
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
@@ -50,6 +53,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
 
@@ -86,6 +90,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     , toolBar_(new MainToolBar)
     , folderPane_(new FolderPane)
     , viewCaption_(new QLabel)
+    , dueNotice_(new DueNotice)
     , pages_(new QStackedWidget)
     , listView_(new QTreeView)
     , emptyPage_(new QWidget)
@@ -105,7 +110,12 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     listView_->setRootIsDecorated(false);
     listView_->setUniformRowHeights(true);
     listView_->setAlternatingRowColors(true);
-    listView_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // One row at a time, and the commands act on it only while it shows as chosen.
+    listView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The keyboard's row is framed across the whole row, chosen or not, so Enter never acts on a row the
+    // user cannot see.
+    listView_->setAllColumnsShowFocus(true);
     listView_->setAccessibleName(QStringLiteral("Items"));
     listView_->setItemDelegate(new RowCardDelegate(listView_));
     listView_->header()->resizeSection(0, RowCardDelegate::kCardColumnWidth);
@@ -126,6 +136,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     auto* right = new QVBoxLayout;
     right->setSpacing(2);
     right->addWidget(viewCaption_);
+    right->addWidget(dueNotice_);
     right->addWidget(pages_, 1);
 
     // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
@@ -218,7 +229,9 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         }
     });
     listView_->addAction(remove);
-    connect(listView_, &QTreeView::activated, this, [this] {
+    // Enter on the keyboard's row picks it, as a click would, before it opens.
+    connect(listView_, &QTreeView::activated, this, [this](const QModelIndex& index) {
+        listView_->setCurrentIndex(index);
         if (toolBar_->open()->isEnabled()) {
             OpenSelected();
         }
@@ -236,10 +249,14 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         }
     });
     addAction(print);
-    connect(
-        listView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &MainWindow::RowChosen);
+    // A row counts as chosen only when it is selected: a click, a keyboard move onto it, Enter. The
+    // current row alone (the view puts it on the first row when the list gets the focus) is not.
+    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        RowChosen(SelectedIndex());
+    });
     connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
+    connect(dueNotice_, &DueNotice::showRequested, this, &MainWindow::ShowDueBy);
     connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
     connect(toolBar_->refresh(), &QToolButton::clicked, this, [this] { RefreshView(true); });
     connect(toolBar_->newProduct(), &QToolButton::clicked, this, &MainWindow::NewProduct);
@@ -316,8 +333,8 @@ void MainWindow::UseProgramDialogs()
             ProductEditor::Services services;
             services.siteBaseUrl = SiteBaseUrl(settings_);
             services.browser = &Browser();
-            services.comparePrices = [spider](QWidget* owner, const QString& name, std::int32_t categoryId) {
-                return RunPriceComparison(owner, spider(), name, categoryId);
+            services.comparePrices = [spider](QWidget* owner, const QString& name, const QString& category) {
+                return RunPriceComparison(owner, spider(), name, category);
             };
             return ProductEditor::Edit(parent, shopping, kind, id, services);
         });
@@ -407,6 +424,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::ShowFolder(FolderKind folder)
 {
+    EndDueView();
     viewFilter_.keyword.reset();
     viewFilter_.storeId = 0;
     viewFilter_.categoryId = 0;
@@ -439,6 +457,7 @@ void MainWindow::ShowFolder(FolderKind folder)
 
 void MainWindow::ChooseTimeSpan(std::int32_t span)
 {
+    EndDueView();
     const TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
     viewFilter_.from = times.from;
     viewFilter_.to = times.to;
@@ -533,10 +552,16 @@ ItemStore* MainWindow::ItemFolderStore()
     }
 }
 
+QModelIndex MainWindow::SelectedIndex() const
+{
+    const QModelIndexList rows = listView_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? QModelIndex() : rows.front();
+}
+
 int MainWindow::SelectedRow() const
 {
-    const QModelIndex current = listView_->currentIndex();
-    return current.isValid() ? current.row() : -1;
+    const QModelIndex selected = SelectedIndex();
+    return selected.isValid() ? selected.row() : -1;
 }
 
 BrowserLauncher& MainWindow::Browser()
@@ -613,8 +638,15 @@ void MainWindow::OpenSelected()
         }
         const std::int32_t kind = folder_ == FolderKind::ShoppingList ? ShoppingDatabase::kProducts
                                                                       : ShoppingDatabase::kPurchases;
-        if (productEditor_(this, shopping_, kind, key.id) == 0) {
-            RefreshView(true);
+        const std::optional<ShoppingRecord> saved = productEditor_(this, shopping_, kind, key.id);
+        if (!saved) {
+            break;
+        }
+        RefreshView(true);
+        if (kind == ShoppingDatabase::kProducts) {
+            ShowSaved(*saved);
+        } else {
+            ChooseRowOf(saved->id);
         }
         break;
     }
@@ -711,7 +743,11 @@ void MainWindow::DeleteSelected()
                 QStringLiteral("The selected product was setup as a recurring purchase.\nDo you want to "
                                "permanently delete all instances in the recurring series for this product?"),
                 QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                QMessageBox::Cancel);
+                QMessageBox::Cancel,
+                // Yes and No would not say which of the two goes.
+                {{QMessageBox::Yes, QStringLiteral("Delete Series")},
+                 {QMessageBox::No, QStringLiteral("Skip This One")},
+                 {QMessageBox::Cancel, QStringLiteral("Cancel")}});
             if (answer == QMessageBox::Yes) {
                 mark = ShoppingDatabase::Mark::Deleted;
             } else if (answer == QMessageBox::No) {
@@ -769,13 +805,83 @@ void MainWindow::RemoveRow(int row)
 
 void MainWindow::NewProduct()
 {
-    if (!productEditor_ || productEditor_(this, shopping_, ShoppingDatabase::kProducts, 0) != 0) {
+    if (!productEditor_) {
+        return;
+    }
+    const std::optional<ShoppingRecord> saved
+        = productEditor_(this, shopping_, ShoppingDatabase::kProducts, 0);
+    if (!saved) {
         return;
     }
     if (folder_ == FolderKind::ShoppingList) {
         RefreshView(true);
     } else {
         ShowFolder(FolderKind::ShoppingList);
+    }
+    ShowSaved(*saved);
+}
+
+bool MainWindow::ChooseRowOf(std::int32_t id)
+{
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        if (model_->key(row).id == id) {
+            const QModelIndex index = model_->index(row, 0);
+            listView_->setCurrentIndex(index);
+            listView_->scrollTo(index);
+            return true;
+        }
+    }
+    return false;
+}
+
+void MainWindow::ShowSaved(const ShoppingRecord& product)
+{
+    dueNotice_->hide();
+    if (folder_ != FolderKind::ShoppingList || ChooseRowOf(product.id)) {
+        return;
+    }
+    ItemFilter whole = viewFilter_;
+    whole.keyword.reset();
+    whole.storeId = 0;
+    whole.categoryId = 0;
+    // The filter's own rule, which also works out when the product is due.
+    ShoppingRecord due = product;
+    if (PassesFilter(due, whole, ShoppingFilterMode::Products)) {
+        viewFilter_ = whole;
+        viewCaption_->setText(folderPane_->caption());
+        RefreshView(true);
+        ChooseRowOf(product.id);
+        return;
+    }
+    if (due.nextDue > viewFilter_.to) {
+        dueNotice_->Tell(RecordText(product.name()), product.id, due.nextDue);
+    }
+}
+
+void MainWindow::ShowDueBy(std::int32_t id, std::int32_t due)
+{
+    if (folder_ != FolderKind::ShoppingList) {
+        return;
+    }
+    dueNotice_->hide();
+    if (!ownViewEnd_) {
+        ownViewEnd_ = viewFilter_.to;
+    }
+    viewFilter_.keyword.reset();
+    viewFilter_.storeId = 0;
+    viewFilter_.categoryId = 0;
+    viewFilter_.to = std::max(viewFilter_.to, LocalTimeOnDayOf(due, 23, 59, 59));
+    viewCaption_->setText(folderPane_->caption() + QStringLiteral(": due by ") + DueNotice::DayText(due));
+    RefreshView(true);
+    ChooseRowOf(id);
+}
+
+void MainWindow::EndDueView()
+{
+    dueNotice_->hide();
+    if (ownViewEnd_) {
+        viewFilter_.to = *ownViewEnd_;
+        ownViewEnd_.reset();
     }
 }
 
@@ -813,7 +919,7 @@ void MainWindow::UpdateHookCommands()
     toolBar_->comparePrices()->setEnabled(bool(comparisonRunner_));
     summaryPage_->quickTask(SummaryPage::QuickTask::NewProduct)->setEnabled(bool(productEditor_));
     summaryPage_->quickTask(SummaryPage::QuickTask::ComparePrices)->setEnabled(bool(comparisonRunner_));
-    RowChosen(listView_->currentIndex());
+    RowChosen(SelectedIndex());
 }
 
 void MainWindow::FillSummary()
@@ -902,6 +1008,7 @@ void MainWindow::Find()
 
 void MainWindow::ApplySearch(const QString& text)
 {
+    EndDueView();
     viewFilter_.storeId = 0;
     viewFilter_.categoryId = 0;
     if (text.isEmpty()) {

@@ -37,6 +37,7 @@ namespace tallyhawk
 
 class AlertQueue;
 class CashBackPane;
+class DueNotice;
 class WebSpider;
 class FolderPane;
 class ItemListModel;
@@ -90,14 +91,18 @@ public:
     void DeleteSelected();
     // Marks the selected product purchased, after asking.
     void PurchaseSelected();
-    // Opens the product editor on a new product, then shows the Shopping List.
+    // Opens the product editor on a new product, then shows the Shopping List with it.
     void NewProduct();
+    // Shows the Shopping List up to the end of the day `due`, with the product `id` chosen; the folder
+    // and the time filter bring the views back to their own span.
+    void ShowDueBy(std::int32_t id, std::int32_t due);
     // Runs a price comparison, then shows the comparison it saved.
     void ComparePrices();
 
-    // The product editor: returns 0 when it saved. `id` 0 makes a new record of `kind`.
-    using ProductEditorOpener
-        = std::function<int(QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id)>;
+    // The product editor: returns the record it saved, none when it was cancelled. `id` 0 makes a new
+    // record of `kind`.
+    using ProductEditorOpener = std::function<std::optional<ShoppingRecord>(
+        QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id)>;
     // The price comparison dialogs: the id of the comparison they saved, 0 for none.
     using PriceComparisonRunner = std::function<std::int32_t(QWidget* parent, const QString& itemName)>;
     // New Product, Open in the shopping folders and Compare Prices stay disabled until these are set.
@@ -136,6 +141,7 @@ public:
     TrayController* tray() const { return tray_; }
     QTreeView* listView() const { return listView_; }
     CashBackPane* cashBackPane() const { return cashBackPane_; }
+    DueNotice* dueNotice() const { return dueNotice_; }
     AlertQueue* alertQueue() const { return alertQueue_; }
     WindowUpdateHost* updateHost() const { return updateHost_; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
@@ -161,12 +167,15 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // Marks an unread item read, in the list and in its file.
+    // Enables the row commands for a chosen row (none: disables them) and marks an unread item read, in
+    // the list and in its file.
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
     // The store of the item folder shown; none in the other folders.
     ItemStore* ItemFolderStore();
+    // The row the user chose, shown selected; none while nothing is selected.
+    QModelIndex SelectedIndex() const;
     int SelectedRow() const;
     BrowserLauncher& Browser();
     // Out of sight: hidden where a tray can bring it back, else minimized.
@@ -190,6 +199,13 @@ private:
     void ApplyColumnWidths();
     // Removes a row and leaves no row chosen, so that no other row is marked read.
     void RemoveRow(int row);
+    // Chooses the row of record `id`, if the list shows it.
+    bool ChooseRowOf(std::int32_t id);
+    // After a save in the Shopping List: the product chosen; when a search or the tree hides it, the
+    // whole list; when it is due after the view's end, the notice that says when.
+    void ShowSaved(const ShoppingRecord& product);
+    // Ends a view that ShowDueBy stretched, and its notice.
+    void EndDueView();
 
     ItemStore deals_;
     ItemStore topics_;
@@ -201,6 +217,8 @@ private:
     ResultList searchResults_;
     std::int32_t currentSearchId_ = 0;
     ItemFilter viewFilter_;
+    // The time filter's end while ShowDueBy has stretched the view past it.
+    std::optional<std::int32_t> ownViewEnd_;
     ItemFilter todayFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
@@ -231,6 +249,7 @@ private:
     MainToolBar* toolBar_;
     FolderPane* folderPane_;
     QLabel* viewCaption_;
+    DueNotice* dueNotice_;
     QSplitter* panes_ = nullptr;
     QStackedWidget* pages_;
     QTreeView* listView_;

@@ -1,5 +1,6 @@
 #include "gui/app/screenshot_scenes.h"
 
+#include "core/common/clock.h"
 #include "core/compare/search_index.h"
 #include "core/settings/settings.h"
 #include "core/store/item_record.h"
@@ -7,6 +8,7 @@
 #include "gui/alerts/alert_delivery.h"
 #include "gui/alerts/alert_popup.h"
 #include "gui/app/card_scenes.h"
+#include "gui/app/due_notice.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/main_window.h"
 #include "gui/compare/compare_scenes.h"
@@ -38,7 +40,7 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         static ShoppingDatabase database;
         database.Open();
         ProductEditor::Services services;
-        services.comparePrices = [](QWidget*, const QString&, std::int32_t) {
+        services.comparePrices = [](QWidget*, const QString&, const QString&) {
             return 0;
         };
         auto* editor
@@ -124,7 +126,8 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         return {picture, false};
     }
     if (name == QStringLiteral("popups")) {
-        // Three alerts as a download pass raises them, stacked over the desktop.
+        // Three alerts as a download pass raises them, stacked over the desktop; the one under them
+        // closed early, and they moved down into its place.
         auto settings = std::make_shared<Settings>();
         auto counters = std::make_shared<AlertCounters>();
         auto delivery = std::make_shared<AlertDelivery>(
@@ -146,6 +149,7 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
             values.extra = extra;
             delivery->Open(std::make_unique<ItemRecord>(ItemRecord::Make(values, 0)), *counters);
         };
+        alert(100, 1, "Corner Shop", "Free delivery", "On orders over $25 this week.", "", 0);
         alert(101,
               2,
               "Corner Shop",
@@ -163,6 +167,7 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
               1);
         alert(
             1, 99, "", "Tallyhawk Auto Update", "Tallyhawk has downloaded 12 new coupons and deals.", "", 0);
+        delivery->openPopups().front()->close();
         // The popups live as long as the window.
         QObject::connect(&window, &QObject::destroyed, &window, [settings, counters, delivery] {});
         return {delivery->openPopups().back(), true};
@@ -184,6 +189,14 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         // Wide enough for the page's two columns.
         window.resize(1000, 640);
         window.ShowFolder(FolderKind::TodaysSummary);
+        return {&window, false};
+    }
+    if (name == QStringLiteral("due-notice")) {
+        // A product saved with its first due day past the view's end.
+        window.resize(1000, 640);
+        window.ShowFolder(FolderKind::ShoppingList);
+        window.dueNotice()->Tell(
+            QStringLiteral("Coffee beans"), 0, static_cast<std::int32_t>(Clock::Now()) + 8 * 86400);
         return {&window, false};
     }
     if (name == QStringLiteral("coupons")) {

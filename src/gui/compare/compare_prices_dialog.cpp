@@ -20,7 +20,7 @@ namespace tallyhawk
 
 ComparePricesDialog::ComparePricesDialog(WebSpider& spider,
                                          const QString& itemName,
-                                         std::int32_t categoryId,
+                                         const QString& categoryName,
                                          QWidget* parent)
     : QDialog(parent)
     , nameEdit_(new QLineEdit(itemName))
@@ -75,10 +75,10 @@ ComparePricesDialog::ComparePricesDialog(WebSpider& spider,
     // The prompt wraps; give it room for two lines rather than a tall, narrow dialog.
     setMinimumWidth(fontMetrics().averageCharWidth() * 48);
 
-    loadMessage_ = LoadCategories(spider, categoryId);
+    loadMessage_ = LoadCategories(spider, categoryName);
 }
 
-QString ComparePricesDialog::LoadCategories(WebSpider& spider, std::int32_t categoryId)
+QString ComparePricesDialog::LoadCategories(WebSpider& spider, const QString& categoryName)
 {
     if (spider.LoadConfiguration() != kOk) {
         return QStringLiteral("There was an error while loading the web search agents configuration file.");
@@ -93,7 +93,9 @@ QString ComparePricesDialog::LoadCategories(WebSpider& spider, std::int32_t cate
     }
     // The list is sorted by name, as the user reads it.
     categoryBox_->model()->sort(0);
-    categoryBox_->setCurrentIndex(categoryBox_->findData(categoryId));
+    const QString wanted = categoryName.trimmed();
+    categoryBox_->setCurrentIndex(wanted.isEmpty() ? -1
+                                                   : categoryBox_->findText(wanted, Qt::MatchFixedString));
     return {};
 }
 

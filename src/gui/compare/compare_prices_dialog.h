@@ -15,6 +15,8 @@ class WebSpider;
 
 // "Compare Prices": asks for the item name and the search category of a price comparison. The
 // categories come from the agent configuration, which is read afresh each time the dialog opens.
+// `categoryName` chooses the category of that name first, whatever its case; none when no category has
+// it (the agents' categories are a list of their own, so only a name can tie another list to them).
 class ComparePricesDialog : public QDialog
 {
     Q_OBJECT
@@ -22,7 +24,7 @@ class ComparePricesDialog : public QDialog
 public:
     ComparePricesDialog(WebSpider& spider,
                         const QString& itemName,
-                        std::int32_t categoryId,
+                        const QString& categoryName,
                         QWidget* parent = nullptr);
 
     // After Search was accepted: the item name and the chosen category's id.
@@ -39,7 +41,7 @@ protected:
 
 private:
     // Fills the category list; the message to show once the dialog is up, or an empty text.
-    QString LoadCategories(WebSpider& spider, std::int32_t categoryId);
+    QString LoadCategories(WebSpider& spider, const QString& categoryName);
     void Search();
 
     QLineEdit* nameEdit_;

@@ -73,7 +73,8 @@ QWidget* ShowCompareScene(const QString& name, QWidget* parent)
     auto* spider = new WebSpider;
     QDialog* dialog = nullptr;
     if (name == QStringLiteral("compare")) {
-        dialog = new ComparePricesDialog(*spider, QStringLiteral("noise-cancelling headphones"), 1, parent);
+        dialog = new ComparePricesDialog(
+            *spider, QStringLiteral("noise-cancelling headphones"), QStringLiteral("Electronics"), parent);
     } else {
         spider->configuration().LoadText(SceneConfiguration(spider->configurationPath()));
         dialog = new ComparingPricesDialog(*spider, QStringLiteral("guide"), 1, parent);

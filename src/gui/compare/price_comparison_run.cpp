@@ -7,12 +7,12 @@ namespace tallyhawk
 {
 
 std::int32_t
-RunPriceComparison(QWidget* parent, WebSpider& spider, const QString& itemName, std::int32_t categoryId)
+RunPriceComparison(QWidget* parent, WebSpider& spider, const QString& itemName, const QString& categoryName)
 {
     QString name;
     std::int32_t category = 0;
     {
-        ComparePricesDialog ask(spider, itemName, categoryId, parent);
+        ComparePricesDialog ask(spider, itemName, categoryName, parent);
         if (ask.exec() != QDialog::Accepted) {
             return 0;
         }

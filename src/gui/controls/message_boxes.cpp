@@ -1,5 +1,7 @@
 #include "gui/controls/message_boxes.h"
 
+#include <QAbstractButton>
+
 #include <utility>
 
 namespace tallyhawk
@@ -21,14 +23,20 @@ QMessageBox::StandardButton MessageBoxes::Show(QWidget* parent,
                                                const QString& title,
                                                const QString& text,
                                                QMessageBox::StandardButtons buttons,
-                                               QMessageBox::StandardButton defaultButton)
+                                               QMessageBox::StandardButton defaultButton,
+                                               const Captions& captions)
 {
     if (const Handler& handler = CurrentHandler()) {
-        return handler(parent, icon, title, text, buttons, defaultButton);
+        return handler(parent, icon, title, text, buttons, defaultButton, captions);
     }
     QMessageBox box(icon, title, text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton) {
         box.setDefaultButton(defaultButton);
+    }
+    for (const auto& [button, caption] : captions) {
+        if (QAbstractButton* shown = box.button(button)) {
+            shown->setText(caption);
+        }
     }
     const int pressed = box.exec();
     return static_cast<QMessageBox::StandardButton>(pressed);
@@ -43,9 +51,10 @@ QMessageBox::StandardButton MessageBoxes::Ask(QWidget* parent,
                                               const QString& title,
                                               const QString& text,
                                               QMessageBox::StandardButtons buttons,
-                                              QMessageBox::StandardButton defaultButton)
+                                              QMessageBox::StandardButton defaultButton,
+                                              const Captions& captions)
 {
-    return Show(parent, QMessageBox::Question, title, text, buttons, defaultButton);
+    return Show(parent, QMessageBox::Question, title, text, buttons, defaultButton, captions);
 }
 
 void MessageBoxes::SetHandler(Handler handler)

@@ -3,6 +3,8 @@
 #include <QMessageBox>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 namespace tallyhawk
 {
@@ -12,12 +14,15 @@ namespace tallyhawk
 class MessageBoxes
 {
 public:
+    // Captions in place of some standard buttons' own, for answers that say what they do.
+    using Captions = std::vector<std::pair<QMessageBox::StandardButton, QString>>;
     using Handler = std::function<QMessageBox::StandardButton(QWidget* parent,
                                                               QMessageBox::Icon icon,
                                                               const QString& title,
                                                               const QString& text,
                                                               QMessageBox::StandardButtons buttons,
-                                                              QMessageBox::StandardButton defaultButton)>;
+                                                              QMessageBox::StandardButton defaultButton,
+                                                              const Captions& captions)>;
 
     // Shows the box and returns the button pressed (Escape gives the box's escape button).
     static QMessageBox::StandardButton Show(QWidget* parent,
@@ -25,8 +30,8 @@ public:
                                             const QString& title,
                                             const QString& text,
                                             QMessageBox::StandardButtons buttons = QMessageBox::Ok,
-                                            QMessageBox::StandardButton defaultButton
-                                            = QMessageBox::NoButton);
+                                            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+                                            const Captions& captions = {});
     // A message with an OK button.
     static void Tell(QWidget* parent,
                      const QString& title,
@@ -38,7 +43,8 @@ public:
                                            const QString& text,
                                            QMessageBox::StandardButtons buttons
                                            = QMessageBox::Yes | QMessageBox::No,
-                                           QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
+                                           QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
+                                           const Captions& captions = {});
 
     // Replaces the real boxes; an empty handler brings them back. Window thread only.
     static void SetHandler(Handler handler);

@@ -271,7 +271,7 @@ ProductEditor::ProductEditor(ShoppingDatabase& database,
 
 ProductEditor::~ProductEditor() = default;
 
-int ProductEditor::Edit(
+std::optional<ShoppingRecord> ProductEditor::Edit(
     QWidget* parent, ShoppingDatabase& database, std::int32_t kind, std::int32_t id, const Services& services)
 {
     std::optional<ShoppingRecord> record;
@@ -282,11 +282,14 @@ int ProductEditor::Edit(
                                QStringLiteral("Tallyhawk"),
                                QStringLiteral("The selected product could not be read from the database."),
                                QMessageBox::Warning);
-            return kCancelled;
+            return std::nullopt;
         }
     }
     ProductEditor editor(database, kind, std::move(record), services, parent);
-    return editor.exec() == QDialog::Accepted ? kSaved : kCancelled;
+    if (editor.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return editor.savedRecord();
 }
 
 QWidget* ProductEditor::BuildDetails()
@@ -658,8 +661,8 @@ void ProductEditor::ComparePricesOnline()
     if (!services_.comparePrices) {
         return;
     }
-    const std::int32_t categoryId = EntryOf(category_, category_->currentText().trimmed()).id;
-    const std::int32_t comparisonId = services_.comparePrices(this, name, categoryId);
+    // By name: the agents' categories and the shopping categories are two lists with ids of their own.
+    const std::int32_t comparisonId = services_.comparePrices(this, name, category_->currentText().trimmed());
     if (comparisonId <= 0) {
         return;
     }

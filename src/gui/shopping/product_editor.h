@@ -39,10 +39,10 @@ public:
     static constexpr int kSaved = 0;
     static constexpr int kCancelled = 2;
 
-    // Runs the price comparison for an item name, with the category to choose first (0: none), and
-    // returns the id of the comparison it saved, 0 for none.
+    // Runs the price comparison for an item name, with the name of the category to choose first (empty:
+    // none), and returns the id of the comparison it saved, 0 for none.
     using ComparePrices
-        = std::function<std::int32_t(QWidget* parent, const QString& itemName, std::int32_t categoryId)>;
+        = std::function<std::int32_t(QWidget* parent, const QString& itemName, const QString& categoryName)>;
     // Runs a picker to its end: CouponPicker::kSelected or kClosed. exec() unless a test sets another.
     using PickerRun = std::function<int(CouponPicker& picker)>;
 
@@ -63,12 +63,12 @@ public:
     ~ProductEditor() override;
 
     // The main window's entry: edits the record `id` of `kind` (0: a new product) modally and returns
-    // kSaved or kCancelled. A record that is not there (any more) is told and gives kCancelled.
-    static int Edit(QWidget* parent,
-                    ShoppingDatabase& database,
-                    std::int32_t kind,
-                    std::int32_t id,
-                    const Services& services);
+    // the record saved, none when cancelled. A record that is not there (any more) is told and gives none.
+    static std::optional<ShoppingRecord> Edit(QWidget* parent,
+                                              ShoppingDatabase& database,
+                                              std::int32_t kind,
+                                              std::int32_t id,
+                                              const Services& services);
 
     void SetPickerRun(PickerRun run) { pickerRun_ = std::move(run); }
 

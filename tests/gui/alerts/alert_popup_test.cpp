@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -133,6 +135,74 @@ TEST_F(AlertPopupTest, WhenOneOfTwoClosesTheNextTakesTheSecondPlaceAgain)
     AlertPopup* third = Open(test::AlertRecord(3));
     EXPECT_EQ(counters_.openAlerts, 2);
     EXPECT_EQ(third->pos(), secondPlace);
+}
+
+// Open popups always stand in the lowest places, in the order they came, one border apart: whichever
+// closes, the ones above it move down, and a new one takes the place above the highest.
+TEST_F(AlertPopupTest, InAnyOrderOfClosingTheOpenPopupsNeverOverlap)
+{
+    const auto expectStacked = [this](const std::vector<AlertPopup*>& open) {
+        ASSERT_EQ(counters_.openAlerts, static_cast<std::int32_t>(open.size()));
+        for (std::size_t i = 0; i < open.size(); ++i) {
+            const int h = open[i]->height();
+            EXPECT_EQ(open[i]->y(), 1080 - static_cast<int>(i + 1) * (h - 1) - 30) << "place " << i + 1;
+            if (i > 0) {
+                EXPECT_EQ(open[i]->geometry().bottom(), open[i - 1]->geometry().top());
+            }
+        }
+    };
+    for (const unsigned seed : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u}) {
+        SCOPED_TRACE(seed);
+        std::mt19937 random(seed);
+        std::vector<AlertPopup*> open;
+        std::int32_t next = 1;
+        for (int step = 0; step < 24; ++step) {
+            // Mostly closing once a few are open, so the stack both grows and shrinks.
+            const bool close = !open.empty() && (open.size() >= 6 || random() % 3 == 0);
+            if (close) {
+                const std::size_t which = random() % open.size();
+                open[which]->close();
+                open.erase(open.begin() + static_cast<std::ptrdiff_t>(which));
+                Settle();
+            } else {
+                open.push_back(Open(test::AlertRecord(next++)));
+            }
+            expectStacked(open);
+        }
+        for (AlertPopup* popup : open) {
+            popup->close();
+        }
+        Settle();
+    }
+}
+
+// A popup the user dragged away stays where it was put and gives up its place.
+TEST_F(AlertPopupTest, ADraggedPopupLeavesTheStack)
+{
+    AlertPopup* first = Open(test::AlertRecord(1));
+    AlertPopup* second = Open(test::AlertRecord(2));
+    AlertPopup* third = Open(test::AlertRecord(3));
+    const QPoint firstPlace = first->pos();
+    const QPoint secondPlace = second->pos();
+
+    QMouseEvent press(QEvent::MouseButtonPress,
+                      QPointF(10, 5),
+                      second->mapToGlobal(QPointF(10, 5)),
+                      Qt::LeftButton,
+                      Qt::LeftButton,
+                      {});
+    QApplication::sendEvent(second, &press);
+    second->move(100, 100);
+    EXPECT_EQ(third->pos(), secondPlace);
+
+    first->close();
+    Settle();
+    EXPECT_EQ(second->pos(), QPoint(100, 100));
+    EXPECT_EQ(third->pos(), firstPlace);
+    // The dragged one still counts as open.
+    EXPECT_EQ(counters_.openAlerts, 2);
+    AlertPopup* fourth = Open(test::AlertRecord(4));
+    EXPECT_EQ(fourth->pos(), secondPlace);
 }
 
 TEST_F(AlertPopupTest, ClosesAfterTheAlertTimeoutAndCountsItselfOff)

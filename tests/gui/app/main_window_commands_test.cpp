@@ -3,6 +3,7 @@
 #include "core/compare/search_index.h"
 #include "core/settings/site_url.h"
 #include "core/shopping/shopping_database.h"
+#include "gui/app/due_notice.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/main_tool_bar.h"
@@ -13,6 +14,7 @@
 #include "gui/controls/time_filter_button.h"
 #include "support/preset_message_boxes.h"
 
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
@@ -20,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -247,6 +250,10 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     window->toolBar()->remove()->click();
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(boxes.shown()[0].captions,
+              (MessageBoxes::Captions{{QMessageBox::Yes, QStringLiteral("Delete Series")},
+                                      {QMessageBox::No, QStringLiteral("Skip This One")},
+                                      {QMessageBox::Cancel, QStringLiteral("Cancel")}}));
     EXPECT_EQ(boxes.shown()[0].icon, QMessageBox::Question);
     EXPECT_TRUE(boxes.lastText().startsWith(
         QStringLiteral("The selected product was setup as a recurring purchase.")));
@@ -405,7 +412,7 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
             ShoppingValues values;
             values.name = "Tea";
             values.startDate = kTen - 60;
-            return shopping.AddRecord(kind, values) ? 0 : 1;
+            return shopping.AddRecord(kind, values);
         });
     EXPECT_TRUE(bar->newProduct()->isEnabled());
     EXPECT_TRUE(summary->quickTask(SummaryPage::QuickTask::NewProduct)->isEnabled());
@@ -451,6 +458,74 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
     EXPECT_EQ(window->folder(), FolderKind::PriceComparisons);
     EXPECT_EQ(window->currentSearchId(), search);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("kettle")});
+}
+
+// After a save the product is in sight: chosen in the list, in the whole list when a search or the
+// tree hid it, or told with its due day when that lies past the view's end.
+TEST_F(MainWindowCommandsTest, AfterASaveTheProductIsChosenOrItsDueDayTold)
+{
+    struct Case
+    {
+        const char* name;
+        const char* search; // the search applied before the save
+        std::uint16_t purchaseType;
+        std::int32_t dayValue;
+        bool listed;
+        const char* notice;
+    };
+    const std::vector<Case> cases{
+        {"due today", nullptr, 0, 0, true, ""},
+        {"hidden by a search", "milk", 0, 0, true, ""},
+        {"due on the 16th", nullptr, 4, 16, false, "Tea is due on 16 Mar 2026."},
+        {"due on the 16th, under a search", "milk", 4, 16, false, "Tea is due on 16 Mar 2026."},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        AddProduct("Milk");
+        auto window = StartHidden();
+        window->ShowFolder(FolderKind::ShoppingList);
+        if (test.search != nullptr) {
+            window->ApplySearch(QString::fromLatin1(test.search));
+        }
+        std::int32_t saved = 0;
+        window->SetProductEditorOpener(
+            [&](QWidget*, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t) {
+                ShoppingValues values;
+                values.name = "Tea";
+                values.quantity = 1;
+                values.purchaseType = test.purchaseType;
+                values.dayValue = test.dayValue;
+                values.interval = test.purchaseType != 0 ? 1 : 0;
+                values.startDate = kTen - 60;
+                std::optional<ShoppingRecord> record = shopping.AddRecord(kind, values);
+                saved = record ? record->id : 0;
+                return record;
+            });
+        window->NewProduct();
+        ASSERT_GT(saved, 0);
+        const QModelIndexList chosen = window->listView()->selectionModel()->selectedRows();
+        if (test.listed) {
+            ASSERT_EQ(chosen.size(), 1);
+            EXPECT_EQ(window->model()->key(chosen.front().row()).id, saved);
+            EXPECT_FALSE(window->viewFilter().keyword);
+        } else {
+            EXPECT_TRUE(chosen.isEmpty());
+        }
+        EXPECT_EQ(window->dueNotice()->isVisibleTo(window.get()), test.notice[0] != '\0');
+        if (test.notice[0] != '\0') {
+            EXPECT_EQ(window->dueNotice()->text()->text(), QString::fromLatin1(test.notice));
+            window->dueNotice()->showButton()->click();
+            ASSERT_EQ(window->listView()->selectionModel()->selectedRows().size(), 1);
+            EXPECT_EQ(
+                window->model()->key(window->listView()->selectionModel()->selectedRows().front().row()).id,
+                saved);
+            // Another folder brings back the time filter's own end.
+            window->ShowFolder(FolderKind::ShoppingList);
+            EXPECT_EQ(window->viewFilter().to, kTonight);
+        }
+        window.reset();
+        std::filesystem::remove(dir_.File("product.dat"));
+    }
 }
 
 } // namespace

@@ -18,11 +18,11 @@ using test::CategoryXml;
 class ComparePricesDialogTest : public test::CompareFixture
 { };
 
-TEST_F(ComparePricesDialogTest, ListsTheCategoriesByNameAndSelectsTheGivenOne)
+TEST_F(ComparePricesDialogTest, ListsTheCategoriesByNameAndSelectsTheOneNamed)
 {
     WriteConfiguration({CategoryXml(7, "Toys"), CategoryXml(3, "Books"), CategoryXml(5, "Garden")},
                        {Agent(1, "3", "fast")});
-    ComparePricesDialog dialog(spider, QStringLiteral("blue kite"), 5);
+    ComparePricesDialog dialog(spider, QStringLiteral("blue kite"), QStringLiteral("garden"));
     dialog.show();
     QCoreApplication::processEvents();
     EXPECT_TRUE(boxes.shown().empty());
@@ -46,10 +46,10 @@ TEST_F(ComparePricesDialogTest, ListsTheCategoriesByNameAndSelectsTheGivenOne)
 TEST_F(ComparePricesDialogTest, RefusesAMissingNameOrCategoryAndStaysOpen)
 {
     WriteConfiguration({CategoryXml(1, "Kitchen")}, {Agent(1, "1", "fast")});
-    ComparePricesDialog dialog(spider, QString(), 0);
+    ComparePricesDialog dialog(spider, QString(), QString());
     dialog.show();
     QCoreApplication::processEvents();
-    // Category 0 is none of the list's: nothing is selected.
+    // No category named: nothing is selected.
     EXPECT_EQ(dialog.categoryBox()->currentIndex(), -1);
 
     QSignalSpy finished(&dialog, &QDialog::finished);
@@ -85,7 +85,7 @@ TEST_F(ComparePricesDialogTest, RefusesAMissingNameOrCategoryAndStaysOpen)
 TEST_F(ComparePricesDialogTest, EscapeCancels)
 {
     WriteConfiguration({CategoryXml(1, "Kitchen")}, {});
-    ComparePricesDialog dialog(spider, QStringLiteral("teapot"), 1);
+    ComparePricesDialog dialog(spider, QStringLiteral("teapot"), QStringLiteral("Kitchen"));
     dialog.show();
     QTest::keyClick(&dialog, Qt::Key_Escape);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
@@ -95,7 +95,7 @@ TEST_F(ComparePricesDialogTest, EscapeCancels)
 TEST_F(ComparePricesDialogTest, TellsOfAMissingOrEmptyConfigurationOnceItIsUp)
 {
     {
-        ComparePricesDialog dialog(spider, QString(), 0);
+        ComparePricesDialog dialog(spider, QString(), QString());
         EXPECT_TRUE(boxes.shown().empty());
         dialog.show();
         ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown().size() == 1u; }, 2000));
@@ -107,7 +107,7 @@ TEST_F(ComparePricesDialogTest, TellsOfAMissingOrEmptyConfigurationOnceItIsUp)
     }
     boxes.Clear();
     WriteConfiguration({}, {Agent(1, "1", "fast")});
-    ComparePricesDialog dialog(spider, QString(), 0);
+    ComparePricesDialog dialog(spider, QString(), QString());
     dialog.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return boxes.shown().size() == 1u; }, 2000));
     EXPECT_EQ(boxes.lastText(),
@@ -118,7 +118,7 @@ TEST_F(ComparePricesDialogTest, TellsOfAMissingOrEmptyConfigurationOnceItIsUp)
 TEST_F(ComparePricesDialogTest, TabFollowsTheFieldsThenTheButtons)
 {
     WriteConfiguration({CategoryXml(1, "Kitchen")}, {});
-    ComparePricesDialog dialog(spider, QString(), 0);
+    ComparePricesDialog dialog(spider, QString(), QString());
     EXPECT_TRUE(dialog.searchButton()->isDefault());
     dialog.show();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));

@@ -185,7 +185,7 @@ TEST_F(ComparingPricesDialogTest, CancelAtTheFirstDialogRunsNothing)
             modal->done(QDialog::Rejected);
         }
     });
-    EXPECT_EQ(RunPriceComparison(nullptr, spider, QStringLiteral("red"), 1), 0);
+    EXPECT_EQ(RunPriceComparison(nullptr, spider, QStringLiteral("red"), QStringLiteral("Kitchen")), 0);
     EXPECT_EQ(server.RequestCount(), 0u);
 }
 

@@ -490,11 +490,11 @@ TEST_F(ProductEditorTest, TheChosenOfferFillsTheProduct)
     ASSERT_EQ(categories.Save("category.lst"), kOk);
     database_.Open();
     QStringList asked;
-    std::vector<std::int32_t> categoriesAsked;
+    QStringList categoriesAsked;
     std::int32_t savedId = 0;
-    auto compare = [&](QWidget*, const QString& name, std::int32_t categoryId) {
+    auto compare = [&](QWidget*, const QString& name, const QString& category) {
         asked << name;
-        categoriesAsked.push_back(categoryId);
+        categoriesAsked << category;
         savedId = SaveComparison(name.toStdString(), {{"Dear", 9.5}, {"Cheap", 1.255}, {"Middle", 4.0}});
         return savedId;
     };
@@ -514,7 +514,7 @@ TEST_F(ProductEditorTest, TheChosenOfferFillsTheProduct)
     editor->SetPickerRun(Picking(QString(), &rows));
     editor->comparePricesButton()->click();
     EXPECT_EQ(asked, QStringList{QStringLiteral("Milk")});
-    EXPECT_EQ(categoriesAsked, std::vector<std::int32_t>{31}) << "the category is chosen first";
+    EXPECT_EQ(categoriesAsked, QStringList{QStringLiteral("groceries")}) << "the category is chosen first";
     ASSERT_GE(savedId, 2);
     EXPECT_EQ(rows, (QStringList{QStringLiteral("Cheap"), QStringLiteral("Middle"), QStringLiteral("Dear")}));
     EXPECT_EQ(editor->descriptionEdit()->toPlainText(),
@@ -528,8 +528,9 @@ TEST_F(ProductEditorTest, TheChosenOfferFillsTheProduct)
     EXPECT_DOUBLE_EQ(editor->savedRecord()->pricePerUnit, 1.25);
 
     // A comparison that saved nothing opens no picker.
-    auto none = NewEditor(
-        ShoppingDatabase::kProducts, std::nullopt, [](QWidget*, const QString&, std::int32_t) { return 0; });
+    auto none = NewEditor(ShoppingDatabase::kProducts,
+                          std::nullopt,
+                          [](QWidget*, const QString&, const QString&) { return 0; });
     FillValid(*none);
     bool pickerRan = false;
     none->SetPickerRun([&](CouponPicker&) {
@@ -610,8 +611,10 @@ TEST_F(ProductEditorTest, EditOpensTheRecordAndReturnsTheResult)
         editor->nameEdit()->setText(QStringLiteral("Hand soap"));
         editor->okButton()->click();
     });
-    EXPECT_EQ(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, product->id, {}),
-              ProductEditor::kSaved);
+    const std::optional<ShoppingRecord> saved
+        = ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, product->id, {});
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->id, product->id);
     EXPECT_EQ(nameShown, QStringLiteral("Soap"));
     EXPECT_EQ(database_.Find(ShoppingDatabase::kProducts, product->id)->name(), "Hand soap");
 
@@ -620,12 +623,10 @@ TEST_F(ProductEditorTest, EditOpensTheRecordAndReturnsTheResult)
             QTest::keyClick(editor, Qt::Key_Escape);
         }
     });
-    EXPECT_EQ(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, 0, {}),
-              ProductEditor::kCancelled);
+    EXPECT_FALSE(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, 0, {}));
 
     // A record that is gone is told, without an editor.
-    EXPECT_EQ(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, 99, {}),
-              ProductEditor::kCancelled);
+    EXPECT_FALSE(ProductEditor::Edit(nullptr, database_, ShoppingDatabase::kProducts, 99, {}));
     EXPECT_EQ(boxes_.lastText(), QStringLiteral("The selected product could not be read from the database."));
 }
 
