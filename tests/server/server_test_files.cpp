@@ -13,14 +13,14 @@ using tallyhawk::server::ServerItem;
 namespace tallyhawk::test
 {
 
-void ServerTestFiles::WriteDamaged(const std::string& path, int count)
+void ServerTestFiles::WriteDamaged(const std::string& path)
 {
     {
         ItemDatabase items;
         if (items.Open(path)) {
             throw std::runtime_error("cannot make " + path);
         }
-        std::vector<ServerItem> deals(static_cast<std::size_t>(count));
+        std::vector<ServerItem> deals(400);
         for (ServerItem& deal : deals) {
             deal.kind = 2;
             deal.title = "Deal";
@@ -29,11 +29,15 @@ void ServerTestFiles::WriteDamaged(const std::string& path, int count)
         }
         items.PostAll(deals);
     } // closed: the log is folded into the file
+    // Pages from 1: with 400 deals, 13 holds items 60 to 75 or so, and 31 the first leaf of the index
+    // by kind; the last pages, which an id lookup at the start reads, stay whole.
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
     const std::size_t pageSize = 4096;
-    file.seekp(static_cast<std::streamoff>(pageSize * 12));
     const std::string junk(pageSize, '\xa5');
-    file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    for (std::size_t page : {13, 31}) {
+        file.seekp(static_cast<std::streamoff>(pageSize * (page - 1)));
+        file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
+    }
 }
 
 void ServerTestFiles::AddUncutDeal(const std::string& path,
