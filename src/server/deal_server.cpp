@@ -142,6 +142,9 @@ void DealServer::Accept(SteadyClock::time_point now)
         }
         int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        if (options_.sendBuffer > 0) {
+            ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &options_.sendBuffer, sizeof options_.sendBuffer);
+        }
         Connection connection;
         connection.fd = fd;
         connection.deadline = now + options_.connectionLimit;

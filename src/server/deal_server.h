@@ -31,6 +31,8 @@ public:
         std::size_t maxConnections = 1000;
         std::chrono::milliseconds connectionLimit{10000};
         std::size_t maxHeldBytes = 32 * 1024 * 1024;
+        // The socket send buffer of each connection; 0 leaves it to the system.
+        int sendBuffer = 0;
     };
 
     DealServer(const RequestAnswer& answer, Options options);
