@@ -10,6 +10,7 @@
 #include "support/temp_dir.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <malloc.h>
 #include <netinet/in.h>
@@ -401,40 +402,62 @@ TEST_F(DealServerTest, RepliesWaitingToBeSentAreBoundedTogether)
     EXPECT_EQ(Text(payload), "90011005<~>33<~>");
 }
 
+// Every descriptor of this process but one taken, until the end of the scope.
+class AllDescriptorsButOne
+{
+public:
+    AllDescriptorsButOne()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &original_);
+        rlimit lowered = original_;
+        lowered.rlim_cur = static_cast<rlim_t>(HighestOpenDescriptor() + 8);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+        for (int fd = Take(); fd >= 0; fd = Take()) {
+            taken_.push_back(fd);
+        }
+        if (!taken_.empty()) {
+            ::close(taken_.back());
+            taken_.pop_back();
+        }
+    }
+    ~AllDescriptorsButOne()
+    {
+        for (int fd : taken_) {
+            ::close(fd);
+        }
+        ::setrlimit(RLIMIT_NOFILE, &original_);
+    }
+
+private:
+    static int Take() { return ::open("/dev/null", O_RDONLY | O_CLOEXEC); }
+
+    rlimit original_{};
+    std::vector<int> taken_;
+};
+
 TEST_F(DealServerTest, AtTheDescriptorLimitAcceptingWaitsInsteadOfSpinning)
 {
     Start();
-    rlimit original{};
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &original), 0);
-    rlimit lowered = original;
-    lowered.rlim_cur = static_cast<rlim_t>(HighestOpenDescriptor() + 8);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &lowered), 0);
-    // Every descriptor but one taken; the client takes that one, so its connection waits in the
-    // backlog where the server cannot accept it.
-    std::vector<int> taken;
-    for (int fd = ::dup(0); fd >= 0; fd = ::dup(0)) {
-        taken.push_back(fd);
+    int client = -1;
+    std::chrono::milliseconds used{0};
+    {
+        AllDescriptorsButOne limit;
+        // The client takes the last one, so its connection waits in the backlog where the server
+        // cannot accept it.
+        client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(client, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(server->port());
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        const std::chrono::milliseconds usedBefore = ProcessCpuTime();
+        std::this_thread::sleep_for(600ms);
+        used = ProcessCpuTime() - usedBefore;
     }
-    ::close(taken.back());
-    taken.pop_back();
-    int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(client, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(server->port());
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-
-    const std::chrono::milliseconds usedBefore = ProcessCpuTime();
-    std::this_thread::sleep_for(600ms);
-    const std::chrono::milliseconds used = ProcessCpuTime() - usedBefore;
-    for (int fd : taken) {
-        ::close(fd);
-    }
-    ::setrlimit(RLIMIT_NOFILE, &original);
+    ::close(client);
     EXPECT_LT(used, 100ms);
     // Accepting goes on once descriptors are free again.
-    ::close(client);
     EXPECT_EQ(Client()->FetchVersion(), "33");
 }
 
