@@ -27,6 +27,11 @@ constexpr std::size_t kHeaderLength = 7;
 constexpr std::uint32_t kMaxRequestLength = 4096;
 // The loop looks at deadlines and the stop request at least this often.
 constexpr int kPollSliceMs = 200;
+// After the descriptors ran out, accepting waits this long unless a connection closes sooner.
+constexpr std::chrono::seconds kAcceptPause{1};
+// What a client still sends after a refusing reply is read and dropped for this long, up to this much.
+constexpr std::chrono::seconds kDrainTime{1};
+constexpr std::size_t kMaxDrained = 1024 * 1024;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -50,9 +55,13 @@ struct DealServer::Connection
     std::vector<char> header;
     std::uint32_t length = 0;
     std::vector<char> payload;
+    bool requestDone = false; // read whole, waiting for room to answer
     std::vector<char> out;
     std::size_t sent = 0;
     bool replying = false;
+    bool drainAfter = false; // the reply went before the whole frame was read
+    bool draining = false;
+    std::size_t drained = 0;
 };
 
 DealServer::DealServer(const RequestAnswer& answer, Options options)
@@ -97,28 +106,48 @@ std::optional<std::string> DealServer::Listen()
     return std::nullopt;
 }
 
-void DealServer::QueueReply(Connection& connection, const std::vector<char>& payload)
+void DealServer::QueueReply(Connection& connection, const std::vector<char>& payload, bool drainAfter)
 {
     connection.out = FrameOf(payload);
     connection.sent = 0;
     connection.replying = true;
+    connection.drainAfter = drainAfter;
+    heldBytes_ += connection.out.size();
     // The request is done with; nothing more is read.
     connection.payload.clear();
     connection.payload.shrink_to_fit();
 }
 
-void DealServer::Accept()
+void DealServer::Close(Connection& connection)
+{
+    heldBytes_ -= connection.out.size();
+    connection.out.clear();
+    ::close(connection.fd);
+    connection.fd = -1;
+    // A descriptor is free again.
+    acceptPausedUntil_.reset();
+}
+
+void DealServer::Accept(SteadyClock::time_point now)
 {
     while (true) {
         int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // The waiting connection stays queued and the listener stays readable: polling it now
+                // would spin.
+                acceptPausedUntil_ = now + kAcceptPause;
+            }
             return; // nothing more waiting (or a transient error: the next poll tries again)
         }
         int on = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+        if (options_.sendBuffer > 0) {
+            ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &options_.sendBuffer, sizeof options_.sendBuffer);
+        }
         Connection connection;
         connection.fd = fd;
-        connection.deadline = SteadyClock::now() + options_.connectionLimit;
+        connection.deadline = now + options_.connectionLimit;
         if (connections_.size() >= options_.maxConnections) {
             // Full: say so in one write, as far as the socket takes it, and close.
             std::vector<char> frame = FrameOf(RequestAnswer::Error(0, kErrorBusy));
@@ -133,7 +162,7 @@ void DealServer::Accept()
 bool DealServer::Receive(Connection& connection)
 {
     char buffer[16384];
-    while (!connection.replying) {
+    while (!connection.replying && !connection.requestDone) {
         std::size_t wanted = sizeof buffer;
         if (connection.header.size() < kHeaderLength) {
             wanted = kHeaderLength - connection.header.size();
@@ -153,7 +182,7 @@ bool DealServer::Receive(Connection& connection)
                 continue;
             }
             if (std::memcmp(connection.header.data(), "<!>", 3) != 0) {
-                QueueReply(connection, RequestAnswer::Error(0, kErrorMalformed));
+                QueueReply(connection, RequestAnswer::Error(0, kErrorMalformed), true);
                 break;
             }
             std::uint32_t length = 0;
@@ -163,7 +192,8 @@ bool DealServer::Receive(Connection& connection)
             if (length == 0 || length > kMaxRequestLength) {
                 // Refused before anything is allocated for it.
                 QueueReply(connection,
-                           RequestAnswer::Error(0, length == 0 ? kErrorMalformed : kErrorFrameTooLarge));
+                           RequestAnswer::Error(0, length == 0 ? kErrorMalformed : kErrorFrameTooLarge),
+                           length != 0);
                 break;
             }
             connection.length = length;
@@ -171,10 +201,18 @@ bool DealServer::Receive(Connection& connection)
         }
         connection.payload.insert(connection.payload.end(), buffer, buffer + got);
         if (connection.payload.size() == connection.length) {
-            QueueReply(connection, answer_.Answer(connection.payload));
+            connection.requestDone = true;
+            AnswerWhenRoom(connection);
         }
     }
     return true;
+}
+
+void DealServer::AnswerWhenRoom(Connection& connection)
+{
+    if (connection.requestDone && !connection.replying && heldBytes_ < options_.maxHeldBytes) {
+        QueueReply(connection, answer_.Answer(connection.payload));
+    }
 }
 
 bool DealServer::Send(Connection& connection)
@@ -189,7 +227,45 @@ bool DealServer::Send(Connection& connection)
         }
         connection.sent += static_cast<std::size_t>(wrote);
     }
-    return false; // all sent: the exchange is over
+    heldBytes_ -= connection.out.size();
+    connection.out.clear();
+    connection.out.shrink_to_fit();
+    if (!connection.drainAfter) {
+        return false; // all sent: the exchange is over
+    }
+    // Closing with the rest of the client's frame unread would reset the connection, and the reset can
+    // overtake the reply: say we are done, and read what still comes until the client closes.
+    ::shutdown(connection.fd, SHUT_WR);
+    connection.draining = true;
+    connection.deadline = std::min(connection.deadline, SteadyClock::now() + kDrainTime);
+    return Drain(connection);
+}
+
+bool DealServer::Drain(Connection& connection)
+{
+    char buffer[16384];
+    while (connection.drained < kMaxDrained) {
+        ssize_t got = ::recv(connection.fd, buffer, sizeof buffer, 0);
+        if (got == 0) {
+            return false;
+        }
+        if (got < 0) {
+            return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+        }
+        connection.drained += static_cast<std::size_t>(got);
+    }
+    return false;
+}
+
+short DealServer::EventsOf(const Connection& connection) const
+{
+    if (connection.draining) {
+        return POLLIN;
+    }
+    if (connection.replying) {
+        return POLLOUT;
+    }
+    return connection.requestDone ? 0 : POLLIN;
 }
 
 void DealServer::Run(std::stop_token stop)
@@ -198,11 +274,15 @@ void DealServer::Run(std::stop_token stop)
                                   [this] { [[maybe_unused]] ssize_t ignored = ::write(wake_[1], "x", 1); });
     std::vector<pollfd> polled;
     while (!stop.stop_requested()) {
+        if (acceptPausedUntil_ && SteadyClock::now() >= *acceptPausedUntil_) {
+            acceptPausedUntil_.reset();
+        }
         polled.clear();
         polled.push_back({wake_[0], POLLIN, 0});
-        polled.push_back({listener_, POLLIN, 0});
+        // A negative descriptor is left out of the poll.
+        polled.push_back({acceptPausedUntil_ ? -1 : listener_, POLLIN, 0});
         for (const Connection& connection : connections_) {
-            polled.push_back({connection.fd, static_cast<short>(connection.replying ? POLLOUT : POLLIN), 0});
+            polled.push_back({connection.fd, EventsOf(connection), 0});
         }
         if (::poll(polled.data(), polled.size(), kPollSliceMs) < 0 && errno != EINTR) {
             return;
@@ -216,22 +296,32 @@ void DealServer::Run(std::stop_token stop)
             const short events = polled[i + 2].revents;
             if (events & (POLLERR | POLLNVAL)) {
                 keep[i] = false;
+            } else if (connection.draining) {
+                keep[i] = !(events & (POLLIN | POLLHUP)) || Drain(connection);
             } else if (connection.replying && (events & (POLLOUT | POLLHUP))) {
                 keep[i] = Send(connection);
-            } else if (!connection.replying && (events & (POLLIN | POLLHUP))) {
+            } else if (!connection.replying && !connection.requestDone && (events & (POLLIN | POLLHUP))) {
                 keep[i] = Receive(connection);
                 if (keep[i] && connection.replying) {
+                    keep[i] = Send(connection);
+                }
+            } else if (connection.requestDone && !connection.replying) {
+                // Waited for room, which replies sent or dropped (on this pass too) may have made.
+                AnswerWhenRoom(connection);
+                if (connection.replying) {
                     keep[i] = Send(connection);
                 }
             }
             if (keep[i] && now >= connection.deadline) {
                 keep[i] = false; // too slow or silent: the others must not wait for it
             }
+            if (!keep[i]) {
+                Close(connection);
+            }
         }
         std::size_t kept = 0;
         for (std::size_t i = 0; i < connections_.size(); ++i) {
             if (i < served && !keep[i]) {
-                ::close(connections_[i].fd);
                 continue;
             }
             if (kept != i) {
@@ -241,7 +331,7 @@ void DealServer::Run(std::stop_token stop)
         }
         connections_.resize(kept);
         if (polled[1].revents & POLLIN) {
-            Accept();
+            Accept(now);
         }
         if (polled[0].revents & POLLIN) {
             char drain[16];

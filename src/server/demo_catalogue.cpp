@@ -90,7 +90,7 @@ ServerItem ItemOf(const Template& entry, std::int32_t date, bool hot)
 
 void DemoCatalogue::Seed(ItemDatabase& items, std::int32_t now)
 {
-    if (items.ItemCount() > 0) {
+    if (items.ItemCount().value_or(1) > 0) { // not seeded again, nor into a failing file
         return;
     }
     for (const char* store : kStores) {

@@ -30,7 +30,15 @@ bool OpenDatabase(ItemDatabase& items, const ServerOptions& options)
         std::cerr << "tallyhawk-server: " << *error << ".\n";
         return false;
     }
+    if (const std::string notice = items.notice(); !notice.empty()) {
+        std::cerr << "tallyhawk-server: " << notice << ".\n";
+    }
     return true;
+}
+
+std::string Items(std::size_t count)
+{
+    return std::to_string(count) + (count == 1 ? " item" : " items");
 }
 
 } // namespace
@@ -63,6 +71,9 @@ int RunPost(const std::vector<std::string>& args)
     }
     item.storeName = options.Value("--store").value_or("");
     item.categoryName = options.Value("--category").value_or("");
+    if (item.categoryName.empty()) {
+        return Usage("post", "--category is required: clients keep no item without a category.");
+    }
     item.description = options.Value("--description").value_or("");
     item.extra = options.Value("--extra").value_or("");
     item.hot = options.Has("--hot") ? 1 : 0;
@@ -83,7 +94,7 @@ int RunPost(const std::vector<std::string>& args)
 int RunImport(const std::vector<std::string>& args)
 {
     ServerOptions options;
-    if (std::optional<std::string> error = options.Parse(args, {"--db"}, {})) {
+    if (std::optional<std::string> error = options.Parse(args, {"--db"}, {"--all-or-nothing"})) {
         return Usage("import", *error);
     }
     if (options.positionals().size() != 1) {
@@ -94,33 +105,46 @@ int RunImport(const std::vector<std::string>& args)
         std::cerr << "tallyhawk-server: " << options.positionals()[0] << " cannot be read.\n";
         return kExitFailure;
     }
-    ItemDatabase items;
-    if (!OpenDatabase(items, options)) {
-        return kExitFailure;
-    }
+    // The lines up to the first bad one, which ends the import.
+    std::vector<ServerItem> good;
+    std::optional<int> badLine;
     std::string line;
-    int number = 0;
-    int posted = 0;
-    int failed = 0;
-    while (std::getline(file, line)) {
-        ++number;
+    for (int number = 1; std::getline(file, line); ++number) {
         if (line.find_first_not_of(" \t\r") == std::string::npos) {
             continue;
         }
         std::string error;
         std::optional<ServerItem> item = ItemInput::FromJson(line, error);
-        if (item && !items.Post(*item, &error)) {
-            item.reset();
-        }
         if (!item) {
-            std::cerr << "tallyhawk-server: line " << number << " skipped: " << error << ".\n";
-            ++failed;
-            continue;
+            std::cerr << "tallyhawk-server: line " << number << ": " << error << ".\n";
+            badLine = number;
+            break;
         }
-        ++posted;
+        good.push_back(std::move(*item));
     }
-    std::cout << "Imported " << posted << (posted == 1 ? " item" : " items") << ".\n";
-    return failed == 0 ? kExitOk : kExitFailure;
+    if (!badLine && file.bad()) {
+        std::cerr << "tallyhawk-server: " << options.positionals()[0] << " could not be read to its end.\n";
+        badLine = 0;
+    }
+    if (badLine && options.Has("--all-or-nothing")) {
+        std::cout << "Imported nothing.\n";
+        return kExitFailure;
+    }
+    ItemDatabase items;
+    if (!OpenDatabase(items, options)) {
+        return kExitFailure;
+    }
+    std::string error;
+    if (!items.PostAll(good, &error)) {
+        std::cerr << "tallyhawk-server: Nothing was imported: " << error << ".\n";
+        return kExitFailure;
+    }
+    std::cout << "Imported " << Items(good.size());
+    if (badLine && *badLine > 0) {
+        std::cout << "; line " << *badLine << " and the lines after it were not imported";
+    }
+    std::cout << ".\n";
+    return badLine ? kExitFailure : kExitOk;
 }
 
 int RunListAdd(const std::string& list, const std::vector<std::string>& args)
@@ -138,9 +162,11 @@ int RunListAdd(const std::string& list, const std::vector<std::string>& args)
         return kExitFailure;
     }
     const std::string& name = options.positionals()[1];
-    std::optional<std::int32_t> id = list == "stores" ? items.AddStore(name) : items.AddCategory(name);
+    std::string error;
+    std::optional<std::int32_t> id
+        = list == "stores" ? items.AddStore(name, &error) : items.AddCategory(name, &error);
     if (!id) {
-        std::cerr << "tallyhawk-server: The " << list << " list is full.\n";
+        std::cerr << "tallyhawk-server: " << name << " was not added: " << error << ".\n";
         return kExitFailure;
     }
     std::cout << name << " has id " << *id << ".\n";

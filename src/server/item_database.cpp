@@ -1,8 +1,15 @@
 #include "server/item_database.h"
 
-#include <sqlite3.h>
+#include "server/client_fields.h"
+#include "server/server_options.h"
 
-#include <memory>
+#include <sqlite3.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
 
 namespace tallyhawk::server
 {
@@ -10,16 +17,18 @@ namespace tallyhawk::server
 namespace
 {
 
-// A prepared statement that finalizes itself.
+// A prepared statement that finalizes itself and remembers how its last step ended.
 class Statement
 {
 public:
-    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &statement_, nullptr); }
+    Statement(sqlite3* db, const std::string& sql)
+    {
+        result_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr);
+    }
     ~Statement() { sqlite3_finalize(statement_); }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
-    bool ok() const { return statement_ != nullptr; }
     Statement& Bind(int index, std::int64_t value)
     {
         sqlite3_bind_int64(statement_, index, value);
@@ -31,8 +40,20 @@ public:
         return *this;
     }
     // True while a row is there.
-    bool Step() { return ok() && sqlite3_step(statement_) == SQLITE_ROW; }
-    bool Done() { return ok() && sqlite3_step(statement_) == SQLITE_DONE; }
+    bool Step()
+    {
+        if (statement_ != nullptr) {
+            result_ = sqlite3_step(statement_);
+        }
+        return statement_ != nullptr && result_ == SQLITE_ROW;
+    }
+    bool Done()
+    {
+        Step();
+        return Finished();
+    }
+    // After the rows: true when every row came, false when the database failed on the way.
+    bool Finished() const { return statement_ != nullptr && result_ == SQLITE_DONE; }
     std::int32_t Int(int column) const
     {
         return static_cast<std::int32_t>(sqlite3_column_int64(statement_, column));
@@ -47,6 +68,7 @@ public:
 
 private:
     sqlite3_stmt* statement_ = nullptr;
+    int result_ = SQLITE_OK;
 };
 
 constexpr const char* kSchema = R"(
@@ -67,8 +89,24 @@ CREATE TABLE IF NOT EXISTS stores (id INTEGER PRIMARY KEY, name TEXT NOT NULL UN
 CREATE TABLE IF NOT EXISTS categories (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
 )";
 
-constexpr const char* kItemColumns
-    = "id, kind, store_id, category_id, date, hot, title, description, extra, store_name, category_name";
+// Texts are read only as far as a client keeps them: an item stored before texts were cut on the way
+// in may hold megabytes that no reply carries.
+std::string TextColumn(const char* column, std::size_t limit)
+{
+    return std::string("substr(CAST(") + column + " AS BLOB), 1, "
+        + std::to_string(limit + ClientFields::kReadAhead) + ")";
+}
+
+const std::string& ItemColumns()
+{
+    static const std::string columns = "id, kind, store_id, category_id, date, hot, "
+        + TextColumn("title", ClientFields::kTitleBytes) + ", "
+        + TextColumn("description", ClientFields::kDescriptionBytes) + ", "
+        + TextColumn("extra", ClientFields::kExtraBytes) + ", "
+        + TextColumn("store_name", ClientFields::kStoreNameBytes) + ", "
+        + TextColumn("category_name", ClientFields::kCategoryNameBytes);
+    return columns;
+}
 
 ServerItem ItemOf(const Statement& row)
 {
@@ -79,12 +117,26 @@ ServerItem ItemOf(const Statement& row)
     item.categoryId = row.Int(3);
     item.date = row.Int(4);
     item.hot = row.Int(5);
-    item.title = row.Text(6);
-    item.description = row.Text(7);
-    item.extra = row.Text(8);
-    item.storeName = row.Text(9);
-    item.categoryName = row.Text(10);
+    item.title = ClientFields::FitPrefix(row.Text(6), ClientFields::kTitleBytes);
+    item.description = ClientFields::FitPrefix(row.Text(7), ClientFields::kDescriptionBytes);
+    item.extra = ClientFields::FitPrefix(row.Text(8), ClientFields::kExtraBytes);
+    item.storeName = ClientFields::FitPrefix(row.Text(9), ClientFields::kStoreNameBytes);
+    item.categoryName = ClientFields::FitPrefix(row.Text(10), ClientFields::kCategoryNameBytes);
     return item;
+}
+
+template <typename T>
+std::optional<T> Failed(std::string* error, std::string text)
+{
+    if (error != nullptr) {
+        *error = std::move(text);
+    }
+    return std::nullopt;
+}
+
+bool IsMemory(const std::string& path)
+{
+    return path.empty() || path == ":memory:";
 }
 
 } // namespace
@@ -101,93 +153,251 @@ bool ItemDatabase::Execute(const char* sql, std::string* error)
         return true;
     }
     if (error != nullptr) {
-        *error = message ? message : "unknown database error";
+        *error = message ? message : Failure();
     }
     sqlite3_free(message);
     return false;
 }
 
-std::optional<std::string> ItemDatabase::Open(const std::string& path)
+std::string ItemDatabase::Failure()
+{
+    const int code = sqlite3_extended_errcode(db_) & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) {
+        return "the database is busy: another program kept it locked for " + std::to_string(lockWait_.count())
+            + " ms; try again";
+    }
+    return std::string("database error: ") + sqlite3_errmsg(db_);
+}
+
+std::optional<std::string> ItemDatabase::Open(const std::string& path, std::chrono::milliseconds lockWait)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) {
+    path_ = path;
+    lockWait_ = lockWait;
+    return OpenLocked();
+}
+
+std::optional<std::string> ItemDatabase::Reopen()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    sqlite3_close(db_);
+    db_ = nullptr;
+    return OpenLocked();
+}
+
+std::optional<std::string> ItemDatabase::OpenLocked()
+{
+    notice_.clear();
+    if (sqlite3_open(path_.c_str(), &db_) != SQLITE_OK) {
         std::string error = db_ ? sqlite3_errmsg(db_) : "out of memory";
         sqlite3_close(db_);
         db_ = nullptr;
-        return "cannot open " + path + ": " + error;
+        return "cannot open " + path_ + ": " + error;
     }
     // Another process (post, import) may write while the server reads.
-    sqlite3_busy_timeout(db_, 5000);
+    sqlite3_busy_timeout(db_, static_cast<int>(lockWait_.count()));
     std::string error;
     if (!Execute("PRAGMA journal_mode=WAL;", &error) || !Execute(kSchema, &error)) {
-        return path + " is not a usable item database: " + error;
+        return path_ + " is not a usable item database: " + error;
     }
+    struct stat status
+    { };
+    if (!IsMemory(path_) && ::stat(path_.c_str(), &status) == 0) {
+        device_ = status.st_dev;
+        inode_ = status.st_ino;
+    }
+    return KeepSequence();
+}
+
+std::optional<std::string> ItemDatabase::KeepSequence()
+{
+    highestKept_ = 0;
+    if (IsMemory(path_)) {
+        return std::nullopt;
+    }
+    const std::string keptPath = path_ + ".highest-id";
+    std::int32_t kept = 0;
+    if (std::ifstream file(keptPath); file) {
+        std::stringstream text;
+        text << file.rdbuf();
+        std::string number = text.str();
+        while (!number.empty() && (number.back() == '\n' || number.back() == '\r')) {
+            number.pop_back();
+        }
+        std::optional<long long> value = WholeNumber(number, 0, std::numeric_limits<std::int32_t>::max());
+        if (!value) {
+            return keptPath + " is damaged: it should hold the highest item id given out, and nothing else";
+        }
+        kept = static_cast<std::int32_t>(*value);
+    }
+    Statement highest(db_,
+                      "SELECT MAX(COALESCE((SELECT seq FROM sqlite_sequence WHERE name = 'items'), 0), "
+                      "COALESCE((SELECT MAX(id) FROM items), 0))");
+    if (!highest.Step()) {
+        return path_ + " is not a usable item database: " + Failure();
+    }
+    const std::int32_t held = highest.Int(0);
+    if (kept > held) {
+        Statement update(db_, "UPDATE sqlite_sequence SET seq = ? WHERE name = 'items'");
+        if (!update.Bind(1, kept).Done()) {
+            return path_ + ": " + Failure();
+        }
+        if (sqlite3_changes(db_) == 0) {
+            Statement insert(db_, "INSERT INTO sqlite_sequence (name, seq) VALUES ('items', ?)");
+            if (!insert.Bind(1, kept).Done()) {
+                return path_ + ": " + Failure();
+            }
+        }
+        notice_ = path_ + " holds no item above id " + std::to_string(held) + "; new items go on after "
+            + std::to_string(kept) + ", the highest id given out (kept in " + keptPath
+            + "), so no client is sent an id below one it holds";
+    }
+    highestKept_ = kept;
+    RecordHighestId(held);
     return std::nullopt;
 }
 
-std::optional<std::int32_t> ItemDatabase::AddNamedLocked(const char* table, const std::string& name)
+void ItemDatabase::RecordHighestId(std::int32_t id)
 {
+    if (id <= highestKept_ || IsMemory(path_)) {
+        return;
+    }
+    // Replaced whole, so a reader never sees half a number. A failed write leaves the older, lower id:
+    // the database itself still holds the sequence as long as the file is not replaced.
+    const std::string keptPath = path_ + ".highest-id";
+    const std::string partPath = keptPath + ".part";
+    {
+        std::ofstream file(partPath, std::ios::binary | std::ios::trunc);
+        file << id << "\n";
+        if (!file.flush()) {
+            std::remove(partPath.c_str());
+            return;
+        }
+    }
+    if (std::rename(partPath.c_str(), keptPath.c_str()) == 0) {
+        highestKept_ = id;
+    }
+}
+
+std::string ItemDatabase::notice()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return notice_;
+}
+
+std::optional<std::string> ItemDatabase::Check()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Statement check(db_, "PRAGMA quick_check");
+    std::string problems;
+    while (check.Step()) {
+        const std::string row = check.Text(0);
+        if (row == "ok") {
+            return std::nullopt;
+        }
+        problems += (problems.empty() ? "" : "; ") + row;
+    }
+    if (!check.Finished()) {
+        return Failure();
+    }
+    return problems;
+}
+
+bool ItemDatabase::FileReplaced()
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (IsMemory(path_)) {
+        return false;
+    }
+    struct stat status
+    { };
+    return ::stat(path_.c_str(), &status) != 0 || status.st_dev != device_ || status.st_ino != inode_;
+}
+
+std::optional<std::int32_t>
+ItemDatabase::AddNamedLocked(const char* table, const std::string& wholeName, std::string& error)
+{
+    const std::string name = ClientFields::Fit(wholeName, ClientFields::kListNameBytes);
     if (name.empty()) {
+        error = "the name is empty";
         return std::nullopt;
     }
     {
-        Statement find(db_, (std::string("SELECT id FROM ") + table + " WHERE name = ?").c_str());
+        Statement find(db_, std::string("SELECT id FROM ") + table + " WHERE name = ?");
         if (find.Bind(1, name).Step()) {
             return find.Int(0);
         }
+        if (!find.Finished()) {
+            error = Failure();
+            return std::nullopt;
+        }
     }
     Statement insert(db_,
-                     (std::string("INSERT INTO ") + table
-                      + " (id, name) SELECT COALESCE(MAX(id), 0) + 1, ? FROM " + table
-                      + " HAVING COALESCE(MAX(id), 0) < " + std::to_string(kHighestServiceId))
-                         .c_str());
-    if (!insert.Bind(1, name).Done() || sqlite3_changes(db_) != 1) {
+                     std::string("INSERT INTO ") + table
+                         + " (id, name) SELECT COALESCE(MAX(id), 0) + 1, ? FROM " + table
+                         + " HAVING COALESCE(MAX(id), 0) < " + std::to_string(kHighestServiceId));
+    if (!insert.Bind(1, name).Done()) {
+        error = Failure();
+        return std::nullopt;
+    }
+    if (sqlite3_changes(db_) != 1) {
+        error = std::string("the ") + table + " list is full";
         return std::nullopt;
     }
     return static_cast<std::int32_t>(sqlite3_last_insert_rowid(db_));
 }
 
-std::optional<std::int32_t> ItemDatabase::AddNamed(const char* table, const std::string& name)
+std::optional<std::int32_t>
+ItemDatabase::AddNamed(const char* table, const std::string& name, std::string* error)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    return AddNamedLocked(table, name);
+    std::string failure;
+    std::optional<std::int32_t> id = AddNamedLocked(table, name, failure);
+    if (!id && error != nullptr) {
+        *error = failure;
+    }
+    return id;
 }
 
 std::optional<std::string> ItemDatabase::NameOf(const char* table, std::int32_t id)
 {
-    Statement find(db_, (std::string("SELECT name FROM ") + table + " WHERE id = ?").c_str());
+    Statement find(db_, std::string("SELECT name FROM ") + table + " WHERE id = ?");
     if (find.Bind(1, id).Step()) {
         return find.Text(0);
     }
     return std::nullopt;
 }
 
-std::vector<NamedEntry> ItemDatabase::NamedAfter(const char* table, std::int32_t afterId)
+std::optional<std::vector<NamedEntry>>
+ItemDatabase::NamedAfter(const char* table, std::int32_t afterId, std::string* error)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<NamedEntry> entries;
-    Statement rows(db_, (std::string("SELECT id, name FROM ") + table + " WHERE id > ? ORDER BY id").c_str());
+    Statement rows(db_, std::string("SELECT id, name FROM ") + table + " WHERE id > ? ORDER BY id");
     rows.Bind(1, afterId);
     while (rows.Step()) {
         entries.push_back({rows.Int(0), rows.Text(1)});
     }
+    if (!rows.Finished()) {
+        return Failed<std::vector<NamedEntry>>(error, Failure());
+    }
     return entries;
 }
 
-std::optional<ServerItem> ItemDatabase::Post(ServerItem item, std::string* error)
+bool ItemDatabase::InsertLocked(ServerItem& item, std::string& error)
 {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto fail = [&](std::string text) -> std::optional<ServerItem> {
-        if (error != nullptr) {
-            *error = std::move(text);
-        }
-        return std::nullopt;
-    };
     if (item.kind < 1 || item.kind > 3) {
-        return fail("the kind must be 1 (coupon), 2 (deal) or 3 (forum topic)");
+        error = "the kind must be 1 (coupon), 2 (deal) or 3 (forum topic)";
+        return false;
     }
+    ClientFields::Fit(item);
     if (item.title.empty()) {
-        return fail("an item needs a title");
+        error = "an item needs a title";
+        return false;
+    }
+    if (item.categoryId <= 0 && item.categoryName.empty()) {
+        error = "an item needs a category: clients keep none without one";
+        return false;
     }
     // Each name given without an id becomes (or finds) an entry of its list, and the reverse.
     const std::pair<const char*, std::pair<std::int32_t*, std::string*>> lists[] = {
@@ -197,9 +407,9 @@ std::optional<ServerItem> ItemDatabase::Post(ServerItem item, std::string* error
     for (const auto& [table, fields] : lists) {
         auto& [id, name] = fields;
         if (*id == 0 && !name->empty()) {
-            std::optional<std::int32_t> added = AddNamedLocked(table, *name);
+            std::optional<std::int32_t> added = AddNamedLocked(table, *name, error);
             if (!added) {
-                return fail(std::string("the ") + table + " list is full");
+                return false;
             }
             *id = *added;
         } else if (*id > 0 && name->empty()) {
@@ -220,42 +430,89 @@ std::optional<ServerItem> ItemDatabase::Post(ServerItem item, std::string* error
         .Bind(9, item.storeName)
         .Bind(10, item.categoryName);
     if (!insert.Done()) {
-        return fail(sqlite3_errmsg(db_));
+        error = Failure();
+        return false;
     }
     item.id = static_cast<std::int32_t>(sqlite3_last_insert_rowid(db_));
-    return item;
+    return true;
 }
 
-std::vector<ServerItem> ItemDatabase::ItemsAfter(std::int32_t kind, std::int32_t afterId, std::int32_t limit)
+bool ItemDatabase::PostAll(std::vector<ServerItem>& items, std::string* error)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string failure;
+    // Taken at once, so a busy database is found (after the wait) before anything is added.
+    bool ok = Execute("BEGIN IMMEDIATE", &failure);
+    if (!ok) {
+        failure = Failure();
+    }
+    for (std::size_t i = 0; ok && i < items.size(); ++i) {
+        ok = InsertLocked(items[i], failure);
+    }
+    if (ok && !Execute("COMMIT", &failure)) {
+        failure = Failure();
+        ok = false;
+    }
+    if (!ok) {
+        Execute("ROLLBACK");
+        if (error != nullptr) {
+            *error = failure;
+        }
+        return false;
+    }
+    if (!items.empty()) {
+        RecordHighestId(items.back().id);
+    }
+    return true;
+}
+
+std::optional<ServerItem> ItemDatabase::Post(ServerItem item, std::string* error)
+{
+    std::vector<ServerItem> one = {std::move(item)};
+    if (!PostAll(one, error)) {
+        return std::nullopt;
+    }
+    return std::move(one.front());
+}
+
+std::optional<std::vector<ServerItem>>
+ItemDatabase::ItemsAfter(std::int32_t kind, std::int32_t afterId, std::int32_t limit, std::string* error)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<ServerItem> items;
-    Statement rows(
-        db_,
-        (std::string("SELECT ") + kItemColumns + " FROM items WHERE kind = ? AND id > ? ORDER BY id LIMIT ?")
-            .c_str());
+    Statement rows(db_,
+                   "SELECT " + ItemColumns() + " FROM items WHERE kind = ? AND id > ? ORDER BY id LIMIT ?");
     rows.Bind(1, kind).Bind(2, afterId).Bind(3, limit);
     while (rows.Step()) {
         items.push_back(ItemOf(rows));
     }
+    if (!rows.Finished()) {
+        return Failed<std::vector<ServerItem>>(error, Failure());
+    }
     return items;
 }
 
-std::optional<ServerItem> ItemDatabase::Find(std::int32_t id)
+std::optional<ServerItem> ItemDatabase::Find(std::int32_t id, std::string* error)
 {
     std::lock_guard<std::mutex> lock(mutex_);
-    Statement row(db_, (std::string("SELECT ") + kItemColumns + " FROM items WHERE id = ?").c_str());
+    Statement row(db_, "SELECT " + ItemColumns() + " FROM items WHERE id = ?");
     if (row.Bind(1, id).Step()) {
         return ItemOf(row);
+    }
+    if (!row.Finished()) {
+        return Failed<ServerItem>(error, Failure());
     }
     return std::nullopt;
 }
 
-std::int32_t ItemDatabase::ItemCount()
+std::optional<std::int32_t> ItemDatabase::ItemCount(std::string* error)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     Statement count(db_, "SELECT COUNT(*) FROM items");
-    return count.Step() ? count.Int(0) : 0;
+    if (!count.Step()) {
+        return Failed<std::int32_t>(error, Failure());
+    }
+    return count.Int(0);
 }
 
 } // namespace tallyhawk::server

@@ -2,6 +2,9 @@
 
 #include "server/server_item.h"
 
+#include <sys/types.h>
+
+#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -14,9 +17,13 @@ namespace tallyhawk::server
 {
 
 // The service's items, stores and categories in one SQLite file (":memory:" for none). Item ids are one
-// sequence over every kind, so the highest id a client holds of a kind always moves forward. Stores
-// and categories get service ids from 1 up, below the 5000 where a client's own entries begin.
-// Safe to use from several threads: each call holds the database alone.
+// sequence over every kind, so the highest id a client holds of a kind always moves forward; the
+// highest id given out is also kept beside the file ("FILE.highest-id"), so a file that is replaced or
+// made anew goes on above it and never hands a client an id below one it holds. Stores and categories
+// get service ids from 1 up, below the 5000 where a client's own entries begin. Texts are cut to what
+// a client keeps as they come in and as they go out.
+// Safe to use from several threads: each call holds the database alone. A call that fails says why in
+// `error`; a read that fails returns nothing rather than a short answer.
 class ItemDatabase
 {
 public:
@@ -27,38 +34,76 @@ public:
     ItemDatabase(const ItemDatabase&) = delete;
     ItemDatabase& operator=(const ItemDatabase&) = delete;
 
-    // Opens or creates the file and its tables. An error text, or nothing on success.
-    std::optional<std::string> Open(const std::string& path);
+    // Opens or creates the file and its tables; a write waits up to `lockWait` for another program's
+    // write to end. An error text, or nothing on success.
+    std::optional<std::string> Open(const std::string& path,
+                                    std::chrono::milliseconds lockWait = std::chrono::seconds(5));
+    // SQLite's quick check of the whole file: nothing when it is sound, else what is wrong.
+    std::optional<std::string> Check();
+    // True when the file at the path is no longer the one opened (removed or replaced).
+    bool FileReplaced();
+    // Opens the file now at the path in place of the one open.
+    std::optional<std::string> Reopen();
+    // What Open noticed and a person should know (the sequence going on above the kept id), or empty.
+    std::string notice();
 
     // Adds an item with the next id; a store or category named but not yet known is added first
-    // (when the item gives no id for it). The item as stored, or nothing with `error` set.
+    // (when the item gives no id for it). Every item needs a title and a category. The item as
+    // stored, or nothing with `error` set.
     std::optional<ServerItem> Post(ServerItem item, std::string* error = nullptr);
+    // Adds the items in one transaction: all of them (each gets its id), or none.
+    bool PostAll(std::vector<ServerItem>& items, std::string* error = nullptr);
     // The items of a kind with an id above `afterId`, lowest id first, at most `limit`.
-    std::vector<ServerItem> ItemsAfter(std::int32_t kind, std::int32_t afterId, std::int32_t limit);
-    // One item by id.
-    std::optional<ServerItem> Find(std::int32_t id);
-    std::int32_t ItemCount();
+    std::optional<std::vector<ServerItem>>
+    ItemsAfter(std::int32_t kind, std::int32_t afterId, std::int32_t limit, std::string* error = nullptr);
+    // One item by id; nothing with `error` left empty when there is none.
+    std::optional<ServerItem> Find(std::int32_t id, std::string* error = nullptr);
+    std::optional<std::int32_t> ItemCount(std::string* error = nullptr);
 
-    // Adds a store or category (or finds the one of that name). Its id, or nothing when the list is full
-    // or the name is empty.
-    std::optional<std::int32_t> AddStore(const std::string& name) { return AddNamed("stores", name); }
-    std::optional<std::int32_t> AddCategory(const std::string& name) { return AddNamed("categories", name); }
-    // The entries with an id above `afterId`, in id order.
-    std::vector<NamedEntry> StoresAfter(std::int32_t afterId) { return NamedAfter("stores", afterId); }
-    std::vector<NamedEntry> CategoriesAfter(std::int32_t afterId)
+    // Adds a store or category (or finds the one of that name). Its id, or nothing when the list is full,
+    // the name is empty or the database failed.
+    std::optional<std::int32_t> AddStore(const std::string& name, std::string* error = nullptr)
     {
-        return NamedAfter("categories", afterId);
+        return AddNamed("stores", name, error);
+    }
+    std::optional<std::int32_t> AddCategory(const std::string& name, std::string* error = nullptr)
+    {
+        return AddNamed("categories", name, error);
+    }
+    // The entries with an id above `afterId`, in id order.
+    std::optional<std::vector<NamedEntry>> StoresAfter(std::int32_t afterId, std::string* error = nullptr)
+    {
+        return NamedAfter("stores", afterId, error);
+    }
+    std::optional<std::vector<NamedEntry>> CategoriesAfter(std::int32_t afterId, std::string* error = nullptr)
+    {
+        return NamedAfter("categories", afterId, error);
     }
 
 private:
-    std::optional<std::int32_t> AddNamed(const char* table, const std::string& name);
-    std::optional<std::int32_t> AddNamedLocked(const char* table, const std::string& name);
-    std::vector<NamedEntry> NamedAfter(const char* table, std::int32_t afterId);
+    std::optional<std::string> OpenLocked();
+    std::optional<std::int32_t> AddNamed(const char* table, const std::string& name, std::string* error);
+    std::optional<std::int32_t>
+    AddNamedLocked(const char* table, const std::string& name, std::string& error);
+    std::optional<std::vector<NamedEntry>>
+    NamedAfter(const char* table, std::int32_t afterId, std::string* error);
     std::optional<std::string> NameOf(const char* table, std::int32_t id);
+    bool InsertLocked(ServerItem& item, std::string& error);
     bool Execute(const char* sql, std::string* error = nullptr);
+    // The text of the last failure, with the busy case said plainly.
+    std::string Failure();
+    // The id sequence goes on above the one kept beside the file; the kept one follows each post.
+    std::optional<std::string> KeepSequence();
+    void RecordHighestId(std::int32_t id);
 
     std::mutex mutex_;
     sqlite3* db_ = nullptr;
+    std::string path_;
+    std::chrono::milliseconds lockWait_{5000};
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
+    std::int32_t highestKept_ = 0;
+    std::string notice_;
 };
 
 } // namespace tallyhawk::server

@@ -3,6 +3,7 @@
 #include "core/common/item_kind.h"
 #include "core/protocol/wire_message.h"
 #include "server/item_database.h"
+#include "server/server_log.h"
 
 namespace tallyhawk::server
 {
@@ -38,6 +39,27 @@ std::string FieldSafe(const std::string& text)
         safe.replace(at, 3, "<->");
     }
     return safe;
+}
+
+// The bytes an item takes in a reply: its texts, six numbers of at most 11 characters, eleven
+// terminators.
+std::size_t ReplyBytes(const ServerItem& item)
+{
+    return item.title.size() + item.description.size() + item.extra.size() + item.storeName.size()
+        + item.categoryName.size() + 6 * 11 + 11 * 3;
+}
+
+// How many of the items, from the first, fit in a reply; at least one, so a client always moves on.
+std::size_t ItemsThatFit(const std::vector<ServerItem>& items)
+{
+    std::size_t bytes = 64;
+    std::size_t count = 0;
+    while (count < items.size()
+           && (count == 0 || bytes + ReplyBytes(items[count]) <= RequestAnswer::kMaxReplyBytes)) {
+        bytes += ReplyBytes(items[count]);
+        ++count;
+    }
+    return count;
 }
 
 } // namespace
@@ -78,10 +100,19 @@ std::vector<char> RequestAnswer::Answer(const std::vector<char>& request) const
     if (afterId < 0) { // absent (-16) or a negative id
         return Error(code, kErrorMalformed);
     }
-    std::vector<ServerItem> items = items_.ItemsAfter(kind, afterId, kMaxItemsPerReply);
+    std::string failure;
+    std::optional<std::vector<ServerItem>> items
+        = items_.ItemsAfter(kind, afterId, kMaxItemsPerReply, &failure);
+    if (!items) {
+        // An empty reply would tell the client there is nothing new; it must try again instead.
+        LogLine("request " + std::to_string(code) + " failed: " + failure);
+        return Error(code, kErrorDatabase);
+    }
+    const std::size_t count = ItemsThatFit(*items);
     reply.AppendNumber(code);
-    reply.AppendNumber(static_cast<std::int64_t>(items.size()));
-    for (const ServerItem& item : items) {
+    reply.AppendNumber(static_cast<std::int64_t>(count));
+    for (std::size_t i = 0; i < count; ++i) {
+        const ServerItem& item = (*items)[i];
         reply.AppendNumber(item.id);
         reply.AppendNumber(item.kind);
         reply.AppendNumber(item.storeId);

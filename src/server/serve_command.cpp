@@ -4,13 +4,18 @@
 #include "server/item_database.h"
 #include "server/request_answer.h"
 #include "server/server_commands.h"
+#include "server/server_log.h"
 #include "server/server_options.h"
 #include "server/site_server.h"
 
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <iostream>
 #include <thread>
@@ -76,21 +81,78 @@ std::int32_t Now()
     return static_cast<std::int32_t>(std::time(nullptr));
 }
 
-// Waits for Ctrl-C or SIGTERM, posting a new demo item every `every` seconds meanwhile when asked.
+// Descriptors kept for the database, the log, the listeners and the like.
+constexpr rlim_t kReservedDescriptors = 64;
+// The most either server holds at once, when descriptors allow.
+constexpr std::size_t kMostConnections = 1000;
+// SIGTERM ends the service within this time, whatever its clients do.
+constexpr std::chrono::milliseconds kStopTime{1500};
+
+// Each server's connection bound, so that both together stay within the descriptor limit and accept
+// rarely finds none left.
+std::size_t ConnectionBound()
+{
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return kMostConnections;
+    }
+    const rlim_t spare = limit.rlim_cur > 2 * kReservedDescriptors ? limit.rlim_cur - kReservedDescriptors
+                                                                   : limit.rlim_cur / 2;
+    return std::clamp<std::size_t>(static_cast<std::size_t>(spare / 2), 1, kMostConnections);
+}
+
+// A database file removed or replaced under the running service would take every later post where
+// the service never looks: the file now at the path is served instead.
+void FollowReplacedFile(ItemDatabase& items, const std::string& path)
+{
+    if (!items.FileReplaced()) {
+        return;
+    }
+    LogLine(path + " was removed or replaced; serving the file now at that path");
+    if (std::optional<std::string> error = items.Reopen()) {
+        LogLine(*error);
+    } else if (const std::string notice = items.notice(); !notice.empty()) {
+        LogLine(notice);
+    }
+}
+
+// Waits for Ctrl-C or SIGTERM, posting a new demo item every `every` seconds meanwhile when asked, and
+// looking at the database file every second.
 void WaitForSignal(const sigset_t& signals, ItemDatabase& items, const ServeSettings& settings)
 {
+    using Clock = std::chrono::steady_clock;
     std::uint32_t posted = 0;
+    Clock::time_point nextPost = Clock::now() + std::chrono::seconds(settings.every);
     while (true) {
-        timespec wait{settings.demo ? settings.every : 3600, 0};
+        timespec wait{1, 0};
         if (::sigtimedwait(&signals, nullptr, &wait) > 0) {
             return;
         }
-        if (settings.demo) {
-            if (std::optional<ServerItem> item = items.Post(DemoCatalogue::NewItem(posted++, Now()))) {
+        FollowReplacedFile(items, settings.db);
+        if (settings.demo && Clock::now() >= nextPost) {
+            nextPost = Clock::now() + std::chrono::seconds(settings.every);
+            std::string error;
+            if (std::optional<ServerItem> item
+                = items.Post(DemoCatalogue::NewItem(posted++, Now()), &error)) {
                 std::cout << "Posted item " << item->id << ": " << item->title << "\n" << std::flush;
+            } else {
+                LogLine("the demo item was not posted: " + error);
             }
         }
     }
+}
+
+// Waits up to kStopTime for `stopped`, or for a second signal.
+bool WaitForStop(const sigset_t& signals, const std::atomic<bool>& stopped)
+{
+    const auto deadline = std::chrono::steady_clock::now() + kStopTime;
+    while (!stopped && std::chrono::steady_clock::now() < deadline) {
+        timespec slice{0, 20 * 1000 * 1000};
+        if (::sigtimedwait(&signals, nullptr, &slice) > 0) {
+            return stopped;
+        }
+    }
+    return stopped;
 }
 
 } // namespace
@@ -116,6 +178,15 @@ int RunServe(const std::vector<std::string>& args)
         std::cerr << "tallyhawk-server: " << *error << ".\n";
         return kExitFailure;
     }
+    // A damaged file would be served as fewer items than it holds: it is refused at the start.
+    if (std::optional<std::string> problem = items.Check()) {
+        std::cerr << "tallyhawk-server: " << settings.db << " is damaged (" << *problem
+                  << "). Restore it from a backup, or recover it with sqlite3's .recover.\n";
+        return kExitFailure;
+    }
+    if (const std::string notice = items.notice(); !notice.empty()) {
+        LogLine(notice);
+    }
     DemoShops shops;
     if (settings.demo) {
         DemoCatalogue::Seed(items, Now());
@@ -124,11 +195,13 @@ int RunServe(const std::vector<std::string>& args)
     DealServer::Options dealOptions;
     dealOptions.host = settings.host;
     dealOptions.port = settings.port;
+    dealOptions.maxConnections = ConnectionBound();
     DealServer deals(answer, dealOptions);
     SiteServer::Options siteOptions;
     siteOptions.host = settings.host;
     siteOptions.port = settings.httpPort;
     siteOptions.configFile = settings.configFile;
+    siteOptions.maxConnections = ConnectionBound();
     if (settings.demo) {
         siteOptions.shops = &shops;
     }
@@ -151,10 +224,21 @@ int RunServe(const std::vector<std::string>& args)
               << std::flush;
 
     WaitForSignal(signals, items, settings);
-    site.Stop();
-    siteThread.join();
-    dealThread.request_stop();
-    dealThread.join();
+    std::atomic<bool> stopped{false};
+    std::thread stopper([&] {
+        site.Stop();
+        siteThread.join();
+        dealThread.request_stop();
+        dealThread.join();
+        stopped = true;
+    });
+    if (!WaitForStop(signals, stopped)) {
+        // Something still holds on (or a second signal came): what is stored is whole, so the
+        // process ends without waiting for it.
+        std::cout << "Stopped.\n" << std::flush;
+        std::_Exit(kExitOk);
+    }
+    stopper.join();
     std::cout << "Stopped.\n";
     return kExitOk;
 }

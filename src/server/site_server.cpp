@@ -3,6 +3,8 @@
 #include "core/common/item_kind.h"
 #include "server/demo_shops.h"
 #include "server/item_database.h"
+#include "server/server_log.h"
+#include "server/site_http.h"
 #include "server/site_pages.h"
 
 #include <httplib.h>
@@ -36,12 +38,29 @@ std::optional<std::string> ReadWhole(const std::string& path)
     return text.str();
 }
 
+// A failing database is answered as a failure, never as an empty list that a client would take.
+void DatabaseFailed(const httplib::Request& request, httplib::Response& response, const std::string& error)
+{
+    LogLine(request.path + " failed: " + error);
+    response.status = 500;
+    response.set_content(SitePages::Page("Service error", {"The service could not read its database."}),
+                         kHtml);
+}
+
+// A request that carries a body (the site takes none) is refused before the body is read.
+bool HasBody(const httplib::Request& request)
+{
+    return request.has_header("Transfer-Encoding")
+        || (request.has_header("Content-Length") && request.get_header_value("Content-Length") != "0");
+}
+
 } // namespace
 
 SiteServer::SiteServer(ItemDatabase& items, Options options)
     : items_(items)
     , options_(std::move(options))
-    , http_(std::make_unique<httplib::Server>())
+    , http_(std::make_unique<SiteHttp>(
+          SiteHttp::Limits{options_.requestDeadline, options_.maxConnections, options_.workers}))
 {
     Route();
 }
@@ -50,7 +69,32 @@ SiteServer::~SiteServer() = default;
 
 void SiteServer::Route()
 {
-    httplib::Server& http = *http_;
+    SiteHttp& http = *http_;
+    http.set_payload_max_length(0);
+    http.set_pre_routing_handler([](const httplib::Request& request, httplib::Response& response) {
+        if (!HasBody(request)) {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
+        response.status = 413;
+        response.set_header("Connection", "close");
+        response.set_content(SitePages::Page("Not accepted", {"This site takes no request bodies."}), kHtml);
+        // The body that follows is never read, so the connection cannot carry another request.
+        SiteHttp::CloseAfterAnswer();
+        return httplib::Server::HandlerResponse::Handled;
+    });
+    auto namedList = [this](bool stores) {
+        return [this, stores](const httplib::Request& request, httplib::Response& response) {
+            std::string error;
+            const std::int32_t after = NumberParam(request, "idx");
+            std::optional<std::vector<NamedEntry>> entries
+                = stores ? items_.StoresAfter(after, &error) : items_.CategoriesAfter(after, &error);
+            if (!entries) {
+                DatabaseFailed(request, response, error);
+                return;
+            }
+            response.set_content(SitePages::UpdateAnswer(*entries), kHtml);
+        };
+    };
     http.Get("/webspider.xml", [this](const httplib::Request&, httplib::Response& response) {
         std::optional<std::string> text = options_.configText;
         if (options_.configFile) {
@@ -64,26 +108,32 @@ void SiteServer::Route()
         }
         response.set_content(*text, "text/xml");
     });
-    http.Get("/stores.aspx", [this](const httplib::Request& request, httplib::Response& response) {
-        response.set_content(SitePages::UpdateAnswer(items_.StoresAfter(NumberParam(request, "idx"))), kHtml);
-    });
-    http.Get("/categories.aspx", [this](const httplib::Request& request, httplib::Response& response) {
-        response.set_content(SitePages::UpdateAnswer(items_.CategoriesAfter(NumberParam(request, "idx"))),
-                             kHtml);
-    });
+    http.Get("/stores.aspx", namedList(true));
+    http.Get("/categories.aspx", namedList(false));
     auto itemPage = [this](const char* what) {
         return [this, what](const httplib::Request& request, httplib::Response& response) {
-            response.set_content(SitePages::ItemPage(what, items_.Find(NumberParam(request, "srcId"))),
-                                 kHtml);
+            std::string error;
+            std::optional<ServerItem> item = items_.Find(NumberParam(request, "srcId"), &error);
+            if (!error.empty()) {
+                DatabaseFailed(request, response, error);
+                return;
+            }
+            response.set_content(SitePages::ItemPage(what, item), kHtml);
         };
     };
     http.Get("/coupon.aspx", itemPage("coupon"));
     http.Get("/deal.aspx", itemPage("deal"));
     http.Get("/redir.aspx", itemPage("item"));
     http.Get("/messages.aspx", itemPage("forum topic"));
-    http.Get("/cbstores.aspx", [this](const httplib::Request&, httplib::Response& response) {
+    http.Get("/cbstores.aspx", [this](const httplib::Request& request, httplib::Response& response) {
+        std::string error;
+        std::optional<std::vector<NamedEntry>> stores = items_.StoresAfter(0, &error);
+        if (!stores) {
+            DatabaseFailed(request, response, error);
+            return;
+        }
         std::vector<std::string> names;
-        for (const NamedEntry& store : items_.StoresAfter(0)) {
+        for (const NamedEntry& store : *stores) {
             names.push_back(store.name + ": cash back on every purchase");
         }
         response.set_content(SitePages::Page("Cash Back Stores", names), kHtml);
@@ -94,10 +144,16 @@ void SiteServer::Route()
                                               "program from its sources to update it."}),
                              kHtml);
     });
-    http.Get("/", [this](const httplib::Request&, httplib::Response& response) {
+    http.Get("/", [this](const httplib::Request& request, httplib::Response& response) {
+        std::string error;
+        std::optional<std::int32_t> count = items_.ItemCount(&error);
+        if (!count) {
+            DatabaseFailed(request, response, error);
+            return;
+        }
         response.set_content(SitePages::Page("Tallyhawk",
                                              {"A local stand-in for the deals service.",
-                                              std::to_string(items_.ItemCount()) + " items are posted."}),
+                                              std::to_string(*count) + " items are posted."}),
                              kHtml);
     });
     if (options_.shops != nullptr) {
@@ -124,12 +180,15 @@ std::optional<std::string> SiteServer::Listen()
             return "cannot listen on " + options_.host;
         }
         port_ = static_cast<std::uint16_t>(port);
-        return std::nullopt;
-    }
-    if (!http_->bind_to_port(options_.host, options_.port)) {
+    } else if (http_->bind_to_port(options_.host, options_.port)) {
+        port_ = options_.port;
+    } else {
         return "cannot listen on " + options_.host + ":" + std::to_string(options_.port);
     }
-    port_ = options_.port;
+    if (!http_->WidenBacklog()) {
+        return "cannot listen on " + options_.host + ":" + std::to_string(port_) + " with a backlog of "
+            + std::to_string(options_.maxConnections);
+    }
     return std::nullopt;
 }
 
@@ -148,7 +207,7 @@ void SiteServer::Stop()
     stopRequested_ = true;
     for (int waited = 0; !finished_ && waited < 10000; ++waited) {
         if (http_->is_running()) {
-            http_->stop();
+            http_->StopAll();
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
