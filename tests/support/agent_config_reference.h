@@ -72,6 +72,14 @@ inline ReferenceConfiguration ReferenceLoad(std::string_view text)
         if (!valid) {
             return kBadMarker;
         }
+        // A whole block with a marker over the bound is left out, and the scan goes on.
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const std::string_view element = WebAgentTextFields()[i].element;
+            const bool marker = element.starts_with("Start") || element.starts_with("End");
+            if (marker && values[i] && values[i]->size() > AgentConfiguration::kMaxMarkerSize) {
+                return kOk;
+            }
+        }
         result.agents.emplace_back(id, std::move(values));
         return kOk;
     });

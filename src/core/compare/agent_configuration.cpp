@@ -117,20 +117,25 @@ std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block,
     }
     // Every member has its own initializer, so the object is not zeroed first.
     auto agent = std::make_shared_for_overwrite<WebAgent>();
+    std::optional<std::size_t> overlong;
     for (std::size_t i = 0; i < kWebAgentTextFieldCount; ++i) {
         std::optional<std::string_view> value = block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i));
         if (!value && fields[i].required) {
             return kBadMarker;
         }
-        if (value && value->size() > kMaxMarkerSize && IsMarker(fields[i].element)) {
-            refused_.push_back({id,
-                                "its " + std::string(fields[i].element) + " marker is "
-                                    + std::to_string(value->size())
-                                    + " bytes long; a marker may have at most "
-                                    + std::to_string(kMaxMarkerSize) + " bytes"});
-            return kOk; // the block is whole: the agents after it still load
+        if (!overlong && value && value->size() > kMaxMarkerSize && IsMarker(fields[i].element)) {
+            overlong = i;
         }
         (*agent).*(fields[i].member) = value;
+    }
+    if (overlong) {
+        const WebAgentTextField& field = fields[*overlong];
+        refused_.push_back({id,
+                            "its " + std::string(field.element) + " marker is "
+                                + std::to_string(((*agent).*(field.member))->size())
+                                + " bytes long; a marker may have at most " + std::to_string(kMaxMarkerSize)
+                                + " bytes"});
+        return kOk; // the block is whole: the agents after it still load
     }
     agent->siteId = id;
     agent->source = source;
