@@ -208,6 +208,31 @@ TEST_F(FileSafetyTest, TwoMergesOfOneReplyAtOnceStoreItOnce)
     EXPECT_EQ(std::set<std::int32_t>(ids.begin(), ids.end()).size(), ids.size());
 }
 
+TEST_F(FileSafetyTest, ParallelAddsKeepEveryNewStoreWithItsProduct)
+{
+    constexpr int kRounds = 6;
+    constexpr int kAtOnce = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::vector<std::string>> adds;
+        for (int i = 0; i < kAtOnce; ++i) {
+            const std::string n = std::to_string(round) + std::to_string(i);
+            adds.push_back({"products", "add", "P" + n, "--store", "S" + n});
+        }
+        ASSERT_EQ(RunAtOnce(adds), std::vector<int>(kAtOnce, 0));
+    }
+    ProgramRun list = Run({"products", "list", "--json"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    const nlohmann::json products = nlohmann::json::parse(list.out)["records"];
+    ASSERT_EQ(products.size(), static_cast<std::size_t>(kRounds * kAtOnce));
+    std::set<std::int32_t> storeIds;
+    for (const auto& product : products) {
+        const std::string name = product["name"];
+        EXPECT_EQ(product["storeName"], "S" + name.substr(1)) << name;
+        storeIds.insert(product["storeId"].get<std::int32_t>());
+    }
+    EXPECT_EQ(storeIds.size(), static_cast<std::size_t>(kRounds * kAtOnce));
+}
+
 TEST_F(FileSafetyTest, DamagedListRefusesAppendsUntilRepaired)
 {
     server.PushReply(FakeDealServer::ItemReply(1006, Deals(1, 3)));

@@ -126,14 +126,10 @@ int ShoppingDatabase::Open(std::string_view folder, bool loadLists)
     std::array<ListState, 3> lists;
     int result = kOk;
     if (loadLists) {
-        // Every list is loaded, whatever an earlier one did: a list left empty would be saved over its
-        // file by the next typed name.
+        // Every list is loaded, whatever an earlier one did, so each shows the names it holds.
         for (std::size_t i = 0; i < lists.size(); ++i) {
             const std::string& path = paths_[kFirstListIndex + i];
             const int status = lists[i].entries.Load(path);
-            std::error_code error;
-            const bool missing = status == kCannotOpen && !std::filesystem::exists(path, error) && !error;
-            lists[i].loadStatus = status == kOk || missing ? kOk : status;
             if (result == kOk) {
                 result = status;
             }
@@ -168,19 +164,28 @@ int ShoppingDatabase::EnsureEntry(List list, IdNameEntry& entry)
         return kOk;
     }
     ListState& state = lists_[static_cast<std::size_t>(list)];
-    if (state.loadStatus != kOk) {
-        return state.loadStatus;
+    // The new id is chosen from what the file holds now, not from the copy loaded at start: other
+    // programs (and the site list refresh) add entries meanwhile.
+    std::int32_t id = 0;
+    IdNameList held;
+    const int status = IdNameList::Update(
+        paths_[kFirstListIndex + static_cast<std::size_t>(list)],
+        [&](IdNameList& current) {
+            // Another program may have added the same name meanwhile: its entry is used, not a second one.
+            for (const auto& [heldId, heldEntry] : current) {
+                if (EqualIgnoringCase(heldEntry.name, entry.name)) {
+                    id = heldId;
+                    return 1;
+                }
+            }
+            id = current.AddUserEntry(entry.name);
+            return id == 0 ? kCannotOpen : kOk;
+        },
+        &held);
+    if (status != kOk) {
+        return status;
     }
-    // The list in memory changes only when its file took the new entry.
-    IdNameList grown = state.entries;
-    const std::int32_t id = grown.AddUserEntry(entry.name);
-    if (id == 0) {
-        return kCannotOpen;
-    }
-    if (int saved = grown.Save(paths_[kFirstListIndex + static_cast<std::size_t>(list)]); saved != kOk) {
-        return saved;
-    }
-    state.entries = std::move(grown);
+    state.entries = std::move(held);
     entry.id = id;
     return kOk;
 }
@@ -226,7 +231,6 @@ void ShoppingDatabase::ReplaceList(List list, IdNameList replacement)
     std::lock_guard<std::mutex> state(stateMutex_);
     ListState& held = lists_[static_cast<std::size_t>(list)];
     held.entries = std::move(replacement);
-    held.loadStatus = kOk;
 }
 
 void ShoppingDatabase::ViewReplaced(std::int32_t kind,

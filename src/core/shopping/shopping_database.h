@@ -122,7 +122,6 @@ private:
     struct ListState
     {
         IdNameList entries;
-        int loadStatus = kOk; // -42 or -44: damaged, never saved over
     };
 
     struct Found
