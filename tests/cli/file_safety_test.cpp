@@ -273,6 +273,41 @@ TEST_F(FileSafetyTest, DamagedListRefusesAppendsUntilRepaired)
     EXPECT_EQ(StoredIds(deals()), (std::vector<std::int32_t>{1, 3, 4, 5}));
 }
 
+TEST_F(FileSafetyTest, ArchivesGoThroughLinksToTheFilesTheyName)
+{
+    server.PushReply(FakeDealServer::ItemReply(1006, Deals(1, 3)));
+    ASSERT_EQ(Fetch().exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Milk"}).exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Bread"}).exitCode, 0);
+    ASSERT_EQ(Run({"items", "delete", "deals", "2", "2"}).exitCode, 0);
+    ASSERT_EQ(Run({"products", "delete", "1"}).exitCode, 0);
+    // The data files live in another folder, reached by a relative and by an absolute link.
+    const std::string elsewhere = dir.File("elsewhere");
+    std::filesystem::create_directories(elsewhere);
+    std::filesystem::rename(deals(), elsewhere + "/deal.lst");
+    std::filesystem::rename(dir.File("data/product.dat"), elsewhere + "/product.dat");
+    std::filesystem::create_symlink("../elsewhere/deal.lst", deals());
+    std::filesystem::create_symlink(elsewhere + "/product.dat", dir.File("data/product.dat"));
+
+    ProgramRun items = Run({"items", "archive"});
+    ASSERT_EQ(items.exitCode, 0) << items.err;
+    ProgramRun shopping = Run({"shopping", "archive"});
+    ASSERT_EQ(shopping.exitCode, 0) << shopping.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(deals()));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("data/product.dat")));
+    EXPECT_EQ(StoredIds(elsewhere + "/deal.lst"), (std::vector<std::int32_t>{1, 3}));
+    EXPECT_EQ(ReadFileBytes(elsewhere + "/product.dat").size(), 8 + (4 + 2784) + 4);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("data/backup.dat")));
+    EXPECT_FALSE(std::filesystem::exists(elsewhere + "/backup.dat"));
+
+    // What comes next goes to the files the links name.
+    server.PushReply(FakeDealServer::ItemReply(1006, Deals(4, 1)));
+    ASSERT_EQ(Fetch().exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Tea"}).exitCode, 0);
+    EXPECT_EQ(StoredIds(elsewhere + "/deal.lst"), (std::vector<std::int32_t>{1, 3, 4}));
+    EXPECT_EQ(ReadFileBytes(elsewhere + "/product.dat").size(), 8 + 2 * (4 + 2784) + 4);
+}
+
 TEST_F(FileSafetyTest, ShoppingFilesAreRepairedToo)
 {
     ASSERT_EQ(Run({"products", "add", "Milk"}).exitCode, 0);
