@@ -423,13 +423,15 @@ int ShoppingDatabase::MarkRecord(std::int32_t kind, std::int32_t id, Mark mark)
     return id;
 }
 
-std::optional<ShoppingRecord> ShoppingDatabase::Find(std::int32_t kind, std::int32_t id)
+std::optional<ShoppingRecord> ShoppingDatabase::Find(std::int32_t kind, std::int32_t id, int* status)
 {
     RecordFile file(kFrame);
-    if (OpenKind(file, kind, RecordFile::Mode::Read) != kOk) {
+    if (int opened = OpenKind(file, kind, RecordFile::Mode::Read); opened != kOk) {
+        SetStatus(status, opened);
         return std::nullopt;
     }
     Found found = FindIn(file, id);
+    SetStatus(status, found.status);
     if (found.status != kOk) {
         return std::nullopt;
     }
