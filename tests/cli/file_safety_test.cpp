@@ -10,8 +10,10 @@
 #include "support/test_http_server.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -160,6 +162,32 @@ TEST_F(FileSafetyTest, AWriteThatFailsHalfWayStopsTheMergeAndLeavesTheFileWhole)
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(server.Requests().back().substr(7), "10063<~>");
     EXPECT_EQ(StoredIds(deals()).size(), 10u);
+}
+
+TEST_F(FileSafetyTest, TheFileSizeLimitFailsAWriteInsteadOfEndingTheProgram)
+{
+    ASSERT_EQ(Run({"products", "add", "Milk"}).exitCode, 0);
+    const std::string path = dir.File("data/product.dat");
+    const std::string before = ReadFileBytes(path);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    ProgramRun run;
+    {
+        // The signal as a shell leaves it: its default ends the program.
+        const auto handler = std::signal(SIGXFSZ, SIG_DFL);
+        rlimit lowered = old;
+        lowered.rlim_cur = before.size() + 1000;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+        run = Run({"products", "add", "Bread"});
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+    }
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(run.err,
+              "tallyhawk-cli: product.dat (or a list it needs) is damaged or could not be written; it is "
+              "unchanged. If it is damaged, 'tallyhawk-cli shopping repair products' saves its whole "
+              "records.\n");
+    EXPECT_EQ(ReadFileBytes(path), before);
 }
 
 TEST_F(FileSafetyTest, AWriterWaitsForAnotherProcessToLetGo)
