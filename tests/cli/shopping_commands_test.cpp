@@ -200,6 +200,31 @@ TEST_F(ShoppingCommands, EditingBehindDamageNamesTheDamageAndTheRepair)
     EXPECT_EQ(Run({"products", "edit", "9", "--name", "Tea"}).err, "tallyhawk-cli: No product with id 9.\n");
 }
 
+TEST_F(ShoppingCommands, AProductFileCutShortInsideItsHeaderStartsAfreshOnAdd)
+{
+    // The file marker and two bytes of the last id, as a crash while the file was made leaves it.
+    const std::string cut("\x81\x38\x01\x00\x00\x00", 6);
+    test::WriteFileBytes(File("product.dat"), cut);
+    ProgramRun list = Run({"products", "list"});
+    EXPECT_EQ(list.exitCode, 1);
+    EXPECT_NE(list.err.find("product.dat is damaged"), std::string::npos) << list.err;
+    EXPECT_EQ(test::ReadFileBytes(File("product.dat")), cut);
+
+    ProgramRun repair = Run({"shopping", "repair", "products"});
+    EXPECT_EQ(repair.out,
+              "Repaired product.dat: 0 records saved, 0 records lost (6 damaged bytes). The old file is kept "
+              "as product.dat.damaged.\n");
+    test::WriteFileBytes(File("product.dat"), cut);
+
+    ProgramRun add = Run({"products", "add", "New", "--schedule", "none"});
+    ASSERT_EQ(add.exitCode, 0) << add.err;
+    EXPECT_EQ(add.out, "1\n");
+    const nlohmann::json records = Json({"products", "list"})["records"];
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]["name"], "New");
+    EXPECT_EQ(test::ReadFileBytes(File("product.dat")).size(), 8u + 4 + 2784 + 4);
+}
+
 TEST_F(ShoppingCommands, NamesMatchListEntriesWithoutRegardToCase)
 {
     ASSERT_EQ(Run({"products", "add", "Milk", "--store", "Corner Shop", "--unit", "Litre"}).exitCode, 0);
