@@ -168,12 +168,13 @@ int ShoppingDatabase::EnsureEntry(List list, IdNameEntry& entry)
     // programs (and the site list refresh) add entries meanwhile.
     std::int32_t id = 0;
     IdNameList held;
+    const std::string_view stored = FitText(entry.name, IdNameEntry::kNameSize - 1);
     const int status = IdNameList::Update(
         paths_[kFirstListIndex + static_cast<std::size_t>(list)],
         [&](IdNameList& current) {
             // Another program may have added the same name meanwhile: its entry is used, not a second one.
             for (const auto& [heldId, heldEntry] : current) {
-                if (EqualIgnoringCase(heldEntry.name, entry.name)) {
+                if (EqualIgnoringCase(heldEntry.name, stored)) {
                     id = heldId;
                     return 1;
                 }

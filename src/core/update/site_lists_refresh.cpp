@@ -32,6 +32,35 @@ RefreshStepResult DownloadFailed(const FetchReport& report)
     return result;
 }
 
+// Merges the update answer into `held`, what the list file holds, with the entries only `ours` has
+// kept too: the file is merged with, not replaced. Entries new to both go to `added`, in id order.
+// MergeUpdateFile's status.
+std::int32_t MergeAnswer(IdNameList& held,
+                         const IdNameList& ours,
+                         const std::string& updatePath,
+                         std::vector<IdNameEntry>& added)
+{
+    for (const auto& [id, entry] : ours) {
+        if (held.Find(id) == nullptr) {
+            held.AddOrCount(id, entry.name, entry.count);
+        }
+    }
+    std::set<std::int32_t> before;
+    for (const auto& [id, entry] : held) {
+        before.insert(id);
+    }
+    const std::int32_t status = MergeUpdateFile(held, updatePath);
+    if (status != 0) {
+        return status;
+    }
+    for (const auto& [id, entry] : held) {
+        if (!before.contains(id)) {
+            added.push_back(entry);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
@@ -56,28 +85,8 @@ RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
     status = IdNameList::Update((folder / SiteListFileName(which)).string(),
                                 [&](IdNameList& held) {
                                     read = true;
-                                    std::set<std::int32_t> before;
-                                    for (const auto& [id, entry] : held) {
-                                        before.insert(id);
-                                    }
-                                    // Entries only the caller's copy has are kept too: the file is merged
-                                    // with, not replaced.
-                                    for (const auto& [id, entry] : list) {
-                                        if (held.Find(id) == nullptr) {
-                                            held.AddOrCount(id, entry.name, entry.count);
-                                            before.insert(id);
-                                        }
-                                    }
-                                    merged = MergeUpdateFile(held, updatePath);
-                                    if (merged != 0) {
-                                        return kFailed;
-                                    }
-                                    for (const auto& [id, entry] : held) {
-                                        if (!before.contains(id)) {
-                                            result.added.push_back(entry);
-                                        }
-                                    }
-                                    return kOk;
+                                    merged = MergeAnswer(held, list, updatePath, result.added);
+                                    return merged == 0 ? kOk : kFailed;
                                 },
                                 &list);
     if (status == kOk) {
