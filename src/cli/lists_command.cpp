@@ -105,24 +105,27 @@ int RunAdd(CliContext& ctx, const Arguments& args)
     if (!EnterDataFolder(ctx, commandLine)) {
         return kExitFailure;
     }
-    IdNameList list;
-    std::error_code error;
-    bool missing = !std::filesystem::exists(file, error) && !error;
-    if (!missing) {
-        // A list that did not load whole is never saved over: the entries after the damage would be lost.
-        if (int status = list.Load(file); status != kOk) {
-            return Failure(ctx, LoadFailureText(file, status) + " Nothing was added.");
-        }
-    }
     std::string stored = FitName(name);
     if (stored.size() < name.size()) {
         ctx.err << "tallyhawk-cli: The name was cut to \"" << TerminalText(stored) << "\".\n";
     }
-    std::int32_t id = list.AddUserEntry(stored);
+    // The new id is chosen from what the file holds while it is held, so names that other programs add
+    // at the same time are neither lost nor given the same id. A list that did not load whole is never
+    // saved over: the entries after the damage would be lost.
+    bool read = false;
+    std::int32_t id = 0;
+    const int status = IdNameList::Update(file, [&](IdNameList& list) {
+        read = true;
+        id = list.AddUserEntry(stored);
+        return id > 0 ? kOk : kCannotOpen;
+    });
+    if (!read) {
+        return Failure(ctx, LoadFailureText(file, status) + " Nothing was added.");
+    }
     if (id <= 0) {
         return Failure(ctx, "The list file " + file + " has no free id left for a new name.");
     }
-    if (list.Save(file) != kOk) {
+    if (status != kOk) {
         return Failure(ctx, "The list file " + file + " cannot be written.");
     }
     ctx.out << id << "\n";

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -62,6 +63,9 @@ void PrintUsage(std::ostream& out)
 
 int main(int argc, char** argv)
 {
+    // Past the file size limit a write then fails with EFBIG, reported like a full disk, instead of the
+    // signal ending the program in the middle of a record.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     // A --data-dir given before the command applies to it like one given after.
     std::vector<std::string> global;

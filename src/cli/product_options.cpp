@@ -2,6 +2,7 @@
 
 #include "cli/time_filter_options.h"
 #include "core/common/clock.h"
+#include "core/common/display_text.h"
 #include "core/common/time_span.h"
 #include "core/shopping/purchase_type.h"
 
@@ -118,18 +119,39 @@ std::optional<ProductOptions::Schedule> ParseSchedule(const std::string& text, s
     return std::nullopt;
 }
 
-// A decimal number of 0 or more, the whole text.
-std::optional<double> Amount(const std::string& text)
+// Prices, quantities and taxes above this are typing mistakes: they would only show as long rows of
+// digits, and sums of them lose their cents.
+constexpr double kAmountLimit = 1e9;
+
+std::string_view Trimmed(std::string_view text)
 {
+    constexpr std::string_view kBlanks = " \t";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
+}
+
+// A decimal number from 0 to kAmountLimit, the whole text but blanks at either end.
+std::optional<double> Amount(const std::string& given)
+{
+    const std::string text(Trimmed(given));
     if (text.empty() || text.size() > 40) {
         return std::nullopt;
     }
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0) {
+    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0 || value > kAmountLimit) {
         return std::nullopt;
     }
     return value;
+}
+
+// Names are counted in characters, as the messages say: a character of several bytes is one.
+bool LongerThanLimit(const std::string& name)
+{
+    return CharacterCount(name) > kNameLimit;
 }
 
 } // namespace
@@ -140,9 +162,9 @@ void ProductOptions::Declare(CommandLine& commandLine)
         .Option("--store", "NAME", "the store; a name not in the store list is added to it; empty for none")
         .Option("--category", "NAME", "the category, as --store")
         .Option("--unit", "NAME", "the unit type, as --store")
-        .Option("--price", "P", "price per unit, 0 or more")
-        .Option("--quantity", "Q", "quantity, 0 or more")
-        .Option("--tax", "T", "tax in percent, 0 or more")
+        .Option("--price", "P", "price per unit, 0 to 1000000000")
+        .Option("--quantity", "Q", "quantity, 0 to 1000000000")
+        .Option("--tax", "T", "tax in percent, 0 to 1000000000")
         .Option("--schedule",
                 "S",
                 "none, once:YYYY-MM-DD, days:N (1-6), weekly:N:WEEKDAY (1-4 weeks; mon ... sun), "
@@ -159,7 +181,7 @@ ProductOptions::Read(const CommandLine& commandLine, std::optional<std::string> 
             error = "The product name can not be empty.";
             return std::nullopt;
         }
-        if (name->size() > kNameLimit) {
+        if (LongerThanLimit(*name)) {
             error = "The product name has more than 50 characters.";
             return std::nullopt;
         }
@@ -176,7 +198,7 @@ ProductOptions::Read(const CommandLine& commandLine, std::optional<std::string> 
                  {"--unit", &ProductOptions::unit, "unit type"}};
     for (const auto& entry : names) {
         options.*entry.field = commandLine.Value(entry.option);
-        if (options.*entry.field && (options.*entry.field)->size() > kNameLimit) {
+        if (options.*entry.field && LongerThanLimit(*(options.*entry.field))) {
             error = std::string("The ") + entry.what + " has more than 50 characters.";
             return std::nullopt;
         }
@@ -192,7 +214,7 @@ ProductOptions::Read(const CommandLine& commandLine, std::optional<std::string> 
         if (std::optional<std::string> text = commandLine.Value(entry.option)) {
             options.*entry.field = Amount(*text);
             if (!(options.*entry.field)) {
-                error = std::string(entry.option) + " takes a number of 0 or more.";
+                error = std::string(entry.option) + " takes a number from 0 to 1000000000.";
                 return std::nullopt;
             }
         }

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/file_failure.h"
 #include "cli/product_options.h"
 #include "cli/shopping_failure.h"
 #include "cli/shopping_output.h"
@@ -42,6 +43,19 @@ const char* RecordWord(std::int32_t kind)
 int NoRecord(CliContext& ctx, std::int32_t kind, std::int32_t id)
 {
     return Failure(ctx, std::string("No ") + RecordWord(kind) + " with id " + std::to_string(id) + ".");
+}
+
+// A record that could not be looked for: damage before it is named as damage, with the repair, since
+// the record may well be behind it.
+int LookupFailure(CliContext& ctx, std::int32_t kind, int status)
+{
+    const std::string file = ShoppingFileName(kind);
+    if (status == kBadFormat || status == kBadMarker) {
+        return Failure(
+            ctx,
+            DamagedText(file, kind == kProducts ? "shopping repair products" : "shopping repair purchases"));
+    }
+    return Failure(ctx, ShoppingFailureText(file, status));
 }
 
 // The ID positional of a command that names one record.
@@ -107,9 +121,10 @@ int RunEdit(CliContext& ctx, const Arguments& args)
     }
     ShoppingDatabase database;
     OpenDatabase(database);
-    std::optional<ShoppingRecord> old = database.Find(kProducts, *id);
+    int found = kOk;
+    std::optional<ShoppingRecord> old = database.Find(kProducts, *id, &found);
     if (!old) {
-        return NoRecord(ctx, kProducts, *id);
+        return found == kNoSuchRecord ? NoRecord(ctx, kProducts, *id) : LookupFailure(ctx, kProducts, found);
     }
     ShoppingValues values = old->Values();
     options->ApplyTo(values, database, false);

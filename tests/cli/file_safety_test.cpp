@@ -10,8 +10,10 @@
 #include "support/test_http_server.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -162,6 +164,32 @@ TEST_F(FileSafetyTest, AWriteThatFailsHalfWayStopsTheMergeAndLeavesTheFileWhole)
     EXPECT_EQ(StoredIds(deals()).size(), 10u);
 }
 
+TEST_F(FileSafetyTest, TheFileSizeLimitFailsAWriteInsteadOfEndingTheProgram)
+{
+    ASSERT_EQ(Run({"products", "add", "Milk"}).exitCode, 0);
+    const std::string path = dir.File("data/product.dat");
+    const std::string before = ReadFileBytes(path);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    ProgramRun run;
+    {
+        // The signal as a shell leaves it: its default ends the program.
+        const auto handler = std::signal(SIGXFSZ, SIG_DFL);
+        rlimit lowered = old;
+        lowered.rlim_cur = before.size() + 1000;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
+        run = Run({"products", "add", "Bread"});
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, handler);
+    }
+    EXPECT_EQ(run.exitCode, 1) << run.err;
+    EXPECT_EQ(run.err,
+              "tallyhawk-cli: product.dat (or a list it needs) is damaged or could not be written; it is "
+              "unchanged. If it is damaged, 'tallyhawk-cli shopping repair products' saves its whole "
+              "records.\n");
+    EXPECT_EQ(ReadFileBytes(path), before);
+}
+
 TEST_F(FileSafetyTest, AWriterWaitsForAnotherProcessToLetGo)
 {
     server.PushReply(FakeDealServer::ItemReply(1006, Deals(1, 1)));
@@ -208,6 +236,31 @@ TEST_F(FileSafetyTest, TwoMergesOfOneReplyAtOnceStoreItOnce)
     EXPECT_EQ(std::set<std::int32_t>(ids.begin(), ids.end()).size(), ids.size());
 }
 
+TEST_F(FileSafetyTest, ParallelAddsKeepEveryNewStoreWithItsProduct)
+{
+    constexpr int kRounds = 6;
+    constexpr int kAtOnce = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        std::vector<std::vector<std::string>> adds;
+        for (int i = 0; i < kAtOnce; ++i) {
+            const std::string n = std::to_string(round) + std::to_string(i);
+            adds.push_back({"products", "add", "P" + n, "--store", "S" + n});
+        }
+        ASSERT_EQ(RunAtOnce(adds), std::vector<int>(kAtOnce, 0));
+    }
+    ProgramRun list = Run({"products", "list", "--json"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    const nlohmann::json products = nlohmann::json::parse(list.out)["records"];
+    ASSERT_EQ(products.size(), static_cast<std::size_t>(kRounds * kAtOnce));
+    std::set<std::int32_t> storeIds;
+    for (const auto& product : products) {
+        const std::string name = product["name"];
+        EXPECT_EQ(product["storeName"], "S" + name.substr(1)) << name;
+        storeIds.insert(product["storeId"].get<std::int32_t>());
+    }
+    EXPECT_EQ(storeIds.size(), static_cast<std::size_t>(kRounds * kAtOnce));
+}
+
 TEST_F(FileSafetyTest, DamagedListRefusesAppendsUntilRepaired)
 {
     server.PushReply(FakeDealServer::ItemReply(1006, Deals(1, 3)));
@@ -246,6 +299,41 @@ TEST_F(FileSafetyTest, DamagedListRefusesAppendsUntilRepaired)
     server.PushReply(FakeDealServer::ItemReply(1006, Deals(4, 2)));
     ASSERT_EQ(Fetch().exitCode, 0);
     EXPECT_EQ(StoredIds(deals()), (std::vector<std::int32_t>{1, 3, 4, 5}));
+}
+
+TEST_F(FileSafetyTest, ArchivesGoThroughLinksToTheFilesTheyName)
+{
+    server.PushReply(FakeDealServer::ItemReply(1006, Deals(1, 3)));
+    ASSERT_EQ(Fetch().exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Milk"}).exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Bread"}).exitCode, 0);
+    ASSERT_EQ(Run({"items", "delete", "deals", "2", "2"}).exitCode, 0);
+    ASSERT_EQ(Run({"products", "delete", "1"}).exitCode, 0);
+    // The data files live in another folder, reached by a relative and by an absolute link.
+    const std::string elsewhere = dir.File("elsewhere");
+    std::filesystem::create_directories(elsewhere);
+    std::filesystem::rename(deals(), elsewhere + "/deal.lst");
+    std::filesystem::rename(dir.File("data/product.dat"), elsewhere + "/product.dat");
+    std::filesystem::create_symlink("../elsewhere/deal.lst", deals());
+    std::filesystem::create_symlink(elsewhere + "/product.dat", dir.File("data/product.dat"));
+
+    ProgramRun items = Run({"items", "archive"});
+    ASSERT_EQ(items.exitCode, 0) << items.err;
+    ProgramRun shopping = Run({"shopping", "archive"});
+    ASSERT_EQ(shopping.exitCode, 0) << shopping.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(deals()));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File("data/product.dat")));
+    EXPECT_EQ(StoredIds(elsewhere + "/deal.lst"), (std::vector<std::int32_t>{1, 3}));
+    EXPECT_EQ(ReadFileBytes(elsewhere + "/product.dat").size(), 8 + (4 + 2784) + 4);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("data/backup.dat")));
+    EXPECT_FALSE(std::filesystem::exists(elsewhere + "/backup.dat"));
+
+    // What comes next goes to the files the links name.
+    server.PushReply(FakeDealServer::ItemReply(1006, Deals(4, 1)));
+    ASSERT_EQ(Fetch().exitCode, 0);
+    ASSERT_EQ(Run({"products", "add", "Tea"}).exitCode, 0);
+    EXPECT_EQ(StoredIds(elsewhere + "/deal.lst"), (std::vector<std::int32_t>{1, 3, 4}));
+    EXPECT_EQ(ReadFileBytes(elsewhere + "/product.dat").size(), 8 + 2 * (4 + 2784) + 4);
 }
 
 TEST_F(FileSafetyTest, ShoppingFilesAreRepairedToo)

@@ -1,3 +1,4 @@
+#include "core/common/display_text.h"
 #include "core/common/time_span.h"
 #include "core/shopping/recurring_schedule.h"
 #include "support/cli_process.h"
@@ -119,6 +120,11 @@ TEST_F(ShoppingCommands, BadValuesAreUsageErrorsAndWriteNothing)
         {"--quantity", "abc"},
         {"--tax", "nan"},
         {"--price", "1e999"},
+        {"--price", "1e308"},
+        {"--price", "1000000000.01"},
+        {"--quantity", "1e10"},
+        {"--price", " "},
+        {"--price", "5 x"},
         {"--start", "yesterday"},
         {"--store", std::string(51, 's')},
     };
@@ -138,6 +144,85 @@ TEST_F(ShoppingCommands, BadValuesAreUsageErrorsAndWriteNothing)
     // 50 characters are taken, 49 stored.
     ASSERT_EQ(Run({"products", "add", std::string(50, 'n')}).exitCode, 0);
     EXPECT_EQ(Json({"products", "list"})["records"][0]["name"], std::string(49, 'n'));
+}
+
+TEST_F(ShoppingCommands, AmountsAreTrimmedAtBothEndsAndHeldToTheirLimit)
+{
+    for (const char* price : {" 5", "5 ", "\t5\t", "1000000000"}) {
+        ProgramRun run = Run({"products", "add", "Milk", "--price", price});
+        EXPECT_EQ(run.exitCode, 0) << '"' << price << "\" " << run.err;
+    }
+    const nlohmann::json records = Json({"products", "list"})["records"];
+    ASSERT_EQ(records.size(), 4u);
+    EXPECT_EQ(records[0]["pricePerUnit"], 5.0);
+    EXPECT_EQ(records[3]["pricePerUnit"], 1e9);
+    ProgramRun refused = Run({"products", "add", "Milk", "--price", "1e308"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("--price takes a number from 0 to 1000000000."), std::string::npos)
+        << refused.err;
+}
+
+TEST_F(ShoppingCommands, NamesAreCountedInCharactersAndCutAtAWholeOne)
+{
+    // 49 characters, 51 bytes: within the limit the message names.
+    const std::string store = std::string(48, 's') + "\xE2\x82\xAC";
+    ASSERT_EQ(CharacterCount(store), 49u);
+    ProgramRun run = Run({"products", "add", std::string(49, 'n') + "\xE2\x82\xAC", "--store", store});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const nlohmann::json product = Json({"products", "list"})["records"][0];
+    // 49 bytes are stored: the euro sign does not fit whole and is left out, not split.
+    EXPECT_EQ(product["name"], std::string(49, 'n'));
+    EXPECT_EQ(product["storeName"], std::string(48, 's'));
+    const std::string tooLong = std::string(50, 's') + "\xE2\x82\xAC";
+    run = Run({"products", "add", "Milk", "--store", tooLong});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("The store name has more than 50 characters."), std::string::npos) << run.err;
+}
+
+TEST_F(ShoppingCommands, EditingBehindDamageNamesTheDamageAndTheRepair)
+{
+    for (const char* name : {"One", "Two", "Three", "Four"}) {
+        ASSERT_EQ(Run({"products", "add", name}).exitCode, 0);
+    }
+    std::string bytes = test::ReadFileBytes(File("product.dat"));
+    constexpr std::size_t kFrame = 4 + 2784;
+    bytes[8 + kFrame] = 'X'; // the second record's marker
+    test::WriteFileBytes(File("product.dat"), bytes);
+    ProgramRun run = Run({"products", "edit", "4", "--name", "Tea"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err,
+              "tallyhawk-cli: product.dat is damaged: its markers or record sizes are wrong. Run "
+              "'tallyhawk-cli shopping repair products' to save its whole records.\n");
+    EXPECT_EQ(test::ReadFileBytes(File("product.dat")), bytes);
+    // Before the damage the product is found, and past a whole file's end there is none.
+    EXPECT_EQ(Run({"products", "edit", "1", "--name", "Tea"}).exitCode, 0);
+    ASSERT_EQ(Run({"shopping", "repair", "products"}).exitCode, 0);
+    EXPECT_EQ(Run({"products", "edit", "9", "--name", "Tea"}).err, "tallyhawk-cli: No product with id 9.\n");
+}
+
+TEST_F(ShoppingCommands, AProductFileCutShortInsideItsHeaderStartsAfreshOnAdd)
+{
+    // The file marker and two bytes of the last id, as a crash while the file was made leaves it.
+    const std::string cut("\x81\x38\x01\x00\x00\x00", 6);
+    test::WriteFileBytes(File("product.dat"), cut);
+    ProgramRun list = Run({"products", "list"});
+    EXPECT_EQ(list.exitCode, 1);
+    EXPECT_NE(list.err.find("product.dat is damaged"), std::string::npos) << list.err;
+    EXPECT_EQ(test::ReadFileBytes(File("product.dat")), cut);
+
+    ProgramRun repair = Run({"shopping", "repair", "products"});
+    EXPECT_EQ(repair.out,
+              "Repaired product.dat: 0 records saved, 0 records lost (6 damaged bytes). The old file is kept "
+              "as product.dat.damaged.\n");
+    test::WriteFileBytes(File("product.dat"), cut);
+
+    ProgramRun add = Run({"products", "add", "New", "--schedule", "none"});
+    ASSERT_EQ(add.exitCode, 0) << add.err;
+    EXPECT_EQ(add.out, "1\n");
+    const nlohmann::json records = Json({"products", "list"})["records"];
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0]["name"], "New");
+    EXPECT_EQ(test::ReadFileBytes(File("product.dat")).size(), 8u + 4 + 2784 + 4);
 }
 
 TEST_F(ShoppingCommands, NamesMatchListEntriesWithoutRegardToCase)

@@ -1,5 +1,6 @@
 #include "core/common/display_text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace tallyhawk
@@ -95,6 +96,16 @@ std::string TerminalText(std::string_view bytes, bool keepNewlines)
         }
     }
     return out;
+}
+
+std::size_t CharacterCount(std::string_view bytes)
+{
+    if (!IsValidUtf8(bytes)) {
+        return bytes.size();
+    }
+    // Every character has exactly one byte that is no continuation byte.
+    return static_cast<std::size_t>(std::count_if(
+        bytes.begin(), bytes.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 std::string DisplayText(std::string_view bytes)

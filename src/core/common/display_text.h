@@ -13,6 +13,10 @@ std::string DisplayText(std::string_view bytes);
 
 bool IsValidUtf8(std::string_view bytes);
 
+// The characters DisplayText shows for `bytes`: UTF-8 characters when they are valid UTF-8, one per
+// byte otherwise.
+std::size_t CharacterCount(std::string_view bytes);
+
 // DisplayText for a terminal: every C0 control character, DEL and every C1 control character is shown
 // as a visible escape ("\x1B", "\u009B"), so bytes from the network or a file can never drive the
 // terminal. With `keepNewlines` a line feed stays, for texts of several lines.

@@ -16,6 +16,12 @@ namespace tallyhawk
 // Every failure leaves the target as it was and removes the temporary file. A target that exists keeps
 // its permissions; a new one gets 0666 less the umask.
 //
+// A symbolic link is followed: the file it names is replaced and the link stays, so data kept in
+// another folder through a link never goes stale behind a plain copy.
+//
+// Fresh temporary names are "." + the file's name + "." + six letters or digits; those that a killed
+// process left behind and that have not changed for a minute are removed when the file is next saved.
+//
 // The caller keeps others off the target meanwhile where that matters (RecordFile in Update or Replace
 // mode).
 class AtomicFile
@@ -24,8 +30,9 @@ public:
     // The temporary file gets a fresh name of its own.
     explicit AtomicFile(std::string path);
     // The temporary file has the fixed name `tempPath` in the target's folder, for a file format that
-    // names it. It is held alone from Open on: this process's other users of the name wait, another
-    // process's fail their Open.
+    // names it (beside the file a link leads to, when the target is a link into another folder). It is
+    // held alone from Open on: this process's other users of the name wait, another process's fail
+    // their Open.
     AtomicFile(std::string path, std::string tempPath);
     ~AtomicFile(); // removes the temporary file unless Commit succeeded
     AtomicFile(const AtomicFile&) = delete;
@@ -43,8 +50,17 @@ public:
     // Convenience: the whole contents in one call.
     static bool Replace(const std::string& path, std::string_view contents);
 
+    // `path` with its symbolic links followed (also a dangling one, to the name it points to); `path`
+    // itself when it is no link or the links go round in a circle.
+    static std::string Resolve(const std::string& path);
+
+    // The file that is replaced: the path given, its links followed.
+    const std::string& path() const { return path_; }
+    const std::string& tempPath() const { return tempPath_; }
+
 private:
     bool OpenFreshTemporary();
+    void RemoveStaleTemporaries() const;
     bool OpenFixedTemporary();
     bool Flush();
 

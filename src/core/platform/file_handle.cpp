@@ -94,7 +94,10 @@ FileHandle
 FileHandle::OpenLocked(const std::string& path, int flags, int lockType, std::chrono::milliseconds wait)
 {
     const auto deadline = std::chrono::steady_clock::now() + wait;
-    for (int attempt = 0; attempt < kOpenLockedAttempts; ++attempt) {
+    // Writers that replace the file one after the other each send a waiter back to the path: it goes
+    // on while its wait lasts, not only for a fixed number of turns.
+    for (int attempt = 0; attempt < kOpenLockedAttempts || std::chrono::steady_clock::now() < deadline;
+         ++attempt) {
         FileHandle file = Open(path, flags);
         if (!file.valid()) {
             return file;

@@ -11,29 +11,9 @@
 
 namespace tallyhawk
 {
-namespace
-{
-
-// As many links as the kernel follows in one path.
-constexpr int kLinkLimit = 40;
-
-} // namespace
-
 std::string OutputFile::Resolve(const std::string& path)
 {
-    std::filesystem::path current(path);
-    for (int step = 0; step < kLinkLimit; ++step) {
-        std::error_code error;
-        if (!std::filesystem::is_symlink(std::filesystem::symlink_status(current, error))) {
-            return current.string();
-        }
-        std::filesystem::path target = std::filesystem::read_symlink(current, error);
-        if (error) {
-            return current.string();
-        }
-        current = target.is_absolute() ? target : current.parent_path() / target;
-    }
-    return path;
+    return AtomicFile::Resolve(path);
 }
 
 bool OutputFile::Write(const std::string& path, std::string_view bytes)

@@ -1,6 +1,7 @@
 #include "core/platform/record_file.h"
 
 #include "core/common/byte_text.h"
+#include "core/platform/atomic_file.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -60,30 +61,69 @@ void RecordFile::SetLockWait(std::chrono::milliseconds wait)
     lockWaitMs.store(wait.count());
 }
 
+bool RecordFile::Hold(Mode mode)
+{
+    const int lockType = mode == Mode::Read ? LOCK_SH : LOCK_EX;
+    file_ = FileHandle::OpenLocked(path_, OpenFlags(mode), lockType, lockWait());
+    if (!file_.valid() && errno == ENOENT && mode == Mode::Append) {
+        file_ = FileHandle::OpenLocked(path_, OpenFlags(mode) | O_CREAT, lockType, lockWait());
+    }
+    if (!file_.valid()) {
+        return false;
+    }
+    struct stat info
+    { };
+    // A folder reads as nothing and a pipe or a device as bytes that are no file: neither is a list.
+    if (!file_.Stat(info) || !S_ISREG(info.st_mode)) {
+        file_.Close();
+        errno = EINVAL;
+        return false;
+    }
+    size_ = static_cast<std::uint64_t>(info.st_size);
+    device_ = info.st_dev;
+    inode_ = info.st_ino;
+    return true;
+}
+
+bool RecordFile::BeganAsHeader()
+{
+    if (size_ == 0 || size_ >= frame_.headerSize) {
+        return false;
+    }
+    const std::string empty = frame_.EmptyFile();
+    const std::size_t marker
+        = std::min<std::size_t>(static_cast<std::size_t>(size_), RecordFrame::kMarkerSize);
+    std::string bytes(marker, '\0');
+    return ReadAt(bytes.data(), bytes.size(), 0) && bytes == empty.substr(0, marker);
+}
+
 int RecordFile::Open(const std::string& path, Mode mode)
 {
     Close();
     path_ = path;
     pathLock_.emplace(path);
 
-    const int lockType = mode == Mode::Read ? LOCK_SH : LOCK_EX;
-    file_ = FileHandle::OpenLocked(path, OpenFlags(mode), lockType, lockWait());
-    if (!file_.valid() && errno == ENOENT && mode == Mode::Append) {
-        file_ = FileHandle::OpenLocked(path, OpenFlags(mode) | O_CREAT, lockType, lockWait());
-    }
-    if (!file_.valid() && (errno == ENOENT || errno == EACCES) && mode == Mode::Replace) {
-        return kOk;
-    }
-    struct stat info
-    { };
-    // A folder reads as nothing and a pipe or a device as bytes that are no file: neither is a list.
-    if (!file_.valid() || !file_.Stat(info) || !S_ISREG(info.st_mode)) {
+    if (!Hold(mode)) {
+        if ((errno == ENOENT || errno == EACCES) && mode == Mode::Replace) {
+            return kOk; // under the in-process wait alone
+        }
         Close();
         return kCannotOpen;
     }
-    size_ = static_cast<std::uint64_t>(info.st_size);
-    device_ = info.st_dev;
-    inode_ = info.st_ino;
+    if (mode == Mode::Append && BeganAsHeader()) {
+        // What a crash while the file was being made leaves: shorter than its header, so no record can
+        // be in it. It starts afresh in one step, and an append goes after the new header, never over
+        // the file marker.
+        if (!AtomicFile::Replace(path_, frame_.EmptyFile())) {
+            Close();
+            return kCannotOpen;
+        }
+        file_.Close();
+        if (!Hold(mode)) {
+            Close();
+            return kCannotOpen;
+        }
+    }
     if (mode == Mode::Append && size_ == 0) {
         // A new file, or one whose creation was cut short before anything was written.
         std::string empty = frame_.EmptyFile();
@@ -202,6 +242,10 @@ int RecordFile::CheckFrames(FrameCheck& known, const Visitor& visit)
 {
     if (int marker = CheckFileMarker(); marker != kOk) {
         return marker;
+    }
+    if (size_ < frame_.headerSize) {
+        // Not even the header is whole: there is no record boundary to append at.
+        return kBadFormat;
     }
     std::uint64_t from = frame_.headerSize;
     if (Continues(known)) {

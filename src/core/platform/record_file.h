@@ -47,7 +47,9 @@ public:
     {
         Read, // the file must exist
         Update, // the file must exist; it is held alone
-        Append, // held alone; a missing or empty file is created holding an empty frame
+        // Held alone; a missing or empty file is created holding an empty frame, and one cut short inside
+        // its header (its bytes those of a header) is replaced by an empty frame in one step.
+        Append,
         // Held alone while a whole new file takes its place; nothing is read or written through this
         // object. A missing file is not created, and one this process may not read is replaced under
         // the in-process wait alone.
@@ -105,6 +107,13 @@ public:
     bool WriteAt(const void* data, std::size_t size, std::uint64_t offset);
 
 private:
+    // Opens and locks path_ for `mode`, learning its size and identity; false (errno telling why) when
+    // it is missing, held by someone else or no regular file.
+    bool Hold(Mode mode);
+    // Whether the file is shorter than its header and begins as the header does, as a file whose making
+    // was cut short does.
+    bool BeganAsHeader();
+
     RecordFrame frame_;
     std::string path_;
     std::optional<PathLock> pathLock_;

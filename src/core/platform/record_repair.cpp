@@ -56,9 +56,9 @@ std::string RecordRepair::Salvage(std::string_view bytes, const RecordFrame& fra
     } else {
         out.append(frame.headerSize - RecordFrame::kMarkerSize, '\0');
     }
-    if (!soundHeader) {
-        counts.damagedBytes += std::min(bytes.size(), frame.headerSize);
-    }
+    // Damage in the header costs no record: none was ever there.
+    const std::uint64_t headerDamage = soundHeader ? 0 : std::min(bytes.size(), frame.headerSize);
+    counts.damagedBytes += headerDamage;
     std::size_t at = frame.headerSize;
     while (at < bytes.size()) {
         const std::size_t left = bytes.size() - at;
@@ -76,7 +76,7 @@ std::string RecordRepair::Salvage(std::string_view bytes, const RecordFrame& fra
         }
     }
     AppendLe32(out, RecordFrame::kEndMarker);
-    counts.lost = (counts.damagedBytes + frameSize - 1) / frameSize;
+    counts.lost = (counts.damagedBytes - headerDamage + frameSize - 1) / frameSize;
     return out;
 }
 

@@ -19,7 +19,8 @@ struct RecordRepair
     int status = kOk; // 0; -41 the file cannot be opened or held; -43 the copy or the new file could
                       // not be written (the file is unchanged)
     std::uint64_t saved = 0; // whole records in the new file
-    std::uint64_t lost = 0; // records the damaged bytes could have held (a part of one counts)
+    std::uint64_t lost = 0; // records the damaged bytes past the header could have held (a part of one
+                            // counts)
     std::uint64_t damagedBytes = 0; // bytes that were neither a record, a marker nor a sound header
     bool replaced = false; // the file was damaged and has been replaced
     std::string damagedCopy; // the copy of the old bytes, when the file was replaced

@@ -126,14 +126,10 @@ int ShoppingDatabase::Open(std::string_view folder, bool loadLists)
     std::array<ListState, 3> lists;
     int result = kOk;
     if (loadLists) {
-        // Every list is loaded, whatever an earlier one did: a list left empty would be saved over its
-        // file by the next typed name.
+        // Every list is loaded, whatever an earlier one did, so each shows the names it holds.
         for (std::size_t i = 0; i < lists.size(); ++i) {
             const std::string& path = paths_[kFirstListIndex + i];
             const int status = lists[i].entries.Load(path);
-            std::error_code error;
-            const bool missing = status == kCannotOpen && !std::filesystem::exists(path, error) && !error;
-            lists[i].loadStatus = status == kOk || missing ? kOk : status;
             if (result == kOk) {
                 result = status;
             }
@@ -168,19 +164,29 @@ int ShoppingDatabase::EnsureEntry(List list, IdNameEntry& entry)
         return kOk;
     }
     ListState& state = lists_[static_cast<std::size_t>(list)];
-    if (state.loadStatus != kOk) {
-        return state.loadStatus;
+    // The new id is chosen from what the file holds now, not from the copy loaded at start: other
+    // programs (and the site list refresh) add entries meanwhile.
+    std::int32_t id = 0;
+    IdNameList held;
+    const std::string_view stored = FitText(entry.name, IdNameEntry::kNameSize - 1);
+    const int status = IdNameList::Update(
+        paths_[kFirstListIndex + static_cast<std::size_t>(list)],
+        [&](IdNameList& current) {
+            // Another program may have added the same name meanwhile: its entry is used, not a second one.
+            for (const auto& [heldId, heldEntry] : current) {
+                if (EqualIgnoringCase(heldEntry.name, stored)) {
+                    id = heldId;
+                    return 1;
+                }
+            }
+            id = current.AddUserEntry(entry.name);
+            return id == 0 ? kCannotOpen : kOk;
+        },
+        &held);
+    if (status != kOk) {
+        return status;
     }
-    // The list in memory changes only when its file took the new entry.
-    IdNameList grown = state.entries;
-    const std::int32_t id = grown.AddUserEntry(entry.name);
-    if (id == 0) {
-        return kCannotOpen;
-    }
-    if (int saved = grown.Save(paths_[kFirstListIndex + static_cast<std::size_t>(list)]); saved != kOk) {
-        return saved;
-    }
-    state.entries = std::move(grown);
+    state.entries = std::move(held);
     entry.id = id;
     return kOk;
 }
@@ -226,7 +232,6 @@ void ShoppingDatabase::ReplaceList(List list, IdNameList replacement)
     std::lock_guard<std::mutex> state(stateMutex_);
     ListState& held = lists_[static_cast<std::size_t>(list)];
     held.entries = std::move(replacement);
-    held.loadStatus = kOk;
 }
 
 void ShoppingDatabase::ViewReplaced(std::int32_t kind,
@@ -419,13 +424,15 @@ int ShoppingDatabase::MarkRecord(std::int32_t kind, std::int32_t id, Mark mark)
     return id;
 }
 
-std::optional<ShoppingRecord> ShoppingDatabase::Find(std::int32_t kind, std::int32_t id)
+std::optional<ShoppingRecord> ShoppingDatabase::Find(std::int32_t kind, std::int32_t id, int* status)
 {
     RecordFile file(kFrame);
-    if (OpenKind(file, kind, RecordFile::Mode::Read) != kOk) {
+    if (int opened = OpenKind(file, kind, RecordFile::Mode::Read); opened != kOk) {
+        SetStatus(status, opened);
         return std::nullopt;
     }
     Found found = FindIn(file, id);
+    SetStatus(status, found.status);
     if (found.status != kOk) {
         return std::nullopt;
     }

@@ -76,8 +76,9 @@ public:
     // other marks, as for an unknown kind). The id, -41, -42, -44 or -201.
     int MarkRecord(std::int32_t kind, std::int32_t id, Mark mark);
     // The undeleted record with this id, its `nextDue` computed for a product; nothing when there is
-    // none or the file cannot be read.
-    std::optional<ShoppingRecord> Find(std::int32_t kind, std::int32_t id);
+    // none or the file cannot be read, with -201, -41, -42 or -44 (damage before the record) in
+    // `status` when given.
+    std::optional<ShoppingRecord> Find(std::int32_t kind, std::int32_t id, int* status = nullptr);
 
     // Replaces the view with the undeleted records that pass the filter (`filter` first becoming the
     // view's filter when given). 0, -41, -42 or -44; after damage the records before it stay.
@@ -122,7 +123,6 @@ private:
     struct ListState
     {
         IdNameList entries;
-        int loadStatus = kOk; // -42 or -44: damaged, never saved over
     };
 
     struct Found

@@ -90,6 +90,11 @@ int IdNameList::Load(const std::string& path)
     if (file.Open(path, RecordFile::Mode::Read) != kOk) {
         return kCannotOpen;
     }
+    return LoadFrom(file);
+}
+
+int IdNameList::LoadFrom(RecordFile& file)
+{
     if (int marker = file.CheckFileMarker(); marker != kOk) {
         return marker == kBadMarker ? kBadMarker : kBadFormat;
     }
@@ -123,7 +128,7 @@ int IdNameList::Load(const std::string& path)
     return kBadFormat;
 }
 
-int IdNameList::Save(const std::string& path) const
+std::string IdNameList::Encode() const
 {
     std::string bytes;
     bytes.reserve(8 + entries_.size() * (4 + IdNameEntry::kFileSize));
@@ -147,12 +152,41 @@ int IdNameList::Save(const std::string& path) const
         bytes.append(reinterpret_cast<const char*>(record), sizeof record);
     }
     appendLe32(kEndMarker);
+    return bytes;
+}
+
+int IdNameList::Save(const std::string& path) const
+{
     // Held while the new file takes the old one's place, so a load waits for the whole new file.
     RecordFile file(kFrame);
     if (file.Open(path, RecordFile::Mode::Replace) != kOk) {
         return kCannotOpen;
     }
-    return AtomicFile::Replace(path, bytes) ? kOk : kCannotOpen;
+    return AtomicFile::Replace(path, Encode()) ? kOk : kCannotOpen;
+}
+
+int IdNameList::Update(const std::string& path, const Change& change, IdNameList* held)
+{
+    // Held alone from the read to the replacement, so no other writer's entry falls between the two.
+    RecordFile file(kFrame);
+    if (file.Open(path, RecordFile::Mode::Append) != kOk) {
+        return kCannotOpen;
+    }
+    IdNameList list;
+    if (int status = list.LoadFrom(file); status != kOk) {
+        return status;
+    }
+    const int changed = change(list);
+    if (changed < 0) {
+        return changed;
+    }
+    if (changed == 0 && !AtomicFile::Replace(path, list.Encode())) {
+        return kCannotOpen;
+    }
+    if (held != nullptr) {
+        *held = std::move(list);
+    }
+    return kOk;
 }
 
 } // namespace tallyhawk

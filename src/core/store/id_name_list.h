@@ -3,12 +3,15 @@
 #include "core/common/status.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 
 namespace tallyhawk
 {
+
+class RecordFile;
 
 // One entry of a store, category or unit list; 64 bytes in ".lst" files.
 struct IdNameEntry
@@ -45,11 +48,24 @@ public:
     // process reads or writes the file).
     int Save(const std::string& path) const;
 
+    // Changes a list file without losing what others put in it: while the file is held alone (a
+    // missing one is made empty), it is read afresh, `change` works on what it holds at that moment and
+    // the result replaces it atomically. `change` returns 0 to save, a positive value when there is
+    // nothing to save, or a failure. The list as the file now holds it goes to `held` (if given).
+    // 0, -41 (also while another process holds the file), the file's Load failure (the file is left
+    // alone, since entries after damage would be lost) or `change`'s failure.
+    using Change = std::function<int(IdNameList& held)>;
+    static int Update(const std::string& path, const Change& change, IdNameList* held = nullptr);
+
     // Iteration in ascending id order.
     auto begin() const { return entries_.begin(); }
     auto end() const { return entries_.end(); }
 
 private:
+    int LoadFrom(RecordFile& file);
+    // The whole file: file marker, entries in id order, end marker.
+    std::string Encode() const;
+
     std::map<std::int32_t, IdNameEntry> entries_;
 };
 

@@ -32,6 +32,35 @@ RefreshStepResult DownloadFailed(const FetchReport& report)
     return result;
 }
 
+// Merges the update answer into `held`, what the list file holds, with the entries only `ours` has
+// kept too: the file is merged with, not replaced. Entries new to both go to `added`, in id order.
+// MergeUpdateFile's status.
+std::int32_t MergeAnswer(IdNameList& held,
+                         const IdNameList& ours,
+                         const std::string& updatePath,
+                         std::vector<IdNameEntry>& added)
+{
+    for (const auto& [id, entry] : ours) {
+        if (held.Find(id) == nullptr) {
+            held.AddOrCount(id, entry.name, entry.count);
+        }
+    }
+    std::set<std::int32_t> before;
+    for (const auto& [id, entry] : held) {
+        before.insert(id);
+    }
+    const std::int32_t status = MergeUpdateFile(held, updatePath);
+    if (status != 0) {
+        return status;
+    }
+    for (const auto& [id, entry] : held) {
+        if (!before.contains(id)) {
+            added.push_back(entry);
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
@@ -49,27 +78,26 @@ RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
     if (status != FETCH_OK) {
         return DownloadFailed(report);
     }
-    std::set<std::int32_t> before;
-    for (const auto& [id, entry] : list) {
-        before.insert(id);
-    }
-    status = MergeUpdateFile(list, updatePath);
-    if (status != 0) {
-        result.stage = RefreshStage::Read;
-        result.status = status;
+    // Merged into the list file as it is while held, not into the copy the request was made from: a
+    // name the user added meanwhile (here or in another program) stays.
+    bool read = false;
+    std::int32_t merged = 0;
+    status = IdNameList::Update((folder / SiteListFileName(which)).string(),
+                                [&](IdNameList& held) {
+                                    read = true;
+                                    merged = MergeAnswer(held, list, updatePath, result.added);
+                                    return merged == 0 ? kOk : kFailed;
+                                },
+                                &list);
+    if (status == kOk) {
         return result;
     }
-    for (const auto& [id, entry] : list) {
-        if (!before.contains(id)) {
-            result.added.push_back(entry);
-        }
+    if (merged != 0) {
+        return Failed(RefreshStage::Read, merged);
     }
-    status = list.Save((folder / SiteListFileName(which)).string());
-    if (status != 0) {
-        result.stage = RefreshStage::Save;
-        result.status = status;
-    }
-    return result;
+    // A file held by someone else or not written may work next time; a damaged one stays as it is.
+    const bool damaged = !read && status != kCannotOpen;
+    return Failed(damaged ? RefreshStage::ReadList : RefreshStage::Save, status);
 }
 
 RefreshStepResult RefreshAgentConfiguration(const HttpFetcher& fetcher,

@@ -34,8 +34,10 @@ struct RefreshStepResult
     bool ok() const { return stage == RefreshStage::Done; }
 };
 
-// The update request of one list: downloads folder/"update.dat", merges it into `list` and saves the
-// list to folder/SiteListFileName(which). A failed download or read leaves the list as it was.
+// The update request of one list: downloads folder/"update.dat" for the entries after `list`'s highest
+// service id, and merges them into folder/SiteListFileName(which) as the file holds it at that moment
+// (IdNameList::Update), so entries others added since `list` was read stay; `list` becomes what the
+// file then holds. A failed download or read leaves the list and its file as they were.
 RefreshStepResult UpdateSiteList(const HttpFetcher& fetcher,
                                  const std::string& baseUrl,
                                  SiteList which,

@@ -110,5 +110,15 @@ TEST(DisplayText, KeepsUtf8AndConvertsWindows1252)
     EXPECT_TRUE(IsValidUtf8("\xf0\x9f\x98\x80"));
 }
 
+TEST(CharacterCount, CountsTheCharactersDisplayTextShows)
+{
+    EXPECT_EQ(CharacterCount(""), 0u);
+    EXPECT_EQ(CharacterCount("abc"), 3u);
+    EXPECT_EQ(CharacterCount("5 \xe2\x82\xac"), 3u); // UTF-8: the euro sign is one
+    EXPECT_EQ(CharacterCount("\xf0\x9f\x98\x80x"), 2u);
+    EXPECT_EQ(CharacterCount("5 \x80"), 3u); // Windows-1252: a byte each
+    EXPECT_EQ(CharacterCount("ab\xe2\x82"), 4u); // a cut sequence is no UTF-8
+}
+
 } // namespace
 } // namespace tallyhawk

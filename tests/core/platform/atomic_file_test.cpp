@@ -189,6 +189,71 @@ TEST(AtomicFile, FixedTemporaryNameTakesTheOldFilesPlaceOrLeavesItAlone)
     EXPECT_EQ(Mode(path), 0604u);
 }
 
+TEST(AtomicFile, ALinkStaysAndTheFileItNamesIsReplaced)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("data"));
+    std::filesystem::create_directories(dir.File("elsewhere"));
+    WriteFileBytes(dir.File("elsewhere/deal.lst"), "old");
+    WriteFileBytes(dir.File("elsewhere/product.dat"), "old");
+    std::filesystem::create_symlink("../elsewhere/deal.lst", dir.File("data/deal.lst"));
+    std::filesystem::create_symlink(dir.File("elsewhere/product.dat"), dir.File("data/product.dat"));
+
+    ASSERT_TRUE(AtomicFile::Replace(dir.File("data/deal.lst"), "fresh name"));
+    // A fixed temporary name goes beside the file the link leads to, where the rename can reach.
+    AtomicFile fixed(dir.File("data/product.dat"), dir.File("data/backup.dat"));
+    EXPECT_EQ(fixed.tempPath(), dir.File("elsewhere/backup.dat"));
+    ASSERT_TRUE(fixed.Open());
+    ASSERT_TRUE(fixed.Write("fixed name"));
+    ASSERT_TRUE(fixed.Commit());
+
+    for (const char* name : {"deal.lst", "product.dat"}) {
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.File(std::string("data/") + name))) << name;
+    }
+    EXPECT_EQ(ReadFileBytes(dir.File("elsewhere/deal.lst")), "fresh name");
+    EXPECT_EQ(ReadFileBytes(dir.File("elsewhere/product.dat")), "fixed name");
+    EXPECT_EQ(EntryCount(dir.File("data")), 2u);
+    EXPECT_EQ(EntryCount(dir.File("elsewhere")), 2u);
+}
+
+TEST(AtomicFile, StaleTemporariesOfOursAreRemovedOnTheNextSave)
+{
+    TempDir dir;
+    const auto minutesAgo = [](int minutes) {
+        return std::filesystem::file_time_type::clock::now() - std::chrono::minutes(minutes);
+    };
+    struct Leftover
+    {
+        const char* name;
+        int minutesOld;
+        bool removed;
+    } leftovers[] = {
+        {".store.lst.faxqs8", 2, true}, // what a process killed during a save leaves
+        {".store.lst.Ab3xY0", 0, false}, // another save may be writing it now
+        {".store.lst.faxqs", 2, false}, // not our pattern
+        {".store.lst.faxqs8.x", 2, false},
+        {".store.lst.fa-qs8", 2, false},
+        {".category.lst.faxqs8", 2, false}, // another file's, removed when that one is saved
+        {"store.lst.faxqs8", 2, false},
+    };
+    for (const Leftover& leftover : leftovers) {
+        WriteFileBytes(dir.File(leftover.name), "half");
+        std::filesystem::last_write_time(dir.File(leftover.name), minutesAgo(leftover.minutesOld));
+    }
+    // A link with our pattern is no temporary of ours: neither it nor what it names goes.
+    WriteFileBytes(dir.File("keep"), "kept");
+    std::filesystem::create_symlink("keep", dir.File(".store.lst.link01"));
+    std::filesystem::last_write_time(dir.File("keep"), minutesAgo(5));
+
+    ASSERT_TRUE(AtomicFile::Replace(dir.File("store.lst"), "list"));
+    for (const Leftover& leftover : leftovers) {
+        EXPECT_EQ(std::filesystem::exists(dir.File(leftover.name)), !leftover.removed) << leftover.name;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.File(".store.lst.link01")));
+    EXPECT_EQ(ReadFileBytes(dir.File("keep")), "kept");
+    EXPECT_EQ(ReadFileBytes(dir.File("store.lst")), "list");
+}
+
 // New files take the user's umask, whatever other threads replace meanwhile: reading the umask by
 // setting it made files created by other threads in that moment world-writable. That moment is short,
 // so besides the files' modes the test counts every change of the mask (see umask below).

@@ -58,10 +58,14 @@ TEST(RecordRepair, SalvageKeepsEveryWholeRecordAndCountsTheRest)
          2,
          5,
          1},
-        // A wrong file marker is written anew; the records behind it stay.
-        {Le(9) + Le(42) + Rec('a') + Le(80003), kHead + Rec('a') + Le(80003), 1, 8, 1},
+        // A wrong file marker is written anew; the records behind it stay, and none was lost.
+        {Le(9) + Le(42) + Rec('a') + Le(80003), kHead + Rec('a') + Le(80003), 1, 8, 0},
         {"", Le(80001) + Le(0) + Le(80003), 0, 0, 0},
-        {"ab", Le(80001) + Le(0) + Le(80003), 0, 2, 1},
+        // Shorter than the header: no record was ever there.
+        {"ab", Le(80001) + Le(0) + Le(80003), 0, 2, 0},
+        {Le(80001) + std::string("\x2a\x00", 2), Le(80001) + Le(0) + Le(80003), 0, 6, 0},
+        // Damage past the header does cost a record.
+        {Le(9) + Le(42) + "xyz", kHead + Le(80003), 0, 11, 1},
     };
     for (const Case& c : cases) {
         RecordRepair counts;

@@ -494,9 +494,15 @@ TEST(ShoppingDatabaseLists, EveryListLoadsAndADamagedOneIsNotSavedOver)
     IdNameList saved;
     ASSERT_EQ(saved.Load(dir.File("category.lst")), 0);
     EXPECT_EQ(saved.Count(), 2u);
-    // A replacement list (the site refresh) is whole again.
+    // A whole list in memory does not make the damaged file safe to write over: the file is read again.
     database.ReplaceList(ShoppingDatabase::List::Units, IdNameList());
+    EXPECT_FALSE(database.AddRecord(kProducts, values));
+    EXPECT_TRUE(ReadFileBytes(dir.File("unit.lst")) == damagedUnits);
+    // Once the file is whole, the add goes through, and the category typed again is the one added before.
+    ASSERT_EQ(IdNameList().Save(dir.File("unit.lst")), 0);
     EXPECT_TRUE(database.AddRecord(kProducts, values));
+    ASSERT_EQ(saved.Load(dir.File("category.lst")), 0);
+    EXPECT_EQ(saved.Count(), 2u);
 }
 
 TEST_F(ShoppingDatabaseTest, ConcurrentAddsGetDistinctIdsAndListsCanBeReplacedWhileRead)

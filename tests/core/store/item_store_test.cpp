@@ -273,10 +273,10 @@ TEST_F(ItemStoreTest, WrongFileMarkerIsNeverModified)
     EXPECT_EQ(ReadFileBytes(Path()), damaged);
     EXPECT_FALSE(std::filesystem::exists(dir.File("backup.dat")));
 
-    // Too short to hold a marker at all.
-    WriteFileBytes(Path(), "\x81\x38");
+    // Too short to hold a marker, and not the start of one.
+    WriteFileBytes(Path(), "\x80\x38");
     EXPECT_EQ(store.Append(Values(2, 2)), kBadFormat);
-    EXPECT_EQ(ReadFileBytes(Path()), "\x81\x38");
+    EXPECT_EQ(ReadFileBytes(Path()), "\x80\x38");
 }
 
 TEST_F(ItemStoreTest, AppendRepairsATornTailButNeverWritesOverDamageInTheMiddle)

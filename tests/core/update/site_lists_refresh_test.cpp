@@ -230,6 +230,32 @@ TEST_F(SiteListsRefreshTest, ListsHeldInMemoryAreUpdatedAndSaved)
     EXPECT_TRUE(std::filesystem::exists(dir.File("category.lst")));
 }
 
+TEST_F(SiteListsRefreshTest, ANameAddedWhileTheRefreshRunsIsKept)
+{
+    IdNameList stores;
+    stores.AddOrCount(2, "Two", 0);
+    ASSERT_EQ(stores.Save(dir.File("store.lst")), 0);
+    // The user adds a store while the answer is on its way, after the refresh took its copy.
+    server.Handle("/stores.aspx?idx=2&user=Tallyhawk", [&](const test::HttpRequestRecord&) {
+        EXPECT_EQ(IdNameList::Update(
+                      dir.File("store.lst"),
+                      [](IdNameList& list) { return list.AddUserEntry("Corner Shop") > 0 ? 0 : -1; }),
+                  0);
+        return HttpResponse::Make(200, Entries({{7, "Acme"}}));
+    });
+    RefreshStepResult step
+        = UpdateSiteList(fetcher, server.Url(""), SiteList::Stores, stores, dir.path(), stop.get_token());
+    ASSERT_TRUE(step.ok());
+    ASSERT_EQ(step.added.size(), 1u);
+    EXPECT_EQ(step.added[0].id, 7);
+    const IdNameList saved = LoadList(dir.File("store.lst"));
+    EXPECT_EQ(saved.Count(), 3u);
+    ASSERT_NE(saved.Find(5000), nullptr);
+    EXPECT_EQ(saved.Find(5000)->name, "Corner Shop");
+    // The caller's list is what the file now holds.
+    EXPECT_EQ(stores.Count(), 3u);
+}
+
 TEST_F(SiteListsRefreshTest, AStopRequestCancelsEveryStep)
 {
     WriteFileBytes(dir.File("webspider.xml"), oldConfiguration);
