@@ -1,5 +1,6 @@
 #include "server/server_commands.h"
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -32,6 +33,9 @@ void PrintUsage(std::ostream& out)
 
 int main(int argc, char** argv)
 {
+    // Past the file size limit a write then fails with EFBIG and is reported, instead of the signal ending
+    // the program in the middle of a record.
+    std::signal(SIGXFSZ, SIG_IGN);
     using namespace tallyhawk::server;
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {

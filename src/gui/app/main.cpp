@@ -8,6 +8,7 @@
 #include <QApplication>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -19,6 +20,9 @@
 // instead.
 int main(int argc, char** argv)
 {
+    // Past the file size limit a write then fails with EFBIG and is reported, instead of the signal ending
+    // the program in the middle of a record.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("tallyhawk"));
