@@ -27,7 +27,8 @@ enum WireCode : std::int32_t
 
 // One request or reply of the deal server protocol: a four-digit code followed by text fields, each
 // closed by "<~>". Fields are numbered from 1. Reading fields in order is linear in the payload size
-// in total: terminator positions are indexed once, as far as the reads have reached.
+// in total: terminator positions are indexed once, as far as the reads have reached. That index is
+// built by the reads themselves, so one message is read by one thread at a time.
 class WireMessage
 {
 public:

@@ -334,14 +334,15 @@ TEST_F(MergeReplyTest, TwoMergesOfOneShuffledReplyAtOnceStoreEachItemOnce)
         ids[i] = static_cast<std::int32_t>(i + 1);
     }
     std::shuffle(ids.begin(), ids.end(), std::mt19937(11));
-    const WireMessage reply = Reply(Deals(ids));
+    // Each merge reads a reply of its own, as two programs would: a reply is read by one thread.
+    const WireMessage replies[2] = {Reply(Deals(ids)), Reply(Deals(ids))};
     ItemStore stores[2];
     int kept[2] = {};
     std::vector<std::thread> merges;
     for (int s = 0; s < 2; ++s) {
         stores[s].Open("deal.lst", dir.path().string());
         merges.emplace_back(
-            [&, s] { kept[s] = MergeReply(stores[s], reply, 0, std::nullopt, false, nullptr).kept; });
+            [&, s] { kept[s] = MergeReply(stores[s], replies[s], 0, std::nullopt, false, nullptr).kept; });
     }
     for (std::thread& merge : merges) {
         merge.join();
