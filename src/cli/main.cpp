@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/pinned_clock.h"
+#include "core/common/program_version.h"
 
 #include <unistd.h>
 
@@ -91,7 +92,7 @@ int main(int argc, char** argv)
         return tallyhawk::cli::kExitOk;
     }
     if (args.front() == "--version") {
-        std::cout << "tallyhawk-cli " TALLYHAWK_VERSION "\n";
+        std::cout << "tallyhawk-cli " << tallyhawk::kReleaseVersion << "\n";
         return tallyhawk::cli::kExitOk;
     }
     for (const Command& command : kCommands) {

@@ -1,3 +1,4 @@
+#include "core/common/program_version.h"
 #include "support/cli_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -119,13 +120,13 @@ TEST_F(CommonCommands, DamagedListIsReportedAndNeverSavedOver)
     EXPECT_NE(run.err.find("is damaged: it ends too early"), std::string::npos) << run.err;
 }
 
-TEST_F(CommonCommands, VersionComesFromTheProjectAndTouchesNoFolder)
+TEST_F(CommonCommands, VersionIsTheReleaseVersionAndTouchesNoFolder)
 {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--version"}, {"--data-dir", dir_.File("elsewhere"), "--version"}}) {
         ProgramRun run = Run(args);
         EXPECT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(run.out, "tallyhawk-cli " TALLYHAWK_PROJECT_VERSION "\n");
+        EXPECT_EQ(run.out, "tallyhawk-cli " + std::string(kReleaseVersion) + "\n");
         EXPECT_EQ(run.err, "");
     }
     EXPECT_FALSE(std::filesystem::exists(dir_.File("data")));

@@ -1,3 +1,4 @@
+#include "core/common/program_version.h"
 #include "core/platform/data_folder.h"
 #include "gui/app/main_window.h"
 #include "gui/app/screenshot_run.h"
@@ -10,15 +11,22 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // tallyhawk [--data-dir DIR] [--download-interval SECONDS] [--screenshot FILE.png [--shot NAME] [--dark]]
-// [m...]: an argument starting with m starts hidden in the tray; the download passes come every 180 s unless
-// the interval says otherwise (demos). A second start on the same data folder shows the running program
-// instead.
+// [m...], or tallyhawk --version: an argument starting with m starts hidden in the tray; the download passes
+// come every 180 s unless the interval says otherwise (demos). A second start on the same data folder shows
+// the running program instead.
 int main(int argc, char** argv)
 {
+    // Answered before the application starts, so it needs no display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << "tallyhawk " << tallyhawk::kReleaseVersion << "\n";
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("tallyhawk"));

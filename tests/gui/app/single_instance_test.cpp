@@ -1,3 +1,4 @@
+#include "core/common/program_version.h"
 #include "gui/app/single_instance.h"
 #include "support/temp_dir.h"
 
@@ -189,6 +190,23 @@ TEST(SingleInstanceTest, TheProgramStartedTwiceRunsOnceAndEndsCleanlyOnTerminate
     next->terminate();
     ASSERT_TRUE(next->waitForFinished(30000));
     EXPECT_EQ(next->exitCode(), 0);
+}
+
+// --version answers before the application starts: on a system with no display at all.
+TEST(SingleInstanceTest, TheProgramPrintsTheReleaseVersionWithoutADisplay)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TALLYHAWK_PROGRAM), {QStringLiteral("--version")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(process.readAllStandardOutput().toStdString(),
+              "tallyhawk " + std::string(kReleaseVersion) + "\n");
 }
 
 } // namespace
