@@ -1,3 +1,4 @@
+#include "core/common/program_version.h"
 #include "server/server_commands.h"
 
 #include <csignal>
@@ -10,7 +11,8 @@ namespace
 
 void PrintUsage(std::ostream& out)
 {
-    out << "Usage: tallyhawk-server COMMAND [ARGS...]\n\n"
+    out << "Usage: tallyhawk-server COMMAND [ARGS...]\n"
+           "       tallyhawk-server --version\n\n"
            "A local stand-in for the Tallyhawk service: its deal server and its site.\n\n"
            "Commands:\n"
            "  serve [--db FILE] [--host ADDR] [--port P] [--http-port H] [--version TEXT]\n"
@@ -46,6 +48,10 @@ int main(int argc, char** argv)
     args.erase(args.begin());
     if (command == "--help" || command == "-h" || command == "help") {
         PrintUsage(std::cout);
+        return kExitOk;
+    }
+    if (command == "--version") {
+        std::cout << "tallyhawk-server " << tallyhawk::kReleaseVersion << "\n";
         return kExitOk;
     }
     if (command == "serve") {

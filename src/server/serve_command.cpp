@@ -1,3 +1,4 @@
+#include "core/common/program_version.h"
 #include "server/deal_server.h"
 #include "server/demo_catalogue.h"
 #include "server/demo_shops.h"
@@ -32,7 +33,7 @@ struct ServeSettings
     std::string host = "127.0.0.1";
     std::uint16_t port = 8022;
     std::uint16_t httpPort = 8080;
-    std::string version = "32";
+    std::string version{kProgramVersion};
     std::optional<std::string> configFile;
     bool demo = false;
     int every = 5;

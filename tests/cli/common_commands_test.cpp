@@ -1,3 +1,5 @@
+#include "cli_in_process.h"
+#include "core/common/program_version.h"
 #include "support/cli_process.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -20,7 +22,9 @@ using test::ProgramRun;
 class CommonCommands : public ::testing::Test
 {
 protected:
-    ProgramRun Run(const std::vector<std::string>& args)
+    ProgramRun Run(const std::vector<std::string>& args) { return test::RunCliInProcess(args, dir_.path()); }
+    // The executable: its real stdout, and the desktop program found beside it.
+    ProgramRun Spawn(const std::vector<std::string>& args)
     {
         return test::RunProgram(TALLYHAWK_CLI_PATH, args, dir_.path());
     }
@@ -119,18 +123,18 @@ TEST_F(CommonCommands, DamagedListIsReportedAndNeverSavedOver)
     EXPECT_NE(run.err.find("is damaged: it ends too early"), std::string::npos) << run.err;
 }
 
-TEST_F(CommonCommands, VersionComesFromTheProjectAndTouchesNoFolder)
+TEST_F(CommonCommands, VersionIsTheReleaseVersionAndTouchesNoFolder)
 {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"--version"}, {"--data-dir", dir_.File("elsewhere"), "--version"}}) {
-        ProgramRun run = Run(args);
+        ProgramRun run = Spawn(args);
         EXPECT_EQ(run.exitCode, 0) << run.err;
-        EXPECT_EQ(run.out, "tallyhawk-cli " TALLYHAWK_PROJECT_VERSION "\n");
+        EXPECT_EQ(run.out, "tallyhawk-cli " + std::string(kReleaseVersion) + "\n");
         EXPECT_EQ(run.err, "");
     }
     EXPECT_FALSE(std::filesystem::exists(dir_.File("data")));
     EXPECT_FALSE(std::filesystem::exists(dir_.File("elsewhere")));
-    EXPECT_NE(Run({"--help"}).out.find("tallyhawk-cli --version"), std::string::npos);
+    EXPECT_NE(Spawn({"--help"}).out.find("tallyhawk-cli --version"), std::string::npos);
 }
 
 TEST_F(CommonCommands, ConfigSetShowAndAutorun)
@@ -158,7 +162,7 @@ TEST_F(CommonCommands, ConfigSetShowAndAutorun)
     EXPECT_EQ(shown["values"].size(), 17u);
     EXPECT_EQ(run.out.find("secret"), std::string::npos);
 
-    run = Run({"config", "autorun"});
+    run = Spawn({"config", "autorun"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::string entry = test::ReadFileBytes(dir_.File("config/autostart/tallyhawk.desktop"));
     EXPECT_NE(entry.find("\nExec=/"), std::string::npos) << entry;

@@ -1,3 +1,4 @@
+#include "cli_in_process.h"
 #include "core/platform/record_file.h"
 #include "core/store/item_store.h"
 #include "support/cli_process.h"
@@ -22,6 +23,13 @@ protected:
     void SetUp() override { std::filesystem::create_directories(data()); }
 
     ProgramRun Run(std::vector<std::string> args)
+    {
+        args.push_back("--data-dir");
+        args.push_back(data());
+        return test::RunCliInProcess(args, dir_.path());
+    }
+    // The executable, for a lock held by this process.
+    ProgramRun Spawn(std::vector<std::string> args)
     {
         args.push_back("--data-dir");
         args.push_back(data());
@@ -162,7 +170,7 @@ TEST_F(ItemsCommand, FileHeldByAnotherProgramFailsWithOneSentence)
     RecordFile held(ItemStore::kFrame);
     ASSERT_EQ(held.Open(data() + "/deal.lst", RecordFile::Mode::Update), 0);
     // A writer waits a few seconds for the other program, then gives up with the reason.
-    ProgramRun run = Run({"items", "delete", "deals", "5", "1"});
+    ProgramRun run = Spawn({"items", "delete", "deals", "5", "1"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(
         run.err,

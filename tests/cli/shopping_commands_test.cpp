@@ -1,3 +1,4 @@
+#include "cli_in_process.h"
 #include "core/common/display_text.h"
 #include "core/common/time_span.h"
 #include "core/shopping/recurring_schedule.h"
@@ -26,6 +27,13 @@ protected:
     void SetUp() override { std::filesystem::create_directories(data()); }
 
     ProgramRun Run(std::vector<std::string> args)
+    {
+        args.push_back("--data-dir");
+        args.push_back(data());
+        return test::RunCliInProcess(args, dir_.path());
+    }
+    // The executable, for a lock held by this process.
+    ProgramRun Spawn(std::vector<std::string> args)
     {
         args.push_back("--data-dir");
         args.push_back(data());
@@ -290,7 +298,7 @@ TEST_F(ShoppingCommands, AnotherProcessHoldingTheFileIsAFailure)
     int fd = ::open(File("product.dat").c_str(), O_RDWR);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
-    ProgramRun run = Run({"products", "add", "Bread"});
+    ProgramRun run = Spawn({"products", "add", "Bread"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("product.dat"), std::string::npos);
     // Each run waits a few seconds for the other holder first: one is enough here; the database's

@@ -1,3 +1,4 @@
+#include "cli_in_process.h"
 #include "core/store/id_name_list.h"
 #include "support/cli_process.h"
 #include "support/scoped_env.h"
@@ -39,10 +40,7 @@ class SiteListCommands : public ::testing::Test
 protected:
     SiteListCommands() { EXPECT_EQ(Run({"config", "set", "SiteUrl", server.Url("")}).exitCode, 0); }
 
-    ProgramRun Run(const std::vector<std::string>& args)
-    {
-        return test::RunProgram(TALLYHAWK_CLI_PATH, args, dir_.path());
-    }
+    ProgramRun Run(const std::vector<std::string>& args) { return test::RunCliInProcess(args, dir_.path()); }
     std::string DataFile(const std::string& name) const { return dir_.File("data/tallyhawk/" + name); }
 
     test::TestHttpServer server;

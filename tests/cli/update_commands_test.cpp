@@ -1,3 +1,4 @@
+#include "core/common/program_version.h"
 #include "support/cli_process.h"
 #include "support/scoped_env.h"
 #include "support/server_process.h"
@@ -161,6 +162,27 @@ TEST_F(UpdateCommandsTest, AStartEightDaysLaterArchivesWithoutDownloadingOldItem
         << run.out;
     EXPECT_LE(std::filesystem::file_size(Data("deal.lst")), before);
     EXPECT_TRUE(Holds(ReadFileBytes(settingsPath), "LastArchive=" + std::to_string(kStart + 8 * kDay)));
+}
+
+// Both programs print the one version, and the service announces by default the version that the
+// update check takes as current: no prompt.
+TEST_F(UpdateCommandsTest, BothProgramsShareOneVersionAndTheServiceAnnouncesIt)
+{
+    const std::string release(kReleaseVersion);
+    ProgramRun run = test::RunProgram(TALLYHAWK_SERVER_PATH, {"--version"}, dir.path());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "tallyhawk-server " + release + "\n");
+    run = Cli({"--version"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "tallyhawk-cli " + release + "\n");
+
+    ServeDemo();
+    run = Cli({"server-version"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, std::string(kProgramVersion) + "\n");
+    run = Cli({"update"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_FALSE(Holds(run.out, "New Tallyhawk version")) << run.out;
 }
 
 TEST_F(UpdateCommandsTest, NewVersionAnsweredNoDownloadsAsUsual)

@@ -1,5 +1,6 @@
 #include "core/update/update_cycle.h"
 
+#include "core/common/program_version.h"
 #include "core/common/site_addresses.h"
 #include "core/protocol/server_connection.h"
 #include "core/settings/settings.h"

@@ -16,7 +16,5 @@ inline constexpr std::string_view kExitNowQuestion
     = "You must close the current Tallyhawk instance before installing the new Tallyhawk version.\r\n"
       "You can close Tallyhawk at any time by selecting the Exit command from the Tallyhawk tray icon "
       "menu.\r\nWould you like to exit Tallyhawk now?";
-// The version this program is; a server text that compares greater is a newer one.
-inline constexpr std::string_view kProgramVersion = "32";
 
 } // namespace tallyhawk

@@ -1,5 +1,7 @@
 #include "gui/app/about_dialog.h"
 
+#include "core/common/program_version.h"
+
 #include <QDialogButtonBox>
 #include <QFrame>
 #include <QLabel>
@@ -12,7 +14,9 @@ namespace tallyhawk
 
 AboutDialog::AboutDialog(const QString& homePage, std::function<void()> openLink, QWidget* parent)
     : QDialog(parent)
-    , version_(new QLabel(QStringLiteral("Version 3.2.0")))
+    , version_(new QLabel(
+          QStringLiteral("Version ")
+          + QString::fromUtf8(kReleaseVersion.data(), static_cast<qsizetype>(kReleaseVersion.size()))))
     , link_(new QLabel)
 {
     setWindowTitle(QStringLiteral("About Tallyhawk"));

@@ -1,7 +1,6 @@
+#include "core/common/program_version.h"
 #include "core/platform/data_folder.h"
 #include "gui/app/main_window.h"
-#include "gui/app/screenshot_run.h"
-#include "gui/app/screenshot_scenes.h"
 #include "gui/app/session_end.h"
 #include "gui/app/single_instance.h"
 
@@ -11,25 +10,29 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <optional>
 #include <string>
+#include <string_view>
 
-// tallyhawk [--data-dir DIR] [--download-interval SECONDS] [--screenshot FILE.png [--shot NAME] [--dark]]
-// [m...]: an argument starting with m starts hidden in the tray; the download passes come every 180 s unless
-// the interval says otherwise (demos). A second start on the same data folder shows the running program
-// instead.
+// tallyhawk [--data-dir DIR] [--download-interval SECONDS] [m...], or tallyhawk --version: an argument
+// starting with m starts hidden in the tray; the download passes come every 180 s unless the interval says
+// otherwise (demos). A second start on the same data folder shows the running program instead.
 int main(int argc, char** argv)
 {
     // Past the file size limit a write then fails with EFBIG and is reported, instead of the signal ending
     // the program in the middle of a record.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Answered before the application starts, so it needs no display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::cout << "tallyhawk " << tallyhawk::kReleaseVersion << "\n";
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("tallyhawk"));
     const QStringList arguments = QApplication::arguments();
     std::optional<std::string> dataDir;
-    QString screenshot;
-    QString shot;
     QStringList plain;
     std::optional<int> downloadSeconds;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
@@ -45,12 +48,6 @@ int main(int argc, char** argv)
                 return 2;
             }
             downloadSeconds = seconds;
-        } else if (arguments[i] == QStringLiteral("--screenshot") && i + 1 < arguments.size()) {
-            screenshot = arguments[++i];
-        } else if (arguments[i] == QStringLiteral("--shot") && i + 1 < arguments.size()) {
-            shot = arguments[++i];
-        } else if (arguments[i] == QStringLiteral("--dark")) {
-            QApplication::setPalette(tallyhawk::ScreenshotRun::Darkened(QApplication::palette()));
         } else {
             plain << arguments[i];
         }
@@ -63,21 +60,18 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    // A screenshot run is a tool of its own and ends by itself; everything else is the one program.
     tallyhawk::SingleInstance instance(
         tallyhawk::SingleInstance::ServerName(std::filesystem::current_path()));
-    if (screenshot.isEmpty()) {
-        switch (instance.Start(plain)) {
-        case tallyhawk::SingleInstance::Claim::Running:
-            break;
-        case tallyhawk::SingleInstance::Claim::HandedOver:
-            return 0;
-        case tallyhawk::SingleInstance::Claim::Failed:
-            std::fprintf(stderr,
-                         "tallyhawk: another Tallyhawk on this data folder does not answer; it was not "
-                         "started twice.\n");
-            return 1;
-        }
+    switch (instance.Start(plain)) {
+    case tallyhawk::SingleInstance::Claim::Running:
+        break;
+    case tallyhawk::SingleInstance::Claim::HandedOver:
+        return 0;
+    case tallyhawk::SingleInstance::Claim::Failed:
+        std::fprintf(stderr,
+                     "tallyhawk: another Tallyhawk on this data folder does not answer; it was not "
+                     "started twice.\n");
+        return 1;
     }
 
     tallyhawk::MainWindow window;
@@ -98,14 +92,6 @@ int main(int argc, char** argv)
     tallyhawk::SessionEnd sessionEnd([&window] { window.RequestExit(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &tallyhawk::MainWindow::Shutdown);
 
-    window.Start(startHidden && screenshot.isEmpty());
-    if (!screenshot.isEmpty()) {
-        const tallyhawk::ScreenshotScene scene = tallyhawk::SetUpScreenshotScene(shot, window);
-        if (scene.widget == nullptr) {
-            std::fprintf(stderr, "tallyhawk: no screenshot scene %s\n", qPrintable(shot));
-            return 2;
-        }
-        tallyhawk::ScreenshotRun::Schedule(*scene.widget, scene.wholeScreen, screenshot);
-    }
+    window.Start(startHidden);
     return QApplication::exec();
 }

@@ -1,4 +1,5 @@
 #include "core/common/item_kind.h"
+#include "core/common/program_version.h"
 #include "core/update/download_pass.h"
 #include "core/update/highest_ids.h"
 #include "core/update/pass_runner.h"
@@ -112,6 +113,19 @@ TEST(UpdateCycleVersion, NewerOnlyWhenTheFirstThreeBytesCompareGreater)
                                                               "9",
                                                               4)));
     EXPECT_TRUE(UpdateCycle::IsNewerVersion("\xff"));
+}
+
+// The check compares with the release version's major and minor digits: this release is not newer than
+// itself, the next minor is.
+TEST(UpdateCycleVersion, ComparesWithTheReleaseVersionsMajorAndMinor)
+{
+    ASSERT_GE(kReleaseVersion.size(), 3u);
+    const std::string majorAndMinor{kReleaseVersion[0], kReleaseVersion[2]};
+    EXPECT_EQ(kProgramVersion, majorAndMinor);
+    EXPECT_FALSE(UpdateCycle::IsNewerVersion(kProgramVersion));
+    std::string nextMinor(kProgramVersion);
+    ++nextMinor[1];
+    EXPECT_TRUE(UpdateCycle::IsNewerVersion(nextMinor));
 }
 
 TEST_F(UpdateCycleTest, StartNotHiddenPostsOneSummaryForCouponsAndDeals)

@@ -11,6 +11,10 @@ foreach(path bin/tallyhawk share/applications/tallyhawk.desktop share/icons/hico
         message(FATAL_ERROR "not installed: ${path}")
     endif()
 endforeach()
+# The screenshot tool is built for scripts/screenshots only.
+if(EXISTS "${PREFIX}/bin/tallyhawk-shots")
+    message(FATAL_ERROR "installed: bin/tallyhawk-shots")
+endif()
 file(STRINGS "${PREFIX}/share/applications/tallyhawk.desktop" entry)
 foreach(line "[Desktop Entry]" "Type=Application" "Exec=tallyhawk" "Icon=tallyhawk")
     list(FIND entry "${line}" at)

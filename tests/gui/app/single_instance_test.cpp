@@ -1,3 +1,4 @@
+#include "core/common/program_version.h"
 #include "gui/app/single_instance.h"
 #include "support/temp_dir.h"
 
@@ -189,6 +190,51 @@ TEST(SingleInstanceTest, TheProgramStartedTwiceRunsOnceAndEndsCleanlyOnTerminate
     next->terminate();
     ASSERT_TRUE(next->waitForFinished(30000));
     EXPECT_EQ(next->exitCode(), 0);
+}
+
+// The screenshot scenes are a tool of their own: the program takes no scene arguments, so such a start
+// is an ordinary one, guarded against a second start, and writes no sample records or pictures.
+TEST(SingleInstanceTest, TheProgramHasNoScreenshotScenesAndWritesNoSamples)
+{
+    test::TempDir dir;
+    const QString data = QString::fromStdString(dir.File("data"));
+    const QString picture = QString::fromStdString(dir.File("shot.png"));
+    ProgramRun run(dir);
+    std::unique_ptr<QProcess> program = run.Start({QStringLiteral("--data-dir"),
+                                                   data,
+                                                   QStringLiteral("--screenshot"),
+                                                   picture,
+                                                   QStringLiteral("--shot"),
+                                                   QStringLiteral("cards-shopping"),
+                                                   QStringLiteral("m")});
+    ASSERT_TRUE(program->waitForStarted(10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return run.Listening(); }, 30000));
+    // Past the moment a screenshot run would have saved its picture and ended.
+    QTest::qWait(2500);
+    EXPECT_EQ(program->state(), QProcess::Running);
+    program->terminate();
+    ASSERT_TRUE(program->waitForFinished(30000));
+    EXPECT_EQ(program->exitCode(), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("shot.png")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("data/product.dat")));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("data/purchase.dat")));
+}
+
+// --version answers before the application starts: on a system with no display at all.
+TEST(SingleInstanceTest, TheProgramPrintsTheReleaseVersionWithoutADisplay)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TALLYHAWK_PROGRAM), {QStringLiteral("--version")});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(process.readAllStandardOutput().toStdString(),
+              "tallyhawk " + std::string(kReleaseVersion) + "\n");
 }
 
 } // namespace

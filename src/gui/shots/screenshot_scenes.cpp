@@ -1,4 +1,4 @@
-#include "gui/app/screenshot_scenes.h"
+#include "gui/shots/screenshot_scenes.h"
 
 #include "core/common/clock.h"
 #include "core/compare/search_index.h"
@@ -7,15 +7,15 @@
 #include "gui/alerts/alert_counters.h"
 #include "gui/alerts/alert_delivery.h"
 #include "gui/alerts/alert_popup.h"
-#include "gui/app/card_scenes.h"
 #include "gui/app/due_notice.h"
 #include "gui/app/item_list_model.h"
 #include "gui/app/main_window.h"
-#include "gui/compare/compare_scenes.h"
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
 #include "gui/shopping/coupon_picker.h"
 #include "gui/shopping/product_editor.h"
+#include "gui/shots/card_scenes.h"
+#include "gui/shots/compare_scenes.h"
 
 #include <QComboBox>
 #include <QLabel>

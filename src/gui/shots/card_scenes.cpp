@@ -1,4 +1,4 @@
-#include "gui/app/card_scenes.h"
+#include "gui/shots/card_scenes.h"
 
 #include "core/common/clock.h"
 #include "core/compare/result_list.h"

@@ -8,8 +8,8 @@ class QWidget;
 namespace tallyhawk
 {
 
-// What `scripts/screenshots` asks of the program: save a picture of the window once it has been laid
-// out and painted, then end.
+// What `scripts/screenshots` asks of tallyhawk-shots: save a picture of the window once it has been
+// laid out and painted, then end.
 class ScreenshotRun
 {
 public:

@@ -1,4 +1,4 @@
-#include "gui/app/screenshot_run.h"
+#include "gui/shots/screenshot_run.h"
 
 #include <QCoreApplication>
 #include <QPixmap>

@@ -1,4 +1,4 @@
-#include "gui/compare/compare_scenes.h"
+#include "gui/shots/compare_scenes.h"
 
 #include "core/compare/web_spider.h"
 #include "gui/compare/compare_prices_dialog.h"
