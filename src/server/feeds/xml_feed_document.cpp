@@ -46,6 +46,35 @@ void MarkClosed(void* context, const xmlChar* localName, const xmlChar* prefix, 
     xmlSAX2EndElementNs(context, localName, prefix, uri);
 }
 
+// The first error tells what broke the document; those after it often follow from it.
+struct FirstError
+{
+    bool seen = false;
+    int code = 0;
+    int line = 0;
+    std::string message = "not well-formed";
+    long offset = 0; // bytes read when it was found
+};
+
+void RecordFirstError(void* context, xmlErrorPtr error)
+{
+    auto* parser = static_cast<xmlParserCtxtPtr>(context);
+    auto* first = static_cast<FirstError*>(parser->_private);
+    if (first->seen || error->level < XML_ERR_ERROR) {
+        return;
+    }
+    first->seen = true;
+    first->code = error->code;
+    first->line = error->line;
+    first->offset = xmlByteConsumed(parser);
+    if (error->message != nullptr) {
+        first->message = error->message;
+        while (!first->message.empty() && (first->message.back() == '\n' || first->message.back() == ' ')) {
+            first->message.pop_back();
+        }
+    }
+}
+
 void NoteOutsideEntity(void* payload, void* found, const xmlChar*)
 {
     auto* entity = static_cast<xmlEntity*>(payload);
@@ -137,30 +166,29 @@ void XmlFeedDocument::Parse(std::string_view bytes, bool cutOff)
     // internal subset, no DTD is loaded, and the parser keeps its limits on depth and text size.
     xmlCtxtUseOptions(
         parser, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | (cutOff ? XML_PARSE_RECOVER : 0));
+    FirstError first;
+    parser->_private = &first;
+    parser->sax->serror = RecordFirstError;
     parser->sax->endElementNs = MarkClosed;
     xmlParseDocument(parser);
     doc_ = parser->myDoc;
     parser->myDoc = nullptr;
+    xmlFreeParserCtxt(parser);
     if (doc_ != nullptr && !url_.empty()) {
         // The base that xml:base attributes build on.
         doc_->URL = xmlStrdup(reinterpret_cast<const xmlChar*>(url_.c_str()));
     }
-    const xmlError& error = parser->lastError;
-    bool wellFormed = parser->wellFormed != 0;
+    // A document cut off may fail only where it ends, on the elements left open there.
+    bool broken = first.seen && (!cutOff || first.offset < static_cast<long>(bytes.size()));
     // Checked before anything else: a declaration that reaches outside the document is refused even
     // when the parse failed because the entity could not be read.
     if (doc_ != nullptr && DeclaresOutsideEntities()) {
         Fail(FeedStatus::Refused, "the feed declares external or parameter entities");
-    } else if (error.code == XML_ERR_ENTITY_LOOP) {
+    } else if (first.code == XML_ERR_ENTITY_LOOP) {
         Fail(FeedStatus::Refused, "the feed's entities expand beyond the bound");
-    } else if (doc_ == nullptr || (!wellFormed && !cutOff)) {
-        std::string message = error.message != nullptr ? error.message : "not well-formed";
-        while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) {
-            message.pop_back();
-        }
-        Fail(FeedStatus::Malformed, "line " + std::to_string(error.line) + ": " + message);
+    } else if (doc_ == nullptr || broken) {
+        Fail(FeedStatus::Malformed, "line " + std::to_string(first.line) + ": " + first.message);
     }
-    xmlFreeParserCtxt(parser);
 }
 
 bool XmlFeedDocument::DeclaresOutsideEntities() const

@@ -419,6 +419,20 @@ TEST(FeedParser, CutsOffAFeedOverTheLimitAndKeepsTheWholeEntriesBeforeIt)
     EXPECT_EQ(feed.entries.back().summary.text.find_first_not_of('d'), std::string::npos);
 }
 
+TEST(FeedParser, AFeedOverTheLimitBrokenBeforeTheCutIsMalformed)
+{
+    std::string document = "<rss><channel>\n<item><title>x</titel></item>\n";
+    while (document.size() <= FeedParser::kMaxFeedBytes) {
+        document += SizedItem(1, 1000);
+    }
+
+    ParsedFeed feed = Parse(document);
+
+    EXPECT_EQ(feed.status, FeedStatus::Malformed);
+    EXPECT_NE(feed.problem.find("line 2"), std::string::npos) << feed.problem;
+    EXPECT_TRUE(feed.entries.empty());
+}
+
 TEST(FeedParser, AFeedOfExactlyTheLimitIsWhole)
 {
     std::string head = "<rss><channel>";
