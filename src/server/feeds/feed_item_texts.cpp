@@ -30,13 +30,12 @@ FeedItemTexts FeedItemTexts::From(const FeedEntry& entry)
     FeedItemTexts texts;
     texts.key = Key(entry);
     texts.title = FeedTextCleaner::Clean(entry.title);
-    texts.description = FeedTextCleaner::Clean(entry.summary);
-    if (texts.description.empty()) {
-        texts.description = FeedTextCleaner::Clean(entry.content);
-    }
+    std::string summary = FeedTextCleaner::Clean(entry.summary);
+    texts.description = summary.empty() ? FeedTextCleaner::Clean(entry.content) : summary;
+    // Not from the content: a long article names prices of other things.
     std::optional<std::string> price = FeedPrice::First(texts.title);
     if (!price) {
-        price = FeedPrice::First(texts.description);
+        price = FeedPrice::First(summary);
     }
     texts.extra = price.value_or(std::string());
     return texts;

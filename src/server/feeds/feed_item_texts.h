@@ -13,7 +13,7 @@ struct FeedItemTexts
     std::string key; // tells the entry apart from the others of its feed (Key)
     std::string title; // cleaned of markup and entities
     std::string description; // the summary, else the content, cleaned
-    std::string extra; // the first price in the title, else in the description; empty when none
+    std::string extra; // the first price in the title, else in the summary; empty when none
 
     static FeedItemTexts From(const FeedEntry& entry);
     // The entry's guid or id; else its link; else "hash:" and a hash of its cleaned title and date,

@@ -191,7 +191,9 @@ private:
         if (node == nullptr) {
             return {};
         }
-        return {XmlFeedDocument::Text(node), Attribute(node, "type") == "html"};
+        std::string type = Attribute(node, "type");
+        // Content may also name a media type.
+        return {XmlFeedDocument::Text(node), type == "html" || type == "text/html"};
     }
 
     // The first link that names the page itself ("alternate", or no rel at all).

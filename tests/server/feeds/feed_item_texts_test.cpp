@@ -104,7 +104,7 @@ TEST(FeedItemTexts, TitleAndDescriptionAreCleanedAndThePriceComesFromTheTitleFir
     EXPECT_EQ(texts.extra, "\xE2\x82\xAC 19");
 }
 
-TEST(FeedItemTexts, ContentStandsInForAnEmptySummaryAndGivesThePrice)
+TEST(FeedItemTexts, ContentStandsInForAnEmptySummaryButGivesNoPrice)
 {
     FeedEntry entry = Entry("g1", "", "Drill", std::nullopt);
     entry.summary = {"<p> </p>", true};
@@ -113,7 +113,15 @@ TEST(FeedItemTexts, ContentStandsInForAnEmptySummaryAndGivesThePrice)
     FeedItemTexts texts = FeedItemTexts::From(entry);
 
     EXPECT_EQ(texts.description, "Now $25");
-    EXPECT_EQ(texts.extra, "$25");
+    EXPECT_EQ(texts.extra, "");
+}
+
+TEST(FeedItemTexts, ThePriceComesFromTheSummaryWhenTheTitleHasNone)
+{
+    FeedEntry entry = Entry("g1", "", "Drill", std::nullopt);
+    entry.summary = {"Now 12,99&nbsp;&euro; instead of 20 &euro;", true};
+
+    EXPECT_EQ(FeedItemTexts::From(entry).extra, "12,99 \xE2\x82\xAC");
 }
 
 TEST(FeedItemTexts, KeyIsTheIdElseTheLinkElseAHashOfTitleAndDate)
