@@ -5,9 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <ostream>
 
 namespace tallyhawk::server
 {
+
+void PrintTo(FeedStatus status, std::ostream* out)
+{
+    static constexpr const char* kNames[] = {"Ok", "CutOff", "Malformed", "NotAFeed", "Refused"};
+    *out << kNames[static_cast<int>(status)];
+}
+
 namespace
 {
 
@@ -185,6 +193,20 @@ TEST(FeedParser, ReadsEntitiesAndCdata)
     EXPECT_EQ(feed.entries[0].title.text,
               "Corner & Co \xE2\x82\xAC"
               "5 \xE2\x98\xBA <b><i>&amp;</i>");
+}
+
+TEST(FeedParser, HtmlInTitlesLeavesOnlyTheTextForTheItem)
+{
+    ParsedFeed feed = Parse(R"(<rss><channel>
+  <item><title>&lt;b&gt;Drill&lt;/b&gt; &amp;amp; bits &lt;script&gt;alert(1)&lt;/script&gt;$19</title></item>
+  <item><title><![CDATA[<i>Saw</i> &quot;pro&quot;]]></title></item>
+</channel></rss>)");
+
+    ASSERT_EQ(feed.entries.size(), 2u);
+    FeedItemTexts drill = FeedItemTexts::From(feed.entries[0]);
+    EXPECT_EQ(drill.title, "Drill & bits $19");
+    EXPECT_EQ(drill.extra, "$19");
+    EXPECT_EQ(FeedItemTexts::From(feed.entries[1]).title, "Saw \"pro\"");
 }
 
 TEST(FeedParser, ReadsTheDeclaredEncoding)
