@@ -7,9 +7,9 @@
 #include "core/shopping/shopping_record.h"
 #include "core/store/item_record.h"
 #include "deal_file.h"
-#include "gui/app/item_list_model.h"
-#include "gui/app/list_rows.h"
 #include "gui/app/row_card_delegate.h"
+#include "gui/views/item_list_model.h"
+#include "gui/views/list_rows.h"
 
 #include <QApplication>
 #include <QImage>

@@ -18,12 +18,9 @@
 #include "gui/app/cash_back_pane.h"
 #include "gui/app/due_notice.h"
 #include "gui/app/folder_pane.h"
-#include "gui/app/item_list_model.h"
 #include "gui/app/layout_store.h"
-#include "gui/app/list_rows.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/row_card_delegate.h"
-#include "gui/app/search_dialog.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/window_update_host.h"
@@ -34,6 +31,9 @@
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
 #include "gui/shopping/product_editor.h"
+#include "gui/views/item_list_model.h"
+#include "gui/views/list_rows.h"
+#include "gui/views/search_dialog.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "gui/app/row_card_delegate.h"
 
-#include "gui/app/item_list_model.h"
-#include "gui/app/list_rows.h"
+#include "gui/views/item_list_model.h"
+#include "gui/views/list_rows.h"
 
 #include <QPainter>
 #include <QTextLayout>

@@ -1,8 +1,8 @@
 #include "gui/print/list_printer.h"
 
 #include "core/common/clock.h"
-#include "gui/app/item_list_model.h"
 #include "gui/print/list_print_job.h"
+#include "gui/views/item_list_model.h"
 
 #include <QPainter>
 #include <QPrintDialog>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/store/id_name_list.h"
-#include "gui/app/list_rows.h"
+#include "gui/views/list_rows.h"
 
 #include <QString>
 

@@ -5,11 +5,11 @@
 #include "core/common/time_span.h"
 #include "core/compare/search_index.h"
 #include "core/settings/site_url.h"
-#include "gui/app/search_dialog.h"
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/record_text.h"
 #include "gui/shopping/gradient_caption.h"
 #include "gui/shopping/shopping_icons.h"
+#include "gui/views/search_dialog.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

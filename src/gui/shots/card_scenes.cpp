@@ -6,9 +6,9 @@
 #include "core/shopping/purchase_type.h"
 #include "core/shopping/shopping_database.h"
 #include "gui/app/folder_pane.h"
-#include "gui/app/item_list_model.h"
 #include "gui/app/main_window.h"
 #include "gui/app/view_tree.h"
+#include "gui/views/item_list_model.h"
 
 #include <QTreeView>
 

@@ -8,7 +8,6 @@
 #include "gui/alerts/alert_delivery.h"
 #include "gui/alerts/alert_popup.h"
 #include "gui/app/due_notice.h"
-#include "gui/app/item_list_model.h"
 #include "gui/app/main_window.h"
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
@@ -16,6 +15,7 @@
 #include "gui/shopping/product_editor.h"
 #include "gui/shots/card_scenes.h"
 #include "gui/shots/compare_scenes.h"
+#include "gui/views/item_list_model.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,11 +1,11 @@
 #include "core/compare/result_list.h"
 #include "core/store/item_store.h"
 #include "gui/app/folder_pane.h"
-#include "gui/app/item_list_model.h"
-#include "gui/app/list_rows.h"
 #include "gui/app/main_window.h"
 #include "gui/app/main_window_fixture.h"
 #include "gui/app/row_card_delegate.h"
+#include "gui/views/item_list_model.h"
+#include "gui/views/list_rows.h"
 
 #include <QHeaderView>
 #include <QPushButton>

@@ -2,13 +2,13 @@
 #include "core/shopping/shopping_database.h"
 #include "core/store/item_store.h"
 #include "gui/app/folder_pane.h"
-#include "gui/app/item_list_model.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/main_window.h"
 #include "gui/app/main_window_fixture.h"
 #include "gui/app/view_tree.h"
 #include "gui/app/window_update_host.h"
 #include "gui/controls/time_filter_button.h"
+#include "gui/views/item_list_model.h"
 #include "support/preset_message_boxes.h"
 
 #include <QApplication>

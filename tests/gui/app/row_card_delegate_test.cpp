@@ -2,10 +2,10 @@
 #include "core/compare/result_list.h"
 #include "core/shopping/shopping_record.h"
 #include "core/store/item_record.h"
-#include "gui/app/item_list_model.h"
-#include "gui/app/list_rows.h"
 #include "gui/app/row_card_delegate.h"
 #include "gui/controls/system_colors.h"
+#include "gui/views/item_list_model.h"
+#include "gui/views/list_rows.h"
 
 #include <QImage>
 #include <QLocale>

@@ -1,4 +1,4 @@
-#include "gui/app/list_rows.h"
+#include "gui/views/list_rows.h"
 
 #include <iterator>
 #include <utility>

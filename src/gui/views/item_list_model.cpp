@@ -1,6 +1,6 @@
-#include "gui/app/item_list_model.h"
+#include "gui/views/item_list_model.h"
 
-#include "gui/app/row_card_text.h"
+#include "gui/views/row_card_text.h"
 
 #include <QFont>
 

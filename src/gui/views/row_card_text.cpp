@@ -1,4 +1,4 @@
-#include "gui/app/row_card_text.h"
+#include "gui/views/row_card_text.h"
 
 #include "core/common/display_text.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gui/app/list_rows.h"
 #include "gui/controls/record_text.h"
+#include "gui/views/list_rows.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/app/list_rows.h"
+#include "gui/views/list_rows.h"
 
 #include <QAbstractItemModel>
 

@@ -1,4 +1,4 @@
-#include "gui/app/search_dialog.h"
+#include "gui/views/search_dialog.h"
 
 #include <QDialogButtonBox>
 #include <QLabel>
