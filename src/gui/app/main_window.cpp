@@ -8,6 +8,7 @@
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
 #include "core/shopping/shopping_filter.h"
+#include "core/shopping/shopping_list_commands.h"
 #include "core/update/pass_runner.h"
 #include "core/update/update_context.h"
 #include "core/update/weekly_upkeep.h"
@@ -686,7 +687,7 @@ void MainWindow::PurchaseSelected()
         != QMessageBox::Yes) {
         return;
     }
-    if (shopping_.MarkRecord(ShoppingDatabase::kProducts, key.id, ShoppingDatabase::Mark::Purchased) < 0) {
+    if (ShoppingListCommands(shopping_).Purchase(key.id) < 0) {
         MessageBoxes::Tell(this,
                            BoxTitle(),
                            QStringLiteral("There was an error while moving the selected product to the "
@@ -734,8 +735,10 @@ void MainWindow::DeleteSelected()
         break;
     case FolderKind::ShoppingList: {
         const std::optional<ShoppingRecord> product = shopping_.Find(ShoppingDatabase::kProducts, key.id);
-        const bool recurring = product && product->purchaseType >= 2 && product->purchaseType <= 4;
-        std::optional<ShoppingDatabase::Mark> mark;
+        const bool recurring = product
+            && ShoppingListCommands::QuestionFor(*product)
+                == ShoppingListCommands::DeleteQuestion::RecurringSeries;
+        std::optional<ShoppingListCommands::Deletion> deletion;
         if (recurring) {
             const QMessageBox::StandardButton answer = MessageBoxes::Ask(
                 this,
@@ -749,23 +752,23 @@ void MainWindow::DeleteSelected()
                  {QMessageBox::No, QStringLiteral("Skip This One")},
                  {QMessageBox::Cancel, QStringLiteral("Cancel")}});
             if (answer == QMessageBox::Yes) {
-                mark = ShoppingDatabase::Mark::Deleted;
+                deletion = ShoppingListCommands::Deletion::WholeProduct;
             } else if (answer == QMessageBox::No) {
                 // Only this occurrence goes; the product comes back with its next one.
-                mark = ShoppingDatabase::Mark::SkipOccurrence;
+                deletion = ShoppingListCommands::Deletion::SkipOccurrence;
             }
         } else if (MessageBoxes::Ask(
                        this,
                        BoxTitle(),
                        QStringLiteral("Do you want to permanently delete the selected product?"))
                    == QMessageBox::Yes) {
-            mark = ShoppingDatabase::Mark::Deleted;
+            deletion = ShoppingListCommands::Deletion::WholeProduct;
         }
-        if (!mark) {
+        if (!deletion) {
             return;
         }
         RemoveRow(row);
-        if (shopping_.MarkRecord(ShoppingDatabase::kProducts, key.id, *mark) < 0) {
+        if (ShoppingListCommands(shopping_).DeleteProduct(key.id, *deletion) < 0) {
             // A product that is still there must not look deleted.
             MessageBoxes::Tell(this,
                                BoxTitle(),
@@ -782,7 +785,7 @@ void MainWindow::DeleteSelected()
             return;
         }
         RemoveRow(row);
-        if (shopping_.MarkRecord(ShoppingDatabase::kPurchases, key.id, ShoppingDatabase::Mark::Deleted) < 0) {
+        if (ShoppingListCommands(shopping_).DeletePurchase(key.id) < 0) {
             MessageBoxes::Tell(this,
                                BoxTitle(),
                                QStringLiteral("There was an error while deleting the selected purchase."),
