@@ -2,6 +2,7 @@
 
 #include "gui/controls/time_filter_button.h"
 
+#include <QAction>
 #include <QHBoxLayout>
 #include <QToolBar>
 #include <QToolButton>
@@ -58,37 +59,67 @@ MainToolBar::MainToolBar(QWidget* parent)
     bar_->setFloatable(false);
     bar_->setAccessibleName(QStringLiteral("Commands"));
     bar_->addWidget(timeFilter_);
-    newProduct_ = AddButton("New Product", "Add a new product to your shopping list", "list-add");
-    comparePrices_ = AddButton(
-        "Compare Prices", "Compare prices for your item at tens of online stores", "edit-find-replace");
-    open_ = AddButton("Open In Browser", "Open the selected item", "document-open");
-    details_ = AddButton(
-        "Coupon Details", "View the selected item on the Quillmarch web site", "dialog-information");
-    remove_ = AddButton("Delete Coupon", "Delete the selected item(s)", "edit-delete");
-    find_ = AddButton("Find Coupons", "Find items that match your search criteria", "edit-find");
-    print_ = AddButton("Print Coupons", "Print the current view", "document-print");
-    refresh_ = AddButton("Refresh View", "Refresh the current view", "view-refresh");
-    settings_ = AddButton(
-        "Edit Settings", "View and edit the options for the Tallyhawk program", "preferences-system");
-    home_ = AddButton("Tallyhawk Home", "Open the Quillmarch web site in a new browser window", "go-home");
+    bar_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    newProduct_ = AddCommand("actionNewProduct",
+                             "New Product",
+                             "Add a new product to your shopping list",
+                             "list-add",
+                             QKeySequence::New);
+    comparePrices_ = AddCommand("actionComparePrices",
+                                "Compare Prices",
+                                "Compare prices for your item at tens of online stores",
+                                "edit-find-replace");
+    open_ = AddCommand("actionOpen", "Open In Browser", "Open the selected item", "document-open");
+    details_ = AddCommand("actionDetails",
+                          "Coupon Details",
+                          "View the selected item on the Quillmarch web site",
+                          "dialog-information");
+    // Delete acts in the list only (the window adds the list's own shortcut), so it has none here.
+    remove_ = AddCommand("actionDelete", "Delete Coupon", "Delete the selected item(s)", "edit-delete");
+    find_ = AddCommand("actionFind",
+                       "Find Coupons",
+                       "Find items that match your search criteria",
+                       "edit-find",
+                       QKeySequence::Find);
+    print_ = AddCommand(
+        "actionPrint", "Print Coupons", "Print the current view", "document-print", QKeySequence::Print);
+    refresh_ = AddCommand(
+        "actionRefresh", "Refresh View", "Refresh the current view", "view-refresh", QKeySequence::Refresh);
+    settings_ = AddCommand("actionEditSettings",
+                           "Edit Settings",
+                           "View and edit the options for the Tallyhawk program",
+                           "preferences-system");
+    home_ = AddCommand(
+        "actionHome", "Tallyhawk Home", "Open the Quillmarch web site in a new browser window", "go-home");
 
-    // Their dialogs are set from outside; until then a disabled button says so, a silent one would not.
-    for (QToolButton* waiting : {newProduct_, comparePrices_}) {
+    // Their dialogs are set from outside; until then a disabled command says so, a silent one would not.
+    for (QAction* waiting : {newProduct_, comparePrices_}) {
         waiting->setEnabled(false);
     }
 }
 
-QToolButton* MainToolBar::AddButton(const char* caption, const char* toolTip, const char* iconName)
+QAction* MainToolBar::AddCommand(const char* objectName,
+                                 const char* caption,
+                                 const char* toolTip,
+                                 const char* iconName,
+                                 const QKeySequence& shortcut)
 {
-    auto* button = new QToolButton(this);
-    button->setText(QString::fromLatin1(caption));
-    button->setToolTip(QString::fromLatin1(toolTip));
-    button->setAccessibleName(QString::fromLatin1(caption));
-    button->setIcon(QIcon::fromTheme(QString::fromLatin1(iconName)));
-    button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    button->setAutoRaise(true);
-    bar_->addWidget(button);
-    return button;
+    auto* action
+        = new QAction(QIcon::fromTheme(QString::fromLatin1(iconName)), QString::fromLatin1(caption), this);
+    action->setObjectName(QString::fromLatin1(objectName));
+    QString tip = QString::fromLatin1(toolTip);
+    if (!shortcut.isEmpty()) {
+        action->setShortcut(shortcut);
+        // The window's, wherever its focus is; a disabled action ignores its shortcut.
+        action->setShortcutContext(Qt::WindowShortcut);
+        tip += QStringLiteral(" (%1)").arg(shortcut.toString(QKeySequence::NativeText));
+    }
+    action->setToolTip(tip);
+    bar_->addAction(action);
+    if (QWidget* button = bar_->widgetForAction(action)) {
+        button->setObjectName(QString::fromLatin1(objectName) + QStringLiteral("Button"));
+    }
+    return action;
 }
 
 void MainToolBar::ShowFolder(FolderKind folder)
@@ -100,9 +131,6 @@ void MainToolBar::ShowFolder(FolderKind folder)
     find_->setText(QString::fromLatin1(captions.find));
     if (captions.print != nullptr) {
         print_->setText(QString::fromLatin1(captions.print));
-    }
-    for (QToolButton* button : {details_, open_, remove_, find_, print_}) {
-        button->setAccessibleName(button->text());
     }
     find_->setEnabled(captions.findEnabled);
     details_->setEnabled(false);

@@ -2,10 +2,11 @@
 
 #include "gui/app/folder_kind.h"
 
+#include <QKeySequence>
 #include <QWidget>
 
+class QAction;
 class QToolBar;
-class QToolButton;
 
 namespace tallyhawk
 {
@@ -13,7 +14,9 @@ namespace tallyhawk
 class TimeFilterButton;
 
 // The row of commands along the top of the main window, with the captions and enabled states each
-// folder gives them.
+// folder gives them. Each command is one named action ("actionNewProduct", "actionDelete", ...) with its
+// shortcut, and a tool tip that shows the shortcut: the toolbar shows the actions, and tests and other
+// menus find them by name.
 class MainToolBar : public QWidget
 {
     Q_OBJECT
@@ -26,32 +29,36 @@ public:
     void ShowFolder(FolderKind folder);
 
     TimeFilterButton* timeFilter() const { return timeFilter_; }
-    QToolButton* newProduct() const { return newProduct_; }
-    QToolButton* comparePrices() const { return comparePrices_; }
-    QToolButton* open() const { return open_; }
-    QToolButton* details() const { return details_; }
-    QToolButton* remove() const { return remove_; }
-    QToolButton* find() const { return find_; }
-    QToolButton* print() const { return print_; }
-    QToolButton* refresh() const { return refresh_; }
-    QToolButton* settings() const { return settings_; }
-    QToolButton* home() const { return home_; }
+    QAction* newProduct() const { return newProduct_; }
+    QAction* comparePrices() const { return comparePrices_; }
+    QAction* open() const { return open_; }
+    QAction* details() const { return details_; }
+    QAction* remove() const { return remove_; }
+    QAction* find() const { return find_; }
+    QAction* print() const { return print_; }
+    QAction* refresh() const { return refresh_; }
+    QAction* settings() const { return settings_; }
+    QAction* home() const { return home_; }
 
 private:
-    QToolButton* AddButton(const char* caption, const char* toolTip, const char* iconName);
+    QAction* AddCommand(const char* objectName,
+                        const char* caption,
+                        const char* toolTip,
+                        const char* iconName,
+                        const QKeySequence& shortcut = {});
 
     QToolBar* bar_;
     TimeFilterButton* timeFilter_;
-    QToolButton* newProduct_;
-    QToolButton* comparePrices_;
-    QToolButton* open_;
-    QToolButton* details_;
-    QToolButton* remove_;
-    QToolButton* find_;
-    QToolButton* print_;
-    QToolButton* refresh_;
-    QToolButton* settings_;
-    QToolButton* home_;
+    QAction* newProduct_;
+    QAction* comparePrices_;
+    QAction* open_;
+    QAction* details_;
+    QAction* remove_;
+    QAction* find_;
+    QAction* print_;
+    QAction* refresh_;
+    QAction* settings_;
+    QAction* home_;
 };
 
 } // namespace tallyhawk

@@ -49,7 +49,6 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTimer>
-#include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -187,32 +186,13 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     connect(help->addAction(QStringLiteral("About...")), &QAction::triggered, this, &MainWindow::ShowAbout);
 
-    auto* quit = new QAction(this);
+    auto* quit = new QAction(QStringLiteral("Exit"), this);
+    quit->setObjectName(QStringLiteral("actionExit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setShortcutContext(Qt::ApplicationShortcut);
     connect(quit, &QAction::triggered, this, &MainWindow::RequestExit);
     addAction(quit);
-    auto* refresh = new QAction(this);
-    refresh->setShortcut(QKeySequence::Refresh);
-    connect(refresh, &QAction::triggered, this, [this] { RefreshView(true); });
-    addAction(refresh);
 
-    auto* newProduct = new QAction(this);
-    newProduct->setShortcut(QKeySequence::New);
-    connect(newProduct, &QAction::triggered, this, [this] {
-        if (toolBar_->newProduct()->isEnabled()) {
-            NewProduct();
-        }
-    });
-    addAction(newProduct);
-    auto* find = new QAction(this);
-    find->setShortcut(QKeySequence::Find);
-    connect(find, &QAction::triggered, this, [this] {
-        if (toolBar_->find()->isEnabled()) {
-            Find();
-        }
-    });
-    addAction(find);
     searchPrompt_ = [this](const QString& initialText) -> std::optional<QString> {
         SearchDialog dialog(initialText, this);
         if (dialog.exec() != QDialog::Accepted) {
@@ -221,35 +201,28 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         return dialog.resultText();
     };
 
-    auto* remove = new QAction(this);
-    remove->setShortcut(QKeySequence::Delete);
-    remove->setShortcutContext(Qt::WidgetShortcut);
-    connect(remove, &QAction::triggered, this, [this] {
+    // Delete acts only where the rows are, so that the key keeps its meaning in every other field.
+    auto* removeKey = new QAction(this);
+    removeKey->setShortcut(QKeySequence::Delete);
+    removeKey->setShortcutContext(Qt::WidgetShortcut);
+    connect(removeKey, &QAction::triggered, this, [this] {
         if (toolBar_->remove()->isEnabled()) {
-            DeleteSelected();
+            toolBar_->remove()->trigger();
         }
     });
-    listView_->addAction(remove);
+    listView_->addAction(removeKey);
     // Enter on the keyboard's row picks it, as a click would, before it opens.
     connect(listView_, &QTreeView::activated, this, [this](const QModelIndex& index) {
         listView_->setCurrentIndex(index);
         if (toolBar_->open()->isEnabled()) {
-            OpenSelected();
+            toolBar_->open()->trigger();
         }
     });
-    connect(toolBar_->open(), &QToolButton::clicked, this, &MainWindow::OpenSelected);
-    connect(toolBar_->details(), &QToolButton::clicked, this, &MainWindow::ShowSelectedDetails);
-    connect(toolBar_->remove(), &QToolButton::clicked, this, &MainWindow::DeleteSelected);
-    connect(toolBar_->find(), &QToolButton::clicked, this, &MainWindow::Find);
-    connect(toolBar_->print(), &QToolButton::clicked, this, &MainWindow::PrintList);
-    auto* print = new QAction(this);
-    print->setShortcut(QKeySequence::Print);
-    connect(print, &QAction::triggered, this, [this] {
-        if (toolBar_->print()->isEnabled()) {
-            PrintList();
-        }
-    });
-    addAction(print);
+    connect(toolBar_->open(), &QAction::triggered, this, &MainWindow::OpenSelected);
+    connect(toolBar_->details(), &QAction::triggered, this, &MainWindow::ShowSelectedDetails);
+    connect(toolBar_->remove(), &QAction::triggered, this, &MainWindow::DeleteSelected);
+    connect(toolBar_->find(), &QAction::triggered, this, &MainWindow::Find);
+    connect(toolBar_->print(), &QAction::triggered, this, &MainWindow::PrintList);
     // A row counts as chosen only when it is selected: a click, a keyboard move onto it, Enter. The
     // current row alone (the view puts it on the first row when the list gets the focus) is not.
     connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
@@ -259,13 +232,13 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
     connect(dueNotice_, &DueNotice::showRequested, this, &MainWindow::ShowDueBy);
     connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
-    connect(toolBar_->refresh(), &QToolButton::clicked, this, [this] { RefreshView(true); });
-    connect(toolBar_->newProduct(), &QToolButton::clicked, this, &MainWindow::NewProduct);
-    connect(toolBar_->comparePrices(), &QToolButton::clicked, this, &MainWindow::ComparePrices);
-    connect(toolBar_->home(), &QToolButton::clicked, this, [this] {
+    connect(toolBar_->refresh(), &QAction::triggered, this, [this] { RefreshView(true); });
+    connect(toolBar_->newProduct(), &QAction::triggered, this, &MainWindow::NewProduct);
+    connect(toolBar_->comparePrices(), &QAction::triggered, this, &MainWindow::ComparePrices);
+    connect(toolBar_->home(), &QAction::triggered, this, [this] {
         Browser().Open(SiteRootUrl(SiteBaseUrl(settings_)), true);
     });
-    connect(toolBar_->settings(), &QToolButton::clicked, this, &MainWindow::ShowSettings);
+    connect(toolBar_->settings(), &QAction::triggered, this, &MainWindow::ShowSettings);
     connect(summaryPage_, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
     connect(summaryPage_, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
     connect(summaryPage_->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);

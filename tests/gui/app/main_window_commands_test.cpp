@@ -15,8 +15,10 @@
 #include "support/preset_message_boxes.h"
 
 #include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 
@@ -181,14 +183,72 @@ TEST_F(MainWindowCommandsTest, EachFolderGivesTheToolbarItsCaptionsAndStates)
             EXPECT_TRUE(bar->remove()->isEnabled());
         }
     }
-    // Tool tips as the toolbar's users know them.
+    // Tool tips as the toolbar's users know them, with the shortcut where there is one.
     EXPECT_EQ(bar->timeFilter()->toolTip(),
               QStringLiteral("Select the time interval that you want to view items for"));
-    EXPECT_EQ(bar->newProduct()->toolTip(), QStringLiteral("Add a new product to your shopping list"));
+    EXPECT_EQ(bar->newProduct()->toolTip(),
+              QStringLiteral("Add a new product to your shopping list (%1)")
+                  .arg(QKeySequence(QKeySequence::New).toString(QKeySequence::NativeText)));
     EXPECT_EQ(bar->comparePrices()->toolTip(),
               QStringLiteral("Compare prices for your item at tens of online stores"));
     EXPECT_EQ(bar->details()->toolTip(), QStringLiteral("View the selected item on the Quillmarch web site"));
     EXPECT_EQ(bar->home()->toolTip(), QStringLiteral("Open the Quillmarch web site in a new browser window"));
+}
+
+// Every command is one named action; one with a shortcut shows it in its tool tip.
+TEST_F(MainWindowCommandsTest, EveryCommandIsANamedActionWithItsShortcut)
+{
+    auto window = StartHidden();
+    struct Expected
+    {
+        const char* name;
+        QKeySequence shortcut;
+    };
+    const std::vector<Expected> table{
+        {"actionNewProduct", QKeySequence::New},
+        {"actionComparePrices", {}},
+        {"actionOpen", {}},
+        {"actionDetails", {}},
+        {"actionDelete", {}},
+        {"actionFind", QKeySequence::Find},
+        {"actionPrint", QKeySequence::Print},
+        {"actionRefresh", QKeySequence::Refresh},
+        {"actionEditSettings", {}},
+        {"actionHome", {}},
+        {"actionExit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+    };
+    for (const Expected& expected : table) {
+        SCOPED_TRACE(expected.name);
+        QAction* action = Command(*window, expected.name);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->shortcut(), expected.shortcut);
+        EXPECT_FALSE(action->text().isEmpty());
+        if (!expected.shortcut.isEmpty() && std::string_view(expected.name) != "actionExit") {
+            EXPECT_TRUE(action->toolTip().endsWith(
+                QStringLiteral("(%1)").arg(expected.shortcut.toString(QKeySequence::NativeText))))
+                << action->toolTip().toStdString();
+        }
+    }
+}
+
+// F5 and Ctrl+F reach the window's commands through their actions.
+TEST_F(MainWindowCommandsTest, TheShortcutsRunTheirCommands)
+{
+    AddItem("deal.lst", 1, 2, "a deal", kTen - 60);
+    auto window = StartHidden();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    window->activateWindow();
+    int searched = 0;
+    window->SetSearchPrompt([&](const QString&) -> std::optional<QString> {
+        ++searched;
+        return std::nullopt;
+    });
+    QTest::keySequence(window.get(), QKeySequence::Find);
+    EXPECT_EQ(searched, 1);
+    AddItem("deal.lst", 2, 2, "another deal", kTen - 30);
+    QTest::keySequence(window.get(), QKeySequence::Refresh);
+    EXPECT_EQ(window->model()->rowCount(), 2);
 }
 
 TEST_F(MainWindowCommandsTest, HomeOpensTheSiteAndOffersOpenTheirLinks)
@@ -213,8 +273,8 @@ TEST_F(MainWindowCommandsTest, HomeOpensTheSiteAndOffersOpenTheirLinks)
             return true;
         },
         [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
-    ASSERT_TRUE(window->toolBar()->home()->isEnabled());
-    window->toolBar()->home()->click();
+    ASSERT_TRUE(Command(*window, "actionHome")->isEnabled());
+    Command(*window, "actionHome")->trigger();
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], SiteRootUrl(SiteBaseUrl(Settings(SettingsFile()))));
 
@@ -222,7 +282,7 @@ TEST_F(MainWindowCommandsTest, HomeOpensTheSiteAndOffersOpenTheirLinks)
     window->folderPane()->tree()->topLevelItem(0)->child(0)->setSelected(true);
     ASSERT_EQ(window->currentSearchId(), search);
     Choose(*window, 0);
-    window->toolBar()->open()->click();
+    Command(*window, "actionOpen")->trigger();
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[1], "http://127.0.0.1:9/kettle?id=1&b=2");
 }
@@ -247,7 +307,7 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     // Cancel: nothing changes, in the list or the file.
     boxes.Answer(QMessageBox::Cancel);
     Choose(*window, rowOf(weekly));
-    window->toolBar()->remove()->click();
+    Command(*window, "actionDelete")->trigger();
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(boxes.shown()[0].captions,
@@ -265,7 +325,7 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     // No: this occurrence is skipped; the product stays, purchased today at 01:00 without a purchase.
     boxes.Answer(QMessageBox::No);
     Choose(*window, rowOf(weekly));
-    window->toolBar()->remove()->click();
+    Command(*window, "actionDelete")->trigger();
     EXPECT_EQ(rowOf(weekly), -1);
     std::optional<ShoppingRecord> stored = Stored(ShoppingDatabase::kProducts, weekly);
     ASSERT_TRUE(stored);
@@ -281,7 +341,7 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     window->RefreshView(true);
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, rowOf(weekly));
-    window->toolBar()->remove()->click();
+    Command(*window, "actionDelete")->trigger();
     EXPECT_EQ(rowOf(weekly), -1);
     stored = Stored(ShoppingDatabase::kProducts, weekly);
     EXPECT_TRUE(!stored || stored->deleted != 0);
@@ -290,14 +350,14 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     boxes.Clear();
     boxes.Answer(QMessageBox::No);
     Choose(*window, rowOf(plain));
-    window->toolBar()->remove()->click();
+    Command(*window, "actionDelete")->trigger();
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.lastText(), QStringLiteral("Do you want to permanently delete the selected product?"));
     EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_NE(rowOf(plain), -1);
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, rowOf(plain));
-    window->toolBar()->remove()->click();
+    Command(*window, "actionDelete")->trigger();
     EXPECT_EQ(rowOf(plain), -1);
     stored = Stored(ShoppingDatabase::kProducts, plain);
     EXPECT_TRUE(!stored || stored->deleted != 0);
@@ -329,12 +389,12 @@ TEST_F(MainWindowCommandsTest, PurchaseHistoryAndComparisonResultsDelete)
     window->folderPane()->button(FolderKind::PurchaseHistory)->click();
     boxes.Answer(QMessageBox::No);
     Choose(*window, 0);
-    window->toolBar()->remove()->click();
+    Command(*window, "actionDelete")->trigger();
     EXPECT_EQ(boxes.lastText(), QStringLiteral("Do you want to permanently delete the selected purchase?"));
     EXPECT_EQ(window->model()->rowCount(), 1);
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, 0);
-    window->toolBar()->remove()->click();
+    Command(*window, "actionDelete")->trigger();
     EXPECT_EQ(window->model()->rowCount(), 0);
     const std::optional<ShoppingRecord> stored = Stored(ShoppingDatabase::kPurchases, bread);
     EXPECT_TRUE(!stored || stored->deleted != 0);
@@ -345,7 +405,7 @@ TEST_F(MainWindowCommandsTest, PurchaseHistoryAndComparisonResultsDelete)
     window->folderPane()->tree()->topLevelItem(0)->child(0)->setSelected(true);
     ASSERT_EQ(window->model()->rowCount(), 2);
     Choose(*window, 0);
-    window->toolBar()->remove()->click();
+    Command(*window, "actionDelete")->trigger();
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("dear")});
     ResultList saved;
@@ -364,7 +424,7 @@ TEST_F(MainWindowCommandsTest, PurchaseProductAsksAndMovesTheProduct)
 
     boxes.Answer(QMessageBox::No);
     Choose(*window, 0);
-    window->toolBar()->details()->click();
+    Command(*window, "actionDetails")->trigger();
     EXPECT_EQ(boxes.lastText(), QStringLiteral("Do you want to mark the selected product as purchased?"));
     EXPECT_EQ(boxes.shown().back().icon, QMessageBox::Question);
     EXPECT_EQ(window->model()->rowCount(), 1);
@@ -372,7 +432,7 @@ TEST_F(MainWindowCommandsTest, PurchaseProductAsksAndMovesTheProduct)
 
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, 0);
-    window->toolBar()->details()->click();
+    Command(*window, "actionDetails")->trigger();
     EXPECT_EQ(window->model()->rowCount(), 0);
     EXPECT_EQ(Stored(ShoppingDatabase::kProducts, milk)->lastPurchased, *LocalTime(2026, 3, 10, 1, 0, 0));
     window->folderPane()->button(FolderKind::PurchaseHistory)->click();
@@ -388,7 +448,7 @@ TEST_F(MainWindowCommandsTest, PurchaseProductAsksAndMovesTheProduct)
     boxes.Clear();
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, 0);
-    window->toolBar()->details()->click();
+    Command(*window, "actionDetails")->trigger();
     ASSERT_EQ(boxes.shown().size(), 2u);
     EXPECT_EQ(
         boxes.lastText(),
@@ -418,7 +478,7 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
     EXPECT_TRUE(summary->quickTask(SummaryPage::QuickTask::NewProduct)->isEnabled());
 
     // New Product from another folder saves, then shows the Shopping List with the new product.
-    bar->newProduct()->click();
+    bar->newProduct()->trigger();
     ASSERT_EQ(edited.size(), 1u);
     EXPECT_EQ(edited[0], (std::pair<std::int32_t, std::int32_t>{ShoppingDatabase::kProducts, 0}));
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
@@ -428,7 +488,7 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
     Choose(*window, 0);
     EXPECT_TRUE(bar->open()->isEnabled());
     const std::int32_t chosen = window->model()->key(0).id;
-    bar->open()->click();
+    bar->open()->trigger();
     ASSERT_EQ(edited.size(), 2u);
     EXPECT_EQ(edited[1], (std::pair<std::int32_t, std::int32_t>{ShoppingDatabase::kProducts, chosen}));
     EXPECT_EQ(window->model()->rowCount(), 3);
@@ -450,7 +510,7 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
         return asked.size() == 1 ? 0 : search;
     });
     EXPECT_TRUE(bar->comparePrices()->isEnabled());
-    bar->comparePrices()->click();
+    bar->comparePrices()->trigger();
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
     emit summary->quickTaskChosen(SummaryPage::QuickTask::ComparePrices);
     ASSERT_EQ(asked.size(), 2u);

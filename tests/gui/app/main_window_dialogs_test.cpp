@@ -61,10 +61,10 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
 {
     PresetMessageBoxes boxes;
     auto window = StartHidden();
-    EXPECT_FALSE(window->toolBar()->newProduct()->isEnabled());
+    EXPECT_FALSE(Command(*window, "actionNewProduct")->isEnabled());
     window->UseProgramDialogs();
-    ASSERT_TRUE(window->toolBar()->newProduct()->isEnabled());
-    EXPECT_TRUE(window->toolBar()->comparePrices()->isEnabled());
+    ASSERT_TRUE(Command(*window, "actionNewProduct")->isEnabled());
+    EXPECT_TRUE(Command(*window, "actionComparePrices")->isEnabled());
 
     OnNextDialog<ProductEditor>([](ProductEditor& editor) {
         editor.nameEdit()->setText(QStringLiteral("Coffee beans"));
@@ -72,7 +72,7 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
         type->setCurrentIndex(type->findText(QStringLiteral("One Time")));
         editor.okButton()->click();
     });
-    window->toolBar()->newProduct()->click();
+    Command(*window, "actionNewProduct")->trigger();
     EXPECT_EQ(boxes.lastText(), QString());
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
     ASSERT_EQ(window->model()->rowCount(), 1);
@@ -81,7 +81,7 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
     EXPECT_EQ(std::get<const ShoppingRecord*>(row)->name(), "Coffee beans");
 
     window->listView()->setCurrentIndex(window->model()->index(0, 0));
-    ASSERT_TRUE(window->toolBar()->open()->isEnabled());
+    ASSERT_TRUE(Command(*window, "actionOpen")->isEnabled());
     QString shown;
     OnNextDialog<ProductEditor>([&shown](ProductEditor& editor) {
         shown = editor.nameEdit()->text();
@@ -96,7 +96,7 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
     EXPECT_EQ(window->model()->index(0, 0).data().toString(), QStringLiteral("Coffee beans, dark"));
 
     OnNextDialog<ComparePricesDialog>([](ComparePricesDialog& dialog) { dialog.reject(); });
-    window->toolBar()->comparePrices()->click();
+    Command(*window, "actionComparePrices")->trigger();
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
     EXPECT_EQ(window->currentSearchId(), 0);
 }
@@ -140,7 +140,7 @@ TEST_F(MainWindowDialogsTest, ComparePricesFromTheEditorChoosesTheCategoryOfTheS
             editor.comparePricesButton()->click();
             editor.cancelButton()->click();
         });
-        window->toolBar()->newProduct()->click();
+        Command(*window, "actionNewProduct")->trigger();
         EXPECT_EQ(chosen, expected);
     }
 }
@@ -159,7 +159,7 @@ TEST_F(MainWindowDialogsTest, AProductSavedOutOfViewIsToldAndShownOnRequest)
         editor.dayBox()->setCurrentIndex(editor.dayBox()->findText(QStringLiteral("16")));
         editor.okButton()->click();
     });
-    window->toolBar()->newProduct()->click();
+    Command(*window, "actionNewProduct")->trigger();
     EXPECT_EQ(boxes.lastText(), QString());
     ASSERT_EQ(window->folder(), FolderKind::ShoppingList);
     EXPECT_EQ(window->model()->rowCount(), 0);
@@ -198,7 +198,7 @@ TEST_F(MainWindowDialogsTest, AProductSavedInViewIsChosen)
             type->setCurrentIndex(type->findText(QStringLiteral("One Time")));
             editor.okButton()->click();
         });
-        window->toolBar()->newProduct()->click();
+        Command(*window, "actionNewProduct")->trigger();
     }
     ASSERT_EQ(window->model()->rowCount(), 2);
     const QModelIndexList chosen = window->listView()->selectionModel()->selectedRows();

@@ -10,6 +10,7 @@
 #include "support/scoped_current_folder.h"
 #include "support/temp_dir.h"
 
+#include <QAction>
 #include <QStringList>
 #include <QTreeWidget>
 
@@ -27,6 +28,14 @@ namespace tallyhawk
 // 2026-03-10 10:00:00 (ctest runs in UTC).
 inline const std::int32_t kTen = *LocalTime(2026, 3, 10, 10, 0, 0);
 inline const std::int32_t kTonight = *LocalTime(2026, 3, 10, 23, 59, 59);
+
+// A command of the window, found by its object name as a user's script or a menu would.
+inline QAction* Command(const QWidget& window, const char* objectName)
+{
+    QAction* action = window.findChild<QAction*>(QString::fromLatin1(objectName));
+    EXPECT_NE(action, nullptr) << objectName;
+    return action;
+}
 
 class MainWindowFixture : public ::testing::Test
 {

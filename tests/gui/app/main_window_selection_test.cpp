@@ -224,7 +224,7 @@ TEST_F(MainWindowSelectionTest, OnlyAPickMarksTheRowRead)
         EXPECT_EQ(ReadInFile(), std::vector<std::int32_t>{pick.id});
         ASSERT_EQ(List()->selectionModel()->selectedRows().size(), 1);
         EXPECT_EQ(window_->model()->key(List()->selectionModel()->selectedRows().front().row()).id, pick.id);
-        EXPECT_TRUE(window_->toolBar()->remove()->isEnabled());
+        EXPECT_TRUE(Command(*window_, "actionDelete")->isEnabled());
         EXPECT_EQ(opened_.size(), pick.opens ? 1u : 0u);
     }
 }

@@ -324,13 +324,13 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     EXPECT_TRUE(bar->open()->isEnabled());
     EXPECT_TRUE(bar->details()->isEnabled());
     EXPECT_TRUE(bar->remove()->isEnabled());
-    bar->open()->click();
-    bar->details()->click();
+    bar->open()->trigger();
+    bar->details()->trigger();
     ASSERT_EQ(started.size(), 2u);
     EXPECT_EQ(started[0].back(), RedirectPageUrl(base, 1, 12));
     EXPECT_EQ(started[1].back(), CouponPageUrl(base, 12));
 
-    bar->remove()->click();
+    bar->remove()->trigger();
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("a deal")});
     EXPECT_FALSE(bar->remove()->isEnabled());
     // The row left is not chosen, so it stays unread.
@@ -347,15 +347,15 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     window->folderPane()->button(FolderKind::ForumTopics)->click();
     EXPECT_FALSE(bar->open()->isEnabled());
     window->listView()->setCurrentIndex(window->model()->index(0, 0));
-    bar->open()->click();
-    bar->details()->click();
+    bar->open()->trigger();
+    bar->details()->trigger();
     ASSERT_EQ(started.size(), 4u);
     EXPECT_EQ(started[2].back(), MessagesPageUrl(base, 3, 13));
     EXPECT_EQ(started[3].back(), MessagesPageUrl(base, 3, 13));
 
     // A file that cannot be changed is told; the row stays removed.
     std::filesystem::remove(dir_.File("topic.lst"));
-    bar->remove()->click();
+    bar->remove()->trigger();
     EXPECT_EQ(window->model()->rowCount(), 0);
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.lastText().startsWith(
@@ -409,7 +409,7 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
 
     answer = QString();
-    window->toolBar()->find()->click();
+    Command(*window, "actionFind")->trigger();
     EXPECT_EQ(asked, (QStringList{QString(), QStringLiteral("red"), QStringLiteral("red")}));
     EXPECT_FALSE(window->viewFilter().keyword);
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals"));
