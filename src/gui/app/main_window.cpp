@@ -266,9 +266,12 @@ WindowUpdateHost* MainWindow::MakeUpdateHost()
     targets.setTitle = [this](const QString& title) {
         setWindowTitle(title);
     };
-    targets.ask = [](const QString& caption, const QString& text) {
+    targets.ask = [](const QString& caption, const QString& text, std::function<void(bool)> answered) {
         // Owned by no window: the prompt comes also while the window is hidden in the tray.
-        return MessageBoxes::Ask(nullptr, caption, text) == QMessageBox::Yes;
+        MessageBoxes::AskLater(
+            nullptr, caption, text, [answered = std::move(answered)](QMessageBox::StandardButton button) {
+                answered(button == QMessageBox::Yes);
+            });
     };
     targets.openPage = [this](const std::string& url) {
         Browser().Open(url, true);

@@ -3,6 +3,7 @@
 #include "core/update/update_texts.h"
 
 #include <QMetaObject>
+#include <QPointer>
 #include <QThread>
 
 #include <optional>
@@ -60,23 +61,30 @@ void WindowUpdateHost::SetTitle(const std::string& title)
 
 bool WindowUpdateHost::Ask(std::string_view text)
 {
-    if (!targets_.ask || closed_.load()) {
+    if (!targets_.ask || closed_.load() || QThread::currentThread() == thread()) {
         return false;
     }
     const QString caption = PlainLines(kNewVersionCaption);
     const QString question = PlainLines(text);
-    if (QThread::currentThread() == thread()) {
-        return !closed_.load() && targets_.ask(caption, question);
-    }
-    // Shared with the queued call, which may run after this wait gave up at Close.
+    // Shared with the answer, which may come after this wait gave up at Close.
     auto answer = std::make_shared<std::optional<bool>>();
     QMetaObject::invokeMethod(
         this,
         [this, answer, caption, question] {
-            const bool yes = !closed_.load() && targets_.ask(caption, question);
-            std::lock_guard<std::mutex> lock(mutex_);
-            *answer = yes;
-            answered_.notify_all();
+            // The box may be answered after this host has gone (it outlives the program's end).
+            auto answered = [self = QPointer<WindowUpdateHost>(this), answer](bool yes) {
+                if (self.isNull()) {
+                    return;
+                }
+                std::lock_guard<std::mutex> lock(self->mutex_);
+                *answer = yes && !self->closed_.load();
+                self->answered_.notify_all();
+            };
+            if (closed_.load()) {
+                answered(false);
+                return;
+            }
+            targets_.ask(caption, question, answered);
         },
         Qt::QueuedConnection);
     std::unique_lock<std::mutex> lock(mutex_);

@@ -19,8 +19,10 @@ namespace tallyhawk
 
 // The update passes' host in the desktop program. The passes call it from their own thread; every
 // call is carried out on the window thread (the thread this object lives on) by a queued call. The
-// two version prompts wait for the user's answer, but never past Close: a pass waiting there when
-// the program ends gets No and reaches its stop at once.
+// two version prompts open their question without blocking the window thread, and the pass waits for
+// the answer, but never past Close: a pass waiting there when the program ends gets No and reaches its
+// stop at once. A prompt asked from the window thread itself could never be answered while it waited,
+// so it gets No.
 class WindowUpdateHost : public QObject, public UpdateHost
 {
     Q_OBJECT
@@ -30,8 +32,10 @@ public:
     struct Targets
     {
         std::function<void(const QString& title)> setTitle;
-        // A question with Yes and No under the caption "New Tallyhawk version"; true for Yes.
-        std::function<bool(const QString& caption, const QString& text)> ask;
+        // Opens a question with Yes and No under the caption "New Tallyhawk version" and returns at once;
+        // `answered` gets true for Yes once the user has chosen, on the window thread.
+        std::function<void(const QString& caption, const QString& text, std::function<void(bool)> answered)>
+            ask;
         std::function<void(const std::string& url)> openPage;
         std::function<void(int result)> endProgram;
         std::function<void(bool rebuildTree)> refreshView;

@@ -57,6 +57,27 @@ QMessageBox::StandardButton MessageBoxes::Ask(QWidget* parent,
     return Show(parent, QMessageBox::Question, title, text, buttons, defaultButton, captions);
 }
 
+void MessageBoxes::AskLater(QWidget* parent,
+                            const QString& title,
+                            const QString& text,
+                            std::function<void(QMessageBox::StandardButton)> answered)
+{
+    const QMessageBox::StandardButtons buttons = QMessageBox::Yes | QMessageBox::No;
+    if (const Handler& handler = CurrentHandler()) {
+        answered(handler(parent, QMessageBox::Question, title, text, buttons, QMessageBox::NoButton, {}));
+        return;
+    }
+    auto* box = new QMessageBox(QMessageBox::Question, title, text, buttons, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(box, &QMessageBox::finished, box, [box, answered = std::move(answered)] {
+        QAbstractButton* clicked = box->clickedButton();
+        const QMessageBox::StandardButton button
+            = clicked != nullptr ? box->standardButton(clicked) : QMessageBox::NoButton;
+        answered(button == QMessageBox::Yes ? QMessageBox::Yes : QMessageBox::No);
+    });
+    box->open();
+}
+
 void MessageBoxes::SetHandler(Handler handler)
 {
     CurrentHandler() = std::move(handler);

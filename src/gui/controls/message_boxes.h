@@ -46,6 +46,14 @@ public:
                                            QMessageBox::StandardButton defaultButton = QMessageBox::NoButton,
                                            const Captions& captions = {});
 
+    // A Yes/No question that does not wait for its answer: the box opens (window-modal where it has a
+    // parent) and `answered` gets the button once it closes, with no event loop of its own. A preset
+    // answers at once. Closing the box without a button counts as No.
+    static void AskLater(QWidget* parent,
+                         const QString& title,
+                         const QString& text,
+                         std::function<void(QMessageBox::StandardButton)> answered);
+
     // Replaces the real boxes; an empty handler brings them back. Window thread only.
     static void SetHandler(Handler handler);
 };

@@ -3,7 +3,10 @@
 #include "gui/controls/message_boxes.h"
 #include "support/preset_message_boxes.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QTest>
 #include <QThread>
 
@@ -11,8 +14,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -44,8 +49,10 @@ protected:
         targets.setTitle = [this](const QString& title) {
             Note(QStringLiteral("title ") + title);
         };
-        targets.ask = [](const QString& caption, const QString& text) {
-            return MessageBoxes::Ask(nullptr, caption, text) == QMessageBox::Yes;
+        targets.ask = [](const QString& caption, const QString& text, std::function<void(bool)> answered) {
+            MessageBoxes::AskLater(nullptr, caption, text, [answered](QMessageBox::StandardButton button) {
+                answered(button == QMessageBox::Yes);
+            });
         };
         targets.openPage = [this](const std::string& url) {
             Note(QStringLiteral("page ") + QString::fromStdString(url));
@@ -167,6 +174,49 @@ TEST_F(WindowUpdateHostTest, AnAlertStillOnItsWayWhenTheHostGoesIsFreed)
     host.reset();
     QCoreApplication::processEvents();
     EXPECT_TRUE(calls.isEmpty());
+}
+
+// The open question box, if any.
+QMessageBox* OpenQuestion()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box != nullptr && box->isVisible()) {
+            return box;
+        }
+    }
+    return nullptr;
+}
+
+// The question returns at once and runs no event loop of its own; the answer comes when the box closes.
+TEST(MessageBoxesAskLater, ReturnsAtOnceAndAnswersWhenTheBoxCloses)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(QMessageBox&)> close;
+        QMessageBox::StandardButton expected;
+    };
+    const std::vector<Case> cases{
+        {"yes", [](QMessageBox& box) { box.button(QMessageBox::Yes)->click(); }, QMessageBox::Yes},
+        {"no", [](QMessageBox& box) { box.button(QMessageBox::No)->click(); }, QMessageBox::No},
+        {"escape", [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }, QMessageBox::No},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.name);
+        std::optional<QMessageBox::StandardButton> answer;
+        MessageBoxes::AskLater(nullptr,
+                               QStringLiteral("New Tallyhawk version"),
+                               QStringLiteral("Download?"),
+                               [&](QMessageBox::StandardButton button) { answer = button; });
+        EXPECT_FALSE(answer);
+        QMessageBox* box = OpenQuestion();
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), QStringLiteral("Download?"));
+        test.close(*box);
+        EXPECT_EQ(answer, test.expected);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(OpenQuestion(), nullptr);
+    }
 }
 
 } // namespace
