@@ -1,0 +1,258 @@
+#include "server/feeds/xml_feed_reader.h"
+
+#include "server/feeds/feed_date.h"
+#include "server/feeds/feed_link.h"
+#include "server/feeds/feed_text.h"
+#include "server/feeds/xml_feed_document.h"
+
+namespace tallyhawk::server
+{
+
+namespace
+{
+
+constexpr std::string_view kAtomNs = "http://www.w3.org/2005/Atom";
+constexpr std::string_view kRdfNs = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
+constexpr std::string_view kRss10Ns = "http://purl.org/rss/1.0/";
+constexpr std::string_view kRss090Ns = "http://my.netscape.com/rdf/simple/0.9/";
+constexpr std::string_view kDublinCoreNs = "http://purl.org/dc/elements/1.1/";
+constexpr std::string_view kContentNs = "http://purl.org/rss/1.0/modules/content/";
+
+std::string_view View(const xmlChar* text)
+{
+    return text != nullptr ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
+std::string_view NamespaceOf(const xmlNode* node)
+{
+    return node->ns != nullptr ? View(node->ns->href) : std::string_view();
+}
+
+// An element of that name in that namespace; an empty `ns` is no namespace.
+bool Is(const xmlNode* node, std::string_view name, std::string_view ns)
+{
+    return node != nullptr && node->type == XML_ELEMENT_NODE && View(node->name) == name
+        && NamespaceOf(node) == ns;
+}
+
+const xmlNode* Child(const xmlNode* parent, std::string_view name, std::string_view ns)
+{
+    for (const xmlNode* child = parent->children; child != nullptr; child = child->next) {
+        if (Is(child, name, ns)) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+std::string Attribute(const xmlNode* node, const char* name, const char* ns = nullptr)
+{
+    xmlChar* value = ns != nullptr
+        ? xmlGetNsProp(node, reinterpret_cast<const xmlChar*>(name), reinterpret_cast<const xmlChar*>(ns))
+        : xmlGetNoNsProp(node, reinterpret_cast<const xmlChar*>(name));
+    std::string copy(View(value));
+    xmlFree(value);
+    return copy;
+}
+
+std::string Trimmed(std::string text)
+{
+    std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) {
+        return {};
+    }
+    std::size_t last = text.find_last_not_of(" \t\r\n");
+    return text.substr(first, last - first + 1);
+}
+
+std::string ChildText(const xmlNode* parent, std::string_view name, std::string_view ns)
+{
+    const xmlNode* child = Child(parent, name, ns);
+    return child != nullptr ? XmlFeedDocument::Text(child) : std::string();
+}
+
+std::optional<std::int64_t> ChildDate(const xmlNode* parent, std::string_view name, std::string_view ns)
+{
+    const xmlNode* child = Child(parent, name, ns);
+    return child != nullptr ? FeedDate::Parse(XmlFeedDocument::Text(child)) : std::nullopt;
+}
+
+std::string
+ChildLink(const XmlFeedDocument& document, const xmlNode* parent, std::string_view name, std::string_view ns)
+{
+    const xmlNode* child = Child(parent, name, ns);
+    return child != nullptr ? FeedLink::Resolve(XmlFeedDocument::Text(child), document.Base(child))
+                            : std::string();
+}
+
+// Reads the elements of one format; `ns` is the namespace of its own elements.
+class FormatReader
+{
+public:
+    FormatReader(const XmlFeedDocument& document, bool cutOff, ParsedFeed& feed)
+        : document_(document)
+        , cutOff_(cutOff)
+        , feed_(feed)
+    { }
+
+    void ReadRss(const xmlNode* root)
+    {
+        feed_.format = FeedFormat::Rss2;
+        const xmlNode* channel = Child(root, "channel", "");
+        if (channel == nullptr) {
+            return;
+        }
+        ReadRssChannel(channel, "");
+        for (const xmlNode* node = channel->children; node != nullptr; node = node->next) {
+            if (Is(node, "item", "")) {
+                AddEntry(node, ReadRssItem(node, ""));
+            }
+        }
+    }
+
+    void ReadRdf(const xmlNode* root)
+    {
+        feed_.format = FeedFormat::Rdf;
+        for (const xmlNode* node = root->children; node != nullptr; node = node->next) {
+            std::string_view ns = NamespaceOf(node);
+            if (ns != kRss10Ns && ns != kRss090Ns) {
+                continue;
+            }
+            if (Is(node, "channel", ns)) {
+                ReadRssChannel(node, ns);
+            } else if (Is(node, "item", ns)) {
+                FeedEntry entry = ReadRssItem(node, ns);
+                if (entry.id.empty()) {
+                    entry.id = Trimmed(Attribute(node, "about", kRdfNs.data()));
+                }
+                AddEntry(node, std::move(entry));
+            }
+        }
+    }
+
+    void ReadAtom(const xmlNode* root)
+    {
+        feed_.format = FeedFormat::Atom;
+        feed_.title = FeedTextCleaner::Clean(AtomText(Child(root, "title", kAtomNs)));
+        feed_.link = AtomLink(root);
+        for (const xmlNode* node = root->children; node != nullptr; node = node->next) {
+            if (!Is(node, "entry", kAtomNs)) {
+                continue;
+            }
+            FeedEntry entry;
+            entry.id = Trimmed(ChildText(node, "id", kAtomNs));
+            entry.link = AtomLink(node);
+            entry.title = AtomText(Child(node, "title", kAtomNs));
+            entry.summary = AtomText(Child(node, "summary", kAtomNs));
+            const xmlNode* content = Child(node, "content", kAtomNs);
+            // Content given by reference ("src") is on another page, never fetched here.
+            if (content != nullptr && Attribute(content, "src").empty()) {
+                entry.content = AtomText(content);
+            }
+            entry.published = ChildDate(node, "published", kAtomNs);
+            entry.updated = ChildDate(node, "updated", kAtomNs);
+            AddEntry(node, std::move(entry));
+        }
+    }
+
+private:
+    void ReadRssChannel(const xmlNode* channel, std::string_view ns)
+    {
+        feed_.title = FeedTextCleaner::Clean({ChildText(channel, "title", ns), true});
+        feed_.link = ChildLink(document_, channel, "link", ns);
+    }
+
+    FeedEntry ReadRssItem(const xmlNode* item, std::string_view ns)
+    {
+        FeedEntry entry;
+        // Titles and descriptions of RSS are HTML in practice, whatever the format once said.
+        entry.title = {ChildText(item, "title", ns), true};
+        entry.summary = {ChildText(item, "description", ns), true};
+        entry.content = {ChildText(item, "encoded", kContentNs), true};
+        entry.link = ChildLink(document_, item, "link", ns);
+        if (const xmlNode* guid = Child(item, "guid", ns)) {
+            entry.id = Trimmed(XmlFeedDocument::Text(guid));
+            // A guid is the item's address unless it says otherwise.
+            if (entry.link.empty() && Attribute(guid, "isPermaLink") != "false") {
+                entry.link = FeedLink::Resolve(entry.id, document_.Base(guid));
+            }
+        }
+        entry.published = ChildDate(item, "pubDate", ns);
+        if (!entry.published) {
+            entry.published = ChildDate(item, "date", kDublinCoreNs);
+        }
+        return entry;
+    }
+
+    // Atom's text constructs: "html" is escaped markup; "xhtml" is markup as elements, so its text is
+    // already free of tags; "text" (the default) is plain.
+    FeedText AtomText(const xmlNode* node) const
+    {
+        if (node == nullptr) {
+            return {};
+        }
+        std::string type = Attribute(node, "type");
+        // Content may also name a media type.
+        return {XmlFeedDocument::Text(node), type == "html" || type == "text/html"};
+    }
+
+    // The first link that names the page itself ("alternate", or no rel at all).
+    std::string AtomLink(const xmlNode* parent) const
+    {
+        for (const xmlNode* node = parent->children; node != nullptr; node = node->next) {
+            if (!Is(node, "link", kAtomNs)) {
+                continue;
+            }
+            std::string rel = Attribute(node, "rel");
+            if (rel.empty() || rel == "alternate") {
+                std::string link = FeedLink::Resolve(Attribute(node, "href"), document_.Base(node));
+                if (!link.empty()) {
+                    return link;
+                }
+            }
+        }
+        return {};
+    }
+
+    // In a feed cut off, an entry whose end tag was not read may have lost its last fields.
+    void AddEntry(const xmlNode* node, FeedEntry entry)
+    {
+        if (!cutOff_ || XmlFeedDocument::Closed(node)) {
+            feed_.entries.push_back(std::move(entry));
+        }
+    }
+
+    const XmlFeedDocument& document_;
+    bool cutOff_;
+    ParsedFeed& feed_;
+};
+
+} // namespace
+
+ParsedFeed XmlFeedReader::Read(std::string_view bytes, std::string_view url, bool cutOff)
+{
+    ParsedFeed feed;
+    XmlFeedDocument document(bytes, url, cutOff);
+    if (document.status() != FeedStatus::Ok) {
+        feed.status = document.status();
+        feed.problem = document.problem();
+        return feed;
+    }
+    const xmlNode* root = document.root();
+    FormatReader reader(document, cutOff, feed);
+    if (Is(root, "rss", "")) {
+        reader.ReadRss(root);
+    } else if (Is(root, "RDF", kRdfNs)) {
+        reader.ReadRdf(root);
+    } else if (Is(root, "feed", kAtomNs)) {
+        reader.ReadAtom(root);
+    } else {
+        feed.status = FeedStatus::NotAFeed;
+        feed.problem = "the document is <" + std::string(View(root->name)) + ">, not RSS, RDF or Atom";
+        return feed;
+    }
+    feed.status = cutOff ? FeedStatus::CutOff : FeedStatus::Ok;
+    return feed;
+}
+
+} // namespace tallyhawk::server
