@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -79,6 +80,19 @@ public:
     {
         return NamedAfter("categories", afterId, error);
     }
+
+    // The address an item taken from a feed leads to; nothing for other items (or when the read fails).
+    std::optional<std::string> LinkOf(std::int32_t id);
+
+    // For the tables kept beside the items (feed subscriptions and the entries taken): `work` runs
+    // holding the database alone, inside one transaction that is committed when it returns true and
+    // rolled back otherwise. It may add items through `insert`, which posts as Post does.
+    using InsertItem = std::function<bool(ServerItem& item, std::string& error)>;
+    bool
+    Transaction(const std::function<bool(sqlite3* db, const InsertItem& insert, std::string& error)>& work,
+                std::string* error = nullptr);
+    // Reads, holding the database alone; `work` returns false with `error` set when the read failed.
+    bool Read(const std::function<bool(sqlite3* db, std::string& error)>& work, std::string* error = nullptr);
 
 private:
     std::optional<std::string> OpenLocked();

@@ -113,9 +113,16 @@ void SiteServer::Route()
     auto itemPage = [this](const char* what) {
         return [this, what](const httplib::Request& request, httplib::Response& response) {
             std::string error;
-            std::optional<ServerItem> item = items_.Find(NumberParam(request, "srcId"), &error);
+            const std::int32_t id = NumberParam(request, "srcId");
+            std::optional<ServerItem> item = items_.Find(id, &error);
             if (!error.empty()) {
                 DatabaseFailed(request, response, error);
+                return;
+            }
+            // An item taken from a feed leads to the deal itself.
+            if (std::optional<std::string> link = item ? items_.LinkOf(id) : std::nullopt;
+                link && SitePages::IsWebAddress(*link)) {
+                response.set_redirect(*link, 302);
                 return;
             }
             response.set_content(SitePages::ItemPage(what, item), kHtml);
