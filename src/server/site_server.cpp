@@ -1,6 +1,7 @@
 #include "server/site_server.h"
 
 #include "core/common/item_kind.h"
+#include "server/demo_feed.h"
 #include "server/demo_shops.h"
 #include "server/item_database.h"
 #include "server/server_log.h"
@@ -10,6 +11,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -170,6 +172,17 @@ void SiteServer::Route()
                          options_.shops->ResultPage(request.matches[1].str(), request.get_param_value("q")),
                          kHtml);
                  });
+    }
+    if (options_.demoFeed != nullptr) {
+        const auto now = [] {
+            return static_cast<std::int64_t>(std::time(nullptr));
+        };
+        http.Get(DemoFeed::kAtomPath, [this, now](const httplib::Request&, httplib::Response& response) {
+            response.set_content(options_.demoFeed->Atom(now()), "application/atom+xml");
+        });
+        http.Get(DemoFeed::kRssPath, [this, now](const httplib::Request&, httplib::Response& response) {
+            response.set_content(options_.demoFeed->Rss(now()), "application/rss+xml");
+        });
     }
     http.set_error_handler([](const httplib::Request&, httplib::Response& response) {
         if (response.body.empty()) {
