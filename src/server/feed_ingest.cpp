@@ -2,6 +2,7 @@
 
 #include "server/client_fields.h"
 #include "server/feed_store_name.h"
+#include "server/feeds/feed_coupon_code.h"
 #include "server/feeds/feed_item_texts.h"
 #include "server/item_database.h"
 #include "server/sqlite_statement.h"
@@ -69,6 +70,16 @@ ServerItem FeedIngest::ItemOf(const FeedSubscription& feed,
     item.title = texts.title;
     item.description = texts.description;
     item.extra = texts.extra;
+    // A coupon's code is what its user needs at the till; the price the text names comes second.
+    if (feed.kind == 1) {
+        std::optional<std::string> code = FeedCouponCode::First(texts.title);
+        if (!code) {
+            code = FeedCouponCode::First(texts.description);
+        }
+        if (code) {
+            item.extra = "code " + *code;
+        }
+    }
     item.storeName = !feed.store.empty() ? feed.store : FeedStoreName::ForLink(entry.link, stores);
     item.categoryName = !feed.category.empty() ? feed.category : kDefaultCategory;
     return item;

@@ -1,5 +1,7 @@
+#include "server/feed_ingest.h"
 #include "server/feed_schedule.h"
 #include "server/feed_store_name.h"
+#include "server/feeds/feed_coupon_code.h"
 #include "server/feeds/feed_fetcher.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +77,43 @@ TEST(FeedStoreName, AKnownStoreIsFoundByTheLinksHostElseTheHostIsTheStore)
     for (const Case& entry : cases) {
         EXPECT_EQ(FeedStoreName::ForLink(entry.link, stores), entry.store) << entry.link;
     }
+}
+
+TEST(FeedCouponCode, IsTheCapitalWordAfterCodeCouponOrUse)
+{
+    struct Case
+    {
+        const char* text;
+        std::optional<std::string> code;
+    };
+    const Case cases[] = {
+        {"20% off sitewide with code SAVE20", "SAVE20"},
+        {"Coupon: LEAF5 - $5 off $40", "LEAF5"},
+        {"Use BF2026 at checkout", "BF2026"},
+        {"Promo code: spring (lower case is a word, not a code)", std::nullopt},
+        {"No code needed, 50% off", std::nullopt},
+        {"barcode ABC123 is not a code word", std::nullopt},
+        {"code 12345 is all digits", std::nullopt},
+        {"code AB", std::nullopt},
+        {"code SAVE20x", std::nullopt},
+    };
+    for (const Case& entry : cases) {
+        EXPECT_EQ(FeedCouponCode::First(entry.text), entry.code) << entry.text;
+    }
+}
+
+TEST(FeedIngest, ACouponsExtraIsItsCodeAndADealsItsPrice)
+{
+    FeedEntry entry;
+    entry.title.text = "$10 off $50 with code TEN50";
+    FeedSubscription feed;
+    feed.kind = 1;
+    EXPECT_EQ(FeedIngest::ItemOf(feed, entry, {}).extra, "code TEN50");
+    feed.kind = 2;
+    EXPECT_EQ(FeedIngest::ItemOf(feed, entry, {}).extra, "$10");
+    entry.title.text = "$10 off $50";
+    feed.kind = 1;
+    EXPECT_EQ(FeedIngest::ItemOf(feed, entry, {}).extra, "$10");
 }
 
 } // namespace
