@@ -20,43 +20,63 @@ std::string RepostKey(const ServerItem& item)
         + ClientFields::Fit(item.storeName, ClientFields::kStoreNameBytes);
 }
 
-// The item an earlier entry already made, by this feed's key, by its link from any feed, or by its
-// title and store within the repost window; 0 when none. Nothing when the database failed.
-std::optional<std::int64_t> KnownItem(sqlite3* db,
-                                      std::int64_t feedId,
-                                      const std::string& key,
-                                      const std::string& link,
-                                      const ServerItem& item,
-                                      std::int64_t now)
+// The statements of one Take, prepared once for all its entries.
+class IngestStatements
 {
-    Statement byKey(db, "SELECT item_id FROM feed_entries WHERE feed_id = ? AND key = ?");
-    if (byKey.Bind(1, feedId).Bind(2, key).Step()) {
-        return byKey.Int64(0);
-    }
-    if (!byKey.Finished()) {
-        return std::nullopt;
-    }
-    if (!link.empty()) {
-        Statement byLink(db, "SELECT item_id FROM item_links WHERE link = ? LIMIT 1");
-        if (byLink.Bind(1, link).Step()) {
-            return byLink.Int64(0);
-        }
-        if (!byLink.Finished()) {
-            return std::nullopt;
-        }
-    }
-    Statement repost(db, "SELECT item_id FROM item_links WHERE repost_key = ? AND taken >= ? LIMIT 1");
-    if (repost.Bind(1, RepostKey(item)).Bind(2, now - FeedIngest::kRepostWindow).Step()) {
-        return repost.Int64(0);
-    }
-    return repost.Finished() ? std::optional<std::int64_t>(0) : std::nullopt;
-}
+public:
+    explicit IngestStatements(sqlite3* db)
+        : byKey_(db, "SELECT item_id FROM feed_entries WHERE feed_id = ? AND key = ?")
+        , byLink_(db, "SELECT item_id FROM item_links WHERE link = ? LIMIT 1")
+        , repost_(db, "SELECT item_id FROM item_links WHERE repost_key = ? AND taken >= ? LIMIT 1")
+        , link_(db, "INSERT INTO item_links (item_id, link, taken, repost_key) VALUES (?, ?, ?, ?)")
+        , remember_(db, "INSERT OR IGNORE INTO feed_entries (feed_id, key, item_id) VALUES (?, ?, ?)")
+    { }
 
-bool Remember(sqlite3* db, std::int64_t feedId, const std::string& key, std::int64_t itemId)
-{
-    Statement entry(db, "INSERT OR IGNORE INTO feed_entries (feed_id, key, item_id) VALUES (?, ?, ?)");
-    return entry.Bind(1, feedId).Bind(2, key).Bind(3, itemId).Done();
-}
+    // The item an earlier entry already made, by this feed's key, by its link from any feed, or by
+    // its title and store within the repost window; 0 when none. Nothing when the database failed.
+    std::optional<std::int64_t> KnownItem(std::int64_t feedId,
+                                          const std::string& key,
+                                          const std::string& link,
+                                          const ServerItem& item,
+                                          std::int64_t now)
+    {
+        if (std::optional<std::int64_t> found = First(byKey_.Reset().Bind(1, feedId).Bind(2, key));
+            found != 0) {
+            return found;
+        }
+        if (!link.empty()) {
+            if (std::optional<std::int64_t> found = First(byLink_.Reset().Bind(1, link)); found != 0) {
+                return found;
+            }
+        }
+        return First(repost_.Reset().Bind(1, RepostKey(item)).Bind(2, now - FeedIngest::kRepostWindow));
+    }
+    // Kept with an empty link too: the time taken finds reposts.
+    bool Link(const ServerItem& item, const std::string& link, std::int64_t now)
+    {
+        return link_.Reset().Bind(1, item.id).Bind(2, link).Bind(3, now).Bind(4, RepostKey(item)).Done();
+    }
+    bool Remember(std::int64_t feedId, const std::string& key, std::int64_t itemId)
+    {
+        return remember_.Reset().Bind(1, feedId).Bind(2, key).Bind(3, itemId).Done();
+    }
+
+private:
+    // The first column of the first row, 0 when there is none, nothing when the read failed.
+    static std::optional<std::int64_t> First(Statement& query)
+    {
+        if (query.Step()) {
+            return query.Int64(0);
+        }
+        return query.Finished() ? std::optional<std::int64_t>(0) : std::nullopt;
+    }
+
+    Statement byKey_;
+    Statement byLink_;
+    Statement repost_;
+    Statement link_;
+    Statement remember_;
+};
 
 } // namespace
 
@@ -104,33 +124,25 @@ std::optional<std::vector<ServerItem>> FeedIngest::Take(ItemDatabase& items,
     std::vector<ServerItem> taken;
     const bool ok = items.Transaction(
         [&](sqlite3* db, const ItemDatabase::InsertItem& insert, std::string& failure) {
+            IngestStatements statements(db);
             // Feeds list the newest first: taken from the end, the oldest entry gets the lowest id.
             for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
                 const std::string key = FeedItemTexts::Key(*entry);
                 ServerItem item = ItemOf(feed, *entry, stores);
-                std::optional<std::int64_t> known = KnownItem(db, feed.id, key, entry->link, item, now);
+                std::optional<std::int64_t> known
+                    = statements.KnownItem(feed.id, key, entry->link, item, now);
                 if (!known) {
                     return false;
                 }
                 if (*known == 0 && !item.title.empty()) {
-                    if (!insert(item, failure)) {
-                        return false;
-                    }
-                    // Kept with an empty link too: the time taken finds reposts.
-                    Statement link(
-                        db, "INSERT INTO item_links (item_id, link, taken, repost_key) VALUES (?, ?, ?, ?)");
-                    if (!link.Bind(1, item.id)
-                             .Bind(2, entry->link)
-                             .Bind(3, now)
-                             .Bind(4, RepostKey(item))
-                             .Done()) {
+                    if (!insert(item, failure) || !statements.Link(item, entry->link, now)) {
                         return false;
                     }
                     known = item.id;
                     taken.push_back(std::move(item));
                 }
                 // An entry without a title is remembered too, so it is not looked at again.
-                if (!Remember(db, feed.id, key, *known)) {
+                if (!statements.Remember(feed.id, key, *known)) {
                     return false;
                 }
             }

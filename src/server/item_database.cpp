@@ -116,9 +116,21 @@ bool IsMemory(const std::string& path)
 
 } // namespace
 
+ItemDatabase::ItemDatabase() = default;
+
 ItemDatabase::~ItemDatabase()
 {
+    cached_.clear();
     sqlite3_close(db_);
+}
+
+Statement& ItemDatabase::Cached(const std::string& sql)
+{
+    std::unique_ptr<Statement>& statement = cached_[sql];
+    if (!statement || !statement->Prepared()) {
+        statement = std::make_unique<Statement>(db_, sql);
+    }
+    return statement->Reset();
 }
 
 bool ItemDatabase::Execute(const char* sql, std::string* error)
@@ -155,6 +167,7 @@ std::optional<std::string> ItemDatabase::Open(const std::string& path, std::chro
 std::optional<std::string> ItemDatabase::Reopen()
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    cached_.clear();
     sqlite3_close(db_);
     db_ = nullptr;
     return OpenLocked();
@@ -298,11 +311,16 @@ ItemDatabase::AddNamedLocked(const char* table, const std::string& wholeName, st
         return std::nullopt;
     }
     {
-        Statement find(db_, std::string("SELECT id FROM ") + table + " WHERE name = ?");
-        if (find.Bind(1, name).Step()) {
-            return find.Int(0);
+        Statement& find = Cached(std::string("SELECT id FROM ") + table + " WHERE name = ?");
+        const bool found = find.Bind(1, name).Step();
+        const std::int32_t id = found ? find.Int(0) : 0;
+        const bool failed = !found && !find.Finished();
+        // Reset at once: a statement left on a row would hold its read open.
+        find.Reset();
+        if (found) {
+            return id;
         }
-        if (!find.Finished()) {
+        if (failed) {
             error = Failure();
             return std::nullopt;
         }
@@ -391,9 +409,9 @@ bool ItemDatabase::InsertLocked(ServerItem& item, std::string& error)
             *name = NameOf(table, *id).value_or("");
         }
     }
-    Statement insert(db_,
-                     "INSERT INTO items (kind, store_id, category_id, date, hot, title, description, extra, "
-                     "store_name, category_name) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    Statement& insert
+        = Cached("INSERT INTO items (kind, store_id, category_id, date, hot, title, description, extra, "
+                 "store_name, category_name) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     insert.Bind(1, item.kind)
         .Bind(2, item.storeId)
         .Bind(3, item.categoryId)

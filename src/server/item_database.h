@@ -7,12 +7,19 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+
+namespace tallyhawk::server
+{
+class Statement;
+}
 
 namespace tallyhawk::server
 {
@@ -30,7 +37,7 @@ class ItemDatabase
 public:
     static constexpr std::int32_t kHighestServiceId = 4998;
 
-    ItemDatabase() = default;
+    ItemDatabase();
     ~ItemDatabase();
     ItemDatabase(const ItemDatabase&) = delete;
     ItemDatabase& operator=(const ItemDatabase&) = delete;
@@ -109,6 +116,9 @@ private:
     // The id sequence goes on above the one kept beside the file; the kept one follows each post.
     std::optional<std::string> KeepSequence();
     void RecordHighestId(std::int32_t id);
+    // A statement prepared once per open database and reset for each use: a feed of thousands of
+    // entries posts them one by one.
+    Statement& Cached(const std::string& sql);
 
     std::mutex mutex_;
     sqlite3* db_ = nullptr;
@@ -118,6 +128,7 @@ private:
     ino_t inode_ = 0;
     std::int32_t highestKept_ = 0;
     std::string notice_;
+    std::map<std::string, std::unique_ptr<Statement>> cached_;
 };
 
 } // namespace tallyhawk::server

@@ -17,6 +17,17 @@ public:
         result_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr);
     }
     ~Statement() { sqlite3_finalize(statement_); }
+    // Ready to run again with new values, as preparing it anew would leave it.
+    Statement& Reset()
+    {
+        if (statement_ == nullptr) {
+            return *this;
+        }
+        sqlite3_reset(statement_);
+        sqlite3_clear_bindings(statement_);
+        result_ = SQLITE_OK;
+        return *this;
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -30,6 +41,7 @@ public:
         sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
         return *this;
     }
+    bool Prepared() const { return statement_ != nullptr; }
     // True while a row is there.
     bool Step()
     {
