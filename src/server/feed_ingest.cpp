@@ -7,6 +7,9 @@
 #include "server/item_database.h"
 #include "server/sqlite_statement.h"
 
+#include <map>
+#include <tuple>
+
 namespace tallyhawk::server
 {
 
@@ -125,6 +128,8 @@ std::optional<std::vector<ServerItem>> FeedIngest::Take(ItemDatabase& items,
     const bool ok = items.Transaction(
         [&](sqlite3* db, const ItemDatabase::InsertItem& insert, std::string& failure) {
             IngestStatements statements(db);
+            // The list ids of the names met so far, so that each is looked up once per fetch.
+            std::map<std::string, std::pair<std::int32_t, std::int32_t>> listIds;
             // Feeds list the newest first: taken from the end, the oldest entry gets the lowest id.
             for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
                 const std::string key = FeedItemTexts::Key(*entry);
@@ -135,9 +140,14 @@ std::optional<std::vector<ServerItem>> FeedIngest::Take(ItemDatabase& items,
                     return false;
                 }
                 if (*known == 0 && !item.title.empty()) {
+                    const std::string names = item.storeName + '\n' + item.categoryName;
+                    if (auto known = listIds.find(names); known != listIds.end()) {
+                        std::tie(item.storeId, item.categoryId) = known->second;
+                    }
                     if (!insert(item, failure) || !statements.Link(item, entry->link, now)) {
                         return false;
                     }
+                    listIds[names] = {item.storeId, item.categoryId};
                     known = item.id;
                     taken.push_back(std::move(item));
                 }
