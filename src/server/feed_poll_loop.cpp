@@ -48,7 +48,7 @@ void FeedPollLoop::Run(ItemDatabase& items, const Options& options, std::stop_to
     };
     FeedPoller poller(items, limits);
     using Clock = std::chrono::steady_clock;
-    Clock::time_point nextDemo = Clock::now();
+    Clock::time_point nextDemo = Clock::now() + options.demoEvery;
     std::mutex mutex;
     std::condition_variable_any wake;
     while (!stop.stop_requested()) {

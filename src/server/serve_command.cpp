@@ -4,6 +4,7 @@
 #include "server/demo_feed.h"
 #include "server/demo_shops.h"
 #include "server/feed_poll_loop.h"
+#include "server/feed_schedule.h"
 #include "server/feed_subscriptions.h"
 #include "server/item_database.h"
 #include "server/request_answer.h"
@@ -162,7 +163,8 @@ std::optional<std::int64_t> SubscribeDemoFeed(ItemDatabase& items, const std::st
         feed.kind = 2;
         feed.store = DemoFeed::kStore;
         feed.title = "Tallyhawk demo deals";
-        feed.nextFetch = Now();
+        // Its entries arrive while the demo runs, as the posted items do, not with the first items.
+        feed.nextFetch = Now() + std::int64_t{FeedSchedule::kDefaultEvery} * 60;
         if (std::optional<std::int64_t> id = feeds.Add(feed, &error)) {
             return id;
         }
