@@ -2,10 +2,12 @@
 
 #include "server/client_fields.h"
 #include "server/server_options.h"
+#include "server/sqlite_statement.h"
 
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <limits>
@@ -16,60 +18,6 @@ namespace tallyhawk::server
 
 namespace
 {
-
-// A prepared statement that finalizes itself and remembers how its last step ended.
-class Statement
-{
-public:
-    Statement(sqlite3* db, const std::string& sql)
-    {
-        result_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &statement_, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(statement_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    Statement& Bind(int index, std::int64_t value)
-    {
-        sqlite3_bind_int64(statement_, index, value);
-        return *this;
-    }
-    Statement& Bind(int index, const std::string& text)
-    {
-        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        return *this;
-    }
-    // True while a row is there.
-    bool Step()
-    {
-        if (statement_ != nullptr) {
-            result_ = sqlite3_step(statement_);
-        }
-        return statement_ != nullptr && result_ == SQLITE_ROW;
-    }
-    bool Done()
-    {
-        Step();
-        return Finished();
-    }
-    // After the rows: true when every row came, false when the database failed on the way.
-    bool Finished() const { return statement_ != nullptr && result_ == SQLITE_DONE; }
-    std::int32_t Int(int column) const
-    {
-        return static_cast<std::int32_t>(sqlite3_column_int64(statement_, column));
-    }
-    std::string Text(int column) const
-    {
-        const unsigned char* text = sqlite3_column_text(statement_, column);
-        const int size = sqlite3_column_bytes(statement_, column);
-        return text ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(size))
-                    : std::string();
-    }
-
-private:
-    sqlite3_stmt* statement_ = nullptr;
-    int result_ = SQLITE_OK;
-};
 
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS items (
@@ -87,6 +35,33 @@ CREATE TABLE IF NOT EXISTS items (
 CREATE INDEX IF NOT EXISTS items_by_kind ON items (kind, id);
 CREATE TABLE IF NOT EXISTS stores (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
 CREATE TABLE IF NOT EXISTS categories (id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE);
+CREATE TABLE IF NOT EXISTS item_links (
+    item_id INTEGER PRIMARY KEY,
+    link TEXT NOT NULL,
+    taken INTEGER NOT NULL,
+    repost_key TEXT NOT NULL);
+CREATE INDEX IF NOT EXISTS item_links_by_link ON item_links (link);
+CREATE INDEX IF NOT EXISTS item_links_by_repost_key ON item_links (repost_key, taken);
+CREATE TABLE IF NOT EXISTS feeds (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    url TEXT NOT NULL,
+    kind INTEGER NOT NULL,
+    store TEXT NOT NULL,
+    category TEXT NOT NULL,
+    every INTEGER NOT NULL,
+    title TEXT NOT NULL,
+    etag TEXT NOT NULL DEFAULT '',
+    last_modified TEXT NOT NULL DEFAULT '',
+    last_fetch INTEGER NOT NULL DEFAULT 0,
+    last_result TEXT NOT NULL DEFAULT '',
+    next_fetch INTEGER NOT NULL DEFAULT 0,
+    failures INTEGER NOT NULL DEFAULT 0,
+    taken INTEGER NOT NULL DEFAULT 0);
+CREATE TABLE IF NOT EXISTS feed_entries (
+    feed_id INTEGER NOT NULL,
+    key TEXT NOT NULL,
+    item_id INTEGER NOT NULL,
+    PRIMARY KEY (feed_id, key));
 )";
 
 // Texts are read only as far as a client keeps them: an item stored before texts were cut on the way
@@ -141,9 +116,21 @@ bool IsMemory(const std::string& path)
 
 } // namespace
 
+ItemDatabase::ItemDatabase() = default;
+
 ItemDatabase::~ItemDatabase()
 {
+    cached_.clear();
     sqlite3_close(db_);
+}
+
+Statement& ItemDatabase::Cached(const std::string& sql)
+{
+    std::unique_ptr<Statement>& statement = cached_[sql];
+    if (!statement || !statement->Prepared()) {
+        statement = std::make_unique<Statement>(db_, sql);
+    }
+    return statement->Reset();
 }
 
 bool ItemDatabase::Execute(const char* sql, std::string* error)
@@ -180,6 +167,7 @@ std::optional<std::string> ItemDatabase::Open(const std::string& path, std::chro
 std::optional<std::string> ItemDatabase::Reopen()
 {
     std::lock_guard<std::mutex> lock(mutex_);
+    cached_.clear();
     sqlite3_close(db_);
     db_ = nullptr;
     return OpenLocked();
@@ -323,11 +311,16 @@ ItemDatabase::AddNamedLocked(const char* table, const std::string& wholeName, st
         return std::nullopt;
     }
     {
-        Statement find(db_, std::string("SELECT id FROM ") + table + " WHERE name = ?");
-        if (find.Bind(1, name).Step()) {
-            return find.Int(0);
+        Statement& find = Cached(std::string("SELECT id FROM ") + table + " WHERE name = ?");
+        const bool found = find.Bind(1, name).Step();
+        const std::int32_t id = found ? find.Int(0) : 0;
+        const bool failed = !found && !find.Finished();
+        // Reset at once: a statement left on a row would hold its read open.
+        find.Reset();
+        if (found) {
+            return id;
         }
-        if (!find.Finished()) {
+        if (failed) {
             error = Failure();
             return std::nullopt;
         }
@@ -416,9 +409,9 @@ bool ItemDatabase::InsertLocked(ServerItem& item, std::string& error)
             *name = NameOf(table, *id).value_or("");
         }
     }
-    Statement insert(db_,
-                     "INSERT INTO items (kind, store_id, category_id, date, hot, title, description, extra, "
-                     "store_name, category_name) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+    Statement& insert
+        = Cached("INSERT INTO items (kind, store_id, category_id, date, hot, title, description, extra, "
+                 "store_name, category_name) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     insert.Bind(1, item.kind)
         .Bind(2, item.storeId)
         .Bind(3, item.categoryId)
@@ -439,6 +432,22 @@ bool ItemDatabase::InsertLocked(ServerItem& item, std::string& error)
 
 bool ItemDatabase::PostAll(std::vector<ServerItem>& items, std::string* error)
 {
+    return Transaction(
+        [&items](sqlite3*, const InsertItem& insert, std::string& failure) {
+            for (ServerItem& item : items) {
+                if (!insert(item, failure)) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        error);
+}
+
+bool ItemDatabase::Transaction(
+    const std::function<bool(sqlite3* db, const InsertItem& insert, std::string& error)>& work,
+    std::string* error)
+{
     std::lock_guard<std::mutex> lock(mutex_);
     std::string failure;
     // Taken at once, so a busy database is found (after the wait) before anything is added.
@@ -446,9 +455,15 @@ bool ItemDatabase::PostAll(std::vector<ServerItem>& items, std::string* error)
     if (!ok) {
         failure = Failure();
     }
-    for (std::size_t i = 0; ok && i < items.size(); ++i) {
-        ok = InsertLocked(items[i], failure);
-    }
+    std::int32_t highest = 0;
+    const InsertItem insert = [this, &highest](ServerItem& item, std::string& insertError) {
+        if (!InsertLocked(item, insertError)) {
+            return false;
+        }
+        highest = std::max(highest, item.id);
+        return true;
+    };
+    ok = ok && work(db_, insert, failure);
     if (ok && !Execute("COMMIT", &failure)) {
         failure = Failure();
         ok = false;
@@ -456,14 +471,35 @@ bool ItemDatabase::PostAll(std::vector<ServerItem>& items, std::string* error)
     if (!ok) {
         Execute("ROLLBACK");
         if (error != nullptr) {
-            *error = failure;
+            *error = failure.empty() ? Failure() : failure;
         }
         return false;
     }
-    if (!items.empty()) {
-        RecordHighestId(items.back().id);
-    }
+    RecordHighestId(highest);
     return true;
+}
+
+bool ItemDatabase::Read(const std::function<bool(sqlite3* db, std::string& error)>& work, std::string* error)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string failure;
+    if (work(db_, failure)) {
+        return true;
+    }
+    if (error != nullptr) {
+        *error = failure.empty() ? Failure() : failure;
+    }
+    return false;
+}
+
+std::optional<std::string> ItemDatabase::LinkOf(std::int32_t id)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    Statement row(db_, "SELECT link FROM item_links WHERE item_id = ?");
+    if (row.Bind(1, id).Step() && !row.Text(0).empty()) {
+        return row.Text(0);
+    }
+    return std::nullopt;
 }
 
 std::optional<ServerItem> ItemDatabase::Post(ServerItem item, std::string* error)

@@ -6,12 +6,20 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 struct sqlite3;
+
+namespace tallyhawk::server
+{
+class Statement;
+}
 
 namespace tallyhawk::server
 {
@@ -29,7 +37,7 @@ class ItemDatabase
 public:
     static constexpr std::int32_t kHighestServiceId = 4998;
 
-    ItemDatabase() = default;
+    ItemDatabase();
     ~ItemDatabase();
     ItemDatabase(const ItemDatabase&) = delete;
     ItemDatabase& operator=(const ItemDatabase&) = delete;
@@ -80,6 +88,19 @@ public:
         return NamedAfter("categories", afterId, error);
     }
 
+    // The address an item taken from a feed leads to; nothing for other items (or when the read fails).
+    std::optional<std::string> LinkOf(std::int32_t id);
+
+    // For the tables kept beside the items (feed subscriptions and the entries taken): `work` runs
+    // holding the database alone, inside one transaction that is committed when it returns true and
+    // rolled back otherwise. It may add items through `insert`, which posts as Post does.
+    using InsertItem = std::function<bool(ServerItem& item, std::string& error)>;
+    bool
+    Transaction(const std::function<bool(sqlite3* db, const InsertItem& insert, std::string& error)>& work,
+                std::string* error = nullptr);
+    // Reads, holding the database alone; `work` returns false with `error` set when the read failed.
+    bool Read(const std::function<bool(sqlite3* db, std::string& error)>& work, std::string* error = nullptr);
+
 private:
     std::optional<std::string> OpenLocked();
     std::optional<std::int32_t> AddNamed(const char* table, const std::string& name, std::string* error);
@@ -95,6 +116,9 @@ private:
     // The id sequence goes on above the one kept beside the file; the kept one follows each post.
     std::optional<std::string> KeepSequence();
     void RecordHighestId(std::int32_t id);
+    // A statement prepared once per open database and reset for each use: a feed of thousands of
+    // entries posts them one by one.
+    Statement& Cached(const std::string& sql);
 
     std::mutex mutex_;
     sqlite3* db_ = nullptr;
@@ -104,6 +128,7 @@ private:
     ino_t inode_ = 0;
     std::int32_t highestKept_ = 0;
     std::string notice_;
+    std::map<std::string, std::unique_ptr<Statement>> cached_;
 };
 
 } // namespace tallyhawk::server

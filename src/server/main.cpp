@@ -17,13 +17,21 @@ void PrintUsage(std::ostream& out)
            "Commands:\n"
            "  serve [--db FILE] [--host ADDR] [--port P] [--http-port H] [--version TEXT]\n"
            "        [--config-file FILE] [--demo [--every SECONDS]]\n"
-           "                  serve the deal server (default 127.0.0.1:8022) and the site (8080)\n"
+           "                  serve the deal server (default 127.0.0.1:8022) and the site (8080),\n"
+           "                  polling the feeds on their schedule\n"
            "  post --kind coupon|deal|topic --title TEXT --category NAME [--store NAME]\n"
            "        [--date SECONDS|YYYY-MM-DD] [--hot] [--description TEXT] [--extra TEXT] [--db FILE]\n"
            "                  post one item\n"
            "  import FILE [--all-or-nothing] [--db FILE]\n"
            "                  post the items of a file of JSON lines, up to the first bad one\n"
            "                  (or none of them when one is bad, with --all-or-nothing)\n"
+           "  feeds add URL --kind deal|coupon|topic [--store NAME] [--category NAME]\n"
+           "        [--every MINUTES] [--title TEXT] [--db FILE]\n"
+           "                  subscribe to an RSS, Atom or JSON feed (fetched once first to show it)\n"
+           "  feeds list [--json] [--db FILE]\n"
+           "  feeds remove ID [--db FILE]\n"
+           "  feeds poll [ID] [--db FILE]\n"
+           "                  fetch every feed (or one) now; serve fetches them on their schedule\n"
            "  stores add NAME [--db FILE]\n"
            "  categories add NAME [--db FILE]\n"
            "                  add a store or category to the service's lists\n\n"
@@ -62,6 +70,9 @@ int main(int argc, char** argv)
     }
     if (command == "import") {
         return RunImport(args);
+    }
+    if (command == "feeds") {
+        return RunFeeds(args);
     }
     if (command == "stores" || command == "categories") {
         return RunListAdd(command, args);

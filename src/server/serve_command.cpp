@@ -1,7 +1,11 @@
 #include "core/common/program_version.h"
 #include "server/deal_server.h"
 #include "server/demo_catalogue.h"
+#include "server/demo_feed.h"
 #include "server/demo_shops.h"
+#include "server/feed_poll_loop.h"
+#include "server/feed_schedule.h"
+#include "server/feed_subscriptions.h"
 #include "server/item_database.h"
 #include "server/request_answer.h"
 #include "server/server_commands.h"
@@ -143,6 +147,32 @@ void WaitForSignal(const sigset_t& signals, ItemDatabase& items, const ServeSett
     }
 }
 
+// The demo takes its own site's sample feed as any feed is taken: subscribed once per address.
+std::optional<std::int64_t> SubscribeDemoFeed(ItemDatabase& items, const std::string& url)
+{
+    FeedSubscriptions feeds(items);
+    std::string error;
+    if (std::optional<std::vector<FeedSubscription>> all = feeds.All(&error)) {
+        for (const FeedSubscription& feed : *all) {
+            if (feed.url == url) {
+                return feed.id;
+            }
+        }
+        FeedSubscription feed;
+        feed.url = url;
+        feed.kind = 2;
+        feed.store = DemoFeed::kStore;
+        feed.title = "Tallyhawk demo deals";
+        // Its entries arrive while the demo runs, as the posted items do, not with the first items.
+        feed.nextFetch = Now() + std::int64_t{FeedSchedule::kDefaultEvery} * 60;
+        if (std::optional<std::int64_t> id = feeds.Add(feed, &error)) {
+            return id;
+        }
+    }
+    LogLine("the demo feed was not subscribed: " + error);
+    return std::nullopt;
+}
+
 // Waits up to kStopTime for `stopped`, or for a second signal.
 bool WaitForStop(const sigset_t& signals, const std::atomic<bool>& stopped)
 {
@@ -203,8 +233,10 @@ int RunServe(const std::vector<std::string>& args)
     siteOptions.port = settings.httpPort;
     siteOptions.configFile = settings.configFile;
     siteOptions.maxConnections = ConnectionBound();
+    DemoFeed demoFeed(shops, Now(), std::chrono::seconds(settings.every));
     if (settings.demo) {
         siteOptions.shops = &shops;
+        siteOptions.demoFeed = &demoFeed;
     }
     SiteServer site(items, siteOptions);
     for (std::optional<std::string> error : {deals.Listen(), site.Listen()}) {
@@ -218,8 +250,15 @@ int RunServe(const std::vector<std::string>& args)
         // The demo agents read this server's own shops, at the address it really has.
         site.SetConfigText(shops.AgentConfiguration(siteUrl));
     }
+    FeedPollLoop::Options feedOptions;
+    if (settings.demo) {
+        feedOptions.demoFeed = SubscribeDemoFeed(items, siteUrl + DemoFeed::kAtomPath);
+        feedOptions.demoEvery = std::chrono::seconds(settings.every);
+    }
     std::jthread dealThread([&deals](std::stop_token stop) { deals.Run(stop); });
     std::thread siteThread([&site] { site.Run(); });
+    std::jthread feedThread(
+        [&items, &feedOptions](std::stop_token stop) { FeedPollLoop::Run(items, feedOptions, stop); });
     std::cout << "Deal server: " << settings.host << ":" << deals.port() << "\n"
               << "Site: " << siteUrl << "\n"
               << std::flush;
@@ -231,6 +270,8 @@ int RunServe(const std::vector<std::string>& args)
         siteThread.join();
         dealThread.request_stop();
         dealThread.join();
+        feedThread.request_stop();
+        feedThread.join();
         stopped = true;
     });
     if (!WaitForStop(signals, stopped)) {

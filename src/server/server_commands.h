@@ -15,6 +15,8 @@ int RunServe(const std::vector<std::string>& args);
 int RunPost(const std::vector<std::string>& args);
 int RunImport(const std::vector<std::string>& args);
 // stores add NAME, categories add NAME.
+// feeds add|list|remove|poll.
+int RunFeeds(const std::vector<std::string>& args);
 int RunListAdd(const std::string& list, const std::vector<std::string>& args);
 
 } // namespace tallyhawk::server

@@ -1,5 +1,6 @@
 #include "server/site_pages.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tallyhawk::server
@@ -49,6 +50,15 @@ std::string SitePages::Escape(std::string_view text)
         }
     }
     return escaped;
+}
+
+bool SitePages::IsWebAddress(std::string_view link)
+{
+    const bool web = link.starts_with("http://") || link.starts_with("https://");
+    // A control character or space would end the Location header early or add one.
+    return web && std::none_of(link.begin(), link.end(), [](char c) {
+               return static_cast<unsigned char>(c) <= 0x20 || c == 0x7f;
+           });
 }
 
 std::string SitePages::Page(std::string_view title, const std::vector<std::string>& paragraphs)

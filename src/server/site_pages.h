@@ -28,6 +28,8 @@ public:
     // The page of one item, or a not-found page.
     static std::string ItemPage(std::string_view what, const std::optional<ServerItem>& item);
     static std::string Escape(std::string_view text);
+    // An http or https address holding no control characters, fit to send as a redirect's Location.
+    static bool IsWebAddress(std::string_view link);
 };
 
 } // namespace tallyhawk::server

@@ -1,6 +1,7 @@
 #include "server/site_server.h"
 
 #include "core/common/item_kind.h"
+#include "server/demo_feed.h"
 #include "server/demo_shops.h"
 #include "server/item_database.h"
 #include "server/server_log.h"
@@ -10,6 +11,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -113,9 +115,16 @@ void SiteServer::Route()
     auto itemPage = [this](const char* what) {
         return [this, what](const httplib::Request& request, httplib::Response& response) {
             std::string error;
-            std::optional<ServerItem> item = items_.Find(NumberParam(request, "srcId"), &error);
+            const std::int32_t id = NumberParam(request, "srcId");
+            std::optional<ServerItem> item = items_.Find(id, &error);
             if (!error.empty()) {
                 DatabaseFailed(request, response, error);
+                return;
+            }
+            // An item taken from a feed leads to the deal itself.
+            if (std::optional<std::string> link = item ? items_.LinkOf(id) : std::nullopt;
+                link && SitePages::IsWebAddress(*link)) {
+                response.set_redirect(*link, 302);
                 return;
             }
             response.set_content(SitePages::ItemPage(what, item), kHtml);
@@ -163,6 +172,17 @@ void SiteServer::Route()
                          options_.shops->ResultPage(request.matches[1].str(), request.get_param_value("q")),
                          kHtml);
                  });
+    }
+    if (options_.demoFeed != nullptr) {
+        const auto now = [] {
+            return static_cast<std::int64_t>(std::time(nullptr));
+        };
+        http.Get(DemoFeed::kAtomPath, [this, now](const httplib::Request&, httplib::Response& response) {
+            response.set_content(options_.demoFeed->Atom(now()), "application/atom+xml");
+        });
+        http.Get(DemoFeed::kRssPath, [this, now](const httplib::Request&, httplib::Response& response) {
+            response.set_content(options_.demoFeed->Rss(now()), "application/rss+xml");
+        });
     }
     http.set_error_handler([](const httplib::Request&, httplib::Response& response) {
         if (response.body.empty()) {

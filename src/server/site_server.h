@@ -12,6 +12,7 @@
 namespace tallyhawk::server
 {
 
+class DemoFeed;
 class DemoShops;
 class ItemDatabase;
 class SiteHttp;
@@ -34,6 +35,8 @@ public:
         std::optional<std::string> configText;
         // The demo's shops, whose result pages the demo agents read.
         const DemoShops* shops = nullptr;
+        // The demo's sample feed, served at DemoFeed::kAtomPath and kRssPath.
+        const DemoFeed* demoFeed = nullptr;
         // A request's headers must come, and its answer go, within this time.
         std::chrono::milliseconds requestDeadline{5000};
         // Connections served or waiting for a worker at once; the listening backlog is as long.

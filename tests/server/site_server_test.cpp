@@ -1,6 +1,7 @@
 #include "raw_http.h"
 #include "server/item_database.h"
 #include "server/site_server.h"
+#include "server/sqlite_statement.h"
 #include "server_test_files.h"
 #include "support/temp_dir.h"
 
@@ -165,6 +166,39 @@ TEST_F(SiteServerTest, ARequestBodyIsRefusedBeforeItIsRead)
     EXPECT_EQ(StatusOf(response), 413);
     EXPECT_TRUE(client.ClosedWithin(3s));
     EXPECT_EQ(StatusOf(Get("/")), 200);
+}
+
+// Posts a deal that remembers `link`, as one taken from a feed does.
+std::int32_t PostLinked(ItemDatabase& items, const std::string& link)
+{
+    ServerItem item;
+    item.kind = 2;
+    item.title = "Linked";
+    item.categoryName = "General";
+    const bool ok
+        = items.Transaction([&](sqlite3* db, const ItemDatabase::InsertItem& insert, std::string& error) {
+              Statement remember(
+                  db, "INSERT INTO item_links (item_id, link, taken, repost_key) VALUES (?, ?, 0, '')");
+              return insert(item, error) && remember.Bind(1, item.id).Bind(2, link).Done();
+          });
+    EXPECT_TRUE(ok);
+    return item.id;
+}
+
+TEST_F(SiteServerTest, AnItemFromAFeedRedirectsToItsEntryOnlyWhenThatIsAWebAddress)
+{
+    Start();
+    const std::int32_t linked = PostLinked(items, "https://shop.test/deal?id=1");
+    const std::int32_t script = PostLinked(items, "javascript:alert(1)");
+    const std::int32_t split = PostLinked(items, "https://shop.test/\r\nSet-Cookie: a=b");
+    for (const char* page : {"/redir.aspx", "/deal.aspx", "/coupon.aspx"}) {
+        const std::string answer = Get(std::string(page) + "?srcId=" + std::to_string(linked));
+        EXPECT_EQ(StatusOf(answer), 302) << page;
+        EXPECT_NE(answer.find("Location: https://shop.test/deal?id=1\r\n"), std::string::npos) << page;
+        for (std::int32_t unsafe : {script, split}) {
+            EXPECT_EQ(StatusOf(Get(std::string(page) + "?srcId=" + std::to_string(unsafe))), 200) << page;
+        }
+    }
 }
 
 TEST_F(SiteServerTest, ADatabaseFailureIsAnsweredAsOne)

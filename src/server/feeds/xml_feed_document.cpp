@@ -162,10 +162,12 @@ void XmlFeedDocument::Parse(std::string_view bytes, bool cutOff)
         Fail(FeedStatus::Malformed, "the feed is empty");
         return;
     }
+    // XML_PARSE_COMPACT keeps short texts inside their nodes: the document is only read.
     // Without XML_PARSE_NOENT, XML_PARSE_DTDLOAD or XML_PARSE_HUGE: entities stay references into the
     // internal subset, no DTD is loaded, and the parser keeps its limits on depth and text size.
-    xmlCtxtUseOptions(
-        parser, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | (cutOff ? XML_PARSE_RECOVER : 0));
+    xmlCtxtUseOptions(parser,
+                      XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT
+                          | (cutOff ? XML_PARSE_RECOVER : 0));
     FirstError first;
     parser->_private = &first;
     parser->sax->serror = RecordFirstError;

@@ -1,0 +1,175 @@
+// Taking a 5,000-entry Atom feed into the service's database (parse, dedup, store in SQLite) against
+// parsing the same document with libxml2 alone, and the peak memory of the taking against the size of
+// the document. Not a Google Benchmark program: each side is timed as the best of a few whole runs,
+// each run on a fresh database, since a second run would find every entry already taken.
+#include "server/feed_ingest.h"
+#include "server/feed_subscriptions.h"
+#include "server/feeds/feed_parser.h"
+#include "server/item_database.h"
+
+#include <libxml/parser.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace
+{
+
+using namespace tallyhawk::server;
+
+constexpr int kEntries = 5000;
+constexpr int kRuns = 5;
+constexpr double kTimeTarget = 4.0;
+constexpr double kMemoryTarget = 3.0;
+constexpr const char* kUrl = "https://deals.example/feed.atom";
+
+std::string AtomDocument()
+{
+    std::string text
+        = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<feed xmlns=\"http://www.w3.org/2005/Atom\">"
+          "<title>Bench deals</title><id>urn:bench</id><updated>2026-01-01T00:00:00Z</updated>\n";
+    for (int i = 0; i < kEntries; ++i) {
+        const std::string n = std::to_string(i);
+        text += "<entry><id>urn:bench:" + n + "</id><title type=\"html\">Deal " + n + " &lt;b&gt;$"
+            + std::to_string(10 + i % 90)
+            + ".99&lt;/b&gt; on a kettle</title>"
+              "<link href=\"/deal/"
+            + n
+            + "\"/><updated>2026-01-01T00:00:00Z</updated>"
+              "<summary type=\"html\">&lt;p&gt;Stainless steel, 1.7 litres, model "
+            + n + ". Ships free over $35; limit two per order.&lt;/p&gt;</summary></entry>\n";
+    }
+    return text + "</feed>\n";
+}
+
+double Seconds(std::chrono::steady_clock::duration duration)
+{
+    return std::chrono::duration<double>(duration).count();
+}
+
+// The document parsed by libxml2 and freed: the least any reading of it costs.
+double ParseOnly(const std::string& document)
+{
+    const auto start = std::chrono::steady_clock::now();
+    xmlDocPtr doc = xmlReadMemory(document.data(),
+                                  static_cast<int>(document.size()),
+                                  kUrl,
+                                  nullptr,
+                                  XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
+    if (doc == nullptr) {
+        std::fprintf(stderr, "the document did not parse\n");
+        std::exit(1);
+    }
+    xmlFreeDoc(doc);
+    return Seconds(std::chrono::steady_clock::now() - start);
+}
+
+// A new database file in `folder` with one subscription: made before the clock starts, since
+// opening a database is no part of taking a feed.
+struct FreshDatabase
+{
+    explicit FreshDatabase(const std::string& folder)
+    {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        if (items.Open(folder + "/service.db")) {
+            std::fprintf(stderr, "the database did not open\n");
+            std::exit(1);
+        }
+        feed.url = kUrl;
+        feed.id = FeedSubscriptions(items).Add(feed).value_or(0);
+    }
+
+    ItemDatabase items;
+    FeedSubscription feed;
+};
+
+// Parse the document and take every entry: the items taken.
+std::size_t Ingest(const std::string& document, FreshDatabase& database)
+{
+    const ParsedFeed parsed = FeedParser::Parse(document, kUrl);
+    std::string error;
+    std::optional<std::vector<ServerItem>> taken
+        = FeedIngest::Take(database.items, database.feed, parsed.entries, 1'800'000'000, &error);
+    if (!taken) {
+        std::fprintf(stderr, "the entries were not taken: %s\n", error.c_str());
+        std::exit(1);
+    }
+    return taken->size();
+}
+
+// The peak resident set of a child that runs `work`, in bytes.
+template <typename Work>
+long long ChildPeak(Work work)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        work();
+        std::_Exit(0);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status)
+        || WEXITSTATUS(status) != 0) {
+        return -1;
+    }
+    return static_cast<long long>(usage.ru_maxrss) * 1024;
+}
+
+} // namespace
+
+int main()
+{
+    const std::string document = AtomDocument();
+    const std::string folder
+        = (std::filesystem::temp_directory_path() / ("bench_feed_ingest." + std::to_string(::getpid())))
+              .string();
+    xmlInitParser();
+    double parse = 1e9;
+    double ingest = 1e9;
+    std::size_t taken = 0;
+    for (int run = 0; run < kRuns; ++run) {
+        parse = std::min(parse, ParseOnly(document));
+        FreshDatabase database(folder);
+        const auto start = std::chrono::steady_clock::now();
+        taken = Ingest(document, database);
+        ingest = std::min(ingest, Seconds(std::chrono::steady_clock::now() - start));
+    }
+    // The child holds the document already, as the parent does: what the taking adds is the
+    // difference to a child that does nothing.
+    const long long idle = ChildPeak([&] { FreshDatabase database(folder); });
+    const long long peak = ChildPeak([&] {
+        FreshDatabase database(folder);
+        Ingest(document, database);
+    });
+    // For comparison: what libxml2's tree of the document alone adds.
+    const long long treePeak = ChildPeak([&] {
+        FreshDatabase database(folder);
+        ParseOnly(document);
+    });
+    std::filesystem::remove_all(folder);
+    if (taken != kEntries || idle < 0 || peak < 0 || treePeak < 0) {
+        std::fprintf(stderr, "the ingest failed (%zu entries taken)\n", taken);
+        return 1;
+    }
+    const auto size = static_cast<double>(document.size());
+    const double memory = (static_cast<double>(peak - idle) + size) / size;
+    std::printf("document %.2f MB, %d entries; parse %.1f ms, ingest %.1f ms; peak added %.1f MB (the XML "
+                "parser's tree alone %.1f MB)\n",
+                size / 1e6,
+                kEntries,
+                parse * 1e3,
+                ingest * 1e3,
+                static_cast<double>(peak - idle) / 1e6,
+                static_cast<double>(treePeak - idle) / 1e6);
+    std::printf("RATIO feed_ingest_vs_parse %.2f target <=%.0f\n", ingest / parse, kTimeTarget);
+    std::printf("RATIO feed_ingest_memory_vs_document %.2f target <=%.0f\n", memory, kMemoryTarget);
+    return 0;
+}
