@@ -100,7 +100,7 @@ DesktopNotifier::NotifyArguments(const AlertTexts& texts, std::int32_t notifyTim
         }
     }
     QVariantMap hints;
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("tallyhawk"));
+    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("com.quillmarch.Tallyhawk"));
     const long long seconds = notifyTimeout < 1 ? kDefaultTimeout : notifyTimeout;
     const int milliseconds = static_cast<int>(std::min<long long>(seconds * 1000, INT_MAX));
     return {QStringLiteral("Tallyhawk"),

@@ -15,22 +15,45 @@
 #include <string>
 #include <string_view>
 
-// tallyhawk [--data-dir DIR] [--download-interval SECONDS] [m...], or tallyhawk --version: an argument
-// starting with m starts hidden in the tray; the download passes come every 180 s unless the interval says
-// otherwise (demos). A second start on the same data folder shows the running program instead.
+namespace
+{
+
+void PrintUsage()
+{
+    std::cout << "Usage: tallyhawk [--data-dir DIR] [--download-interval SECONDS] [m]\n"
+                 "       tallyhawk --version | --help\n\n"
+                 "The Tallyhawk shopping assistant: coupons, deals and price comparisons from the "
+                 "notification area.\n\n"
+                 "  --data-dir DIR                the data folder (default $TALLYHAWK_HOME, else\n"
+                 "                                $XDG_DATA_HOME/tallyhawk)\n"
+                 "  --download-interval SECONDS   seconds between download passes (default 180)\n"
+                 "  m                             start hidden in the notification area\n\n"
+                 "A second start on the same data folder shows the running program.\n";
+}
+
+} // namespace
+
+// tallyhawk [--data-dir DIR] [--download-interval SECONDS] [m...], or tallyhawk --version or --help: an
+// argument starting with m starts hidden in the tray; the download passes come every 180 s unless the
+// interval says otherwise (demos). A second start on the same data folder shows the running program
+// instead.
 int main(int argc, char** argv)
 {
     // Past the file size limit a write then fails with EFBIG and is reported, instead of the signal ending
     // the program in the middle of a record.
     std::signal(SIGXFSZ, SIG_IGN);
-    // Answered before the application starts, so it needs no display.
+    // Answered before the application starts, so they need no display.
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
         std::cout << "tallyhawk " << tallyhawk::kReleaseVersion << "\n";
         return 0;
     }
+    if (argc == 2 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        PrintUsage();
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setDesktopFileName(QStringLiteral("tallyhawk"));
+    QApplication::setDesktopFileName(QStringLiteral("com.quillmarch.Tallyhawk"));
     const QStringList arguments = QApplication::arguments();
     std::optional<std::string> dataDir;
     QStringList plain;

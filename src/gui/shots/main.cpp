@@ -20,7 +20,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setDesktopFileName(QStringLiteral("tallyhawk"));
+    QApplication::setDesktopFileName(QStringLiteral("com.quillmarch.Tallyhawk"));
     const QStringList arguments = QApplication::arguments();
     std::optional<std::string> dataDir;
     QString file;

@@ -220,8 +220,8 @@ TEST(SingleInstanceTest, TheProgramHasNoScreenshotScenesAndWritesNoSamples)
     EXPECT_FALSE(std::filesystem::exists(dir.File("data/purchase.dat")));
 }
 
-// --version answers before the application starts: on a system with no display at all.
-TEST(SingleInstanceTest, TheProgramPrintsTheReleaseVersionWithoutADisplay)
+// Runs the program with one argument on a system with no display at all; its standard output.
+std::string OutputWithoutDisplay(const QString& argument)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -229,12 +229,28 @@ TEST(SingleInstanceTest, TheProgramPrintsTheReleaseVersionWithoutADisplay)
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(TALLYHAWK_PROGRAM), {QStringLiteral("--version")});
-    ASSERT_TRUE(process.waitForFinished(30000));
+    process.start(QStringLiteral(TALLYHAWK_PROGRAM), {argument});
+    EXPECT_TRUE(process.waitForFinished(30000));
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0);
-    EXPECT_EQ(process.readAllStandardOutput().toStdString(),
+    return process.readAllStandardOutput().toStdString();
+}
+
+// --version and --help answer before the application starts, so packaging checks and users without a
+// display get them.
+TEST(SingleInstanceTest, TheProgramPrintsTheReleaseVersionWithoutADisplay)
+{
+    EXPECT_EQ(OutputWithoutDisplay(QStringLiteral("--version")),
               "tallyhawk " + std::string(kReleaseVersion) + "\n");
+}
+
+TEST(SingleInstanceTest, TheProgramPrintsItsUsageWithoutADisplay)
+{
+    for (const QString& argument : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+        const std::string usage = OutputWithoutDisplay(argument);
+        EXPECT_EQ(usage.rfind("Usage: tallyhawk [--data-dir DIR] [--download-interval SECONDS] [m]\n", 0), 0u)
+            << usage;
+    }
 }
 
 } // namespace
