@@ -37,13 +37,14 @@ _tallyhawk_server()
         if [[ $cur == -* ]]; then
             COMPREPLY=($(compgen -W "--version --help" -- "$cur"))
         else
-            COMPREPLY=($(compgen -W "serve post import stores categories help" -- "$cur"))
+            COMPREPLY=($(compgen -W "serve post import feeds stores categories help" -- "$cur"))
         fi
         return
         ;;
     serve) options="--db --host --port --http-port --version --config-file --demo --every" ;;
     post) options="--kind --title --category --store --date --hot --description --extra --db" ;;
     import) options="--all-or-nothing --db" ;;
+    feeds) options="--kind --store --category --every --title --json --db" ;;
     stores | categories) options="--db" ;;
     esac
     if [[ $cur == -* ]]; then
@@ -52,6 +53,8 @@ _tallyhawk_server()
         _filedir
     elif [[ ($command == stores || $command == categories) && $rest -eq 0 ]]; then
         COMPREPLY=($(compgen -W "add" -- "$cur"))
+    elif [[ $command == feeds && $rest -eq 0 ]]; then
+        COMPREPLY=($(compgen -W "add list remove poll" -- "$cur"))
     fi
 } &&
     complete -F _tallyhawk_server tallyhawk-server
