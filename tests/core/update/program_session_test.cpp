@@ -59,8 +59,26 @@ protected:
         }
     }
 
+    // The session's passes started, the update cycle waiting in the transport for a reply that never
+    // comes.
+    std::unique_ptr<ProgramSession> SessionWithAPassInTheTransport()
+    {
+        FakeDealServer::Script silent;
+        silent.Hang();
+        server.Push(std::move(silent));
+        std::unique_ptr<ProgramSession> session = MakeSession();
+        session->connection().link().timeoutOverride = std::chrono::milliseconds(20000);
+        EXPECT_EQ(session->passes(), nullptr);
+        EXPECT_TRUE(session->StartPasses(host));
+        while (server.connectionsAccepted() < 1) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return session;
+    }
+
     TempDir dir;
     FakeDealServer server;
+    RecordingHost host;
 };
 
 // The pass is in the transport, waiting for a reply that never comes, when the session ends: it is
@@ -68,20 +86,10 @@ protected:
 // would use them after they went, which the sanitizers report).
 TEST_F(ProgramSessionTest, EndingStopsAndJoinsARunningPassBeforeWhatItUsesGoes)
 {
-    FakeDealServer::Script silent;
-    silent.Hang();
-    server.Push(std::move(silent));
-    RecordingHost host;
-    std::unique_ptr<ProgramSession> session = MakeSession();
-    session->connection().link().timeoutOverride = std::chrono::milliseconds(20000);
-    EXPECT_EQ(session->passes(), nullptr);
-    ASSERT_TRUE(session->StartPasses(host));
+    std::unique_ptr<ProgramSession> session = SessionWithAPassInTheTransport();
     ASSERT_NE(session->passes(), nullptr);
-    EXPECT_FALSE(session->StartPasses(host));
-    while (server.connectionsAccepted() < 1) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
     EXPECT_TRUE(session->passes()->running());
+    EXPECT_FALSE(session->StartPasses(host));
     const std::size_t callsBefore = host.Events().size();
 
     session.reset();
@@ -92,7 +100,6 @@ TEST_F(ProgramSessionTest, EndingStopsAndJoinsARunningPassBeforeWhatItUsesGoes)
 
 TEST_F(ProgramSessionTest, StopRunsOnceAndRefusesPassesAfterIt)
 {
-    RecordingHost host;
     std::unique_ptr<ProgramSession> session = MakeSession();
     session->Stop();
     session->Stop();
@@ -104,12 +111,7 @@ TEST_F(ProgramSessionTest, StopRunsOnceAndRefusesPassesAfterIt)
 
 TEST_F(ProgramSessionTest, StopAfterStartLeavesNoRunner)
 {
-    FakeDealServer::Script silent;
-    silent.Hang();
-    server.Push(std::move(silent));
-    RecordingHost host;
-    std::unique_ptr<ProgramSession> session = MakeSession();
-    ASSERT_TRUE(session->StartPasses(host));
+    std::unique_ptr<ProgramSession> session = SessionWithAPassInTheTransport();
     session->Stop();
     EXPECT_EQ(session->passes(), nullptr);
     session->Stop();
