@@ -12,8 +12,8 @@ ProgramSession::ProgramSession()
     : ProgramSession(Settings())
 { }
 
-ProgramSession::ProgramSession(const std::string& settingsFile)
-    : ProgramSession(Settings(settingsFile))
+ProgramSession::ProgramSession(const std::optional<std::string>& settingsFile)
+    : ProgramSession(settingsFile ? Settings(*settingsFile) : Settings())
 { }
 
 ProgramSession::ProgramSession(Settings settings)

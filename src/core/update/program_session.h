@@ -13,6 +13,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tallyhawk
@@ -30,12 +31,13 @@ class UpdateHost;
 // LearnHighestIds where none is); StartPasses, or the command line's own run of the passes on
 // context(). Stop (also run by the destructor) ends it.
 //
-// Threads: RunWeeklyUpkeep may run on another thread while the program's thread loads the stores'
-// views, since it works on stores of its own on the same files (operations on one file wait for each
-// other) and the shopping database serializes its operations; it must have returned before StartPasses
-// (or the command line's passes), which read what it records in the context. Everything else is for the
-// program's own thread: the stores and the shopping database are safe to use from the passes' thread
-// at the same time, the settings and the context are not to be changed while StartPasses takes them.
+// Threads: RunWeeklyUpkeep may run on a worker while the program's thread loads views. It archives
+// through item stores of its own on the same files (operations on one file wait for each other across
+// stores), so it never replaces a view, and the shopping database serializes its own operations. It must
+// have returned before StartPasses or the command line's own passes, which read the listsRefreshDue it
+// records. Every other method is for the program's thread. While a pass runs, the stores and the
+// shopping database may be used (they take their own locks) and the settings edited (each pass works on
+// a snapshot of them), but the context is not to be changed.
 class ProgramSession
 {
 public:
@@ -44,8 +46,8 @@ public:
 
     // The user's settings.
     ProgramSession();
-    // The settings of another file (tests, a profile of its own).
-    explicit ProgramSession(const std::string& settingsFile);
+    // The settings of another file (tests, a profile of its own); none: the user's.
+    explicit ProgramSession(const std::optional<std::string>& settingsFile);
     // Settings given as a value (the command line sets the server from its options).
     explicit ProgramSession(Settings settings);
     ~ProgramSession();
