@@ -204,6 +204,32 @@ TEST_F(ProgramSessionTest, CommandsOnFilesThatCannotBeWrittenReportTheFailure)
     EXPECT_EQ(commands.MarkItemRead(2, kDeal), 2);
 }
 
+// Coupons and deals are in "deal.lst", forum topics in "topic.lst"; the same id may stand in both.
+TEST_F(ProgramSessionTest, ItemCommandsGoToTheStoreOfTheItemsKind)
+{
+    WriteDeals(2);
+    {
+        ItemStore topics;
+        topics.Open(ProgramSession::kTopicsFile, dir.path().string());
+        ItemValues topic;
+        topic.id = 2;
+        topic.kind = 3;
+        topic.title = "Topic";
+        ASSERT_EQ(topics.Append(topic), kOk);
+    }
+    std::unique_ptr<ProgramSession> session = MakeSession();
+    ASSERT_EQ(session->topics().Load(ItemFilter()), kOk);
+    ASSERT_EQ(session->deals().Load(ItemFilter()), kOk);
+    SessionCommands commands = session->commands();
+    EXPECT_EQ(commands.MarkItemRead(2, 3), 2);
+    EXPECT_EQ(session->topics().At(0)->read, 1);
+    EXPECT_EQ(session->deals().At(0)->read, 0);
+    EXPECT_EQ(commands.DeleteItem(2, kDeal), 2);
+    EXPECT_EQ(session->deals().Count(), 0u);
+    EXPECT_EQ(session->topics().Count(), 1u);
+    EXPECT_LT(commands.DeleteItem(7, 3), 0);
+}
+
 TEST_F(ProgramSessionTest, ASaveTheChecksRefuseWritesNothing)
 {
     std::unique_ptr<ProgramSession> session = MakeSession();
