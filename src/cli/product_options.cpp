@@ -4,10 +4,9 @@
 #include "core/common/clock.h"
 #include "core/common/display_text.h"
 #include "core/common/time_span.h"
+#include "core/shopping/product_input.h"
 #include "core/shopping/purchase_type.h"
 
-#include <cmath>
-#include <cstdlib>
 #include <vector>
 
 namespace tallyhawk::cli
@@ -15,7 +14,8 @@ namespace tallyhawk::cli
 namespace
 {
 
-// Names are held to the product editor's limit: 50 characters are taken (49 stored), more are refused.
+// The list entries' names are held to the product editor's limit: 50 characters are taken (49 stored),
+// more are refused.
 constexpr std::size_t kNameLimit = 50;
 
 std::vector<std::string> Split(const std::string& text, char separator)
@@ -119,35 +119,6 @@ std::optional<ProductOptions::Schedule> ParseSchedule(const std::string& text, s
     return std::nullopt;
 }
 
-// Prices, quantities and taxes above this are typing mistakes: they would only show as long rows of
-// digits, and sums of them lose their cents.
-constexpr double kAmountLimit = 1e9;
-
-std::string_view Trimmed(std::string_view text)
-{
-    constexpr std::string_view kBlanks = " \t";
-    const std::size_t first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(kBlanks) - first + 1);
-}
-
-// A decimal number from 0 to kAmountLimit, the whole text but blanks at either end.
-std::optional<double> Amount(const std::string& given)
-{
-    const std::string text(Trimmed(given));
-    if (text.empty() || text.size() > 40) {
-        return std::nullopt;
-    }
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0 || value > kAmountLimit) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 // Names are counted in characters, as the messages say: a character of several bytes is one.
 bool LongerThanLimit(const std::string& name)
 {
@@ -177,12 +148,8 @@ ProductOptions::Read(const CommandLine& commandLine, std::optional<std::string> 
 {
     ProductOptions options;
     if (name) {
-        if (name->empty()) {
-            error = "The product name can not be empty.";
-            return std::nullopt;
-        }
-        if (LongerThanLimit(*name)) {
-            error = "The product name has more than 50 characters.";
+        if (std::optional<std::string> failure = ProductInput::CheckName(*name)) {
+            error = *failure;
             return std::nullopt;
         }
         options.name = std::move(name);
@@ -206,17 +173,19 @@ ProductOptions::Read(const CommandLine& commandLine, std::optional<std::string> 
     const struct
     {
         const char* option;
+        ProductInput::Amount which;
         std::optional<double> ProductOptions::*field;
-    } amounts[] = {{"--price", &ProductOptions::pricePerUnit},
-                   {"--quantity", &ProductOptions::quantity},
-                   {"--tax", &ProductOptions::taxPercent}};
+    } amounts[] = {{"--price", ProductInput::Amount::PricePerUnit, &ProductOptions::pricePerUnit},
+                   {"--quantity", ProductInput::Amount::Quantity, &ProductOptions::quantity},
+                   {"--tax", ProductInput::Amount::TaxPercent, &ProductOptions::taxPercent}};
     for (const auto& entry : amounts) {
         if (std::optional<std::string> text = commandLine.Value(entry.option)) {
-            options.*entry.field = Amount(*text);
-            if (!(options.*entry.field)) {
-                error = std::string(entry.option) + " takes a number from 0 to 1000000000.";
+            ProductInput::Reading reading = ProductInput::ReadAmount(entry.which, *text);
+            if (reading.failure) {
+                error = std::move(*reading.failure);
                 return std::nullopt;
             }
+            options.*entry.field = reading.value;
         }
     }
     if (std::optional<std::string> text = commandLine.Value("--schedule")) {

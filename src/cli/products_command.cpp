@@ -68,7 +68,7 @@ std::optional<std::int32_t> RecordId(const CommandLine& commandLine)
 int RunAdd(CliContext& ctx, const Arguments& args)
 {
     CommandLine commandLine("products add", "Add a product to the shopping list and print its id.");
-    commandLine.Positional("NAME", "the product's name (at most 50 characters; 49 are stored)");
+    commandLine.Positional("NAME", "the product's name (at most 49 bytes in UTF-8)");
     ProductOptions::Declare(commandLine);
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
         return *exit;
@@ -87,12 +87,14 @@ int RunAdd(CliContext& ctx, const Arguments& args)
     ShoppingValues values;
     values.quantity = 1;
     options->ApplyTo(values, database, true);
-    int status = kOk;
-    std::optional<ShoppingRecord> record = database.AddRecord(kProducts, values, &status);
-    if (!record) {
-        return Failure(ctx, ShoppingFailureText("product.dat", status));
+    const ShoppingListCommands::SaveOutcome saved = ShoppingListCommands(database).Save(kProducts, 0, values);
+    if (saved.refusal) {
+        return UsageError(ctx, "products add", *saved.refusal);
     }
-    ctx.out << record->id << "\n";
+    if (!saved.record) {
+        return Failure(ctx, ShoppingFailureText("product.dat", saved.status));
+    }
+    ctx.out << saved.record->id << "\n";
     return kExitOk;
 }
 
@@ -128,10 +130,14 @@ int RunEdit(CliContext& ctx, const Arguments& args)
     }
     ShoppingValues values = old->Values();
     options->ApplyTo(values, database, false);
-    int status = kOk;
-    if (!database.EditRecord(kProducts, *id, values, &status)) {
-        return status == kNoSuchRecord ? NoRecord(ctx, kProducts, *id)
-                                       : Failure(ctx, ShoppingFailureText("product.dat", status));
+    const ShoppingListCommands::SaveOutcome saved
+        = ShoppingListCommands(database).Save(kProducts, *id, values);
+    if (saved.refusal) {
+        return UsageError(ctx, "products edit", *saved.refusal);
+    }
+    if (!saved.record) {
+        return saved.status == kNoSuchRecord ? NoRecord(ctx, kProducts, *id)
+                                             : Failure(ctx, ShoppingFailureText("product.dat", saved.status));
     }
     ctx.out << "Saved product " << *id << ".\n";
     return kExitOk;

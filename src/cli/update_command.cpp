@@ -3,19 +3,13 @@
 #include "cli/server_options.h"
 #include "cli/stop_on_interrupt.h"
 #include "core/common/display_text.h"
-#include "core/net/http_fetcher.h"
-#include "core/protocol/server_connection.h"
 #include "core/settings/settings.h"
-#include "core/shopping/shopping_database.h"
-#include "core/store/item_filter.h"
-#include "core/store/item_store.h"
 #include "core/update/download_pass.h"
-#include "core/update/update_context.h"
+#include "core/update/program_session.h"
 #include "core/update/update_cycle.h"
-#include "core/update/weekly_upkeep.h"
 
 #include <condition_variable>
-#include <limits>
+#include <memory>
 #include <mutex>
 #include <ostream>
 
@@ -25,19 +19,6 @@ namespace tallyhawk::cli
 namespace
 {
 
-// What the desktop program owns for its run, as the command line sets it up: settings, connection,
-// both item stores and the shopping database, in the data folder.
-struct UpdateSession
-{
-    Settings settings;
-    ServerConnection connection;
-    HttpFetcher fetcher;
-    ItemStore deals;
-    ItemStore topics;
-    ShoppingDatabase shopping;
-    UpdateContext context{settings, connection, fetcher, deals, topics, &shopping};
-};
-
 void AddUpdateOptions(CommandLine& commandLine)
 {
     commandLine.Flag("--yes", "answer Yes to the new-version prompts")
@@ -46,18 +27,12 @@ void AddUpdateOptions(CommandLine& commandLine)
     AddServerOptions(commandLine);
 }
 
-// The store's highest ids without a view: the passes need nothing else of it here.
-void LearnHighestIds(ItemStore& store)
-{
-    ItemFilter nothing;
-    nothing.from = std::numeric_limits<std::int32_t>::max();
-    nothing.to = std::numeric_limits<std::int32_t>::max();
-    store.Load(nothing);
-}
-
-// The start-up: the weekly upkeep, then the stores loaded. An exit code when it cannot go on.
-std::optional<int>
-StartUp(CliContext& ctx, const CommandLine& commandLine, const std::string& command, UpdateSession& session)
+// The start-up: the weekly upkeep, then the stores' highest ids (no view is shown here). An exit code
+// when it cannot go on.
+std::optional<int> StartUp(CliContext& ctx,
+                           const CommandLine& commandLine,
+                           const std::string& command,
+                           std::unique_ptr<ProgramSession>& session)
 {
     if (commandLine.Has("--yes") && commandLine.Has("--no")) {
         return UsageError(ctx, command, "Give --yes or --no, not both.");
@@ -69,16 +44,15 @@ StartUp(CliContext& ctx, const CommandLine& commandLine, const std::string& comm
     if (!EnterDataFolder(ctx, commandLine)) {
         return kExitFailure;
     }
-    session.settings.serverAddress = endpoint.host;
-    session.settings.serverPort = endpoint.port;
-    session.connection.SetRequestLimit(endpoint.timeLimit);
-    session.deals.Open("deal.lst");
-    session.topics.Open("topic.lst");
-    session.shopping.Open();
-    session.context.startedHidden = commandLine.Has("--hidden");
+    Settings settings;
+    settings.serverAddress = endpoint.host;
+    settings.serverPort = endpoint.port;
+    session = std::make_unique<ProgramSession>(std::move(settings));
+    session->connection().SetRequestLimit(endpoint.timeLimit);
+    session->OpenStores();
+    session->context().startedHidden = commandLine.Has("--hidden");
 
-    UpkeepResult upkeep
-        = WeeklyUpkeep::Run(session.settings, session.deals, session.topics, &session.shopping, ".");
+    const UpkeepResult upkeep = session->RunWeeklyUpkeep();
     if (upkeep.archived) {
         ctx.out << "Weekly upkeep: the item stores and shopping files were archived.\n";
     }
@@ -86,9 +60,7 @@ StartUp(CliContext& ctx, const CommandLine& commandLine, const std::string& comm
         ctx.err << "tallyhawk-cli: the archive of " << TerminalText(path) << " failed (status " << status
                 << "); the file was left as it was.\n";
     }
-    session.context.listsRefreshDue = upkeep.listsRefreshDue;
-    LearnHighestIds(session.deals);
-    LearnHighestIds(session.topics);
+    session->LearnHighestIds();
     return std::nullopt;
 }
 
@@ -112,9 +84,9 @@ void PrintCounts(std::ostream& out, const DownloadCounts& counts)
 
 // The update cycle as the program's start runs it. An exit code when the command ends here.
 std::optional<int>
-RunCycle(CliContext& ctx, UpdateSession& session, CliUpdateHost& host, std::stop_token stop)
+RunCycle(CliContext& ctx, ProgramSession& session, CliUpdateHost& host, std::stop_token stop)
 {
-    CycleOutcome outcome = UpdateCycle::Run(session.context, host, stop);
+    CycleOutcome outcome = UpdateCycle::Run(session.context(), host, stop);
     if (outcome.exitRequested) {
         return kExitOk;
     }
@@ -140,13 +112,13 @@ int RunUpdate(CliContext& ctx, const Arguments& args)
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
         return *exit;
     }
-    UpdateSession session;
+    std::unique_ptr<ProgramSession> session;
     if (std::optional<int> exit = StartUp(ctx, commandLine, "update", session)) {
         return *exit;
     }
     StopOnInterrupt interrupt;
     CliUpdateHost host(ctx.out, PresetAnswer(commandLine));
-    return RunCycle(ctx, session, host, interrupt.flag()).value_or(kExitOk);
+    return RunCycle(ctx, *session, host, interrupt.flag()).value_or(kExitOk);
 }
 
 int RunWatch(CliContext& ctx, const Arguments& args)
@@ -167,17 +139,17 @@ int RunWatch(CliContext& ctx, const Arguments& args)
         }
         interval = std::chrono::seconds(*seconds);
     }
-    UpdateSession session;
+    std::unique_ptr<ProgramSession> session;
     if (std::optional<int> exit = StartUp(ctx, commandLine, "watch", session)) {
         return *exit;
     }
     if (interval) {
-        session.context.downloadInterval = *interval;
+        session->context().downloadInterval = *interval;
     }
     StopOnInterrupt interrupt;
     std::stop_token stop = interrupt.flag();
     CliUpdateHost host(ctx.out, PresetAnswer(commandLine));
-    if (std::optional<int> exit = RunCycle(ctx, session, host, stop)) {
+    if (std::optional<int> exit = RunCycle(ctx, *session, host, stop)) {
         return *exit == kExitFailure && stop.stop_requested() ? kExitOk : *exit;
     }
     ctx.out.flush();
@@ -186,14 +158,14 @@ int RunWatch(CliContext& ctx, const Arguments& args)
     while (!stop.stop_requested()) {
         std::unique_lock<std::mutex> lock(mutex);
         // Ctrl-C ends the wait at once.
-        wake.wait_for(lock, stop, host.downloadInterval().value_or(session.context.downloadInterval), [] {
+        wake.wait_for(lock, stop, host.downloadInterval().value_or(session->context().downloadInterval), [] {
             return false;
         });
         lock.unlock();
         if (stop.stop_requested()) {
             break;
         }
-        DownloadPass::Run(session.context, host, stop);
+        DownloadPass::Run(session->context(), host, stop);
         ctx.out.flush();
     }
     ctx.out << "Stopped.\n";

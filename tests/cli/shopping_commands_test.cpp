@@ -131,7 +131,6 @@ TEST_F(ShoppingCommands, BadValuesAreUsageErrorsAndWriteNothing)
         {"--price", "1e308"},
         {"--price", "1000000000.01"},
         {"--quantity", "1e10"},
-        {"--price", " "},
         {"--price", "5 x"},
         {"--start", "yesterday"},
         {"--store", std::string(51, 's')},
@@ -149,9 +148,10 @@ TEST_F(ShoppingCommands, BadValuesAreUsageErrorsAndWriteNothing)
     for (const char* file : {"product.dat", "store.lst", "unit.lst"}) {
         EXPECT_FALSE(std::filesystem::exists(File(file))) << file;
     }
-    // 50 characters are taken, 49 stored.
-    ASSERT_EQ(Run({"products", "add", std::string(50, 'n')}).exitCode, 0);
+    // The name field keeps 49 bytes: a name of 49 is stored whole, one of 50 is refused.
+    ASSERT_EQ(Run({"products", "add", std::string(49, 'n')}).exitCode, 0);
     EXPECT_EQ(Json({"products", "list"})["records"][0]["name"], std::string(49, 'n'));
+    EXPECT_EQ(Run({"products", "add", std::string(50, 'n')}).exitCode, 2);
 }
 
 TEST_F(ShoppingCommands, AmountsAreTrimmedAtBothEndsAndHeldToTheirLimit)
@@ -166,25 +166,60 @@ TEST_F(ShoppingCommands, AmountsAreTrimmedAtBothEndsAndHeldToTheirLimit)
     EXPECT_EQ(records[3]["pricePerUnit"], 1e9);
     ProgramRun refused = Run({"products", "add", "Milk", "--price", "1e308"});
     EXPECT_EQ(refused.exitCode, 2);
-    EXPECT_NE(refused.err.find("--price takes a number from 0 to 1000000000."), std::string::npos)
+    EXPECT_NE(refused.err.find("The price per unit must be a number from 0 to 1000000000."),
+              std::string::npos)
         << refused.err;
 }
 
-TEST_F(ShoppingCommands, NamesAreCountedInCharactersAndCutAtAWholeOne)
+TEST_F(ShoppingCommands, ListNamesAreCountedInCharactersAndCutAtAWholeOne)
 {
     // 49 characters, 51 bytes: within the limit the message names.
     const std::string store = std::string(48, 's') + "\xE2\x82\xAC";
     ASSERT_EQ(CharacterCount(store), 49u);
-    ProgramRun run = Run({"products", "add", std::string(49, 'n') + "\xE2\x82\xAC", "--store", store});
+    // A product name is held to the 49 bytes its field keeps, so it is stored whole.
+    const std::string name = std::string(46, 'n') + "\xE2\x82\xAC";
+    ProgramRun run = Run({"products", "add", name, "--store", store});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const nlohmann::json product = Json({"products", "list"})["records"][0];
+    EXPECT_EQ(product["name"], name);
     // 49 bytes are stored: the euro sign does not fit whole and is left out, not split.
-    EXPECT_EQ(product["name"], std::string(49, 'n'));
     EXPECT_EQ(product["storeName"], std::string(48, 's'));
     const std::string tooLong = std::string(50, 's') + "\xE2\x82\xAC";
     run = Run({"products", "add", "Milk", "--store", tooLong});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("The store name has more than 50 characters."), std::string::npos) << run.err;
+}
+
+// The core's checks, with the messages the product editor gives for the same input.
+TEST_F(ShoppingCommands, ProductNamesAndAmountsGetTheCoreChecksMessages)
+{
+    std::string accented; // 25 letters of two bytes: 50 bytes
+    for (int i = 0; i < 25; ++i) {
+        accented += "\xC3\xA9";
+    }
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"products", "add", " "}, "The product name can not be empty."},
+        {{"products", "add", accented},
+         "The product name has more than 49 bytes, the most a product keeps (in UTF-8, an accented letter "
+         "takes 2 bytes)."},
+        {{"products", "add", "Milk", "--price", "12abc"},
+         "The price per unit must be a number from 0 to 1000000000."},
+        {{"products", "add", "Milk", "--quantity", "1000000001"},
+         "The quantity must be a number from 0 to 1000000000."},
+        {{"products", "edit", "1", "--name", accented},
+         "The product name has more than 49 bytes, the most a product keeps (in UTF-8, an accented letter "
+         "takes 2 bytes)."},
+    };
+    for (const auto& entry : cases) {
+        ProgramRun run = Run(entry.args);
+        EXPECT_EQ(run.exitCode, 2) << entry.args.back();
+        EXPECT_NE(run.err.find(entry.message), std::string::npos) << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(File("product.dat")));
 }
 
 TEST_F(ShoppingCommands, EditingBehindDamageNamesTheDamageAndTheRepair)

@@ -4,6 +4,8 @@
 #include "core/shopping/shopping_record.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 
 namespace tallyhawk
 {
@@ -38,6 +40,19 @@ public:
     // The id or a negative code.
     int DeleteProduct(std::int32_t productId, Deletion deletion);
     int DeletePurchase(std::int32_t purchaseId);
+
+    struct SaveOutcome
+    {
+        // The record as saved; nothing when refused or when the write failed.
+        std::optional<ShoppingRecord> record;
+        // The message of the check that refused the values (ProductInput); nothing was written.
+        std::optional<std::string> refusal;
+        // The database's code when the write failed.
+        int status = 0;
+    };
+    // Adds a product or purchase of `kind` (`id` 0) or rewrites the one with `id`, after the checks of
+    // ProductInput.
+    SaveOutcome Save(std::int32_t kind, std::int32_t id, ShoppingValues values);
 
 private:
     ShoppingDatabase& database_;

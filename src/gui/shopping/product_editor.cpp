@@ -4,7 +4,9 @@
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
 #include "core/settings/site_url.h"
+#include "core/shopping/product_input.h"
 #include "core/shopping/purchase_type.h"
+#include "core/shopping/shopping_list_commands.h"
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/record_text.h"
 #include "gui/shopping/coupon_picker.h"
@@ -37,6 +39,7 @@ namespace
 {
 
 constexpr int kSlotRole = Qt::UserRole;
+// The list entries' names; the product's name is held to its field's bytes (ProductInput).
 constexpr qsizetype kNameLimit = 50;
 constexpr qsizetype kDescriptionLimit = 250;
 
@@ -504,20 +507,29 @@ void ProductEditor::Warn(const QString& text)
 
 bool ProductEditor::Gather(ShoppingValues& values)
 {
-    const QString name = name_->text();
-    if (name.trimmed().isEmpty()) {
-        Warn(QStringLiteral("The product name can not be empty."));
+    // The checks and messages of the core, the same as the command line's.
+    values.name = name_->text().toStdString();
+    if (std::optional<std::string> failure = ProductInput::CheckName(values.name)) {
+        Warn(QString::fromStdString(*failure));
         return false;
     }
-    if (CharacterCount(name) > kNameLimit) {
-        Warn(QStringLiteral("The product name has more than 50 characters."));
-        return false;
+    const struct
+    {
+        QLineEdit* edit;
+        ProductInput::Amount which;
+        double* value;
+    } amounts[] = {{price_, ProductInput::Amount::PricePerUnit, &values.pricePerUnit},
+                   {quantity_, ProductInput::Amount::Quantity, &values.quantity},
+                   {tax_, ProductInput::Amount::TaxPercent, &values.taxPercent}};
+    for (const auto& [edit, which, value] : amounts) {
+        const ProductInput::Reading reading = ProductInput::ReadAmount(which, edit->text().toStdString());
+        if (reading.failure) {
+            Warn(QString::fromStdString(*reading.failure));
+            edit->setFocus();
+            return false;
+        }
+        *value = reading.value;
     }
-    values.name = name.toStdString();
-
-    values.pricePerUnit = LeadingNumber(price_->text());
-    values.quantity = LeadingNumber(quantity_->text());
-    values.taxPercent = LeadingNumber(tax_->text());
 
     const struct
     {
@@ -599,14 +611,17 @@ void ProductEditor::Save()
     if (!Gather(values)) {
         return;
     }
-    std::optional<ShoppingRecord> saved = record_
-        ? database_.EditRecord(kind_, record_->id, std::move(values))
-        : database_.AddRecord(kind_, std::move(values));
-    if (!saved) {
+    ShoppingListCommands::SaveOutcome outcome
+        = ShoppingListCommands(database_).Save(kind_, record_ ? record_->id : 0, std::move(values));
+    if (outcome.refusal) {
+        Warn(QString::fromStdString(*outcome.refusal));
+        return;
+    }
+    if (!outcome.record) {
         Warn(QStringLiteral("There was an error while saving the product data to the database."));
         return;
     }
-    saved_ = std::move(saved);
+    saved_ = std::move(outcome.record);
     done(QDialog::Accepted);
 }
 

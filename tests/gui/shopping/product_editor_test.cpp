@@ -117,9 +117,9 @@ TEST_F(ProductEditorTest, ANewMonthlyProductOnThe31stIsSavedWithTheDueDateOfTheL
     EXPECT_EQ(editor->dayBox()->count(), 31);
     Choose(editor->dayBox(), QStringLiteral("30"));
     editor->storeBox()->setEditText(QStringLiteral("Corner Shop"));
-    editor->priceEdit()->setText(QStringLiteral("12.5 a month"));
-    editor->quantityEdit()->setText(QStringLiteral("nan"));
-    editor->taxEdit()->setText(QStringLiteral("1e999"));
+    editor->priceEdit()->setText(QStringLiteral(" 12.5 "));
+    editor->quantityEdit()->clear();
+    editor->taxEdit()->setText(QStringLiteral("  "));
     editor->descriptionEdit()->setPlainText(QStringLiteral("Flat"));
     editor->okButton()->click();
 
@@ -232,9 +232,23 @@ TEST_F(ProductEditorTest, EachRefusedInputIsToldAndNothingIsSaved)
          [](ProductEditor& e) {
              e.nameEdit()->clear();
          }},
-        {"The product name has more than 50 characters.",
+        {"The product name has more than 49 bytes, the most a product keeps (in UTF-8, an accented "
+         "letter takes 2 bytes).",
          [&](ProductEditor& e) {
-             e.nameEdit()->setText(fiftyOne);
+             // 25 characters, 50 bytes.
+             e.nameEdit()->setText(QString(25, QChar(0xE9)));
+         }},
+        {"The price per unit must be a number from 0 to 1000000000.",
+         [](ProductEditor& e) {
+             e.priceEdit()->setText(QStringLiteral("12.5 a month"));
+         }},
+        {"The quantity must be a number from 0 to 1000000000.",
+         [](ProductEditor& e) {
+             e.quantityEdit()->setText(QStringLiteral("1000000001"));
+         }},
+        {"The tax must be a number from 0 to 1000000000.",
+         [](ProductEditor& e) {
+             e.taxEdit()->setText(QStringLiteral("-1"));
          }},
         {"The unit type has more than 50 characters.",
          [&](ProductEditor& e) {
@@ -273,7 +287,7 @@ TEST_F(ProductEditorTest, EachRefusedInputIsToldAndNothingIsSaved)
         refused.spoil(*editor);
         editor->okButton()->click();
         ASSERT_EQ(boxes_.shown().size(), 1u);
-        EXPECT_EQ(boxes_.shown()[0].text, QString::fromLatin1(refused.message));
+        EXPECT_EQ(boxes_.shown()[0].text, QString::fromUtf8(refused.message));
         EXPECT_EQ(boxes_.shown()[0].icon, QMessageBox::Warning);
         EXPECT_EQ(boxes_.shown()[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         EXPECT_TRUE(editor->isVisible()) << "the editor stays open";
@@ -284,7 +298,7 @@ TEST_F(ProductEditorTest, EachRefusedInputIsToldAndNothingIsSaved)
     EXPECT_FALSE(FileExists("unit.lst"));
 }
 
-TEST_F(ProductEditorTest, FiftyCharactersAreTakenAndAnExistingStoreMatchesInAnyCase)
+TEST_F(ProductEditorTest, ANameOf49BytesIsStoredWholeAndAnExistingStoreMatchesInAnyCase)
 {
     IdNameList stores;
     stores.AddOrCount(12, "Corner Shop", 0);
@@ -294,13 +308,13 @@ TEST_F(ProductEditorTest, FiftyCharactersAreTakenAndAnExistingStoreMatchesInAnyC
 
     auto editor = NewEditor();
     FillValid(*editor);
-    const QString fifty = QString(49, QLatin1Char('n')) + QStringLiteral("Z");
-    editor->nameEdit()->setText(fifty);
+    // 48 characters in 49 bytes: the last takes two.
+    editor->nameEdit()->setText(QString(47, QLatin1Char('n')) + QChar(0xE9));
     editor->storeBox()->setEditText(QStringLiteral("corner shop"));
     editor->okButton()->click();
     ASSERT_TRUE(boxes_.shown().empty()) << boxes_.lastText().toStdString();
     ASSERT_TRUE(editor->savedRecord());
-    EXPECT_EQ(editor->savedRecord()->name(), std::string(49, 'n'));
+    EXPECT_EQ(editor->savedRecord()->name(), std::string(47, 'n') + "\xC3\xA9");
     EXPECT_EQ(editor->savedRecord()->storeId, 12);
     EXPECT_EQ(test::ReadFileBytes("store.lst"), before);
 }
