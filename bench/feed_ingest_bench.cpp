@@ -94,10 +94,10 @@ struct FreshDatabase
 // Parse the document and take every entry: the items taken.
 std::size_t Ingest(const std::string& document, FreshDatabase& database)
 {
-    const ParsedFeed parsed = FeedParser::Parse(document, kUrl);
+    ParsedFeed parsed = FeedParser::Parse(document, kUrl);
     std::string error;
     std::optional<std::vector<ServerItem>> taken
-        = FeedIngest::Take(database.items, database.feed, parsed.entries, 1'800'000'000, &error);
+        = FeedIngest::Take(database.items, database.feed, std::move(parsed.entries), 1'800'000'000, &error);
     if (!taken) {
         std::fprintf(stderr, "the entries were not taken: %s\n", error.c_str());
         std::exit(1);

@@ -77,6 +77,20 @@ std::optional<std::int64_t> ChildDate(const xmlNode* parent, std::string_view na
     return child != nullptr ? FeedDate::Parse(XmlFeedDocument::Text(child)) : std::nullopt;
 }
 
+// The first date of an expiry element among the entry's own, in whatever namespace an extension put it.
+std::optional<std::int64_t> ChildExpiry(const xmlNode* entry)
+{
+    for (const xmlNode* child = entry->children; child != nullptr; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE || !FeedDate::IsExpiryName(View(child->name))) {
+            continue;
+        }
+        if (std::optional<std::int64_t> date = FeedDate::Parse(XmlFeedDocument::Text(child))) {
+            return date;
+        }
+    }
+    return std::nullopt;
+}
+
 std::string
 ChildLink(const XmlFeedDocument& document, const xmlNode* parent, std::string_view name, std::string_view ns)
 {
@@ -188,6 +202,7 @@ private:
         if (!entry.published) {
             entry.published = ChildDate(item, "date", kDublinCoreNs);
         }
+        entry.expires = ChildExpiry(item);
         return entry;
     }
 
@@ -205,6 +220,7 @@ private:
         }
         entry.published = ChildDate(node, "published", kAtomNs);
         entry.updated = ChildDate(node, "updated", kAtomNs);
+        entry.expires = ChildExpiry(node);
         return entry;
     }
 
