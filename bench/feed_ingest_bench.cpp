@@ -96,7 +96,7 @@ std::size_t Ingest(const std::string& document, FreshDatabase& database)
 {
     ParsedFeed parsed = FeedParser::Parse(document, kUrl);
     std::string error;
-    std::optional<std::vector<ServerItem>> taken
+    std::optional<std::deque<ServerItem>> taken
         = FeedIngest::Take(database.items, database.feed, std::move(parsed.entries), 1'800'000'000, &error);
     if (!taken) {
         std::fprintf(stderr, "the entries were not taken: %s\n", error.c_str());

@@ -145,11 +145,11 @@ std::int32_t FeedIngest::DateOf(const FeedEntry& entry, std::int64_t now)
     return static_cast<std::int32_t>(*entry.expires);
 }
 
-std::optional<std::vector<ServerItem>> FeedIngest::Take(ItemDatabase& items,
-                                                        const FeedSubscription& feed,
-                                                        std::deque<FeedEntry> entries,
-                                                        std::int64_t now,
-                                                        std::string* error)
+std::optional<std::deque<ServerItem>> FeedIngest::Take(ItemDatabase& items,
+                                                       const FeedSubscription& feed,
+                                                       std::deque<FeedEntry> entries,
+                                                       std::int64_t now,
+                                                       std::string* error)
 {
     std::vector<std::string> stores;
     if (feed.store.empty()) {
@@ -161,9 +161,7 @@ std::optional<std::vector<ServerItem>> FeedIngest::Take(ItemDatabase& items,
             stores.push_back(store.name);
         }
     }
-    std::vector<ServerItem> taken;
-    // Room for every entry at once: growing would hold the items twice while they are moved.
-    taken.reserve(entries.size());
+    std::deque<ServerItem> taken;
     const bool ok = items.Transaction(
         [&](sqlite3* db, const ItemDatabase::InsertItem& insert, std::string& failure) {
             const SmallPageCache smallCache(db);

@@ -25,12 +25,13 @@ public:
     static constexpr const char* kDefaultCategory = "General";
 
     // The items made, lowest id first, or nothing with `error` set. The entries are used up as they
-    // are taken, so a large feed is not held twice, as entries and as items.
-    static std::optional<std::vector<ServerItem>> Take(ItemDatabase& items,
-                                                       const FeedSubscription& feed,
-                                                       std::deque<FeedEntry> entries,
-                                                       std::int64_t now,
-                                                       std::string* error = nullptr);
+    // are taken, so a large feed is not held twice, as entries and as items: both are deques, whose
+    // blocks an entry frees are the ones an item takes.
+    static std::optional<std::deque<ServerItem>> Take(ItemDatabase& items,
+                                                      const FeedSubscription& feed,
+                                                      std::deque<FeedEntry> entries,
+                                                      std::int64_t now,
+                                                      std::string* error = nullptr);
     // The item an entry becomes, before it is stored (its store from `stores` when the feed names none).
     static ServerItem
     ItemOf(const FeedSubscription& feed, const FeedEntry& entry, const std::vector<std::string>& stores);

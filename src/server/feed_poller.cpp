@@ -72,7 +72,7 @@ FeedPoller::Report FeedPoller::Poll(FeedSubscription& feed, std::int64_t now)
         report.result = FeedProblem(parsed);
         if (report.result.empty()) {
             std::string error;
-            std::optional<std::vector<ServerItem>> taken
+            std::optional<std::deque<ServerItem>> taken
                 = FeedIngest::Take(items_, feed, std::move(parsed.entries), now, &error);
             if (!taken) {
                 report.result = "not stored: " + error;
