@@ -270,6 +270,42 @@ TEST(FeedParser, ResolvesRelativeLinksAndKeepsOnlyHttp)
     EXPECT_EQ(atom.entries[1].link, "http://deals.example/base/sub/d/2");
 }
 
+// Entries are read and let go of as they end; what the feed says of itself may come after them.
+TEST(FeedParser, ReadsTheFeedsOwnElementsAfterItsEntries)
+{
+    ParsedFeed rss
+        = Parse("<rss><channel>\n<item><title>One</title></item>\n<item><title>Two</title></item>\n"
+                "<title>Late &amp; last</title>\n<link>/home</link>\n</channel></rss>");
+    ASSERT_EQ(rss.status, FeedStatus::Ok) << rss.problem;
+    EXPECT_EQ(rss.title, "Late & last");
+    EXPECT_EQ(rss.link, "http://127.0.0.1:8080/home");
+    ASSERT_EQ(rss.entries.size(), 2u);
+    EXPECT_EQ(rss.entries[1].title.text, "Two");
+
+    ParsedFeed atom = Parse("<feed xmlns=\"http://www.w3.org/2005/Atom\">\n <entry><id>1</id></entry>\n"
+                            " <title>After</title> <link href=\"/\"/></feed>");
+    ASSERT_EQ(atom.status, FeedStatus::Ok) << atom.problem;
+    EXPECT_EQ(atom.title, "After");
+    EXPECT_EQ(atom.link, "http://127.0.0.1:8080/");
+    EXPECT_EQ(atom.entries.size(), 1u);
+}
+
+// Items of a second channel, or nested where no format puts them, are no entries.
+TEST(FeedParser, TakesOnlyTheEntriesWhereTheFormatPutsThem)
+{
+    ParsedFeed rss = Parse("<rss><channel><item><title>a</title><item><title>inner</title></item></item>"
+                           "</channel><channel><item><title>b</title></item></channel></rss>");
+    ASSERT_EQ(rss.status, FeedStatus::Ok) << rss.problem;
+    ASSERT_EQ(rss.entries.size(), 1u);
+    EXPECT_EQ(rss.entries[0].title.text, "a");
+
+    ParsedFeed atom = Parse("<feed xmlns=\"http://www.w3.org/2005/Atom\"><entry><id>1</id>"
+                            "<entry><id>2</id></entry></entry></feed>");
+    ASSERT_EQ(atom.status, FeedStatus::Ok) << atom.problem;
+    ASSERT_EQ(atom.entries.size(), 1u);
+    EXPECT_EQ(atom.entries[0].id, "1");
+}
+
 TEST(FeedParser, LinksStayUnresolvedWithoutAnHttpFeedAddress)
 {
     ParsedFeed feed = FeedParser::Parse("<rss><channel><item><link>/deal/1</link></item>"
@@ -473,9 +509,27 @@ std::string ManyReferencesDocument()
     return document + "</title></channel></rss>";
 }
 
+// The same references spread over entries read one at a time: the bound is the whole document's.
+std::string ManyReferencesAcrossEntriesDocument()
+{
+    std::string document = "<!DOCTYPE rss [<!ENTITY e \"e\">]><rss><channel>";
+    constexpr std::size_t kPerEntry = 10;
+    for (std::size_t i = 0; i <= FeedParser::kMaxEntityReferences / kPerEntry; ++i) {
+        document += "<item><title>";
+        for (std::size_t j = 0; j < kPerEntry; ++j) {
+            document += "&e;";
+        }
+        document += "</title></item>";
+    }
+    return document + "</channel></rss>";
+}
+
 TEST(FeedParser, RefusesEntityExpansionBeyondTheBound)
 {
-    for (const std::string& document : {LaughsDocument(), QuadraticDocument(), ManyReferencesDocument()}) {
+    for (const std::string& document : {LaughsDocument(),
+                                        QuadraticDocument(),
+                                        ManyReferencesDocument(),
+                                        ManyReferencesAcrossEntriesDocument()}) {
         auto start = std::chrono::steady_clock::now();
         ParsedFeed feed = Parse(document);
         EXPECT_EQ(feed.status, FeedStatus::Refused) << document.substr(0, 120);
