@@ -150,8 +150,8 @@ struct XmlFeedDocument::Parsing
         }
         xmlUnlinkNode(element);
         xmlFreeNode(element);
-        // The parser appends text in place to the text node it made last, which was in the entry; from
-        // zero it appends to whatever the parent now ends with by measuring it first.
+        // The parser appends further text in place to the text node it made last, whose length it
+        // keeps: that node was in the entry. At zero it measures the text the parent now ends with.
         parser->nodemem = 0;
         parser->nodelen = 0;
     }
