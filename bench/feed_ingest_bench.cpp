@@ -94,10 +94,10 @@ struct FreshDatabase
 // Parse the document and take every entry: the items taken.
 std::size_t Ingest(const std::string& document, FreshDatabase& database)
 {
-    const ParsedFeed parsed = FeedParser::Parse(document, kUrl);
+    ParsedFeed parsed = FeedParser::Parse(document, kUrl);
     std::string error;
-    std::optional<std::vector<ServerItem>> taken
-        = FeedIngest::Take(database.items, database.feed, parsed.entries, 1'800'000'000, &error);
+    std::optional<std::deque<ServerItem>> taken
+        = FeedIngest::Take(database.items, database.feed, std::move(parsed.entries), 1'800'000'000, &error);
     if (!taken) {
         std::fprintf(stderr, "the entries were not taken: %s\n", error.c_str());
         std::exit(1);
@@ -105,14 +105,19 @@ std::size_t Ingest(const std::string& document, FreshDatabase& database)
     return taken->size();
 }
 
-// The peak resident set of a child that runs `work`, in bytes.
-template <typename Work>
-long long ChildPeak(Work work)
+// What a measuring child does; each child is this program run anew, so that no heap left by the timed
+// runs (freed but still resident) hides what its work takes.
+constexpr const char* kIdleChild = "--idle";
+constexpr const char* kIngestChild = "--ingest";
+constexpr const char* kParseChild = "--parse";
+
+// The peak resident set of this program run with `mode`, in bytes.
+long long ChildPeak(const char* mode)
 {
     const pid_t child = ::fork();
     if (child == 0) {
-        work();
-        std::_Exit(0);
+        ::execl("/proc/self/exe", "bench_feed_ingest", mode, static_cast<char*>(nullptr));
+        std::_Exit(127);
     }
     int status = 0;
     rusage usage{};
@@ -123,14 +128,43 @@ long long ChildPeak(Work work)
     return static_cast<long long>(usage.ru_maxrss) * 1024;
 }
 
-} // namespace
+std::string Folder()
+{
+    return (std::filesystem::temp_directory_path() / ("bench_feed_ingest." + std::to_string(::getpid())))
+        .string();
+}
 
-int main()
+// One measuring child: it holds the document and a fresh database, as every child does, and takes the
+// feed or parses it alone; what either adds is the difference to a child that does nothing more.
+int RunChild(const std::string& mode)
 {
     const std::string document = AtomDocument();
-    const std::string folder
-        = (std::filesystem::temp_directory_path() / ("bench_feed_ingest." + std::to_string(::getpid())))
-              .string();
+    const std::string folder = Folder();
+    xmlInitParser();
+    {
+        FreshDatabase database(folder);
+        if (mode == kIngestChild) {
+            Ingest(document, database);
+        } else if (mode == kParseChild) {
+            ParseOnly(document);
+        }
+    }
+    std::filesystem::remove_all(folder);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Other arguments (scripts/bench hands its own to every benchmark) are not this program's.
+    if (argc == 2
+        && (argv[1] == std::string(kIdleChild) || argv[1] == std::string(kIngestChild)
+            || argv[1] == std::string(kParseChild))) {
+        return RunChild(argv[1]);
+    }
+    const std::string document = AtomDocument();
+    const std::string folder = Folder();
     xmlInitParser();
     double parse = 1e9;
     double ingest = 1e9;
@@ -142,19 +176,11 @@ int main()
         taken = Ingest(document, database);
         ingest = std::min(ingest, Seconds(std::chrono::steady_clock::now() - start));
     }
-    // The child holds the document already, as the parent does: what the taking adds is the
-    // difference to a child that does nothing.
-    const long long idle = ChildPeak([&] { FreshDatabase database(folder); });
-    const long long peak = ChildPeak([&] {
-        FreshDatabase database(folder);
-        Ingest(document, database);
-    });
-    // For comparison: what libxml2's tree of the document alone adds.
-    const long long treePeak = ChildPeak([&] {
-        FreshDatabase database(folder);
-        ParseOnly(document);
-    });
     std::filesystem::remove_all(folder);
+    const long long idle = ChildPeak(kIdleChild);
+    const long long peak = ChildPeak(kIngestChild);
+    // For comparison: what libxml2's tree of the document alone adds.
+    const long long treePeak = ChildPeak(kParseChild);
     if (taken != kEntries || idle < 0 || peak < 0 || treePeak < 0) {
         std::fprintf(stderr, "the ingest failed (%zu entries taken)\n", taken);
         return 1;

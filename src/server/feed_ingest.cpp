@@ -7,6 +7,7 @@
 #include "server/item_database.h"
 #include "server/sqlite_statement.h"
 
+#include <limits>
 #include <map>
 #include <tuple>
 
@@ -28,36 +29,41 @@ class IngestStatements
 {
 public:
     explicit IngestStatements(sqlite3* db)
-        : byKey_(db, "SELECT item_id FROM feed_entries WHERE feed_id = ? AND key = ?")
-        , byLink_(db, "SELECT item_id FROM item_links WHERE link = ? LIMIT 1")
-        , repost_(db, "SELECT item_id FROM item_links WHERE repost_key = ? AND taken >= ? LIMIT 1")
+        // One statement for the three looks, each by its own index: a step each would cost as much as
+        // the looking. An entry remembered without an item (it had no title) counts as not known.
+        : known_(db,
+                 "SELECT COALESCE("
+                 "NULLIF((SELECT item_id FROM feed_entries WHERE feed_id = ?1 AND key = ?2), 0), "
+                 "(SELECT item_id FROM item_links WHERE ?3 <> '' AND link = ?3 LIMIT 1), "
+                 "(SELECT item_id FROM item_links WHERE repost_key = ?4 AND taken >= ?5 LIMIT 1), 0)")
         , link_(db, "INSERT INTO item_links (item_id, link, taken, repost_key) VALUES (?, ?, ?, ?)")
         , remember_(db, "INSERT OR IGNORE INTO feed_entries (feed_id, key, item_id) VALUES (?, ?, ?)")
     { }
 
     // The item an earlier entry already made, by this feed's key, by its link from any feed, or by
-    // its title and store within the repost window; 0 when none. Nothing when the database failed.
+    // its title and store (`repostKey`) within the repost window; 0 when none. Nothing when the
+    // database failed.
     std::optional<std::int64_t> KnownItem(std::int64_t feedId,
                                           const std::string& key,
                                           const std::string& link,
-                                          const ServerItem& item,
+                                          const std::string& repostKey,
                                           std::int64_t now)
     {
-        if (std::optional<std::int64_t> found = First(byKey_.Reset().Bind(1, feedId).Bind(2, key));
-            found != 0) {
-            return found;
+        known_.Reset()
+            .Bind(1, feedId)
+            .Bind(2, key)
+            .Bind(3, link)
+            .Bind(4, repostKey)
+            .Bind(5, now - FeedIngest::kRepostWindow);
+        if (!known_.Step()) {
+            return std::nullopt;
         }
-        if (!link.empty()) {
-            if (std::optional<std::int64_t> found = First(byLink_.Reset().Bind(1, link)); found != 0) {
-                return found;
-            }
-        }
-        return First(repost_.Reset().Bind(1, RepostKey(item)).Bind(2, now - FeedIngest::kRepostWindow));
+        return known_.Int64(0);
     }
     // Kept with an empty link too: the time taken finds reposts.
-    bool Link(const ServerItem& item, const std::string& link, std::int64_t now)
+    bool Link(std::int64_t itemId, const std::string& link, const std::string& repostKey, std::int64_t now)
     {
-        return link_.Reset().Bind(1, item.id).Bind(2, link).Bind(3, now).Bind(4, RepostKey(item)).Done();
+        return link_.Reset().Bind(1, itemId).Bind(2, link).Bind(3, now).Bind(4, repostKey).Done();
     }
     bool Remember(std::int64_t feedId, const std::string& key, std::int64_t itemId)
     {
@@ -65,20 +71,42 @@ public:
     }
 
 private:
-    // The first column of the first row, 0 when there is none, nothing when the read failed.
-    static std::optional<std::int64_t> First(Statement& query)
-    {
-        if (query.Step()) {
-            return query.Int64(0);
-        }
-        return query.Finished() ? std::optional<std::int64_t>(0) : std::nullopt;
-    }
-
-    Statement byKey_;
-    Statement byLink_;
-    Statement repost_;
+    Statement known_;
     Statement link_;
     Statement remember_;
+};
+
+// While a feed is taken the database holds few pages in memory: the pages beyond them go to the
+// write-ahead log early (and are read back from it when needed) rather than a feed of thousands of
+// entries holding its whole write in memory. The connection's own size comes back after.
+class SmallPageCache
+{
+public:
+    static constexpr int kKibibytes = 256;
+
+    explicit SmallPageCache(sqlite3* db)
+        : db_(db)
+    {
+        Statement size(db_, "PRAGMA cache_size");
+        if (size.Step()) {
+            previous_ = size.Int64(0);
+            Set(-kKibibytes);
+        }
+    }
+    ~SmallPageCache()
+    {
+        if (previous_) {
+            Set(*previous_);
+        }
+    }
+    SmallPageCache(const SmallPageCache&) = delete;
+    SmallPageCache& operator=(const SmallPageCache&) = delete;
+
+private:
+    void Set(std::int64_t size) { Statement(db_, "PRAGMA cache_size = " + std::to_string(size)).Done(); }
+
+    sqlite3* db_;
+    std::optional<std::int64_t> previous_;
 };
 
 } // namespace
@@ -108,11 +136,20 @@ ServerItem FeedIngest::ItemOf(const FeedSubscription& feed,
     return item;
 }
 
-std::optional<std::vector<ServerItem>> FeedIngest::Take(ItemDatabase& items,
-                                                        const FeedSubscription& feed,
-                                                        const std::vector<FeedEntry>& entries,
-                                                        std::int64_t now,
-                                                        std::string* error)
+std::int32_t FeedIngest::DateOf(const FeedEntry& entry, std::int64_t now)
+{
+    if (!entry.expires || *entry.expires <= now
+        || *entry.expires > std::numeric_limits<std::int32_t>::max()) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(*entry.expires);
+}
+
+std::optional<std::deque<ServerItem>> FeedIngest::Take(ItemDatabase& items,
+                                                       const FeedSubscription& feed,
+                                                       std::deque<FeedEntry> entries,
+                                                       std::int64_t now,
+                                                       std::string* error)
 {
     std::vector<std::string> stores;
     if (feed.store.empty()) {
@@ -124,18 +161,23 @@ std::optional<std::vector<ServerItem>> FeedIngest::Take(ItemDatabase& items,
             stores.push_back(store.name);
         }
     }
-    std::vector<ServerItem> taken;
+    std::deque<ServerItem> taken;
     const bool ok = items.Transaction(
         [&](sqlite3* db, const ItemDatabase::InsertItem& insert, std::string& failure) {
+            const SmallPageCache smallCache(db);
             IngestStatements statements(db);
             // The list ids of the names met so far, so that each is looked up once per fetch.
             std::map<std::string, std::pair<std::int32_t, std::int32_t>> listIds;
             // Feeds list the newest first: taken from the end, the oldest entry gets the lowest id.
-            for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
-                const std::string key = FeedItemTexts::Key(*entry);
-                ServerItem item = ItemOf(feed, *entry, stores);
+            while (!entries.empty()) {
+                const FeedEntry entry = std::move(entries.back());
+                entries.pop_back();
+                const std::string key = FeedItemTexts::Key(entry);
+                ServerItem item = ItemOf(feed, entry, stores);
+                item.date = DateOf(entry, now);
+                const std::string repostKey = RepostKey(item);
                 std::optional<std::int64_t> known
-                    = statements.KnownItem(feed.id, key, entry->link, item, now);
+                    = statements.KnownItem(feed.id, key, entry.link, repostKey, now);
                 if (!known) {
                     return false;
                 }
@@ -144,7 +186,7 @@ std::optional<std::vector<ServerItem>> FeedIngest::Take(ItemDatabase& items,
                     if (auto known = listIds.find(names); known != listIds.end()) {
                         std::tie(item.storeId, item.categoryId) = known->second;
                     }
-                    if (!insert(item, failure) || !statements.Link(item, entry->link, now)) {
+                    if (!insert(item, failure) || !statements.Link(item.id, entry.link, repostKey, now)) {
                         return false;
                     }
                     listIds[names] = {item.storeId, item.categoryId};

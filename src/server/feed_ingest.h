@@ -5,6 +5,7 @@
 #include "server/server_item.h"
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,15 +24,20 @@ public:
     static constexpr std::int64_t kRepostWindow = 24 * 3600;
     static constexpr const char* kDefaultCategory = "General";
 
-    // The items made, lowest id first, or nothing with `error` set.
-    static std::optional<std::vector<ServerItem>> Take(ItemDatabase& items,
-                                                       const FeedSubscription& feed,
-                                                       const std::vector<FeedEntry>& entries,
-                                                       std::int64_t now,
-                                                       std::string* error = nullptr);
+    // The items made, lowest id first, or nothing with `error` set. The entries are used up as they
+    // are taken, so a large feed is not held twice, as entries and as items: both are deques, whose
+    // blocks an entry frees are the ones an item takes.
+    static std::optional<std::deque<ServerItem>> Take(ItemDatabase& items,
+                                                      const FeedSubscription& feed,
+                                                      std::deque<FeedEntry> entries,
+                                                      std::int64_t now,
+                                                      std::string* error = nullptr);
     // The item an entry becomes, before it is stored (its store from `stores` when the feed names none).
     static ServerItem
     ItemOf(const FeedSubscription& feed, const FeedEntry& entry, const std::vector<std::string>& stores);
+    // The item's date: the entry's expiry while it lies ahead of `now` (and within what a client's
+    // 32-bit date holds), else 0, which clients show as no expiry known.
+    static std::int32_t DateOf(const FeedEntry& entry, std::int64_t now);
 };
 
 } // namespace tallyhawk::server

@@ -68,12 +68,12 @@ FeedPoller::Report FeedPoller::Poll(FeedSubscription& feed, std::int64_t now)
     } else if (response.status != 200) {
         report.result = HttpProblem(response.status);
     } else {
-        const ParsedFeed parsed = FeedParser::Parse(response.body, response.url);
+        ParsedFeed parsed = FeedParser::Parse(response.body, response.url);
         report.result = FeedProblem(parsed);
         if (report.result.empty()) {
             std::string error;
-            std::optional<std::vector<ServerItem>> taken
-                = FeedIngest::Take(items_, feed, parsed.entries, now, &error);
+            std::optional<std::deque<ServerItem>> taken
+                = FeedIngest::Take(items_, feed, std::move(parsed.entries), now, &error);
             if (!taken) {
                 report.result = "not stored: " + error;
             } else {

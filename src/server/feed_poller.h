@@ -6,6 +6,7 @@
 #include "server/server_item.h"
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ public:
     struct Report
     {
         std::string result; // as kept in the subscription
-        std::vector<ServerItem> taken;
+        std::deque<ServerItem> taken;
     };
     // What a fetch found, before anything is taken: for `feeds add`.
     struct Look

@@ -61,7 +61,7 @@ CREATE TABLE IF NOT EXISTS feed_entries (
     feed_id INTEGER NOT NULL,
     key TEXT NOT NULL,
     item_id INTEGER NOT NULL,
-    PRIMARY KEY (feed_id, key));
+    PRIMARY KEY (feed_id, key)) WITHOUT ROWID;
 )";
 
 // Texts are read only as far as a client keeps them: an item stored before texts were cut on the way

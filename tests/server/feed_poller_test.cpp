@@ -96,6 +96,38 @@ TEST_F(FeedPollerTest, EachFormatBecomesItemsThatLeadToTheirEntries)
     }
 }
 
+TEST_F(FeedPollerTest, AnExpiryAheadBecomesTheItemsDateAndAnyOtherLeavesItZero)
+{
+    struct Case
+    {
+        const char* expires;
+        std::int32_t date;
+    };
+    const Case cases[] = {
+        {"2027-02-01T00:00:00Z", 1'801'440'000},
+        {"Mon, 01 Feb 2027 00:00:00 GMT", 1'801'440'000},
+        // Past, or not a date at all: clients show "unknown" rather than an offer long over.
+        {"2003-06-10T04:00:00Z", 0},
+        {"2027-01-15T08:00:00Z", 0},
+        {"when stocks last", 0},
+        // Beyond what a client's 32-bit date holds.
+        {"2039-01-01T00:00:00Z", 0},
+    };
+    int n = 0;
+    for (const Case& expiry : cases) {
+        const std::string path = "/expiring" + std::to_string(n++);
+        host.Serve(path,
+                   Rss("<item xmlns:deal=\"urn:x-deals\"><guid>" + path + "</guid><title>Kettle</title>"
+                       + "<deal:expires>" + expiry.expires + "</deal:expires></item>"));
+        FeedSubscription feed = Subscribe(path, path);
+        const FeedPoller::Report report = Poll(feed);
+        ASSERT_EQ(report.taken.size(), 1u) << expiry.expires << ": " << report.result;
+        EXPECT_EQ(report.taken[0].date, expiry.date) << expiry.expires;
+        // As stored, and so as sent to clients.
+        EXPECT_EQ(items.Find(report.taken[0].id).value().date, expiry.date) << expiry.expires;
+    }
+}
+
 TEST_F(FeedPollerTest, TheNextFetchIsConditionalAnd304IsNotModified)
 {
     host.Serve("/feed", Rss(RssItem("a", "One", "https://shop.test/1")));

@@ -328,4 +328,10 @@ std::optional<std::int64_t> FeedDate::Parse(std::string_view text)
     return ParseRfc822(text);
 }
 
+bool FeedDate::IsExpiryName(std::string_view name)
+{
+    return name == "expires" || name == "expiry" || name == "expiration_date" || name == "valid_until"
+        || name == "end_date";
+}
+
 } // namespace tallyhawk::server

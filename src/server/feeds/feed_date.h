@@ -21,6 +21,9 @@ public:
     static std::optional<std::int64_t> ParseRfc3339(std::string_view text);
     // Either form, whichever the text is in: feeds put both forms in both kinds of element.
     static std::optional<std::int64_t> Parse(std::string_view text);
+    // Whether an element or member of that (local) name gives the end of an offer: "expires",
+    // "expiry", "expiration_date", "valid_until" or "end_date", as deal feeds' extensions name it.
+    static bool IsExpiryName(std::string_view name);
     // Seconds since 1970 UTC for a day of the proleptic Gregorian calendar and a time of that day.
     static std::int64_t ToSeconds(std::int64_t year, int month, int day, int hour, int minute, int second);
 };

@@ -27,6 +27,36 @@ std::optional<std::int64_t> DateMember(const Json& object, const char* name)
     return text.empty() ? std::nullopt : FeedDate::Parse(text);
 }
 
+// The first expiry date among an object's own members.
+std::optional<std::int64_t> ExpiryMember(const Json& object)
+{
+    for (const auto& [name, value] : object.items()) {
+        if (FeedDate::IsExpiryName(name) && value.is_string()) {
+            if (std::optional<std::int64_t> date = FeedDate::Parse(value.get<std::string>())) {
+                return date;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// An item's expiry: a member of its own, or of one of its extension objects (whose names begin with
+// "_", such as "_deal").
+std::optional<std::int64_t> ItemExpiry(const Json& item)
+{
+    if (std::optional<std::int64_t> date = ExpiryMember(item)) {
+        return date;
+    }
+    for (const auto& [name, value] : item.items()) {
+        if (name.starts_with('_') && value.is_object()) {
+            if (std::optional<std::int64_t> date = ExpiryMember(value)) {
+                return date;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
 // Ids are strings, but some feeds write numbers.
 std::string IdMember(const Json& object)
 {
@@ -54,6 +84,7 @@ FeedEntry ReadItem(const Json& item, std::string_view url)
     entry.content = html.empty() ? FeedText{StringMember(item, "content_text"), false} : FeedText{html, true};
     entry.published = DateMember(item, "date_published");
     entry.updated = DateMember(item, "date_modified");
+    entry.expires = ItemExpiry(item);
     return entry;
 }
 

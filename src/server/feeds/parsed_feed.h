@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,6 +48,9 @@ struct FeedEntry
     FeedText content;
     std::optional<std::int64_t> published; // seconds since 1970 UTC
     std::optional<std::int64_t> updated;
+    // The end of the offer, where the feed gives one (an extension element or member, see
+    // FeedDate::IsExpiryName); as the feed says, even when it has passed.
+    std::optional<std::int64_t> expires;
 };
 
 struct ParsedFeed
@@ -57,7 +61,9 @@ struct ParsedFeed
     std::string problem;
     std::string title;
     std::string link; // the site's home page, absolute http or https, or empty
-    std::vector<FeedEntry> entries; // in the feed's order
+    // In the feed's order. A deque: it grows without copying what it holds, and the ingest frees it
+    // from the back as it takes the entries.
+    std::deque<FeedEntry> entries;
 };
 
 // "RSS 2.0", "Atom 1.0", ...: the format's name as it is shown to users.

@@ -9,6 +9,7 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
 #include <climits>
 #include <mutex>
 
@@ -17,9 +18,6 @@ namespace tallyhawk::server
 
 namespace
 {
-
-// The mark an element gets when its end tag is read; libxml2 leaves _private to its users.
-char closedMark;
 
 // No entity, DTD or other resource is ever read from outside the document, whatever the options of
 // a parse in this process: the parser is fed only what a feed's own bytes hold.
@@ -37,15 +35,6 @@ void InitializeParser()
     });
 }
 
-void MarkClosed(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri)
-{
-    auto* parser = static_cast<xmlParserCtxtPtr>(context);
-    if (parser->node != nullptr) {
-        parser->node->_private = &closedMark;
-    }
-    xmlSAX2EndElementNs(context, localName, prefix, uri);
-}
-
 // The first error tells what broke the document; those after it often follow from it.
 struct FirstError
 {
@@ -55,25 +44,6 @@ struct FirstError
     std::string message = "not well-formed";
     long offset = 0; // bytes read when it was found
 };
-
-void RecordFirstError(void* context, xmlErrorPtr error)
-{
-    auto* parser = static_cast<xmlParserCtxtPtr>(context);
-    auto* first = static_cast<FirstError*>(parser->_private);
-    if (first->seen || error->level < XML_ERR_ERROR) {
-        return;
-    }
-    first->seen = true;
-    first->code = error->code;
-    first->line = error->line;
-    first->offset = xmlByteConsumed(parser);
-    if (error->message != nullptr) {
-        first->message = error->message;
-        while (!first->message.empty() && (first->message.back() == '\n' || first->message.back() == ' ')) {
-            first->message.pop_back();
-        }
-    }
-}
 
 void NoteOutsideEntity(void* payload, void* found, const xmlChar*)
 {
@@ -127,19 +97,79 @@ std::string Owned(xmlChar* text)
     return copy;
 }
 
+// The bytes handed to the parser at a time: its buffer holds about this much of the document.
+constexpr std::size_t kChunkBytes = 64 * 1024;
+
 } // namespace
 
-XmlFeedDocument::XmlFeedDocument(std::string_view bytes, std::string_view url, bool cutOff)
+struct XmlFeedDocument::Parsing
+{
+    XmlFeedDocument& document;
+    const EntryTest& isEntry;
+    const EntryReader& readEntry;
+    FirstError first;
+    EntityBudget budget;
+    bool overBudget = false;
+
+    static void RecordFirstError(void* context, xmlErrorPtr error)
+    {
+        auto* parser = static_cast<xmlParserCtxtPtr>(context);
+        FirstError* first = &static_cast<Parsing*>(parser->_private)->first;
+        if (first->seen || error->level < XML_ERR_ERROR) {
+            return;
+        }
+        first->seen = true;
+        first->code = error->code;
+        first->line = error->line;
+        first->offset = xmlByteConsumed(parser);
+        if (error->message != nullptr) {
+            first->message = error->message;
+            while (!first->message.empty()
+                   && (first->message.back() == '\n' || first->message.back() == ' ')) {
+                first->message.pop_back();
+            }
+        }
+    }
+
+    static void EndElement(void* context, const xmlChar* localName, const xmlChar* prefix, const xmlChar* uri)
+    {
+        auto* parser = static_cast<xmlParserCtxtPtr>(context);
+        xmlNode* element = parser->node;
+        xmlSAX2EndElementNs(context, localName, prefix, uri);
+        auto* parse = static_cast<Parsing*>(parser->_private);
+        if (element == nullptr || parser->node == element || parse->overBudget || !parse->isEntry(element)) {
+            return;
+        }
+        // Counted before anything reads the entry's text, which expands its entities.
+        if (parse->budget.Spend(element->children, false)) {
+            parse->document.UseTree(parser->myDoc);
+            parse->readEntry(element);
+        } else {
+            parse->overBudget = true;
+            xmlStopParser(parser);
+        }
+        xmlUnlinkNode(element);
+        xmlFreeNode(element);
+        // The parser appends further text in place to the text node it made last, whose length it
+        // keeps: that node was in the entry. At zero it measures the text the parent now ends with.
+        parser->nodemem = 0;
+        parser->nodelen = 0;
+    }
+};
+
+XmlFeedDocument::XmlFeedDocument(std::string_view url)
     : url_(url)
 {
     InitializeParser();
-    Parse(bytes, cutOff);
-    if (status_ != FeedStatus::Ok) {
-        return;
-    }
-    if (!EntitiesWithinBound()) {
-        Fail(FeedStatus::Refused, "the feed's entities expand beyond the bound");
-    } else if (root() == nullptr) {
+}
+
+void XmlFeedDocument::Read(std::string_view bytes,
+                           bool cutOff,
+                           const EntryTest& isEntry,
+                           const EntryReader& readEntry)
+{
+    Parse(bytes, cutOff, isEntry, readEntry);
+    if (status_ == FeedStatus::Ok && root() == nullptr) {
         Fail(FeedStatus::Malformed, "the feed has no root element");
     }
 }
@@ -151,15 +181,31 @@ XmlFeedDocument::~XmlFeedDocument()
     }
 }
 
-void XmlFeedDocument::Parse(std::string_view bytes, bool cutOff)
+void XmlFeedDocument::UseTree(xmlDoc* doc)
+{
+    doc_ = doc;
+    if (doc_ != nullptr && doc_->URL == nullptr && !url_.empty()) {
+        // The base that xml:base attributes build on.
+        doc_->URL = xmlStrdup(reinterpret_cast<const xmlChar*>(url_.c_str()));
+    }
+}
+
+void XmlFeedDocument::Parse(std::string_view bytes,
+                            bool cutOff,
+                            const EntryTest& isEntry,
+                            const EntryReader& readEntry)
 {
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) {
         Fail(FeedStatus::Malformed, "the feed is too large");
         return;
     }
-    xmlParserCtxtPtr parser = xmlCreateMemoryParserCtxt(bytes.data(), static_cast<int>(bytes.size()));
+    // The first bytes go in with the parser's making: they tell it the encoding (a byte order mark,
+    // UTF-16).
+    const std::size_t head = std::min<std::size_t>(bytes.size(), 4);
+    xmlParserCtxtPtr parser
+        = xmlCreatePushParserCtxt(nullptr, nullptr, bytes.data(), static_cast<int>(head), nullptr);
     if (parser == nullptr) {
-        Fail(FeedStatus::Malformed, "the feed is empty");
+        Fail(FeedStatus::Malformed, "the feed cannot be read");
         return;
     }
     // XML_PARSE_COMPACT keeps short texts inside their nodes: the document is only read.
@@ -168,28 +214,34 @@ void XmlFeedDocument::Parse(std::string_view bytes, bool cutOff)
     xmlCtxtUseOptions(parser,
                       XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT
                           | (cutOff ? XML_PARSE_RECOVER : 0));
-    FirstError first;
-    parser->_private = &first;
-    parser->sax->serror = RecordFirstError;
-    parser->sax->endElementNs = MarkClosed;
-    xmlParseDocument(parser);
-    doc_ = parser->myDoc;
+    Parsing parse{*this, isEntry, readEntry, {}, {}};
+    parser->_private = &parse;
+    parser->sax->serror = &Parsing::RecordFirstError;
+    parser->sax->endElementNs = &Parsing::EndElement;
+    for (std::size_t at = head; at < bytes.size() && !parser->disableSAX; at += kChunkBytes) {
+        const std::size_t size = std::min(kChunkBytes, bytes.size() - at);
+        xmlParseChunk(parser, bytes.data() + at, static_cast<int>(size), 0);
+    }
+    if (!parser->disableSAX) {
+        xmlParseChunk(parser, nullptr, 0, 1);
+    }
+    UseTree(parser->myDoc);
     parser->myDoc = nullptr;
     xmlFreeParserCtxt(parser);
-    if (doc_ != nullptr && !url_.empty()) {
-        // The base that xml:base attributes build on.
-        doc_->URL = xmlStrdup(reinterpret_cast<const xmlChar*>(url_.c_str()));
-    }
+    const FirstError& first = parse.first;
     // A document cut off may fail only where it ends, on the elements left open there.
     bool broken = first.seen && (!cutOff || first.offset < static_cast<long>(bytes.size()));
     // Checked before anything else: a declaration that reaches outside the document is refused even
     // when the parse failed because the entity could not be read.
     if (doc_ != nullptr && DeclaresOutsideEntities()) {
         Fail(FeedStatus::Refused, "the feed declares external or parameter entities");
-    } else if (first.code == XML_ERR_ENTITY_LOOP) {
+    } else if (first.code == XML_ERR_ENTITY_LOOP || parse.overBudget) {
         Fail(FeedStatus::Refused, "the feed's entities expand beyond the bound");
     } else if (doc_ == nullptr || broken) {
         Fail(FeedStatus::Malformed, "line " + std::to_string(first.line) + ": " + first.message);
+    } else if (!parse.budget.Spend(doc_->children, false)) {
+        // What is left of the tree: the feed's own elements.
+        Fail(FeedStatus::Refused, "the feed's entities expand beyond the bound");
     }
 }
 
@@ -209,12 +261,6 @@ bool XmlFeedDocument::DeclaresOutsideEntities() const
     return found;
 }
 
-bool XmlFeedDocument::EntitiesWithinBound() const
-{
-    EntityBudget budget;
-    return budget.Spend(doc_->children, false);
-}
-
 void XmlFeedDocument::Fail(FeedStatus status, std::string problem)
 {
     status_ = status;
@@ -228,11 +274,6 @@ void XmlFeedDocument::Fail(FeedStatus status, std::string problem)
 xmlNode* XmlFeedDocument::root() const
 {
     return doc_ != nullptr ? xmlDocGetRootElement(doc_) : nullptr;
-}
-
-bool XmlFeedDocument::Closed(const xmlNode* element)
-{
-    return element->_private == &closedMark;
 }
 
 std::string XmlFeedDocument::Text(const xmlNode* node)

@@ -77,6 +77,20 @@ std::optional<std::int64_t> ChildDate(const xmlNode* parent, std::string_view na
     return child != nullptr ? FeedDate::Parse(XmlFeedDocument::Text(child)) : std::nullopt;
 }
 
+// The first date of an expiry element among the entry's own, in whatever namespace an extension put it.
+std::optional<std::int64_t> ChildExpiry(const xmlNode* entry)
+{
+    for (const xmlNode* child = entry->children; child != nullptr; child = child->next) {
+        if (child->type != XML_ELEMENT_NODE || !FeedDate::IsExpiryName(View(child->name))) {
+            continue;
+        }
+        if (std::optional<std::int64_t> date = FeedDate::Parse(XmlFeedDocument::Text(child))) {
+            return date;
+        }
+    }
+    return std::nullopt;
+}
+
 std::string
 ChildLink(const XmlFeedDocument& document, const xmlNode* parent, std::string_view name, std::string_view ns)
 {
@@ -85,74 +99,81 @@ ChildLink(const XmlFeedDocument& document, const xmlNode* parent, std::string_vi
                             : std::string();
 }
 
-// Reads the elements of one format; `ns` is the namespace of its own elements.
+bool IsRoot(const xmlNode* node)
+{
+    return node != nullptr && node->parent != nullptr && node->parent->type == XML_DOCUMENT_NODE;
+}
+
+// RSS 1.0 and 0.90 elements are in either namespace.
+bool IsRdfItem(const xmlNode* node)
+{
+    return Is(node, "item", kRss10Ns) || Is(node, "item", kRss090Ns);
+}
+
+// The entries of each format: RSS items of the (first) channel, RDF items beside the channel, Atom
+// entries of the feed.
+bool IsEntry(const xmlNode* node)
+{
+    const xmlNode* parent = node->parent;
+    if (Is(node, "item", "")) {
+        return Is(parent, "channel", "") && IsRoot(parent->parent) && Is(parent->parent, "rss", "")
+            && Child(parent->parent, "channel", "") == parent;
+    }
+    if (IsRdfItem(node)) {
+        return IsRoot(parent) && Is(parent, "RDF", kRdfNs);
+    }
+    return Is(node, "entry", kAtomNs) && IsRoot(parent) && Is(parent, "feed", kAtomNs);
+}
+
+// Reads the elements of each format: the entries one by one as the document hands them over, the
+// feed's own elements at its end.
 class FormatReader
 {
 public:
-    FormatReader(const XmlFeedDocument& document, bool cutOff, ParsedFeed& feed)
+    FormatReader(const XmlFeedDocument& document, ParsedFeed& feed)
         : document_(document)
-        , cutOff_(cutOff)
         , feed_(feed)
     { }
 
-    void ReadRss(const xmlNode* root)
+    void ReadEntry(const xmlNode* node)
     {
-        feed_.format = FeedFormat::Rss2;
-        const xmlNode* channel = Child(root, "channel", "");
-        if (channel == nullptr) {
-            return;
-        }
-        ReadRssChannel(channel, "");
-        for (const xmlNode* node = channel->children; node != nullptr; node = node->next) {
-            if (Is(node, "item", "")) {
-                AddEntry(node, ReadRssItem(node, ""));
+        if (Is(node, "item", "")) {
+            feed_.entries.push_back(ReadRssItem(node, ""));
+        } else if (IsRdfItem(node)) {
+            FeedEntry entry = ReadRssItem(node, NamespaceOf(node));
+            if (entry.id.empty()) {
+                entry.id = Trimmed(Attribute(node, "about", kRdfNs.data()));
             }
+            feed_.entries.push_back(std::move(entry));
+        } else {
+            feed_.entries.push_back(ReadAtomEntry(node));
         }
     }
 
-    void ReadRdf(const xmlNode* root)
+    // False when the root is no feed this reader knows.
+    bool ReadHead(const xmlNode* root)
     {
-        feed_.format = FeedFormat::Rdf;
-        for (const xmlNode* node = root->children; node != nullptr; node = node->next) {
-            std::string_view ns = NamespaceOf(node);
-            if (ns != kRss10Ns && ns != kRss090Ns) {
-                continue;
+        if (Is(root, "rss", "")) {
+            feed_.format = FeedFormat::Rss2;
+            if (const xmlNode* channel = Child(root, "channel", "")) {
+                ReadRssChannel(channel, "");
             }
-            if (Is(node, "channel", ns)) {
-                ReadRssChannel(node, ns);
-            } else if (Is(node, "item", ns)) {
-                FeedEntry entry = ReadRssItem(node, ns);
-                if (entry.id.empty()) {
-                    entry.id = Trimmed(Attribute(node, "about", kRdfNs.data()));
+        } else if (Is(root, "RDF", kRdfNs)) {
+            feed_.format = FeedFormat::Rdf;
+            for (const xmlNode* node = root->children; node != nullptr; node = node->next) {
+                std::string_view ns = NamespaceOf(node);
+                if ((ns == kRss10Ns || ns == kRss090Ns) && Is(node, "channel", ns)) {
+                    ReadRssChannel(node, ns);
                 }
-                AddEntry(node, std::move(entry));
             }
+        } else if (Is(root, "feed", kAtomNs)) {
+            feed_.format = FeedFormat::Atom;
+            feed_.title = FeedTextCleaner::Clean(AtomText(Child(root, "title", kAtomNs)));
+            feed_.link = AtomLink(root);
+        } else {
+            return false;
         }
-    }
-
-    void ReadAtom(const xmlNode* root)
-    {
-        feed_.format = FeedFormat::Atom;
-        feed_.title = FeedTextCleaner::Clean(AtomText(Child(root, "title", kAtomNs)));
-        feed_.link = AtomLink(root);
-        for (const xmlNode* node = root->children; node != nullptr; node = node->next) {
-            if (!Is(node, "entry", kAtomNs)) {
-                continue;
-            }
-            FeedEntry entry;
-            entry.id = Trimmed(ChildText(node, "id", kAtomNs));
-            entry.link = AtomLink(node);
-            entry.title = AtomText(Child(node, "title", kAtomNs));
-            entry.summary = AtomText(Child(node, "summary", kAtomNs));
-            const xmlNode* content = Child(node, "content", kAtomNs);
-            // Content given by reference ("src") is on another page, never fetched here.
-            if (content != nullptr && Attribute(content, "src").empty()) {
-                entry.content = AtomText(content);
-            }
-            entry.published = ChildDate(node, "published", kAtomNs);
-            entry.updated = ChildDate(node, "updated", kAtomNs);
-            AddEntry(node, std::move(entry));
-        }
+        return true;
     }
 
 private:
@@ -181,6 +202,25 @@ private:
         if (!entry.published) {
             entry.published = ChildDate(item, "date", kDublinCoreNs);
         }
+        entry.expires = ChildExpiry(item);
+        return entry;
+    }
+
+    FeedEntry ReadAtomEntry(const xmlNode* node)
+    {
+        FeedEntry entry;
+        entry.id = Trimmed(ChildText(node, "id", kAtomNs));
+        entry.link = AtomLink(node);
+        entry.title = AtomText(Child(node, "title", kAtomNs));
+        entry.summary = AtomText(Child(node, "summary", kAtomNs));
+        const xmlNode* content = Child(node, "content", kAtomNs);
+        // Content given by reference ("src") is on another page, never fetched here.
+        if (content != nullptr && Attribute(content, "src").empty()) {
+            entry.content = AtomText(content);
+        }
+        entry.published = ChildDate(node, "published", kAtomNs);
+        entry.updated = ChildDate(node, "updated", kAtomNs);
+        entry.expires = ChildExpiry(node);
         return entry;
     }
 
@@ -214,16 +254,7 @@ private:
         return {};
     }
 
-    // In a feed cut off, an entry whose end tag was not read may have lost its last fields.
-    void AddEntry(const xmlNode* node, FeedEntry entry)
-    {
-        if (!cutOff_ || XmlFeedDocument::Closed(node)) {
-            feed_.entries.push_back(std::move(entry));
-        }
-    }
-
     const XmlFeedDocument& document_;
-    bool cutOff_;
     ParsedFeed& feed_;
 };
 
@@ -232,21 +263,18 @@ private:
 ParsedFeed XmlFeedReader::Read(std::string_view bytes, std::string_view url, bool cutOff)
 {
     ParsedFeed feed;
-    XmlFeedDocument document(bytes, url, cutOff);
+    XmlFeedDocument document(url);
+    FormatReader reader(document, feed);
+    document.Read(bytes, cutOff, IsEntry, [&reader](const xmlNode* element) { reader.ReadEntry(element); });
     if (document.status() != FeedStatus::Ok) {
+        feed.entries = {};
         feed.status = document.status();
         feed.problem = document.problem();
         return feed;
     }
     const xmlNode* root = document.root();
-    FormatReader reader(document, cutOff, feed);
-    if (Is(root, "rss", "")) {
-        reader.ReadRss(root);
-    } else if (Is(root, "RDF", kRdfNs)) {
-        reader.ReadRdf(root);
-    } else if (Is(root, "feed", kAtomNs)) {
-        reader.ReadAtom(root);
-    } else {
+    if (!reader.ReadHead(root)) {
+        feed.entries = {};
         feed.status = FeedStatus::NotAFeed;
         feed.problem = "the document is <" + std::string(View(root->name)) + ">, not RSS, RDF or Atom";
         return feed;

@@ -270,6 +270,42 @@ TEST(FeedParser, ResolvesRelativeLinksAndKeepsOnlyHttp)
     EXPECT_EQ(atom.entries[1].link, "http://deals.example/base/sub/d/2");
 }
 
+// Entries are read and let go of as they end; what the feed says of itself may come after them.
+TEST(FeedParser, ReadsTheFeedsOwnElementsAfterItsEntries)
+{
+    ParsedFeed rss
+        = Parse("<rss><channel>\n<item><title>One</title></item>\n<item><title>Two</title></item>\n"
+                "<title>Late &amp; last</title>\n<link>/home</link>\n</channel></rss>");
+    ASSERT_EQ(rss.status, FeedStatus::Ok) << rss.problem;
+    EXPECT_EQ(rss.title, "Late & last");
+    EXPECT_EQ(rss.link, "http://127.0.0.1:8080/home");
+    ASSERT_EQ(rss.entries.size(), 2u);
+    EXPECT_EQ(rss.entries[1].title.text, "Two");
+
+    ParsedFeed atom = Parse("<feed xmlns=\"http://www.w3.org/2005/Atom\">\n <entry><id>1</id></entry>\n"
+                            " <title>After</title> <link href=\"/\"/></feed>");
+    ASSERT_EQ(atom.status, FeedStatus::Ok) << atom.problem;
+    EXPECT_EQ(atom.title, "After");
+    EXPECT_EQ(atom.link, "http://127.0.0.1:8080/");
+    EXPECT_EQ(atom.entries.size(), 1u);
+}
+
+// Items of a second channel, or nested where no format puts them, are no entries.
+TEST(FeedParser, TakesOnlyTheEntriesWhereTheFormatPutsThem)
+{
+    ParsedFeed rss = Parse("<rss><channel><item><title>a</title><item><title>inner</title></item></item>"
+                           "</channel><channel><item><title>b</title></item></channel></rss>");
+    ASSERT_EQ(rss.status, FeedStatus::Ok) << rss.problem;
+    ASSERT_EQ(rss.entries.size(), 1u);
+    EXPECT_EQ(rss.entries[0].title.text, "a");
+
+    ParsedFeed atom = Parse("<feed xmlns=\"http://www.w3.org/2005/Atom\"><entry><id>1</id>"
+                            "<entry><id>2</id></entry></entry></feed>");
+    ASSERT_EQ(atom.status, FeedStatus::Ok) << atom.problem;
+    ASSERT_EQ(atom.entries.size(), 1u);
+    EXPECT_EQ(atom.entries[0].id, "1");
+}
+
 TEST(FeedParser, LinksStayUnresolvedWithoutAnHttpFeedAddress)
 {
     ParsedFeed feed = FeedParser::Parse("<rss><channel><item><link>/deal/1</link></item>"
@@ -279,6 +315,83 @@ TEST(FeedParser, LinksStayUnresolvedWithoutAnHttpFeedAddress)
     EXPECT_EQ(feed.entries[0].link, "");
     EXPECT_EQ(feed.entries[1].link, "http://deals.example/2");
 }
+
+struct ExpiryCase
+{
+    const char* name;
+    std::string document;
+    std::optional<std::int64_t> expires;
+};
+
+void PrintTo(const ExpiryCase& expiry, std::ostream* out)
+{
+    *out << expiry.name;
+}
+
+class Expiries : public testing::TestWithParam<ExpiryCase>
+{ };
+
+TEST_P(Expiries, AreReadWhereTheFeedGivesThem)
+{
+    ParsedFeed feed = Parse(GetParam().document);
+    ASSERT_EQ(feed.status, FeedStatus::Ok) << feed.problem;
+    ASSERT_EQ(feed.entries.size(), 1u);
+    EXPECT_EQ(feed.entries[0].expires, GetParam().expires);
+}
+
+std::string RssWithItem(const std::string& inside)
+{
+    return "<rss xmlns:deal=\"urn:x-deals\"><channel><item><title>t</title>" + inside
+        + "</item></channel></rss>";
+}
+
+std::string AtomWithEntry(const std::string& inside)
+{
+    return "<feed xmlns=\"http://www.w3.org/2005/Atom\" xmlns:x=\"urn:x-deals\"><entry><id>1</id>" + inside
+        + "</entry></feed>";
+}
+
+std::string JsonWithItem(const std::string& members)
+{
+    return R"({"version": "https://jsonfeed.org/version/1.1", "items": [{"id": "1", )" + members + "}]}";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FeedParser,
+    Expiries,
+    testing::Values(
+        ExpiryCase{"RssExtensionRfc822",
+                   RssWithItem("<deal:expires>Tue, 10 Jun 2003 04:00:00 GMT</deal:expires>"),
+                   kJune10},
+        ExpiryCase{"RssPlainRfc3339WithSpaces",
+                   RssWithItem("<expiration_date>\n 2003-06-10T06:00:00+02:00 </expiration_date>"),
+                   kJune10},
+        ExpiryCase{"RssNone", RssWithItem("<pubDate>Tue, 10 Jun 2003 04:00:00 GMT</pubDate>"), std::nullopt},
+        ExpiryCase{"RssUnreadable", RssWithItem("<deal:expires>next week</deal:expires>"), std::nullopt},
+        ExpiryCase{"RssUnreadableThenReadable",
+                   RssWithItem("<expires>soon</expires><deal:expiry>2003-06-10T04:00:00Z</deal:expiry>"),
+                   kJune10},
+        ExpiryCase{"RssOtherNameIgnored",
+                   RssWithItem("<deal:expires_at>2003-06-10</deal:expires_at>"),
+                   std::nullopt},
+        ExpiryCase{
+            "AtomExtension", AtomWithEntry("<x:valid_until>2003-06-10T04:00:00Z</x:valid_until>"), kJune10},
+        ExpiryCase{"AtomDayAlone", AtomWithEntry("<end_date>2003-06-10</end_date>"), kJune10 - 4 * 3600},
+        ExpiryCase{"Rdf",
+                   "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+                   "xmlns=\"http://purl.org/rss/1.0/\" xmlns:ex=\"urn:x\"><item rdf:about=\"a\">"
+                   "<ex:expiry>2003-06-10T04:00:00Z</ex:expiry></item></rdf:RDF>",
+                   kJune10},
+        ExpiryCase{
+            "JsonExtensionObject", JsonWithItem(R"("_deal": {"expires": "2003-06-10T04:00:00Z"})"), kJune10},
+        ExpiryCase{
+            "JsonOwnMember", JsonWithItem(R"("expiration_date": "Tue, 10 Jun 2003 04:00:00 GMT")"), kJune10},
+        ExpiryCase{"JsonObjectThatIsNoExtension",
+                   JsonWithItem(R"("deal": {"expires": "2003-06-10T04:00:00Z"})"),
+                   std::nullopt},
+        ExpiryCase{"JsonNotText", JsonWithItem(R"("_deal": {"expires": 1055217600})"), std::nullopt},
+        ExpiryCase{"JsonUnreadable", JsonWithItem(R"("_deal": {"valid_until": "tomorrow"})"), std::nullopt}),
+    [](const testing::TestParamInfo<ExpiryCase>& info) { return info.param.name; });
 
 struct BadDocument
 {
@@ -396,9 +509,27 @@ std::string ManyReferencesDocument()
     return document + "</title></channel></rss>";
 }
 
+// The same references spread over entries read one at a time: the bound is the whole document's.
+std::string ManyReferencesAcrossEntriesDocument()
+{
+    std::string document = "<!DOCTYPE rss [<!ENTITY e \"e\">]><rss><channel>";
+    constexpr std::size_t kPerEntry = 10;
+    for (std::size_t i = 0; i <= FeedParser::kMaxEntityReferences / kPerEntry; ++i) {
+        document += "<item><title>";
+        for (std::size_t j = 0; j < kPerEntry; ++j) {
+            document += "&e;";
+        }
+        document += "</title></item>";
+    }
+    return document + "</channel></rss>";
+}
+
 TEST(FeedParser, RefusesEntityExpansionBeyondTheBound)
 {
-    for (const std::string& document : {LaughsDocument(), QuadraticDocument(), ManyReferencesDocument()}) {
+    for (const std::string& document : {LaughsDocument(),
+                                        QuadraticDocument(),
+                                        ManyReferencesDocument(),
+                                        ManyReferencesAcrossEntriesDocument()}) {
         auto start = std::chrono::steady_clock::now();
         ParsedFeed feed = Parse(document);
         EXPECT_EQ(feed.status, FeedStatus::Refused) << document.substr(0, 120);
