@@ -68,7 +68,7 @@ std::optional<std::int32_t> RecordId(const CommandLine& commandLine)
 int RunAdd(CliContext& ctx, const Arguments& args)
 {
     CommandLine commandLine("products add", "Add a product to the shopping list and print its id.");
-    commandLine.Positional("NAME", "the product's name (at most 49 bytes in UTF-8)");
+    commandLine.Positional("NAME", "the product's name (at most 50 characters; 49 are kept)");
     ProductOptions::Declare(commandLine);
     if (std::optional<int> exit = ParseArguments(ctx, commandLine, args)) {
         return *exit;

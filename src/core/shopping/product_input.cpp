@@ -1,5 +1,7 @@
 #include "core/shopping/product_input.h"
 
+#include "core/common/display_text.h"
+
 #include <charconv>
 #include <cmath>
 
@@ -32,6 +34,19 @@ std::string AmountMessage(ProductInput::Amount which)
     return std::string(what) + " must be a number from 0 to 1000000000.";
 }
 
+// The bytes of the first `characters` characters of valid UTF-8 `text`.
+std::size_t PrefixBytes(std::string_view text, std::size_t characters)
+{
+    std::size_t seen = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        // Every character has exactly one byte that is no continuation byte.
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && seen++ == characters) {
+            return i;
+        }
+    }
+    return text.size();
+}
+
 } // namespace
 
 std::optional<std::string> ProductInput::CheckName(std::string_view name)
@@ -39,9 +54,14 @@ std::optional<std::string> ProductInput::CheckName(std::string_view name)
     if (Trimmed(name).empty()) {
         return "The product name can not be empty.";
     }
-    if (name.size() > kNameBytes) {
-        return "The product name has more than 49 bytes, the most a product keeps (in UTF-8, an accented "
-               "letter takes 2 bytes).";
+    if (CharacterCount(name) > kNameCharacters) {
+        return "The product name has more than 50 characters.";
+    }
+    // A name of 50 characters keeps its first 49, as the field always has. Letters of several bytes
+    // could make the field cut far more than that: such a name is refused rather than cut.
+    if (IsValidUtf8(name) && PrefixBytes(name, kNameCharacters - 1) > kNameBytes) {
+        return "The product name is too long to be kept whole: a product keeps 49 bytes of its name, and "
+               "in UTF-8 an accented letter takes 2 bytes.";
     }
     return std::nullopt;
 }

@@ -16,8 +16,9 @@ namespace tallyhawk
 class ProductInput
 {
 public:
+    // A name may have this many characters; the field keeps the first 49 of them.
+    static constexpr std::size_t kNameCharacters = 50;
     // The name is kept as its UTF-8 bytes in a field that ends in a zero byte: this many bytes fit.
-    // Counted in bytes, not characters, so that no name is cut when it is stored.
     static constexpr std::size_t kNameBytes = ShoppingRecord::kNameSize - 1;
     // Amounts above this are typing mistakes: they would only show as long rows of digits, and sums of
     // them lose their cents.

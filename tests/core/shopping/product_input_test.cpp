@@ -13,9 +13,10 @@ namespace
 {
 
 const std::string kEmptyName = "The product name can not be empty.";
-const std::string kLongName
-    = "The product name has more than 49 bytes, the most a product keeps (in UTF-8, an accented letter "
-      "takes 2 bytes).";
+const std::string kLongName = "The product name has more than 50 characters.";
+const std::string kCutName
+    = "The product name is too long to be kept whole: a product keeps 49 bytes of its name, and in UTF-8 "
+      "an accented letter takes 2 bytes.";
 const std::string kBadPrice = "The price per unit must be a number from 0 to 1000000000.";
 const std::string kBadQuantity = "The quantity must be a number from 0 to 1000000000.";
 const std::string kBadTax = "The tax must be a number from 0 to 1000000000.";
@@ -30,7 +31,7 @@ std::string Accented(std::size_t letters)
     return text;
 }
 
-TEST(ProductInputTest, NamesAreCheckedByTheBytesTheirFieldKeeps)
+TEST(ProductInputTest, NamesAreCheckedByCharactersAndByTheBytesTheirFieldKeeps)
 {
     const struct
     {
@@ -41,12 +42,20 @@ TEST(ProductInputTest, NamesAreCheckedByTheBytesTheirFieldKeeps)
         {" \t ", kEmptyName},
         {"Milk", std::nullopt},
         {std::string(49, 'a'), std::nullopt},
-        {std::string(50, 'a'), kLongName},
+        // The 50th character is the one the field always drops.
+        {std::string(50, 'a'), std::nullopt},
+        {std::string(49, 'a') + Accented(1), std::nullopt},
+        {std::string(51, 'a'), kLongName},
+        {Accented(51), kLongName},
+        // Not UTF-8: a character per byte.
+        {std::string(51, '\xFF'), kLongName},
+        {std::string(50, '\xFF'), std::nullopt},
         // 24 letters of two bytes and one of one: 49 bytes, 25 characters.
         {Accented(24) + "a", std::nullopt},
-        // 25 letters of two bytes: 50 bytes in 25 characters, which would be cut when stored.
-        {Accented(25), kLongName},
-        {"a" + Accented(24) + "a", kLongName},
+        // 25 letters of two bytes: 50 bytes in 25 characters, which the field would cut.
+        {Accented(25), kCutName},
+        {"a" + Accented(24) + "a", kCutName},
+        {std::string(48, 'a') + Accented(1), kCutName},
     };
     for (const auto& entry : cases) {
         EXPECT_EQ(ProductInput::CheckName(entry.name), entry.failure) << entry.name;
@@ -108,7 +117,7 @@ TEST(ProductInputTest, ValuesAreCheckedNameFirstThenEachAmount)
     values.pricePerUnit = std::numeric_limits<double>::quiet_NaN();
     EXPECT_EQ(ProductInput::Check(values), kBadPrice);
     values.name = Accented(25);
-    EXPECT_EQ(ProductInput::Check(values), kLongName);
+    EXPECT_EQ(ProductInput::Check(values), kCutName);
 }
 
 } // namespace

@@ -234,12 +234,12 @@ TEST_F(ProgramSessionTest, ASaveTheChecksRefuseWritesNothing)
 {
     std::unique_ptr<ProgramSession> session = MakeSession();
     ShoppingValues values;
-    values.name = std::string(50, 'n');
+    values.name = std::string(51, 'n');
     const ShoppingListCommands::SaveOutcome outcome
         = session->commands().shopping().Save(ShoppingDatabase::kProducts, 0, values);
     EXPECT_FALSE(outcome.record);
     ASSERT_TRUE(outcome.refusal);
-    EXPECT_NE(outcome.refusal->find("49 bytes"), std::string::npos);
+    EXPECT_NE(outcome.refusal->find("more than 50 characters"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir.File("product.dat")));
 }
 

@@ -232,8 +232,12 @@ TEST_F(ProductEditorTest, EachRefusedInputIsToldAndNothingIsSaved)
          [](ProductEditor& e) {
              e.nameEdit()->clear();
          }},
-        {"The product name has more than 49 bytes, the most a product keeps (in UTF-8, an accented "
-         "letter takes 2 bytes).",
+        {"The product name has more than 50 characters.",
+         [&](ProductEditor& e) {
+             e.nameEdit()->setText(fiftyOne);
+         }},
+        {"The product name is too long to be kept whole: a product keeps 49 bytes of its name, and in "
+         "UTF-8 an accented letter takes 2 bytes.",
          [&](ProductEditor& e) {
              // 25 characters, 50 bytes.
              e.nameEdit()->setText(QString(25, QChar(0xE9)));
@@ -298,7 +302,7 @@ TEST_F(ProductEditorTest, EachRefusedInputIsToldAndNothingIsSaved)
     EXPECT_FALSE(FileExists("unit.lst"));
 }
 
-TEST_F(ProductEditorTest, ANameOf49BytesIsStoredWholeAndAnExistingStoreMatchesInAnyCase)
+TEST_F(ProductEditorTest, FiftyCharactersAreTakenAndAnExistingStoreMatchesInAnyCase)
 {
     IdNameList stores;
     stores.AddOrCount(12, "Corner Shop", 0);
@@ -308,13 +312,13 @@ TEST_F(ProductEditorTest, ANameOf49BytesIsStoredWholeAndAnExistingStoreMatchesIn
 
     auto editor = NewEditor();
     FillValid(*editor);
-    // 48 characters in 49 bytes: the last takes two.
-    editor->nameEdit()->setText(QString(47, QLatin1Char('n')) + QChar(0xE9));
+    const QString fifty = QString(49, QLatin1Char('n')) + QStringLiteral("Z");
+    editor->nameEdit()->setText(fifty);
     editor->storeBox()->setEditText(QStringLiteral("corner shop"));
     editor->okButton()->click();
     ASSERT_TRUE(boxes_.shown().empty()) << boxes_.lastText().toStdString();
     ASSERT_TRUE(editor->savedRecord());
-    EXPECT_EQ(editor->savedRecord()->name(), std::string(47, 'n') + "\xC3\xA9");
+    EXPECT_EQ(editor->savedRecord()->name(), std::string(49, 'n'));
     EXPECT_EQ(editor->savedRecord()->storeId, 12);
     EXPECT_EQ(test::ReadFileBytes("store.lst"), before);
 }
