@@ -7,6 +7,7 @@
 #include "server/item_database.h"
 #include "server/sqlite_statement.h"
 
+#include <cstdlib>
 #include <limits>
 #include <map>
 #include <tuple>
@@ -24,7 +25,8 @@ std::string RepostKey(const ServerItem& item)
         + ClientFields::Fit(item.storeName, ClientFields::kStoreNameBytes);
 }
 
-// The statements of one Take, prepared once for all its entries.
+// The statements of one Take, prepared once for all its entries. Each binds every value anew, the texts
+// uncopied: they live until the step is over.
 class IngestStatements
 {
 public:
@@ -49,11 +51,11 @@ public:
                                           const std::string& repostKey,
                                           std::int64_t now)
     {
-        known_.Reset()
+        known_.Rewind()
             .Bind(1, feedId)
-            .Bind(2, key)
-            .Bind(3, link)
-            .Bind(4, repostKey)
+            .BindUncopied(2, key)
+            .BindUncopied(3, link)
+            .BindUncopied(4, repostKey)
             .Bind(5, now - FeedIngest::kRepostWindow);
         if (!known_.Step()) {
             return std::nullopt;
@@ -63,11 +65,16 @@ public:
     // Kept with an empty link too: the time taken finds reposts.
     bool Link(std::int64_t itemId, const std::string& link, const std::string& repostKey, std::int64_t now)
     {
-        return link_.Reset().Bind(1, itemId).Bind(2, link).Bind(3, now).Bind(4, repostKey).Done();
+        return link_.Rewind()
+            .Bind(1, itemId)
+            .BindUncopied(2, link)
+            .Bind(3, now)
+            .BindUncopied(4, repostKey)
+            .Done();
     }
     bool Remember(std::int64_t feedId, const std::string& key, std::int64_t itemId)
     {
-        return remember_.Reset().Bind(1, feedId).Bind(2, key).Bind(3, itemId).Done();
+        return remember_.Rewind().Bind(1, feedId).BindUncopied(2, key).Bind(3, itemId).Done();
     }
 
 private:
