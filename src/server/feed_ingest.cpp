@@ -88,12 +88,12 @@ private:
 };
 
 // While a feed is taken the database holds few pages in memory: the pages beyond them go to the
-// write-ahead log early (and are read back from it when needed) rather than a feed of thousands of
-// entries holding its whole write in memory. The connection's own size comes back after. The pages on
-// the way down each of the seven trees an entry writes must stay: below some 20 pages taking a feed
-// takes nearly twice as long, so 384 KiB (48 pages of 8 KiB, 96 of an older file's 4 KiB) leaves room for
-// deeper trees. More pays only once the whole write fits (some megabytes for thousands of entries): up to the
-// 2 MB the connection keeps otherwise, taking a feed takes the same time.
+// write-ahead log early (and are read back from it when needed) rather than a feed of thousands of entries
+// holding its whole write in memory. The connection's own size comes back after. The pages on the way down
+// each of the seven trees an entry writes must stay: below some 20 pages taking a feed takes nearly twice
+// as long, so 384 KiB (48 pages of 8 KiB, 96 of an older file's 4 KiB) leaves room for deeper trees. More
+// pays only once the whole write fits (some megabytes for thousands of entries): up to the 2 MB the
+// connection keeps otherwise, taking a feed takes the same time.
 class SmallPageCache
 {
 public:
