@@ -124,11 +124,8 @@ private:
     std::optional<std::int64_t> previous_;
 };
 
-} // namespace
-
-ServerItem FeedIngest::ItemOf(const FeedSubscription& feed,
-                              const FeedEntry& entry,
-                              const std::vector<std::string>& stores)
+// The item an entry becomes, with the store it is taken for.
+ServerItem ItemNamed(const FeedSubscription& feed, const FeedEntry& entry, std::string storeName)
 {
     const FeedItemTexts texts = FeedItemTexts::From(entry);
     ServerItem item;
@@ -146,9 +143,43 @@ ServerItem FeedIngest::ItemOf(const FeedSubscription& feed,
             item.extra = "code " + *code;
         }
     }
-    item.storeName = !feed.store.empty() ? feed.store : FeedStoreName::ForLink(entry.link, stores);
-    item.categoryName = !feed.category.empty() ? feed.category : kDefaultCategory;
+    item.storeName = std::move(storeName);
+    item.categoryName = !feed.category.empty() ? feed.category : FeedIngest::kDefaultCategory;
     return item;
+}
+
+// The store the links of each host name, worked out once per fetch: naming it compares the host with
+// every store known.
+class StoresByHost
+{
+public:
+    explicit StoresByHost(const std::vector<std::string>& stores)
+        : stores_(stores)
+    { }
+
+    const std::string& For(const std::string& link)
+    {
+        std::string host = FeedStoreName::Host(link);
+        auto known = names_.find(host);
+        if (known == names_.end()) {
+            known = names_.emplace(std::move(host), FeedStoreName::ForLink(link, stores_)).first;
+        }
+        return known->second;
+    }
+
+private:
+    const std::vector<std::string>& stores_;
+    std::map<std::string, std::string> names_;
+};
+
+} // namespace
+
+ServerItem FeedIngest::ItemOf(const FeedSubscription& feed,
+                              const FeedEntry& entry,
+                              const std::vector<std::string>& stores)
+{
+    return ItemNamed(
+        feed, entry, !feed.store.empty() ? feed.store : FeedStoreName::ForLink(entry.link, stores));
 }
 
 std::int32_t FeedIngest::DateOf(const FeedEntry& entry, std::int64_t now)
@@ -186,12 +217,14 @@ std::optional<std::deque<ServerItem>> FeedIngest::Take(ItemDatabase& items,
             IngestStatements statements(db);
             // The list ids of the names met so far, so that each is looked up once per fetch.
             std::map<std::string, std::pair<std::int32_t, std::int32_t>> listIds;
+            StoresByHost storesByHost(stores);
             // Feeds list the newest first: taken from the end, the oldest entry gets the lowest id.
             while (!entries.empty()) {
                 const FeedEntry entry = std::move(entries.back());
                 entries.pop_back();
                 const std::string key = FeedItemTexts::Key(entry);
-                ServerItem item = ItemOf(feed, entry, stores);
+                ServerItem item
+                    = ItemNamed(feed, entry, !feed.store.empty() ? feed.store : storesByHost.For(entry.link));
                 item.date = DateOf(entry, now);
                 const std::string repostKey = RepostKey(item);
                 std::optional<std::int64_t> known
