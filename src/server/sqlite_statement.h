@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace tallyhawk::server
 {
@@ -53,8 +52,9 @@ public:
         return *this;
     }
     // Binds the text without copying it: it is read when the statement steps, so it must stay as it is
-    // through every step until it is bound anew.
-    Statement& BindUncopied(int index, std::string_view text)
+    // through every step until it is bound anew. (A std::string's data is never null, which SQLite
+    // would take for NULL.)
+    Statement& BindUncopied(int index, const std::string& text)
     {
         sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
         return *this;
