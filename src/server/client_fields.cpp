@@ -46,11 +46,15 @@ std::string ClientFields::FitPrefix(std::string_view prefix, std::size_t limit)
 
 void ClientFields::Fit(ServerItem& item)
 {
-    item.title = Fit(item.title, kTitleBytes);
-    item.description = Fit(item.description, kDescriptionBytes);
-    item.extra = Fit(item.extra, kExtraBytes);
-    item.storeName = Fit(item.storeName, kStoreNameBytes);
-    item.categoryName = Fit(item.categoryName, kCategoryNameBytes);
+    // Cut in place: a text that fits, as nearly all do, is not copied.
+    const auto cut = [](std::string& text, std::size_t limit) {
+        text.resize(FitText(text, limit).size());
+    };
+    cut(item.title, kTitleBytes);
+    cut(item.description, kDescriptionBytes);
+    cut(item.extra, kExtraBytes);
+    cut(item.storeName, kStoreNameBytes);
+    cut(item.categoryName, kCategoryNameBytes);
 }
 
 } // namespace tallyhawk::server

@@ -28,6 +28,16 @@ public:
         result_ = SQLITE_OK;
         return *this;
     }
+    // Ready to run again, keeping the values bound: cheaper than Reset for a statement run thousands of
+    // times whose every value is bound anew before each step.
+    Statement& Rewind()
+    {
+        if (statement_ != nullptr) {
+            sqlite3_reset(statement_);
+        }
+        result_ = SQLITE_OK;
+        return *this;
+    }
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
@@ -39,6 +49,14 @@ public:
     Statement& Bind(int index, const std::string& text)
     {
         sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    // Binds the text without copying it: it is read when the statement steps, so it must stay as it is
+    // through every step until it is bound anew. (A std::string's data is never null, which SQLite
+    // would take for NULL.)
+    Statement& BindUncopied(int index, const std::string& text)
+    {
+        sqlite3_bind_text(statement_, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
         return *this;
     }
     bool Prepared() const { return statement_ != nullptr; }

@@ -239,6 +239,36 @@ TEST(ItemDatabase, ASoundFilePassesTheCheck)
     EXPECT_EQ(items.Check(), std::nullopt);
 }
 
+TEST(ItemDatabase, AFileMadeWithSmallerPagesKeepsThemAndTakesItems)
+{
+    test::TempDir dir;
+    const std::string path = dir.File("service.db");
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(
+        sqlite3_exec(db,
+                     "PRAGMA page_size=4096; PRAGMA journal_mode=WAL; CREATE TABLE earlier (x INTEGER);",
+                     nullptr,
+                     nullptr,
+                     nullptr),
+        SQLITE_OK);
+    sqlite3_close(db);
+    ItemDatabase items;
+    ASSERT_EQ(items.Open(path), std::nullopt);
+    ASSERT_TRUE(items.Post(Deal("Mower")));
+    EXPECT_EQ(items.Check(), std::nullopt);
+    std::int64_t pageSize = 0;
+    ASSERT_TRUE(items.Read([&pageSize](sqlite3* open, std::string&) {
+        sqlite3_stmt* size = nullptr;
+        sqlite3_prepare_v2(open, "PRAGMA page_size", -1, &size, nullptr);
+        const bool read = sqlite3_step(size) == SQLITE_ROW;
+        pageSize = read ? sqlite3_column_int64(size, 0) : 0;
+        sqlite3_finalize(size);
+        return read;
+    }));
+    EXPECT_EQ(pageSize, 4096);
+}
+
 TEST(ItemDatabase, AFileThatIsNoDatabaseIsReported)
 {
     test::TempDir dir;

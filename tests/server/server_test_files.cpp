@@ -29,21 +29,33 @@ void ServerTestFiles::WriteDamaged(const std::string& path)
         }
         items.PostAll(deals);
     } // closed: the log is folded into the file
-    // Each table and index past the first seven takes a page at the start, before the items' pages.
+    // A leaf of the item table from the middle and the first leaf of the index by kind, found by
+    // SQLite's own page list so that any page size does; the last pages, which an id lookup at the
+    // start reads, stay whole.
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
-    sqlite3_stmt* count = nullptr;
-    sqlite3_prepare_v2(db, "SELECT COUNT(*) FROM sqlite_master WHERE rootpage > 0", -1, &count, nullptr);
-    const std::size_t shift
-        = sqlite3_step(count) == SQLITE_ROW ? static_cast<std::size_t>(sqlite3_column_int(count, 0)) - 7 : 0;
-    sqlite3_finalize(count);
+    const auto number = [db](const char* sql) {
+        sqlite3_stmt* statement = nullptr;
+        sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+        const std::size_t value = sqlite3_step(statement) == SQLITE_ROW
+            ? static_cast<std::size_t>(sqlite3_column_int(statement, 0))
+            : 0;
+        sqlite3_finalize(statement);
+        return value;
+    };
+    const std::size_t pageSize = number("PRAGMA page_size");
+    const std::size_t itemPage
+        = number("SELECT pageno FROM dbstat WHERE name = 'items' AND pagetype = 'leaf' "
+                 "ORDER BY pageno LIMIT 1 OFFSET 3");
+    const std::size_t indexPage = number(
+        "SELECT pageno FROM dbstat WHERE name = 'items_by_kind' AND pagetype = 'leaf' ORDER BY pageno");
     sqlite3_close(db);
-    // Pages from 1: with 400 deals, 13 holds items 60 to 75 or so, and 31 the first leaf of the index
-    // by kind; the last pages, which an id lookup at the start reads, stay whole.
+    if (pageSize == 0 || itemPage == 0 || indexPage == 0) {
+        throw std::runtime_error("cannot find the pages to damage in " + path);
+    }
     std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    const std::size_t pageSize = 4096;
     const std::string junk(pageSize, '\xa5');
-    for (std::size_t page : {13 + shift, 31 + shift}) {
+    for (std::size_t page : {itemPage, indexPage}) {
         file.seekp(static_cast<std::streamoff>(pageSize * (page - 1)));
         file.write(junk.data(), static_cast<std::streamsize>(junk.size()));
     }
