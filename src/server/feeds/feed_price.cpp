@@ -89,7 +89,9 @@ std::optional<std::string> FeedPrice::First(std::string_view text)
         }
         std::size_t amount = AmountAt(text, pos);
         std::size_t space = SpaceAt(text, pos + amount);
-        if (std::size_t sign = SignAt(text, pos + amount + space)) {
+        std::size_t sign = SignAt(text, pos + amount + space);
+        // A sign right before digits is the next amount's ("Deal 4999 $59.99"), not this number's.
+        if (sign != 0 && !IsDigit(text, pos + amount + space + sign)) {
             return Written(
                 text.substr(pos + amount + space, sign), text.substr(pos, amount), false, space != 0);
         }

@@ -76,6 +76,11 @@ INSTANTIATE_TEST_SUITE_P(FeedPrice,
                                          PriceCase{"Desk \xE2\x82\xAC 3,50.", "\xE2\x82\xAC 3,50"},
                                          PriceCase{"TV 1,299.00$ (was 1,499.00$)", "1,299.00$"},
                                          PriceCase{"Lamp 15\xC2\xA0\xE2\x82\xAC", "15 \xE2\x82\xAC"},
+                                         PriceCase{"Deal 4999 $59.99 on a kettle", "$59.99"},
+                                         PriceCase{"2 for 1\xC2\xA0\xE2\x82\xAC"
+                                                   "5",
+                                                   "\xE2\x82\xAC"
+                                                   "5"},
                                          PriceCase{"Model 3000 TV, 20% off", std::nullopt},
                                          PriceCase{"Price: $ later", std::nullopt},
                                          PriceCase{"A4 paper 500 sheets", std::nullopt},
