@@ -25,7 +25,8 @@ namespace
 using namespace tallyhawk::server;
 
 constexpr int kEntries = 5000;
-constexpr int kRuns = 5;
+// Best of nine: on a shared machine a few runs may all land on a busy moment.
+constexpr int kRuns = 9;
 constexpr double kTimeTarget = 4.0;
 constexpr double kMemoryTarget = 3.0;
 constexpr const char* kUrl = "https://deals.example/feed.atom";
