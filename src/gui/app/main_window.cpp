@@ -29,6 +29,13 @@
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/record_text.h"
 #include "gui/controls/time_filter_button.h"
+#include "gui/folders/cash_back_folder.h"
+#include "gui/folders/comparisons_folder.h"
+#include "gui/folders/deals_folder.h"
+#include "gui/folders/products_folder.h"
+#include "gui/folders/purchases_folder.h"
+#include "gui/folders/summary_folder.h"
+#include "gui/folders/topics_folder.h"
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
 #include "gui/shopping/product_editor.h"
@@ -48,6 +55,7 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -105,6 +113,18 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     topics_.Open("topic.lst");
     hotDeals_.Open("deal.lst");
     shopping_.Open();
+    const auto add = [this](std::unique_ptr<FolderController> folder) {
+        const FolderKind kind = folder->kind();
+        folders_.emplace(kind, std::move(folder));
+    };
+    FolderHost& host = *this;
+    add(std::make_unique<DealsFolder>(host, deals_));
+    add(std::make_unique<TopicsFolder>(host, topics_));
+    add(std::make_unique<ProductsFolder>(host, shopping_));
+    add(std::make_unique<PurchasesFolder>(host, shopping_));
+    add(std::make_unique<ComparisonsFolder>(host, searches_, searchResults_));
+    add(std::make_unique<SummaryFolder>(host, deals_, topics_, shopping_, hotDeals_));
+    add(std::make_unique<CashBackFolder>(host));
 
     listView_->setModel(model_);
     listView_->setRootIsDecorated(false);
@@ -226,7 +246,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     // A row counts as chosen only when it is selected: a click, a keyboard move onto it, Enter. The
     // current row alone (the view puts it on the first row when the list gets the focus) is not.
     connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        RowChosen(SelectedIndex());
+        RowChosen(listView_->selectionModel()->selectedRows().value(0));
     });
     connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
@@ -410,26 +430,33 @@ void MainWindow::ShowFolder(FolderKind folder)
         currentSearchId_ = 0;
     }
     folder_ = folder;
-    toolBar_->ShowFolder(folder);
+    toolBar_->ShowCaptions(Controller() != nullptr ? Controller()->captions() : FolderCaptions{});
     if (QPushButton* button = folderPane_->button(folder)) {
         button->setChecked(true);
     }
     folderPane_->SetCaption(FolderName(folder));
     viewCaption_->setText(FolderName(folder));
-    if (IsListFolder(folder)) {
-        pages_->setCurrentWidget(listView_);
-        RefreshView(true);
-    } else if (folder == FolderKind::TodaysSummary) {
-        pages_->setCurrentWidget(summaryPage_);
-        model_->Clear();
-        folderPane_->tree()->clear();
-        RefreshView(false);
-    } else {
-        pages_->setCurrentWidget(folder == FolderKind::CashBackStores ? static_cast<QWidget*>(cashBackPane_)
-                                                                      : emptyPage_);
-        model_->Clear();
-        folderPane_->tree()->clear();
+    // Rows of another folder never stand in for this one's while its own load runs.
+    model_->Clear();
+    folderPane_->tree()->clear();
+    ApplyColumnWidths();
+    const FolderController* controller = Controller();
+    if (controller == nullptr) {
+        pages_->setCurrentWidget(emptyPage_);
+        return;
     }
+    switch (controller->page()) {
+    case FolderController::Page::List:
+        pages_->setCurrentWidget(listView_);
+        break;
+    case FolderController::Page::Summary:
+        pages_->setCurrentWidget(summaryPage_);
+        break;
+    case FolderController::Page::CashBack:
+        pages_->setCurrentWidget(cashBackPane_);
+        break;
+    }
+    RefreshView(true);
 }
 
 void MainWindow::ChooseTimeSpan(std::int32_t span)
@@ -443,64 +470,52 @@ void MainWindow::ChooseTimeSpan(std::int32_t span)
 
 void MainWindow::RefreshView(bool rebuildTree)
 {
-    ViewTree* tree = folderPane_->tree();
-    if (rebuildTree) {
-        tree->clear();
-    }
-    ListRows list;
-    const auto items = [&](ItemStore& store, const QString& storeRoot) {
-        // A store that cannot be read leaves the list and the tree empty.
-        if (store.Load(viewFilter_) != kOk) {
-            return;
-        }
-        list = ListRows::FromItems(store.Items());
-        if (rebuildTree) {
-            tree->ShowLists(storeRoot, store.Stores(), store.Categories());
-        }
-    };
-    const auto shopping = [&](std::int32_t kind) {
-        shopping_.LoadView(kind, viewFilter_);
-        list = ListRows::FromShopping(shopping_.ViewRecords(), shopping_.Stores(), shopping_.Categories());
-        if (rebuildTree) {
-            tree->ShowLists(
-                QStringLiteral("All Stores"), shopping_.StoresInView(), shopping_.CategoriesInView());
-        }
-    };
-    switch (folder_) {
-    case FolderKind::CouponsAndDeals:
-        items(deals_, QStringLiteral("All Stores"));
-        break;
-    case FolderKind::ForumTopics:
-        items(topics_, QStringLiteral("All Users"));
-        break;
-    case FolderKind::PriceComparisons:
-        if (rebuildTree) {
-            searches_.Clear();
-            searches_.Load(&viewFilter_);
-            tree->ShowComparisons(searches_.records());
-        }
-        searchResults_.Clear();
-        if (currentSearchId_ > 0 && searchResults_.Load(searches_.ResultsPath(currentSearchId_)) == 0) {
-            list = ListRows::FromOffers(searchResults_);
-        }
-        break;
-    case FolderKind::ShoppingList:
-        shopping(ShoppingDatabase::kProducts);
-        break;
-    case FolderKind::PurchaseHistory:
-        shopping(ShoppingDatabase::kPurchases);
-        break;
-    case FolderKind::TodaysSummary:
-        FillSummary();
-        return;
-    case FolderKind::CashBackStores:
-    case FolderKind::None:
+    Reload(rebuildTree, {});
+}
+
+void MainWindow::Reload(bool rebuildTree, std::function<void()> shown)
+{
+    FolderController* folder = Controller();
+    if (folder == nullptr || !folder->HasLoad()) {
         return;
     }
-    model_->Reset(std::move(list));
-    RowChosen({});
-    listView_->header()->setStretchLastSection(true);
-    ApplyColumnWidths();
+    FolderQuery query{viewFilter_, currentSearchId_, rebuildTree, SiteBase(), Clock::Now()};
+    const std::uint64_t generation = ++loadGeneration_;
+    ShowLoad(folder, query, generation, folder->Load(query), shown);
+}
+
+void MainWindow::ShowLoad(const FolderController* folder,
+                          const FolderQuery& query,
+                          std::uint64_t generation,
+                          FolderLoad load,
+                          const std::function<void()>& shown)
+{
+    if (generation != loadGeneration_ || folder != Controller()) {
+        return;
+    }
+    Controller()->Shown(query);
+    if (load.summary) {
+        todayFilter_ = load.summaryDay;
+        summaryPage_->Fill(*load.summary);
+    } else {
+        ViewTree* tree = folderPane_->tree();
+        if (query.rebuildTree) {
+            tree->clear();
+        }
+        if (load.tree && load.tree->comparisons) {
+            tree->ShowComparisons(load.tree->searches);
+        } else if (load.tree) {
+            tree->ShowLists(load.tree->storeRoot, load.tree->stores, load.tree->categories);
+        }
+        model_->Reset(std::move(load.rows));
+        RowChosen({});
+        listView_->header()->setStretchLastSection(true);
+        ApplyColumnWidths();
+    }
+    emit viewLoaded();
+    if (shown) {
+        shown();
+    }
 }
 
 void MainWindow::ApplyColumnWidths()
@@ -517,28 +532,31 @@ void MainWindow::ApplyColumnWidths()
     applyingColumns_ = false;
 }
 
-ItemStore* MainWindow::ItemFolderStore()
+FolderController* MainWindow::Controller() const
 {
-    switch (folder_) {
-    case FolderKind::CouponsAndDeals:
-        return &deals_;
-    case FolderKind::ForumTopics:
-        return &topics_;
-    default:
-        return nullptr;
-    }
+    const auto found = folders_.find(folder_);
+    return found == folders_.end() ? nullptr : found->second.get();
 }
 
-QModelIndex MainWindow::SelectedIndex() const
+std::string MainWindow::SiteBase() const
 {
-    const QModelIndexList rows = listView_->selectionModel()->selectedRows();
-    return rows.isEmpty() ? QModelIndex() : rows.front();
+    return SiteBaseUrl(settings_);
+}
+
+void MainWindow::Write(std::function<int()> write, std::function<void(int status)> done)
+{
+    done(write());
+}
+
+void MainWindow::ReportQuietly(const QString& text)
+{
+    statusBar()->showMessage(text);
 }
 
 int MainWindow::SelectedRow() const
 {
-    const QModelIndex selected = SelectedIndex();
-    return selected.isValid() ? selected.row() : -1;
+    const QModelIndexList rows = listView_->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
 }
 
 BrowserLauncher& MainWindow::Browser()
@@ -552,22 +570,14 @@ BrowserLauncher& MainWindow::Browser()
 
 void MainWindow::RowChosen(const QModelIndex& current)
 {
-    const bool chosen = current.isValid() && IsListFolder(folder_);
-    const bool shoppingFolder = folder_ == FolderKind::ShoppingList || folder_ == FolderKind::PurchaseHistory;
-    ItemStore* store = ItemFolderStore();
-    // Products open in the product editor, which stays off until it is there.
-    toolBar_->open()->setEnabled(chosen && (!shoppingFolder || productEditor_));
+    FolderController* folder = Controller();
+    const bool chosen
+        = current.isValid() && folder != nullptr && folder->page() == FolderController::Page::List;
+    toolBar_->open()->setEnabled(chosen && folder->CanOpen());
     toolBar_->remove()->setEnabled(chosen);
-    // Details is the item's page on the site, or Purchase Product; comparison results and purchases
-    // have none.
-    toolBar_->details()->setEnabled(chosen && (store != nullptr || folder_ == FolderKind::ShoppingList));
-    if (!chosen || store == nullptr) {
-        return;
-    }
-    const RowKey key = model_->key(current.row());
-    if (key.unread) {
-        model_->MarkRead(current.row());
-        store->MarkRead(key.id, key.kind);
+    toolBar_->details()->setEnabled(chosen && folder->HasDetails());
+    if (chosen) {
+        folder->RowChosen(current.row());
     }
 }
 
@@ -581,196 +591,36 @@ void MainWindow::ShowAbout()
 
 void MainWindow::PrintList()
 {
-    ListPrinter printer(*model_, shopping_.Stores());
+    // Products and purchases name their stores from the list their load read.
+    ListPrinter printer(*model_, model_->rows().stores());
     printer.Print(this, QStringLiteral("Tallyhawk Shopping Assistant"));
 }
 
 void MainWindow::OpenSelected()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        return;
-    }
-    const RowKey key = model_->key(row);
-    const std::string base = SiteBaseUrl(settings_);
-    switch (folder_) {
-    case FolderKind::CouponsAndDeals:
-        Browser().Open(RedirectPageUrl(base, key.kind, key.id), true);
-        break;
-    case FolderKind::ForumTopics:
-        Browser().Open(MessagesPageUrl(base, key.kind, key.id), true);
-        break;
-    case FolderKind::PriceComparisons:
-        for (const PriceResult& offer : searchResults_) {
-            if (offer.id == key.id) {
-                Browser().Open(offer.link, true);
-                break;
-            }
-        }
-        break;
-    case FolderKind::ShoppingList:
-    case FolderKind::PurchaseHistory: {
-        if (!productEditor_) {
-            return;
-        }
-        const std::int32_t kind = folder_ == FolderKind::ShoppingList ? ShoppingDatabase::kProducts
-                                                                      : ShoppingDatabase::kPurchases;
-        const std::optional<ShoppingRecord> saved = productEditor_(this, shopping_, kind, key.id);
-        if (!saved) {
-            break;
-        }
-        RefreshView(true);
-        if (kind == ShoppingDatabase::kProducts) {
-            ShowSaved(*saved);
-        } else {
-            ChooseRowOf(saved->id);
-        }
-        break;
-    }
-    default:
-        break;
+    if (const int row = SelectedRow(); row >= 0 && Controller() != nullptr) {
+        Controller()->Open(row);
     }
 }
 
 void MainWindow::ShowSelectedDetails()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        return;
+    if (const int row = SelectedRow(); row >= 0 && Controller() != nullptr) {
+        Controller()->Details(row);
     }
-    if (folder_ == FolderKind::ShoppingList) {
-        PurchaseSelected();
-        return;
-    }
-    if (ItemFolderStore() == nullptr) {
-        return;
-    }
-    const RowKey key = model_->key(row);
-    const std::string base = SiteBaseUrl(settings_);
-    Browser().Open(key.kind == 3 ? MessagesPageUrl(base, 3, key.id) : ItemPageUrl(base, key.kind, key.id),
-                   true);
 }
 
 void MainWindow::PurchaseSelected()
 {
-    const int row = SelectedRow();
-    if (row < 0 || folder_ != FolderKind::ShoppingList) {
-        return;
+    if (folder_ == FolderKind::ShoppingList) {
+        ShowSelectedDetails();
     }
-    const RowKey key = model_->key(row);
-    if (MessageBoxes::Ask(
-            this, BoxTitle(), QStringLiteral("Do you want to mark the selected product as purchased?"))
-        != QMessageBox::Yes) {
-        return;
-    }
-    if (ShoppingListCommands(shopping_).Purchase(key.id) < 0) {
-        MessageBoxes::Tell(this,
-                           BoxTitle(),
-                           QStringLiteral("There was an error while moving the selected product to the "
-                                          "Purchase History."),
-                           QMessageBox::Warning);
-        return;
-    }
-    RemoveRow(row);
 }
 
 void MainWindow::DeleteSelected()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        return;
-    }
-    const RowKey key = model_->key(row);
-    switch (folder_) {
-    case FolderKind::CouponsAndDeals:
-    case FolderKind::ForumTopics: {
-        // Items go without a question; the row stays gone even when the file could not be changed.
-        ItemStore* store = ItemFolderStore();
-        RemoveRow(row);
-        if (store->Delete(key.id, key.kind) < 0) {
-            MessageBoxes::Tell(this,
-                               BoxTitle(),
-                               QStringLiteral("There was an error while deleting the selected deal(s).\nThe "
-                                              "deal might have been already deleted or the database file is "
-                                              "corrupted or locked."),
-                               QMessageBox::Warning);
-        }
-        break;
-    }
-    case FolderKind::PriceComparisons:
-        // The row goes first: it points into the results that lose the offer.
-        RemoveRow(row);
-        searchResults_.RemoveById(key.id);
-        if (searchResults_.Save(searches_.ResultsPath(currentSearchId_)) < 0) {
-            MessageBoxes::Tell(this,
-                               BoxTitle(),
-                               QStringLiteral("There was an error while saving the price comparison; the "
-                                              "result will show again."),
-                               QMessageBox::Warning);
-        }
-        break;
-    case FolderKind::ShoppingList: {
-        const std::optional<ShoppingRecord> product = shopping_.Find(ShoppingDatabase::kProducts, key.id);
-        const bool recurring = product
-            && ShoppingListCommands::QuestionFor(*product)
-                == ShoppingListCommands::DeleteQuestion::RecurringSeries;
-        std::optional<ShoppingListCommands::Deletion> deletion;
-        if (recurring) {
-            const QMessageBox::StandardButton answer = MessageBoxes::Ask(
-                this,
-                BoxTitle(),
-                QStringLiteral("The selected product was setup as a recurring purchase.\nDo you want to "
-                               "permanently delete all instances in the recurring series for this product?"),
-                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                QMessageBox::Cancel,
-                // Yes and No would not say which of the two goes.
-                {{QMessageBox::Yes, QStringLiteral("Delete Series")},
-                 {QMessageBox::No, QStringLiteral("Skip This One")},
-                 {QMessageBox::Cancel, QStringLiteral("Cancel")}});
-            if (answer == QMessageBox::Yes) {
-                deletion = ShoppingListCommands::Deletion::WholeProduct;
-            } else if (answer == QMessageBox::No) {
-                // Only this occurrence goes; the product comes back with its next one.
-                deletion = ShoppingListCommands::Deletion::SkipOccurrence;
-            }
-        } else if (MessageBoxes::Ask(
-                       this,
-                       BoxTitle(),
-                       QStringLiteral("Do you want to permanently delete the selected product?"))
-                   == QMessageBox::Yes) {
-            deletion = ShoppingListCommands::Deletion::WholeProduct;
-        }
-        if (!deletion) {
-            return;
-        }
-        RemoveRow(row);
-        if (ShoppingListCommands(shopping_).DeleteProduct(key.id, *deletion) < 0) {
-            // A product that is still there must not look deleted.
-            MessageBoxes::Tell(this,
-                               BoxTitle(),
-                               QStringLiteral("There was an error while deleting the selected product."),
-                               QMessageBox::Warning);
-            RefreshView(true);
-        }
-        break;
-    }
-    case FolderKind::PurchaseHistory:
-        if (MessageBoxes::Ask(
-                this, BoxTitle(), QStringLiteral("Do you want to permanently delete the selected purchase?"))
-            != QMessageBox::Yes) {
-            return;
-        }
-        RemoveRow(row);
-        if (ShoppingListCommands(shopping_).DeletePurchase(key.id) < 0) {
-            MessageBoxes::Tell(this,
-                               BoxTitle(),
-                               QStringLiteral("There was an error while deleting the selected purchase."),
-                               QMessageBox::Warning);
-            RefreshView(true);
-        }
-        break;
-    default:
-        break;
+    if (const int row = SelectedRow(); row >= 0 && Controller() != nullptr) {
+        Controller()->Delete(row);
     }
 }
 
@@ -792,12 +642,15 @@ void MainWindow::NewProduct()
     if (!saved) {
         return;
     }
+    const auto show = [this, product = *saved] {
+        ShowSaved(product);
+    };
     if (folder_ == FolderKind::ShoppingList) {
-        RefreshView(true);
+        Reload(true, show);
     } else {
         ShowFolder(FolderKind::ShoppingList);
+        show();
     }
-    ShowSaved(*saved);
 }
 
 bool MainWindow::ChooseRowOf(std::int32_t id)
@@ -828,8 +681,7 @@ void MainWindow::ShowSaved(const ShoppingRecord& product)
     if (PassesFilter(due, whole, ShoppingFilterMode::Products)) {
         viewFilter_ = whole;
         viewCaption_->setText(folderPane_->caption());
-        RefreshView(true);
-        ChooseRowOf(product.id);
+        Reload(true, [this, id = product.id] { ChooseRowOf(id); });
         return;
     }
     if (due.nextDue > viewFilter_.to) {
@@ -851,8 +703,7 @@ void MainWindow::ShowDueBy(std::int32_t id, std::int32_t due)
     viewFilter_.categoryId = 0;
     viewFilter_.to = std::max(viewFilter_.to, LocalTimeOnDayOf(due, 23, 59, 59));
     viewCaption_->setText(folderPane_->caption() + QStringLiteral(": due by ") + DueNotice::DayText(due));
-    RefreshView(true);
-    ChooseRowOf(id);
+    Reload(true, [this, id] { ChooseRowOf(id); });
 }
 
 void MainWindow::EndDueView()
@@ -898,17 +749,7 @@ void MainWindow::UpdateHookCommands()
     toolBar_->comparePrices()->setEnabled(bool(comparisonRunner_));
     summaryPage_->quickTask(SummaryPage::QuickTask::NewProduct)->setEnabled(bool(productEditor_));
     summaryPage_->quickTask(SummaryPage::QuickTask::ComparePrices)->setEnabled(bool(comparisonRunner_));
-    RowChosen(SelectedIndex());
-}
-
-void MainWindow::FillSummary()
-{
-    const TimeSpan today = TimeSpan::EndingToday(TimeSpan::kToday, Clock::Now());
-    todayFilter_ = ItemFilter();
-    todayFilter_.from = today.from;
-    todayFilter_.to = today.to;
-    summaryPage_->Fill(
-        SummaryContent::Collect(todayFilter_, deals_, topics_, shopping_, hotDeals_, SiteBaseUrl(settings_)));
+    RowChosen(listView_->selectionModel()->selectedRows().value(0));
 }
 
 void MainWindow::QuickTaskChosen(SummaryPage::QuickTask task)
@@ -964,7 +805,7 @@ void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QStr
 {
     if (folder_ == FolderKind::PriceComparisons) {
         currentSearchId_ = id;
-    } else if (!IsListFolder(folder_)) {
+    } else if (Controller() == nullptr || Controller()->page() != FolderController::Page::List) {
         return;
     } else if (stands == ViewTree::Stands::Store) {
         viewFilter_.storeId = id;

@@ -11,15 +11,18 @@
 #include "core/store/item_filter.h"
 #include "core/store/item_store.h"
 #include "gui/alerts/alert_counters.h"
-#include "gui/app/folder_kind.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/view_tree.h"
+#include "gui/folders/folder_host.h"
+#include "gui/folders/folder_kind.h"
+#include "gui/folders/folder_load.h"
 
 #include <QMainWindow>
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,6 +42,7 @@ class AlertQueue;
 class CashBackPane;
 class DueNotice;
 class WebSpider;
+class FolderController;
 class FolderPane;
 class ItemListModel;
 class LayoutStore;
@@ -50,8 +54,9 @@ struct UpdateContext;
 
 // The main window: the folder pane, the toolbar and the view of the folder chosen, with the stores
 // it shows. Its data files are the bare names in the current folder (the data folder). Closing or
-// minimizing hides it in the tray; only Exit and Ctrl+Q end the program.
-class MainWindow : public QMainWindow
+// minimizing hides it in the tray; only Exit and Ctrl+Q end the program. Each folder's own work is
+// its controller's (gui/folders); the window wires the widgets, the commands and the controllers.
+class MainWindow : public QMainWindow, private FolderHost
 {
     Q_OBJECT
 
@@ -99,10 +104,7 @@ public:
     // Runs a price comparison, then shows the comparison it saved.
     void ComparePrices();
 
-    // The product editor: returns the record it saved, none when it was cancelled. `id` 0 makes a new
-    // record of `kind`.
-    using ProductEditorOpener = std::function<std::optional<ShoppingRecord>(
-        QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id)>;
+    using ProductEditorOpener = tallyhawk::ProductEditorOpener;
     // The price comparison dialogs: the id of the comparison they saved, 0 for none.
     using PriceComparisonRunner = std::function<std::int32_t(QWidget* parent, const QString& itemName)>;
     // New Product, Open in the shopping folders and Compare Prices stay disabled until these are set.
@@ -157,6 +159,10 @@ public:
     QWidget* currentPage() const;
     QString viewCaption() const;
 
+signals:
+    // The rows (or the summary's counts) of a load are shown.
+    void viewLoaded();
+
 public slots:
     // "View Settings" and "Edit Settings": the settings dialog opens here.
     void ShowSettings();
@@ -167,17 +173,37 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // Enables the row commands for a chosen row (none: disables them) and marks an unread item read, in
-    // the list and in its file.
+    // FolderHost: what the folders' commands ask of the window.
+    QWidget* DialogParent() override { return this; }
+    BrowserLauncher& Browser() override;
+    std::string SiteBase() const override;
+    ItemListModel& Rows() override { return *model_; }
+    // Removes a row and leaves no row chosen, so that no other row is marked read.
+    void RemoveRow(int row) override;
+    void Reload(bool rebuildTree, std::function<void()> shown) override;
+    // Chooses the row of record `id`, if the list shows it.
+    bool ChooseRowOf(std::int32_t id) override;
+    // After a save in the Shopping List: the product chosen; when a search or the tree hides it, the
+    // whole list; when it is due after the view's end, the notice that says when.
+    void ShowSaved(const ShoppingRecord& product) override;
+    const ProductEditorOpener& ProductEditor() const override { return productEditor_; }
+    void Write(std::function<int()> write, std::function<void(int status)> done) override;
+    void ReportQuietly(const QString& text) override;
+
+    // The controller of the folder shown; none before the first folder.
+    FolderController* Controller() const;
+    // Shows a load's rows, tree or counts, unless a newer load or another folder replaced it meanwhile.
+    void ShowLoad(const FolderController* folder,
+                  const FolderQuery& query,
+                  std::uint64_t generation,
+                  FolderLoad load,
+                  const std::function<void()>& shown);
+    // Enables the row commands for a chosen row (none: disables them) and hands the row to the folder.
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
-    // The store of the item folder shown; none in the other folders.
-    ItemStore* ItemFolderStore();
-    // The row the user chose, shown selected; none while nothing is selected.
-    QModelIndex SelectedIndex() const;
+    // The row the user chose, shown selected; -1 while nothing is selected.
     int SelectedRow() const;
-    BrowserLauncher& Browser();
     // Out of sight: hidden where a tray can bring it back, else minimized.
     void PutAway();
     // Loads both stores, then starts the update cycle (once).
@@ -188,8 +214,6 @@ private:
     void StopTimers();
     // The update passes' host, carrying their calls onto this window.
     WindowUpdateHost* MakeUpdateHost();
-    // Counts today's records and shows today's hot deals.
-    void FillSummary();
     void QuickTaskChosen(SummaryPage::QuickTask task);
     // The start-up check box: stores the inverse in ShowSummary and saves the settings.
     void StartInDealsToggled(bool checked);
@@ -197,13 +221,6 @@ private:
     void SaveLayout();
     // The saved column widths over the header's own (after a model reset gave it new columns).
     void ApplyColumnWidths();
-    // Removes a row and leaves no row chosen, so that no other row is marked read.
-    void RemoveRow(int row);
-    // Chooses the row of record `id`, if the list shows it.
-    bool ChooseRowOf(std::int32_t id);
-    // After a save in the Shopping List: the product chosen; when a search or the tree hides it, the
-    // whole list; when it is due after the view's end, the notice that says when.
-    void ShowSaved(const ShoppingRecord& product);
     // Ends a view that ShowDueBy stretched, and its notice.
     void EndDueView();
 
@@ -215,6 +232,9 @@ private:
     ShoppingDatabase shopping_;
     SearchIndex searches_;
     ResultList searchResults_;
+    std::map<FolderKind, std::unique_ptr<FolderController>> folders_;
+    // Counts the loads asked for; a load's rows show only while no newer load was asked for.
+    std::uint64_t loadGeneration_ = 0;
     std::int32_t currentSearchId_ = 0;
     ItemFilter viewFilter_;
     // The time filter's end while ShowDueBy has stretched the view past it.
