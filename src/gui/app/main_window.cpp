@@ -137,6 +137,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     // user cannot see.
     listView_->setAllColumnsShowFocus(true);
     listView_->setAccessibleName(QStringLiteral("Items"));
+    listView_->setObjectName(QStringLiteral("itemList"));
     listView_->setItemDelegate(new RowCardDelegate(listView_));
     listView_->header()->resizeSection(0, RowCardDelegate::kCardColumnWidth);
     pages_->addWidget(listView_);

@@ -31,6 +31,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -383,6 +384,26 @@ TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
     EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
     window->folderPane()->button(FolderKind::PriceComparisons)->click();
     EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
+}
+
+// The list is found by its name, and each load says when its rows show: the summary's counts too, but
+// not the cash back page, which has nothing to load.
+TEST_F(MainWindowTest, EveryShownLoadIsSignalledOnce)
+{
+    AddItem("deal.lst", 1, 1, "a coupon", kTen - 60);
+    auto window = StartHidden();
+    const auto* list = window->findChild<QTreeView*>(QStringLiteral("itemList"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->model()->rowCount(), 1);
+
+    QSignalSpy loaded(window.get(), &MainWindow::viewLoaded);
+    window->RefreshView(true);
+    EXPECT_EQ(loaded.count(), 1);
+    window->ShowFolder(FolderKind::TodaysSummary);
+    EXPECT_EQ(loaded.count(), 2);
+    window->ShowFolder(FolderKind::CashBackStores);
+    window->RefreshView(true);
+    EXPECT_EQ(loaded.count(), 2);
 }
 
 TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
