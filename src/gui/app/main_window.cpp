@@ -349,9 +349,13 @@ void MainWindow::Start(bool startHidden)
     tray_->Show();
     // 6. Weekly upkeep. Archives before anything is loaded, so the views never hold records the
     // archive dropped.
-    listsRefreshDue_
-        = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, std::filesystem::current_path())
-              .listsRefreshDue;
+    // It runs on the worker, ahead of every load posted after it.
+    Behind([this, folder = std::filesystem::current_path()] {
+        const bool due = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, folder).listsRefreshDue;
+        return [this, due] {
+            listsRefreshDue_ = due;
+        };
+    });
     // 9. The first choice of the time filter runs with no folder yet and shows nothing.
     toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
     // 10. The start page; Coupons & Deals is filled at once rather than at the next refresh. The summary
@@ -403,12 +407,16 @@ void MainWindow::LoadStoresAndStartCycle(bool startedHidden)
     storesPending_ = false;
     storesLoaded_ = true;
     // The update cycle asks only for ids above what a load has seen, so both stores load first (the
-    // deals already are when their folder is the one shown).
-    if (folder_ != FolderKind::CouponsAndDeals) {
-        deals_.Load(viewFilter_);
-    }
-    topics_.Load(viewFilter_);
-    StartUpdateCycle(startedHidden);
+    // deals already are when their folder is the one shown: its load went to the worker before).
+    Behind([this, filter = viewFilter_, dealsShown = folder_ == FolderKind::CouponsAndDeals, startedHidden] {
+        if (!dealsShown) {
+            deals_.Load(filter);
+        }
+        topics_.Load(filter);
+        return [this, startedHidden] {
+            StartUpdateCycle(startedHidden);
+        };
+    });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -431,6 +439,9 @@ void MainWindow::ShowFolder(FolderKind folder)
         currentSearchId_ = 0;
     }
     folder_ = folder;
+    // A load of the folder left is not shown.
+    ++loadGeneration_;
+    pendingLoad_.reset();
     toolBar_->ShowCaptions(Controller() != nullptr ? Controller()->captions() : FolderCaptions{});
     if (QPushButton* button = folderPane_->button(folder)) {
         button->setChecked(true);
@@ -477,23 +488,55 @@ void MainWindow::RefreshView(bool rebuildTree)
 void MainWindow::Reload(bool rebuildTree, std::function<void()> shown)
 {
     FolderController* folder = Controller();
-    if (folder == nullptr || !folder->HasLoad()) {
+    if (shutDown_ || folder == nullptr || !folder->HasLoad()) {
         return;
     }
     FolderQuery query{viewFilter_, currentSearchId_, rebuildTree, SiteBase(), Clock::Now()};
+    // A load this one replaces may have been the one to fill the tree again.
+    if (pendingLoad_ && pendingLoad_->query.rebuildTree) {
+        query.rebuildTree = true;
+    }
+    PostLoad(folder, std::move(query), std::move(shown));
+}
+
+void MainWindow::PostLoad(FolderController* folder, FolderQuery query, std::function<void()> shown)
+{
     const std::uint64_t generation = ++loadGeneration_;
-    ShowLoad(folder, query, generation, folder->Load(query), shown);
+    pendingLoad_ = PendingLoad{query, std::move(shown)};
+    Behind([this, folder, query = std::move(query), generation] {
+        auto load = std::make_shared<FolderLoad>(folder->Load(query));
+        return [this, folder, query, generation, load] {
+            ShowLoad(folder, query, generation, std::move(*load));
+        };
+    });
+}
+
+void MainWindow::Behind(std::function<std::function<void()>()> work)
+{
+    worker_.Post([this, work = std::move(work)] {
+        std::function<void()> then = work();
+        QMetaObject::invokeMethod(
+            this,
+            [this, then = std::move(then)] {
+                if (!shutDown_) {
+                    then();
+                }
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 void MainWindow::ShowLoad(const FolderController* folder,
                           const FolderQuery& query,
                           std::uint64_t generation,
-                          FolderLoad load,
-                          const std::function<void()>& shown)
+                          FolderLoad load)
 {
-    if (generation != loadGeneration_ || folder != Controller()) {
+    // A newer load, or another folder, took its place meanwhile.
+    if (generation != loadGeneration_ || folder != Controller() || !pendingLoad_) {
         return;
     }
+    const std::function<void()> shown = std::move(pendingLoad_->shown);
+    pendingLoad_.reset();
     Controller()->Shown(query);
     if (load.summary) {
         todayFilter_ = load.summaryDay;
@@ -546,7 +589,19 @@ std::string MainWindow::SiteBase() const
 
 void MainWindow::Write(std::function<int()> write, std::function<void(int status)> done)
 {
-    done(write());
+    ++writesRunning_;
+    Behind([this, write = std::move(write), done = std::move(done)] {
+        const int status = write();
+        return [this, done, status] {
+            --writesRunning_;
+            done(status);
+        };
+    });
+    // A load asked for before this write would show the rows as they were before it: the same load
+    // again, after the write, replaces it.
+    if (pendingLoad_ && Controller() != nullptr) {
+        PostLoad(Controller(), pendingLoad_->query, std::move(pendingLoad_->shown));
+    }
 }
 
 void MainWindow::ReportQuietly(const QString& text)
@@ -917,6 +972,8 @@ void MainWindow::Shutdown()
         passes_->Stop();
         passes_.reset();
     }
+    // The writes the user made land; what the worker hands back from now on is dropped.
+    worker_.Stop();
 }
 
 QWidget* MainWindow::currentPage() const

@@ -16,6 +16,7 @@
 #include "gui/folders/folder_host.h"
 #include "gui/folders/folder_kind.h"
 #include "gui/folders/folder_load.h"
+#include "gui/folders/folder_worker.h"
 
 #include <QMainWindow>
 
@@ -72,13 +73,15 @@ public:
     // minimized instead).
     void Start(bool startHidden);
     // Ends the run in order: tray icon, timers, waiting alerts, the running pass (stopped at a safe
-    // point and joined). The stores go with the window. Runs once; the destructor calls it too.
+    // point and joined), then the folders' worker (what was posted runs, then it is joined; results
+    // it hands back are dropped). The stores go with the window. Runs once; the destructor calls it too.
     void Shutdown();
 
     void ShowFolder(FolderKind folder);
     // Sets the time filter to `span` (one of TimeSpan's), ending tonight, and refreshes.
     void ChooseTimeSpan(std::int32_t span);
-    // Refills the current folder's view from its store.
+    // Refills the current folder's view from its store. The load runs on the worker; the old rows stay
+    // until the new ones show (viewLoaded), and a newer load replaces one not shown yet.
     void RefreshView(bool rebuildTree);
     // Find: asks for the text (the current keyword first) and applies it.
     void Find();
@@ -132,6 +135,9 @@ public:
     void SetAlertOpener(AlertOpener opener);
 
     FolderKind folder() const { return folder_; }
+    // A load was asked for and its rows are not shown yet (viewLoaded follows), or a write has not
+    // come back yet.
+    bool busy() const { return pendingLoad_.has_value() || writesRunning_ > 0; }
     std::int32_t currentSearchId() const { return currentSearchId_; }
     // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
     bool listsRefreshDue() const { return listsRefreshDue_; }
@@ -196,8 +202,12 @@ private:
     void ShowLoad(const FolderController* folder,
                   const FolderQuery& query,
                   std::uint64_t generation,
-                  FolderLoad load,
-                  const std::function<void()>& shown);
+                  FolderLoad load);
+    // Posts the folder's load to the worker as the newest.
+    void PostLoad(FolderController* folder, FolderQuery query, std::function<void()> shown);
+    // Runs `work` on the worker, then what it returns on the window thread, unless the window shut down
+    // meanwhile. The work runs after everything posted before it.
+    void Behind(std::function<std::function<void()>()> work);
     // Enables the row commands for a chosen row (none: disables them) and hands the row to the folder.
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
@@ -235,6 +245,14 @@ private:
     std::map<FolderKind, std::unique_ptr<FolderController>> folders_;
     // Counts the loads asked for; a load's rows show only while no newer load was asked for.
     std::uint64_t loadGeneration_ = 0;
+    // The newest load while it runs, and what it does once shown.
+    struct PendingLoad
+    {
+        FolderQuery query;
+        std::function<void()> shown;
+    };
+    std::optional<PendingLoad> pendingLoad_;
+    int writesRunning_ = 0;
     std::int32_t currentSearchId_ = 0;
     ItemFilter viewFilter_;
     // The time filter's end while ShowDueBy has stretched the view past it.
@@ -265,6 +283,8 @@ private:
     std::optional<std::chrono::milliseconds> downloadInterval_;
     // Last of the members the passes use: stopped and joined before anything above goes.
     std::unique_ptr<PassRunner> passes_;
+    // The loads and writes of the folders: drained and joined before anything above goes.
+    FolderWorker worker_;
 
     MainToolBar* toolBar_;
     FolderPane* folderPane_;

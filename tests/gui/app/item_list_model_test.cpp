@@ -126,8 +126,11 @@ TEST_F(ItemListModelTest, TheListAlwaysHasBothColumnsSoTheirWidthsSurviveARefres
     EXPECT_NE(dynamic_cast<RowCardDelegate*>(window->listView()->itemDelegate()), nullptr);
     header->resizeSection(0, 300);
     window->RefreshView(true);
+    WaitForView(*window);
     window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
     window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_EQ(header->sectionSize(0), 300);
     EXPECT_EQ(window->model()->columnCount(), 2);
 }
@@ -148,13 +151,16 @@ TEST_F(ItemListModelTest, DeletingAMiddleRowInTheWindowLeavesTheNextRowsOnTheirO
     ItemListModel* model = window->model();
     ASSERT_EQ(Ids(*model), (std::vector<std::int32_t>{4, 3, 2, 1}));
     window->listView()->setCurrentIndex(model->index(1, 0));
+    WaitForView(*window);
     window->DeleteSelected();
+    WaitForView(*window);
     EXPECT_EQ(Ids(*model), (std::vector<std::int32_t>{4, 2, 1}));
     EXPECT_EQ(FirstColumn(*window),
               (QStringList{QStringLiteral("four"), QStringLiteral("two"), QStringLiteral("one")}));
 
     // Choosing the row that moved up marks its own record read, in the list and in the file.
     window->listView()->setCurrentIndex(model->index(1, 0));
+    WaitForView(*window);
     EXPECT_FALSE(model->key(1).unread);
     EXPECT_TRUE(model->key(0).unread);
     EXPECT_TRUE(model->key(2).unread);
@@ -169,11 +175,16 @@ TEST_F(ItemListModelTest, DeletingAMiddleRowInTheWindowLeavesTheNextRowsOnTheirO
 
     // Deleting the last row, then the first, leaves the one between.
     window->listView()->setCurrentIndex(model->index(2, 0));
+    WaitForView(*window);
     window->DeleteSelected();
+    WaitForView(*window);
     window->listView()->setCurrentIndex(model->index(0, 0));
+    WaitForView(*window);
     window->DeleteSelected();
+    WaitForView(*window);
     EXPECT_EQ(Ids(*model), (std::vector<std::int32_t>{2}));
     window->RefreshView(true);
+    WaitForView(*window);
     EXPECT_EQ(Ids(*model), (std::vector<std::int32_t>{2}));
 }
 

@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QStringList>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -35,6 +36,18 @@ inline QAction* Command(const QWidget& window, const char* objectName)
     QAction* action = window.findChild<QAction*>(QString::fromLatin1(objectName));
     EXPECT_NE(action, nullptr) << objectName;
     return action;
+}
+
+// Waits until the window shows the rows of the load it asked for last and its writes came back; at
+// once when nothing is running.
+inline bool WaitForView(const MainWindow& window)
+{
+    if (!window.busy()) {
+        return true;
+    }
+    const bool done = QTest::qWaitFor([&] { return !window.busy(); }, 10000);
+    EXPECT_TRUE(done) << "the view's load never showed";
+    return done;
 }
 
 class MainWindowFixture : public ::testing::Test
@@ -98,6 +111,7 @@ protected:
         auto window = std::make_unique<MainWindow>(SettingsFile());
         window->tray()->OverrideAvailable(true);
         window->Start(true);
+        WaitForView(*window);
         return window;
     }
 
@@ -116,6 +130,7 @@ protected:
 
     static QStringList FirstColumn(const MainWindow& window)
     {
+        WaitForView(window);
         QStringList texts;
         const ItemListModel* model = window.model();
         for (int row = 0; row < model->rowCount(); ++row) {

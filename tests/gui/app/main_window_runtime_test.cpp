@@ -152,6 +152,7 @@ TEST_F(MainWindowRuntimeTest, ClosingHidesTheWindowAndTheDownloadPassesGoOn)
     window->tray()->OverrideAvailable(true);
     window->SetDownloadInterval(50ms);
     window->Start(false);
+    WaitForView(*window);
     CountAlerts(*window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->close());
@@ -274,6 +275,7 @@ TEST_F(MainWindowRuntimeTest, ShutdownWhileABigReplyIsMergedEndsPromptlyWithTheF
     auto window = std::make_unique<MainWindow>(SettingsFile());
     window->tray()->OverrideAvailable(true);
     window->Start(false);
+    WaitForView(*window);
     const std::string file = dir_.File("deal.lst");
     constexpr std::uintmax_t kFrame = 8; // the file marker and the end marker
     constexpr std::uintmax_t kRecord = 4 + ItemRecord::kSize;

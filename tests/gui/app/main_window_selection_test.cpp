@@ -47,6 +47,7 @@ public:
             },
             [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
         window_->ShowFromTray();
+        WaitForView(*window_);
         ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
         ASSERT_EQ(window_->model()->rowCount(), 3);
     }
@@ -123,23 +124,27 @@ TEST_F(MainWindowSelectionTest, NoWayIntoTheListMarksARowOrEnablesItsCommands)
         {"F5",
          [](MainWindowSelectionTest& test) {
              QTest::keyClick(test.window_.get(), Qt::Key_F5);
+             WaitForView(*test.window_);
              test.List()->setFocus(Qt::OtherFocusReason);
          }},
         {"a Find cleared",
          [](MainWindowSelectionTest& test) {
              test.window_->SetSearchPrompt([](const QString&) { return std::optional<QString>(QString()); });
              QTest::keyClick(test.window_.get(), Qt::Key_F, Qt::ControlModifier);
+             WaitForView(*test.window_);
              test.List()->setFocus(Qt::ActiveWindowFocusReason);
          }},
         {"another time filter",
          [](MainWindowSelectionTest& test) {
              test.window_->toolBar()->timeFilter()->Choose(TimeSpan::kLast30Days);
+             WaitForView(*test.window_);
              test.List()->setFocus(Qt::PopupFocusReason);
          }},
         {"items arriving",
          [](MainWindowSelectionTest& test) {
              test.Arrive(4, "Toaster");
              test.window_->updateHost()->RefreshView(true);
+             WaitForView(*test.window_);
              QApplication::processEvents();
              test.List()->setFocus(Qt::ActiveWindowFocusReason);
          }},
@@ -148,6 +153,7 @@ TEST_F(MainWindowSelectionTest, NoWayIntoTheListMarksARowOrEnablesItsCommands)
         SCOPED_TRACE(way.name);
         AddDeals();
         window_->RefreshView(true);
+        WaitForView(*window_);
         window_->folderPane()->tree()->setFocus(Qt::OtherFocusReason);
         ASSERT_FALSE(List()->hasFocus());
 
@@ -217,10 +223,12 @@ TEST_F(MainWindowSelectionTest, OnlyAPickMarksTheRowRead)
         // Each pick starts from the same three unread deals, none chosen.
         AddDeals();
         window_->RefreshView(true);
+        WaitForView(*window_);
         window_->folderPane()->tree()->setFocus(Qt::OtherFocusReason);
         opened_.clear();
 
         pick.act(*this);
+        WaitForView(*window_);
         EXPECT_EQ(ReadInFile(), std::vector<std::int32_t>{pick.id});
         ASSERT_EQ(List()->selectionModel()->selectedRows().size(), 1);
         EXPECT_EQ(window_->model()->key(List()->selectionModel()->selectedRows().front().row()).id, pick.id);

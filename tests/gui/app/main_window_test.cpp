@@ -121,6 +121,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
 
     MainToolBar* bar = window->toolBar();
     pane->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->folder(), FolderKind::ForumTopics);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("a topic")});
     EXPECT_EQ(pane->caption(), QStringLiteral("Forum Topics"));
@@ -135,12 +136,14 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     // No comparison chosen: the comparisons in the tree, an empty list; choosing one shows its offers,
     // the lowest price first.
     pane->button(FolderKind::PriceComparisons)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
     ViewTree* tree = pane->tree();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("Online Prices"));
     ASSERT_EQ(tree->topLevelItem(0)->childCount(), 1);
     tree->topLevelItem(0)->child(0)->setSelected(true);
+    WaitForView(*window);
     EXPECT_EQ(window->currentSearchId(), 2);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("shoe B"), QStringLiteral("shoe A")}));
     EXPECT_EQ(window->model()->index(0, 0).data(ItemListModel::CornerRole).toString(),
@@ -150,17 +153,20 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     EXPECT_FALSE(bar->find()->isEnabled());
 
     pane->button(FolderKind::ShoppingList)->click();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Milk")});
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Purchase Product"));
     EXPECT_EQ(bar->open()->text(), QStringLiteral("Edit Product"));
     EXPECT_EQ(bar->print()->text(), QStringLiteral("Print Products"));
 
     pane->button(FolderKind::PurchaseHistory)->click();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Bread")});
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Purchase History"));
 
     // The folders without a list empty it; Print keeps the caption of the folder before.
     pane->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
     EXPECT_EQ(pane->caption(), QStringLiteral("Today's Summary"));
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Details"));
@@ -169,11 +175,13 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     EXPECT_FALSE(bar->find()->isEnabled());
 
     pane->button(FolderKind::CashBackStores)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->folder(), FolderKind::CashBackStores);
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Cash Back Stores"));
     EXPECT_FALSE(bar->find()->isEnabled());
 
     pane->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Coupon Details"));
     EXPECT_EQ(bar->open()->text(), QStringLiteral("Open In Browser"));
     EXPECT_TRUE(bar->find()->isEnabled());
@@ -203,6 +211,7 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
                            QStringLiteral("Last 180 Days")}));
 
     entries[1]->trigger();
+    WaitForView(*window);
     EXPECT_EQ(filter->text(), QStringLiteral("Last 3 Days"));
     EXPECT_EQ(window->viewFilter().from, threeDaysBack);
     EXPECT_EQ(window->viewFilter().to, kTonight);
@@ -210,17 +219,21 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
               (QStringList{QStringLiteral("this morning"), QStringLiteral("first second")}));
 
     entries[0]->trigger();
+    WaitForView(*window);
     EXPECT_EQ(filter->text(), QStringLiteral("Today"));
     EXPECT_EQ(window->viewFilter().from, *LocalTime(2026, 3, 10, 0, 0, 0));
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("this morning")});
 
     // A folder switch keeps the range.
     window->folderPane()->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
     window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_EQ(filter->text(), QStringLiteral("Today"));
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("this morning")});
 
     entries[3]->trigger();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 4);
 }
 
@@ -242,6 +255,7 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
     EXPECT_TRUE(tree->selectedItems().isEmpty());
 
     tree->topLevelItem(1)->child(1)->setSelected(true);
+    WaitForView(*window);
     EXPECT_EQ(window->viewFilter().categoryId, 4);
     EXPECT_EQ(window->viewFilter().storeId, 0);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("hammer")});
@@ -249,6 +263,7 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
 
     // A longer range keeps the category and rebuilds the tree from the items it shows.
     window->toolBar()->timeFilter()->Choose(TimeSpan::kLast30Days);
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("hammer"), QStringLiteral("old saw")}));
     EXPECT_EQ(TreeTexts(*tree),
               (QStringList{QStringLiteral("All Stores"),
@@ -259,17 +274,20 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
 
     // The root of the stores shows them all again.
     tree->topLevelItem(0)->setSelected(true);
+    WaitForView(*window);
     EXPECT_EQ(window->viewFilter().storeId, 0);
     EXPECT_EQ(window->viewFilter().categoryId, 0);
     EXPECT_EQ(window->model()->rowCount(), 3);
 
     window->folderPane()->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
     EXPECT_EQ(TreeTexts(*tree),
               (QStringList{QStringLiteral("All Users"),
                            QStringLiteral("  someone"),
                            QStringLiteral("All Categories"),
                            QStringLiteral("  Chat")}));
     window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
     EXPECT_EQ(tree->topLevelItemCount(), 0);
 }
 
@@ -284,6 +302,7 @@ TEST_F(MainWindowTest, ChoosingAnUnreadItemMarksItReadInItsFile)
     EXPECT_TRUE(model->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
 
     window->listView()->setCurrentIndex(model->index(0, 0));
+    WaitForView(*window);
     EXPECT_FALSE(model->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_TRUE(model->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
 
@@ -322,16 +341,20 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     EXPECT_FALSE(bar->open()->isEnabled());
 
     window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    WaitForView(*window);
     EXPECT_TRUE(bar->open()->isEnabled());
     EXPECT_TRUE(bar->details()->isEnabled());
     EXPECT_TRUE(bar->remove()->isEnabled());
     bar->open()->trigger();
+    WaitForView(*window);
     bar->details()->trigger();
+    WaitForView(*window);
     ASSERT_EQ(started.size(), 2u);
     EXPECT_EQ(started[0].back(), RedirectPageUrl(base, 1, 12));
     EXPECT_EQ(started[1].back(), CouponPageUrl(base, 12));
 
     bar->remove()->trigger();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("a deal")});
     EXPECT_FALSE(bar->remove()->isEnabled());
     // The row left is not chosen, so it stays unread.
@@ -346,10 +369,14 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     }
 
     window->folderPane()->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
     EXPECT_FALSE(bar->open()->isEnabled());
     window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    WaitForView(*window);
     bar->open()->trigger();
+    WaitForView(*window);
     bar->details()->trigger();
+    WaitForView(*window);
     ASSERT_EQ(started.size(), 4u);
     EXPECT_EQ(started[2].back(), MessagesPageUrl(base, 3, 13));
     EXPECT_EQ(started[3].back(), MessagesPageUrl(base, 3, 13));
@@ -357,6 +384,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     // A file that cannot be changed is told; the row stays removed.
     std::filesystem::remove(dir_.File("topic.lst"));
     bar->remove()->trigger();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.lastText().startsWith(
@@ -364,12 +392,14 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
 
     // Without an embedded browser, Cash Back Stores shows its address and opens it on request.
     window->folderPane()->button(FolderKind::CashBackStores)->click();
+    WaitForView(*window);
     ASSERT_EQ(window->currentPage(), window->cashBackPane());
     EXPECT_EQ(window->cashBackPane()->address()->text().toStdString(), CashBackStoresUrl(base));
     emit window->cashBackPane()->link()->linkActivated(QStringLiteral("open"));
     ASSERT_EQ(started.size(), 5u);
     EXPECT_EQ(started[4].back(), CashBackStoresUrl(base));
     window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
     EXPECT_NE(window->currentPage(), window->cashBackPane());
 }
 
@@ -381,8 +411,10 @@ TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
     EXPECT_EQ(window->folderPane()->tree()->topLevelItemCount(), 0);
 
     window->folderPane()->button(FolderKind::ShoppingList)->click();
+    WaitForView(*window);
     EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
     window->folderPane()->button(FolderKind::PriceComparisons)->click();
+    WaitForView(*window);
     EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
 }
 
@@ -398,11 +430,15 @@ TEST_F(MainWindowTest, EveryShownLoadIsSignalledOnce)
 
     QSignalSpy loaded(window.get(), &MainWindow::viewLoaded);
     window->RefreshView(true);
+    WaitForView(*window);
     EXPECT_EQ(loaded.count(), 1);
     window->ShowFolder(FolderKind::TodaysSummary);
+    WaitForView(*window);
     EXPECT_EQ(loaded.count(), 2);
     window->ShowFolder(FolderKind::CashBackStores);
+    WaitForView(*window);
     window->RefreshView(true);
+    WaitForView(*window);
     EXPECT_EQ(loaded.count(), 2);
 }
 
@@ -419,6 +455,7 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
     });
 
     window->Find();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals: search results for red"));
     ASSERT_TRUE(window->viewFilter().keyword);
@@ -427,10 +464,12 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
     // Cancel changes nothing; the next Find starts from the keyword.
     answer.reset();
     window->Find();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
 
     answer = QString();
     Command(*window, "actionFind")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(asked, (QStringList{QString(), QStringLiteral("red"), QStringLiteral("red")}));
     EXPECT_FALSE(window->viewFilter().keyword);
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals"));
@@ -438,9 +477,12 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
 
     // A folder switch drops the keyword.
     window->ApplySearch(QStringLiteral("blue"));
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 1);
     window->folderPane()->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
     window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_FALSE(window->viewFilter().keyword);
     EXPECT_EQ(window->model()->rowCount(), 2);
 }
@@ -476,6 +518,7 @@ TEST_F(MainWindowTest, CloseAndMinimizeHideWhileATrayExists)
     EXPECT_FALSE(window->isVisible());
 
     window->tray()->showAction()->trigger();
+    WaitForView(*window);
     EXPECT_TRUE(window->isVisible());
     window->showMinimized();
     QCoreApplication::processEvents();
@@ -487,6 +530,7 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowMinimizesInstead)
     auto window = std::make_unique<MainWindow>(SettingsFile());
     window->tray()->OverrideAvailable(false);
     window->Start(true);
+    WaitForView(*window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->isMinimized());
 
@@ -500,6 +544,7 @@ TEST_F(MainWindowTest, ExitAndControlQEndTheProgram)
 {
     auto window = StartHidden();
     window->tray()->exitAction()->trigger();
+    WaitForView(*window);
     window->show();
     EXPECT_TRUE(window->close());
 
@@ -514,6 +559,7 @@ TEST_F(MainWindowTest, ExitAndControlQEndTheProgram)
     other->show();
     EXPECT_FALSE(other->close());
     quit->trigger();
+    WaitForView(*window);
     other->show();
     EXPECT_TRUE(other->close());
 }

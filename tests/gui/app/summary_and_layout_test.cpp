@@ -67,6 +67,7 @@ protected:
         auto window = std::make_unique<MainWindow>(SettingsFile());
         window->tray()->OverrideAvailable(true);
         window->Start(false);
+        WaitForView(*window);
         return window;
     }
 
@@ -104,6 +105,7 @@ TEST_F(SummaryPageTest, CountsWhatArrivedTodayByLocalDay)
     // The next day the same items count as yesterday's; Refresh View follows the clock.
     clock_.Set(kTonight + 1);
     window->RefreshView(true);
+    WaitForView(*window);
     EXPECT_EQ(page->dealsCount()->text(), QStringLiteral(" - 0 new deals and coupons"));
     EXPECT_EQ(page->topicsCount()->text(), QStringLiteral(" - 0 new forum topics"));
 }
@@ -135,8 +137,10 @@ TEST_F(SummaryPageTest, ShowsTheTwoNewestHotDealsThatAreNotDeleted)
     EXPECT_EQ(page->dealsCount()->text(), QStringLiteral(" - 4 new deals and coupons"));
     // The hot list is a store of its own: the deals folder still lists every deal of the week.
     window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 5);
     window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
 
     emit page->hotDealLink(0)->linkActivated(page->hotDealTarget(0));
     ASSERT_EQ(opened.size(), 1u);
@@ -145,6 +149,7 @@ TEST_F(SummaryPageTest, ShowsTheTwoNewestHotDealsThatAreNotDeleted)
     // A day with no hot deals clears both slots.
     clock_.Set(kTonight + 1);
     window->RefreshView(false);
+    WaitForView(*window);
     EXPECT_TRUE(page->hotDealTarget(0).isEmpty());
     EXPECT_TRUE(page->hotDealLink(1)->text().isEmpty());
     EXPECT_TRUE(page->hotDealText(0)->text().isEmpty());
@@ -185,17 +190,20 @@ TEST_F(SummaryPageTest, LinksAndQuickTasksSwitchFolders)
                               FolderKind::PriceComparisons,
                               FolderKind::ForumTopics}) {
         window->ShowFolder(FolderKind::TodaysSummary);
+        WaitForView(*window);
         ASSERT_NE(page->folderLink(folder), nullptr);
         emit page->folderLink(folder)->linkActivated(QStringLiteral("go"));
         EXPECT_EQ(window->folder(), folder);
         EXPECT_TRUE(window->folderPane()->button(folder)->isChecked());
     }
     window->ShowFolder(FolderKind::TodaysSummary);
+    WaitForView(*window);
     emit page->quickTask(SummaryPage::QuickTask::CashBack)->linkActivated(QStringLiteral("go"));
     EXPECT_EQ(window->folder(), FolderKind::CashBackStores);
 
     // Find deals: Coupons & Deals, then the search prompt.
     window->ShowFolder(FolderKind::TodaysSummary);
+    WaitForView(*window);
     int prompts = 0;
     window->SetSearchPrompt([&](const QString&) -> std::optional<QString> {
         ++prompts;
@@ -222,6 +230,7 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
                   QStringLiteral("When starting, go directly to the Coupons & Deals folder"));
         // A click on the caption toggles the box.
         QTest::mouseClick(window->summaryPage()->startCaption(), Qt::LeftButton);
+        WaitForView(*window);
         EXPECT_FALSE(box->isChecked());
     }
     EXPECT_EQ(Settings(SettingsFile()).showSummary, 1);
@@ -299,12 +308,16 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
     // The width stays through refreshes and folder switches, and a close on the summary page (which
     // has no columns) keeps it.
     window->RefreshView(true);
+    WaitForView(*window);
     window->ShowFolder(FolderKind::TodaysSummary);
+    WaitForView(*window);
     window->close();
     QSettings again(LayoutFile(), QSettings::IniFormat);
     EXPECT_EQ(again.value(QStringLiteral("PageList/Col0")).toInt(), 333);
     window->ShowFromTray();
+    WaitForView(*window);
     window->ShowFolder(FolderKind::CouponsAndDeals);
+    WaitForView(*window);
     EXPECT_EQ(window->listView()->header()->sectionSize(0), 333);
 }
 
@@ -327,6 +340,7 @@ TEST_F(SummaryPageTest, HiddenStartPlacesTheWindowAtItsFirstShow)
     // Minimizing or closing before the first show keeps the saved placement.
     window->close();
     window->ShowFromTray();
+    WaitForView(*window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->geometry(), QRect(100, 50, 600, 400));
     EXPECT_EQ(window->listView()->header()->sectionSize(0), 250);
@@ -335,6 +349,7 @@ TEST_F(SummaryPageTest, HiddenStartPlacesTheWindowAtItsFirstShow)
     window->setGeometry(QRect(120, 80, 600, 400));
     window->close();
     window->ShowFromTray();
+    WaitForView(*window);
     EXPECT_EQ(window->geometry(), QRect(120, 80, 600, 400));
 }
 
