@@ -19,9 +19,9 @@
 #include "gui/app/cash_back_pane.h"
 #include "gui/app/due_notice.h"
 #include "gui/app/folder_pane.h"
+#include "gui/app/item_list_view.h"
 #include "gui/app/layout_store.h"
 #include "gui/app/main_tool_bar.h"
-#include "gui/app/row_card_delegate.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/window_update_host.h"
@@ -100,9 +100,9 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     , viewCaption_(new QLabel)
     , dueNotice_(new DueNotice)
     , pages_(new QStackedWidget)
-    , listView_(new QTreeView)
-    , emptyPage_(new QWidget)
     , model_(new ItemListModel(this))
+    , listView_(new ItemListView(model_))
+    , emptyPage_(new QWidget)
 {
     layout_ = std::make_unique<LayoutStore>(LayoutPathFor(settingsFile));
     setWindowTitle(QStringLiteral("Tallyhawk"));
@@ -126,20 +126,6 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     add(std::make_unique<SummaryFolder>(host, deals_, topics_, shopping_, hotDeals_));
     add(std::make_unique<CashBackFolder>(host));
 
-    listView_->setModel(model_);
-    listView_->setRootIsDecorated(false);
-    listView_->setUniformRowHeights(true);
-    listView_->setAlternatingRowColors(true);
-    // One row at a time, and the commands act on it only while it shows as chosen.
-    listView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    // The keyboard's row is framed across the whole row, chosen or not, so Enter never acts on a row the
-    // user cannot see.
-    listView_->setAllColumnsShowFocus(true);
-    listView_->setAccessibleName(QStringLiteral("Items"));
-    listView_->setObjectName(QStringLiteral("itemList"));
-    listView_->setItemDelegate(new RowCardDelegate(listView_));
-    listView_->header()->resizeSection(0, RowCardDelegate::kCardColumnWidth);
     pages_->addWidget(listView_);
     pages_->addWidget(emptyPage_);
     const std::string cashBack = CashBackStoresUrl(SiteBaseUrl(settings_));
@@ -222,19 +208,12 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         return dialog.resultText();
     };
 
-    // Delete acts only where the rows are, so that the key keeps its meaning in every other field.
-    auto* removeKey = new QAction(this);
-    removeKey->setShortcut(QKeySequence::Delete);
-    removeKey->setShortcutContext(Qt::WidgetShortcut);
-    connect(removeKey, &QAction::triggered, this, [this] {
+    connect(listView_, &ItemListView::deleteRequested, this, [this] {
         if (toolBar_->remove()->isEnabled()) {
             toolBar_->remove()->trigger();
         }
     });
-    listView_->addAction(removeKey);
-    // Enter on the keyboard's row picks it, as a click would, before it opens.
-    connect(listView_, &QTreeView::activated, this, [this](const QModelIndex& index) {
-        listView_->setCurrentIndex(index);
+    connect(listView_, &ItemListView::openRequested, this, [this] {
         if (toolBar_->open()->isEnabled()) {
             toolBar_->open()->trigger();
         }
@@ -244,11 +223,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(toolBar_->remove(), &QAction::triggered, this, &MainWindow::DeleteSelected);
     connect(toolBar_->find(), &QAction::triggered, this, &MainWindow::Find);
     connect(toolBar_->print(), &QAction::triggered, this, &MainWindow::PrintList);
-    // A row counts as chosen only when it is selected: a click, a keyboard move onto it, Enter. The
-    // current row alone (the view puts it on the first row when the list gets the focus) is not.
-    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        RowChosen(listView_->selectionModel()->selectedRows().value(0));
-    });
+    connect(listView_, &ItemListView::rowChosen, this, &MainWindow::RowChosen);
     connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
     connect(dueNotice_, &DueNotice::showRequested, this, &MainWindow::ShowDueBy);
@@ -263,16 +238,6 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(summaryPage_, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
     connect(summaryPage_, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
     connect(summaryPage_->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);
-    // Widths the user gives the columns are kept for the next refresh and the next save.
-    connect(listView_->header(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
-        if (applyingColumns_ || width <= 0) {
-            return;
-        }
-        if (columnWidths_.size() <= static_cast<std::size_t>(column)) {
-            columnWidths_.resize(static_cast<std::size_t>(column) + 1, 0);
-        }
-        columnWidths_[static_cast<std::size_t>(column)] = width;
-    });
     UpdateHookCommands();
 }
 
@@ -377,8 +342,7 @@ void MainWindow::Start(bool startHidden)
         LoadStoresAndStartCycle(startHidden);
     }
     // 12. The list columns as they were saved.
-    columnWidths_ = layout_->SavedColumns();
-    ApplyColumnWidths();
+    listView_->UseColumnWidths(layout_->SavedColumns());
     if (const int width = layout_->SavedFolderPaneWidth(); width > folderPane_->minimumWidth()) {
         panes_->setSizes({width, std::max(1, panes_->width() - width)});
     }
@@ -451,7 +415,7 @@ void MainWindow::ShowFolder(FolderKind folder)
     // Rows of another folder never stand in for this one's while its own load runs.
     model_->Clear();
     folderPane_->tree()->clear();
-    ApplyColumnWidths();
+    listView_->ApplyColumnWidths();
     const FolderController* controller = Controller();
     if (controller == nullptr) {
         pages_->setCurrentWidget(emptyPage_);
@@ -554,26 +518,12 @@ void MainWindow::ShowLoad(const FolderController* folder,
         model_->Reset(std::move(load.rows));
         RowChosen({});
         listView_->header()->setStretchLastSection(true);
-        ApplyColumnWidths();
+        listView_->ApplyColumnWidths();
     }
     emit viewLoaded();
     if (shown) {
         shown();
     }
-}
-
-void MainWindow::ApplyColumnWidths()
-{
-    applyingColumns_ = true;
-    QHeaderView* header = listView_->header();
-    // Columns without a saved width keep the cards' own starting widths.
-    for (int column = 0; column < header->count(); ++column) {
-        const auto index = static_cast<std::size_t>(column);
-        if (index < columnWidths_.size() && columnWidths_[index] > 0) {
-            header->resizeSection(column, columnWidths_[index]);
-        }
-    }
-    applyingColumns_ = false;
 }
 
 FolderController* MainWindow::Controller() const
@@ -607,12 +557,6 @@ void MainWindow::Write(std::function<int()> write, std::function<void(int status
 void MainWindow::ReportQuietly(const QString& text)
 {
     statusBar()->showMessage(text);
-}
-
-int MainWindow::SelectedRow() const
-{
-    const QModelIndexList rows = listView_->selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.front().row();
 }
 
 BrowserLauncher& MainWindow::Browser()
@@ -654,14 +598,14 @@ void MainWindow::PrintList()
 
 void MainWindow::OpenSelected()
 {
-    if (const int row = SelectedRow(); row >= 0 && Controller() != nullptr) {
+    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
         Controller()->Open(row);
     }
 }
 
 void MainWindow::ShowSelectedDetails()
 {
-    if (const int row = SelectedRow(); row >= 0 && Controller() != nullptr) {
+    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
         Controller()->Details(row);
     }
 }
@@ -675,17 +619,14 @@ void MainWindow::PurchaseSelected()
 
 void MainWindow::DeleteSelected()
 {
-    if (const int row = SelectedRow(); row >= 0 && Controller() != nullptr) {
+    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
         Controller()->Delete(row);
     }
 }
 
 void MainWindow::RemoveRow(int row)
 {
-    // Nothing chosen afterwards, so that no other row is marked read.
-    listView_->selectionModel()->clear();
-    model_->RemoveRow(row);
-    RowChosen({});
+    listView_->RemoveRow(row);
 }
 
 void MainWindow::NewProduct()
@@ -711,15 +652,7 @@ void MainWindow::NewProduct()
 
 bool MainWindow::ChooseRowOf(std::int32_t id)
 {
-    for (int row = 0; row < model_->rowCount(); ++row) {
-        if (model_->key(row).id == id) {
-            const QModelIndex index = model_->index(row, 0);
-            listView_->setCurrentIndex(index);
-            listView_->scrollTo(index);
-            return true;
-        }
-    }
-    return false;
+    return listView_->ChooseRowOf(id);
 }
 
 void MainWindow::ShowSaved(const ShoppingRecord& product)
@@ -848,12 +781,7 @@ void MainWindow::SaveLayout()
     if (placementRestored_) {
         layout_->SavePlacement(*this);
     }
-    // The summary page and the empty folders have no columns; their widths are the ones last shown.
-    if (listView_->header()->count() > 0) {
-        layout_->SaveColumns(*listView_->header());
-    } else {
-        layout_->SaveColumns(columnWidths_);
-    }
+    listView_->SaveColumns(*layout_);
     layout_->SaveFolderPaneWidth(panes_->sizes().value(0));
 }
 

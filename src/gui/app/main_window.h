@@ -11,6 +11,7 @@
 #include "core/store/item_filter.h"
 #include "core/store/item_store.h"
 #include "gui/alerts/alert_counters.h"
+#include "gui/app/item_list_view.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/view_tree.h"
 #include "gui/folders/folder_host.h"
@@ -212,8 +213,6 @@ private:
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
-    // The row the user chose, shown selected; -1 while nothing is selected.
-    int SelectedRow() const;
     // Out of sight: hidden where a tray can bring it back, else minimized.
     void PutAway();
     // Loads both stores, then starts the update cycle (once).
@@ -229,8 +228,6 @@ private:
     void StartInDealsToggled(bool checked);
     void UpdateHookCommands();
     void SaveLayout();
-    // The saved column widths over the header's own (after a model reset gave it new columns).
-    void ApplyColumnWidths();
     // Ends a view that ShowDueBy stretched, and its notice.
     void EndDueView();
 
@@ -266,8 +263,6 @@ private:
     bool storesLoaded_ = false;
     bool listsRefreshDue_ = false;
     bool placementRestored_ = false;
-    bool applyingColumns_ = false;
-    std::vector<int> columnWidths_;
     SearchPrompt searchPrompt_;
     // The one comparison manager, made on first use; it goes after every dialog that used it.
     std::unique_ptr<WebSpider> spider_;
@@ -292,11 +287,11 @@ private:
     DueNotice* dueNotice_;
     QSplitter* panes_ = nullptr;
     QStackedWidget* pages_;
-    QTreeView* listView_;
+    ItemListModel* model_;
+    ItemListView* listView_;
     QWidget* emptyPage_;
     CashBackPane* cashBackPane_;
     SummaryPage* summaryPage_;
-    ItemListModel* model_;
     TrayController* tray_;
     AlertQueue* alertQueue_;
     WindowUpdateHost* updateHost_;
