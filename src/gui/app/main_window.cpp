@@ -95,6 +95,9 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
                      (std::filesystem::path(*settingsFile).parent_path() / "autostart" / "tallyhawk.desktop")
                          .string())
                               : AutostartEntry())
+    , runner_([this](FolderController& folder, const FolderQuery& query, FolderLoad load) {
+        ShowLoad(folder, query, std::move(load));
+    })
     , toolBar_(new MainToolBar)
     , folderPane_(new FolderPane)
     , viewCaption_(new QLabel)
@@ -315,7 +318,7 @@ void MainWindow::Start(bool startHidden)
     // 6. Weekly upkeep. Archives before anything is loaded, so the views never hold records the
     // archive dropped.
     // It runs on the worker, ahead of every load posted after it.
-    Behind([this, folder = std::filesystem::current_path()] {
+    runner_.Behind([this, folder = std::filesystem::current_path()] {
         const bool due = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, folder).listsRefreshDue;
         return [this, due] {
             listsRefreshDue_ = due;
@@ -372,15 +375,16 @@ void MainWindow::LoadStoresAndStartCycle(bool startedHidden)
     storesLoaded_ = true;
     // The update cycle asks only for ids above what a load has seen, so both stores load first (the
     // deals already are when their folder is the one shown: its load went to the worker before).
-    Behind([this, filter = viewFilter_, dealsShown = folder_ == FolderKind::CouponsAndDeals, startedHidden] {
-        if (!dealsShown) {
-            deals_.Load(filter);
-        }
-        topics_.Load(filter);
-        return [this, startedHidden] {
-            StartUpdateCycle(startedHidden);
-        };
-    });
+    runner_.Behind(
+        [this, filter = viewFilter_, dealsShown = folder_ == FolderKind::CouponsAndDeals, startedHidden] {
+            if (!dealsShown) {
+                deals_.Load(filter);
+            }
+            topics_.Load(filter);
+            return [this, startedHidden] {
+                StartUpdateCycle(startedHidden);
+            };
+        });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -404,8 +408,7 @@ void MainWindow::ShowFolder(FolderKind folder)
     }
     folder_ = folder;
     // A load of the folder left is not shown.
-    ++loadGeneration_;
-    pendingLoad_.reset();
+    runner_.Drop();
     toolBar_->ShowCaptions(Controller() != nullptr ? Controller()->captions() : FolderCaptions{});
     if (QPushButton* button = folderPane_->button(folder)) {
         button->setChecked(true);
@@ -451,57 +454,16 @@ void MainWindow::RefreshView(bool rebuildTree)
 
 void MainWindow::Reload(bool rebuildTree, std::function<void()> shown)
 {
-    FolderController* folder = Controller();
-    if (shutDown_ || folder == nullptr || !folder->HasLoad()) {
-        return;
+    if (FolderController* folder = Controller(); !shutDown_ && folder != nullptr && folder->HasLoad()) {
+        runner_.Load(*folder,
+                     FolderQuery{viewFilter_, currentSearchId_, rebuildTree, SiteBase(), Clock::Now()},
+                     std::move(shown));
     }
-    FolderQuery query{viewFilter_, currentSearchId_, rebuildTree, SiteBase(), Clock::Now()};
-    // A load this one replaces may have been the one to fill the tree again.
-    if (pendingLoad_ && pendingLoad_->query.rebuildTree) {
-        query.rebuildTree = true;
-    }
-    PostLoad(folder, std::move(query), std::move(shown));
 }
 
-void MainWindow::PostLoad(FolderController* folder, FolderQuery query, std::function<void()> shown)
+void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, FolderLoad load)
 {
-    const std::uint64_t generation = ++loadGeneration_;
-    pendingLoad_ = PendingLoad{query, std::move(shown)};
-    Behind([this, folder, query = std::move(query), generation] {
-        auto load = std::make_shared<FolderLoad>(folder->Load(query));
-        return [this, folder, query, generation, load] {
-            ShowLoad(folder, query, generation, std::move(*load));
-        };
-    });
-}
-
-void MainWindow::Behind(std::function<std::function<void()>()> work)
-{
-    worker_.Post([this, work = std::move(work)] {
-        std::function<void()> then = work();
-        QMetaObject::invokeMethod(
-            this,
-            [this, then = std::move(then)] {
-                if (!shutDown_) {
-                    then();
-                }
-            },
-            Qt::QueuedConnection);
-    });
-}
-
-void MainWindow::ShowLoad(const FolderController* folder,
-                          const FolderQuery& query,
-                          std::uint64_t generation,
-                          FolderLoad load)
-{
-    // A newer load, or another folder, took its place meanwhile.
-    if (generation != loadGeneration_ || folder != Controller() || !pendingLoad_) {
-        return;
-    }
-    const std::function<void()> shown = std::move(pendingLoad_->shown);
-    pendingLoad_.reset();
-    Controller()->Shown(query);
+    folder.Shown(query);
     if (load.summary) {
         todayFilter_ = load.summaryDay;
         summaryPage_->Fill(*load.summary);
@@ -521,9 +483,6 @@ void MainWindow::ShowLoad(const FolderController* folder,
         listView_->ApplyColumnWidths();
     }
     emit viewLoaded();
-    if (shown) {
-        shown();
-    }
 }
 
 FolderController* MainWindow::Controller() const
@@ -539,19 +498,7 @@ std::string MainWindow::SiteBase() const
 
 void MainWindow::Write(std::function<int()> write, std::function<void(int status)> done)
 {
-    ++writesRunning_;
-    Behind([this, write = std::move(write), done = std::move(done)] {
-        const int status = write();
-        return [this, done, status] {
-            --writesRunning_;
-            done(status);
-        };
-    });
-    // A load asked for before this write would show the rows as they were before it: the same load
-    // again, after the write, replaces it.
-    if (pendingLoad_ && Controller() != nullptr) {
-        PostLoad(Controller(), pendingLoad_->query, std::move(pendingLoad_->shown));
-    }
+    runner_.Write(std::move(write), std::move(done));
 }
 
 void MainWindow::ReportQuietly(const QString& text)
@@ -901,7 +848,7 @@ void MainWindow::Shutdown()
         passes_.reset();
     }
     // The writes the user made land; what the worker hands back from now on is dropped.
-    worker_.Stop();
+    runner_.Stop();
 }
 
 QWidget* MainWindow::currentPage() const

@@ -17,7 +17,7 @@
 #include "gui/folders/folder_host.h"
 #include "gui/folders/folder_kind.h"
 #include "gui/folders/folder_load.h"
-#include "gui/folders/folder_worker.h"
+#include "gui/folders/folder_runner.h"
 
 #include <QMainWindow>
 
@@ -138,7 +138,7 @@ public:
     FolderKind folder() const { return folder_; }
     // A load was asked for and its rows are not shown yet (viewLoaded follows), or a write has not
     // come back yet.
-    bool busy() const { return pendingLoad_.has_value() || writesRunning_ > 0; }
+    bool busy() const { return runner_.busy(); }
     std::int32_t currentSearchId() const { return currentSearchId_; }
     // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
     bool listsRefreshDue() const { return listsRefreshDue_; }
@@ -199,16 +199,8 @@ private:
 
     // The controller of the folder shown; none before the first folder.
     FolderController* Controller() const;
-    // Shows a load's rows, tree or counts, unless a newer load or another folder replaced it meanwhile.
-    void ShowLoad(const FolderController* folder,
-                  const FolderQuery& query,
-                  std::uint64_t generation,
-                  FolderLoad load);
-    // Posts the folder's load to the worker as the newest.
-    void PostLoad(FolderController* folder, FolderQuery query, std::function<void()> shown);
-    // Runs `work` on the worker, then what it returns on the window thread, unless the window shut down
-    // meanwhile. The work runs after everything posted before it.
-    void Behind(std::function<std::function<void()>()> work);
+    // Puts a load's rows and tree, or the summary's counts, on screen.
+    void ShowLoad(FolderController& folder, const FolderQuery& query, FolderLoad load);
     // Enables the row commands for a chosen row (none: disables them) and hands the row to the folder.
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
@@ -240,16 +232,6 @@ private:
     SearchIndex searches_;
     ResultList searchResults_;
     std::map<FolderKind, std::unique_ptr<FolderController>> folders_;
-    // Counts the loads asked for; a load's rows show only while no newer load was asked for.
-    std::uint64_t loadGeneration_ = 0;
-    // The newest load while it runs, and what it does once shown.
-    struct PendingLoad
-    {
-        FolderQuery query;
-        std::function<void()> shown;
-    };
-    std::optional<PendingLoad> pendingLoad_;
-    int writesRunning_ = 0;
     std::int32_t currentSearchId_ = 0;
     ItemFilter viewFilter_;
     // The time filter's end while ShowDueBy has stretched the view past it.
@@ -278,8 +260,8 @@ private:
     std::optional<std::chrono::milliseconds> downloadInterval_;
     // Last of the members the passes use: stopped and joined before anything above goes.
     std::unique_ptr<PassRunner> passes_;
-    // The loads and writes of the folders: drained and joined before anything above goes.
-    FolderWorker worker_;
+    // The folders' loads and writes on their worker: drained and joined before anything above goes.
+    FolderRunner runner_;
 
     MainToolBar* toolBar_;
     FolderPane* folderPane_;
