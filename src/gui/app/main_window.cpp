@@ -24,6 +24,7 @@
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
+#include "gui/app/view_pane.h"
 #include "gui/app/window_update_host.h"
 #include "gui/compare/price_comparison_run.h"
 #include "gui/controls/message_boxes.h"
@@ -54,7 +55,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStackedWidget>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeView>
@@ -100,12 +100,9 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     })
     , toolBar_(new MainToolBar)
     , folderPane_(new FolderPane)
-    , viewCaption_(new QLabel)
     , dueNotice_(new DueNotice)
-    , pages_(new QStackedWidget)
     , model_(new ItemListModel(this))
     , listView_(new ItemListView(model_))
-    , emptyPage_(new QWidget)
 {
     layout_ = std::make_unique<LayoutStore>(LayoutPathFor(settingsFile));
     setWindowTitle(QStringLiteral("Tallyhawk"));
@@ -129,34 +126,16 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     add(std::make_unique<SummaryFolder>(host, deals_, topics_, shopping_, hotDeals_));
     add(std::make_unique<CashBackFolder>(host));
 
-    pages_->addWidget(listView_);
-    pages_->addWidget(emptyPage_);
     const std::string cashBack = CashBackStoresUrl(SiteBaseUrl(settings_));
     cashBackPane_ = new CashBackPane(QString::fromStdString(cashBack),
                                      [this, cashBack] { Browser().Open(cashBack, true); });
-    pages_->addWidget(cashBackPane_);
     summaryPage_ = new SummaryPage([this](const std::string& url) { Browser().Open(url, true); });
-    pages_->addWidget(summaryPage_);
-
-    QFont bold = viewCaption_->font();
-    bold.setBold(true);
-    viewCaption_->setFont(bold);
-    viewCaption_->setAccessibleName(QStringLiteral("View"));
-
-    auto* right = new QVBoxLayout;
-    right->setSpacing(2);
-    right->addWidget(viewCaption_);
-    right->addWidget(dueNotice_);
-    right->addWidget(pages_, 1);
-
+    viewPane_ = new ViewPane(dueNotice_, listView_, summaryPage_, cashBackPane_);
     // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
     // for long store names.
-    auto* rightPane = new QWidget;
-    right->setContentsMargins(0, 0, 0, 0);
-    rightPane->setLayout(right);
     panes_ = new QSplitter(Qt::Horizontal);
     panes_->addWidget(folderPane_);
-    panes_->addWidget(rightPane);
+    panes_->addWidget(viewPane_);
     panes_->setChildrenCollapsible(false);
     panes_->setStretchFactor(1, 1);
     panes_->setAccessibleName(QStringLiteral("Panes"));
@@ -414,27 +393,12 @@ void MainWindow::ShowFolder(FolderKind folder)
         button->setChecked(true);
     }
     folderPane_->SetCaption(FolderName(folder));
-    viewCaption_->setText(FolderName(folder));
+    viewPane_->SetCaption(FolderName(folder));
     // Rows of another folder never stand in for this one's while its own load runs.
     model_->Clear();
     folderPane_->tree()->clear();
     listView_->ApplyColumnWidths();
-    const FolderController* controller = Controller();
-    if (controller == nullptr) {
-        pages_->setCurrentWidget(emptyPage_);
-        return;
-    }
-    switch (controller->page()) {
-    case FolderController::Page::List:
-        pages_->setCurrentWidget(listView_);
-        break;
-    case FolderController::Page::Summary:
-        pages_->setCurrentWidget(summaryPage_);
-        break;
-    case FolderController::Page::CashBack:
-        pages_->setCurrentWidget(cashBackPane_);
-        break;
-    }
+    viewPane_->ShowPageOf(Controller());
     RefreshView(true);
 }
 
@@ -616,7 +580,7 @@ void MainWindow::ShowSaved(const ShoppingRecord& product)
     ShoppingRecord due = product;
     if (PassesFilter(due, whole, ShoppingFilterMode::Products)) {
         viewFilter_ = whole;
-        viewCaption_->setText(folderPane_->caption());
+        viewPane_->SetCaption(folderPane_->caption());
         Reload(true, [this, id = product.id] { ChooseRowOf(id); });
         return;
     }
@@ -638,7 +602,7 @@ void MainWindow::ShowDueBy(std::int32_t id, std::int32_t due)
     viewFilter_.storeId = 0;
     viewFilter_.categoryId = 0;
     viewFilter_.to = std::max(viewFilter_.to, LocalTimeOnDayOf(due, 23, 59, 59));
-    viewCaption_->setText(folderPane_->caption() + QStringLiteral(": due by ") + DueNotice::DayText(due));
+    viewPane_->SetCaption(folderPane_->caption() + QStringLiteral(": due by ") + DueNotice::DayText(due));
     Reload(true, [this, id] { ChooseRowOf(id); });
 }
 
@@ -745,7 +709,7 @@ void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QStr
         viewFilter_.categoryId = id;
         viewFilter_.storeId = 0;
     }
-    viewCaption_->setText(folderPane_->caption() + QStringLiteral(": ") + text);
+    viewPane_->SetCaption(folderPane_->caption() + QStringLiteral(": ") + text);
     RefreshView(false);
 }
 
@@ -764,10 +728,10 @@ void MainWindow::ApplySearch(const QString& text)
     viewFilter_.categoryId = 0;
     if (text.isEmpty()) {
         viewFilter_.keyword.reset();
-        viewCaption_->setText(folderPane_->caption());
+        viewPane_->SetCaption(folderPane_->caption());
     } else {
         viewFilter_.keyword = text.toStdString();
-        viewCaption_->setText(folderPane_->caption() + QStringLiteral(": search results for ") + text);
+        viewPane_->SetCaption(folderPane_->caption() + QStringLiteral(": search results for ") + text);
     }
     RefreshView(true);
 }
@@ -853,12 +817,12 @@ void MainWindow::Shutdown()
 
 QWidget* MainWindow::currentPage() const
 {
-    return pages_->currentWidget();
+    return viewPane_->currentPage();
 }
 
 QString MainWindow::viewCaption() const
 {
-    return viewCaption_->text();
+    return viewPane_->caption();
 }
 
 void MainWindow::PutAway()

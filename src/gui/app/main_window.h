@@ -31,9 +31,7 @@
 #include <utility>
 #include <vector>
 
-class QLabel;
 class QSplitter;
-class QStackedWidget;
 class QTimer;
 class QTreeView;
 
@@ -51,6 +49,7 @@ class LayoutStore;
 class MainToolBar;
 class PassRunner;
 class TrayController;
+class ViewPane;
 class WindowUpdateHost;
 struct UpdateContext;
 
@@ -265,13 +264,11 @@ private:
 
     MainToolBar* toolBar_;
     FolderPane* folderPane_;
-    QLabel* viewCaption_;
     DueNotice* dueNotice_;
     QSplitter* panes_ = nullptr;
-    QStackedWidget* pages_;
+    ViewPane* viewPane_;
     ItemListModel* model_;
     ItemListView* listView_;
-    QWidget* emptyPage_;
     CashBackPane* cashBackPane_;
     SummaryPage* summaryPage_;
     TrayController* tray_;
