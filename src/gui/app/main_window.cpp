@@ -355,7 +355,7 @@ void MainWindow::LoadStoresAndStartCycle(bool startedHidden)
     // The update cycle asks only for ids above what a load has seen, so both stores load first (the
     // deals already are when their folder is the one shown: its load went to the worker before).
     runner_.Behind(
-        [this, filter = viewFilter_, dealsShown = folder_ == FolderKind::CouponsAndDeals, startedHidden] {
+        [this, filter = view_.filter(), dealsShown = folder_ == FolderKind::CouponsAndDeals, startedHidden] {
             if (!dealsShown) {
                 deals_.Load(filter);
             }
@@ -378,13 +378,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 void MainWindow::ShowFolder(FolderKind folder)
 {
     EndDueView();
-    viewFilter_.keyword.reset();
-    viewFilter_.storeId = 0;
-    viewFilter_.categoryId = 0;
-    // Compare Prices sets the comparison just before it switches to its folder.
-    if (folder != FolderKind::PriceComparisons) {
-        currentSearchId_ = 0;
-    }
+    view_.ShowFolder(folder);
     folder_ = folder;
     // A load of the folder left is not shown.
     runner_.Drop();
@@ -393,7 +387,7 @@ void MainWindow::ShowFolder(FolderKind folder)
         button->setChecked(true);
     }
     folderPane_->SetCaption(FolderName(folder));
-    viewPane_->SetCaption(FolderName(folder));
+    viewPane_->SetCaption(view_.caption());
     // Rows of another folder never stand in for this one's while its own load runs.
     model_->Clear();
     folderPane_->tree()->clear();
@@ -406,8 +400,7 @@ void MainWindow::ChooseTimeSpan(std::int32_t span)
 {
     EndDueView();
     const TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
-    viewFilter_.from = times.from;
-    viewFilter_.to = times.to;
+    view_.SetRange(times.from, times.to);
     RefreshView(true);
 }
 
@@ -420,7 +413,7 @@ void MainWindow::Reload(bool rebuildTree, std::function<void()> shown)
 {
     if (FolderController* folder = Controller(); !shutDown_ && folder != nullptr && folder->HasLoad()) {
         runner_.Load(*folder,
-                     FolderQuery{viewFilter_, currentSearchId_, rebuildTree, SiteBase(), Clock::Now()},
+                     FolderQuery{view_.filter(), view_.searchId(), rebuildTree, SiteBase(), Clock::Now()},
                      std::move(shown));
     }
 }
@@ -572,19 +565,17 @@ void MainWindow::ShowSaved(const ShoppingRecord& product)
     if (folder_ != FolderKind::ShoppingList || ChooseRowOf(product.id)) {
         return;
     }
-    ItemFilter whole = viewFilter_;
-    whole.keyword.reset();
-    whole.storeId = 0;
-    whole.categoryId = 0;
+    ViewState whole = view_;
+    whole.ShowWhole();
     // The filter's own rule, which also works out when the product is due.
     ShoppingRecord due = product;
-    if (PassesFilter(due, whole, ShoppingFilterMode::Products)) {
-        viewFilter_ = whole;
-        viewPane_->SetCaption(folderPane_->caption());
+    if (PassesFilter(due, whole.filter(), ShoppingFilterMode::Products)) {
+        view_ = whole;
+        viewPane_->SetCaption(view_.caption());
         Reload(true, [this, id = product.id] { ChooseRowOf(id); });
         return;
     }
-    if (due.nextDue > viewFilter_.to) {
+    if (due.nextDue > view_.filter().to) {
         dueNotice_->Tell(RecordText(product.name()), product.id, due.nextDue);
     }
 }
@@ -595,24 +586,15 @@ void MainWindow::ShowDueBy(std::int32_t id, std::int32_t due)
         return;
     }
     dueNotice_->hide();
-    if (!ownViewEnd_) {
-        ownViewEnd_ = viewFilter_.to;
-    }
-    viewFilter_.keyword.reset();
-    viewFilter_.storeId = 0;
-    viewFilter_.categoryId = 0;
-    viewFilter_.to = std::max(viewFilter_.to, LocalTimeOnDayOf(due, 23, 59, 59));
-    viewPane_->SetCaption(folderPane_->caption() + QStringLiteral(": due by ") + DueNotice::DayText(due));
+    view_.StretchTo(LocalTimeOnDayOf(due, 23, 59, 59), DueNotice::DayText(due));
+    viewPane_->SetCaption(view_.caption());
     Reload(true, [this, id] { ChooseRowOf(id); });
 }
 
 void MainWindow::EndDueView()
 {
     dueNotice_->hide();
-    if (ownViewEnd_) {
-        viewFilter_.to = *ownViewEnd_;
-        ownViewEnd_.reset();
-    }
+    view_.EndStretch();
 }
 
 void MainWindow::ComparePrices()
@@ -625,7 +607,7 @@ void MainWindow::ComparePrices()
         return;
     }
     // The switch keeps the comparison, so its offers show although no tree item is chosen.
-    currentSearchId_ = saved;
+    view_.SetSearchId(saved);
     ShowFolder(FolderKind::PriceComparisons);
 }
 
@@ -699,23 +681,22 @@ void MainWindow::SaveLayout()
 void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text)
 {
     if (folder_ == FolderKind::PriceComparisons) {
-        currentSearchId_ = id;
+        view_.ChooseSearch(id, text);
     } else if (Controller() == nullptr || Controller()->page() != FolderController::Page::List) {
         return;
-    } else if (stands == ViewTree::Stands::Store) {
-        viewFilter_.storeId = id;
-        viewFilter_.categoryId = 0;
     } else if (stands == ViewTree::Stands::Category) {
-        viewFilter_.categoryId = id;
-        viewFilter_.storeId = 0;
+        view_.ChooseCategory(id, text);
+    } else {
+        view_.ChooseStore(id, text);
     }
-    viewPane_->SetCaption(folderPane_->caption() + QStringLiteral(": ") + text);
+    viewPane_->SetCaption(view_.caption());
     RefreshView(false);
 }
 
 void MainWindow::Find()
 {
-    const QString current = viewFilter_.keyword ? QString::fromStdString(*viewFilter_.keyword) : QString();
+    const std::optional<std::string>& keyword = view_.filter().keyword;
+    const QString current = keyword ? QString::fromStdString(*keyword) : QString();
     if (std::optional<QString> text = searchPrompt_(current)) {
         ApplySearch(*text);
     }
@@ -724,15 +705,8 @@ void MainWindow::Find()
 void MainWindow::ApplySearch(const QString& text)
 {
     EndDueView();
-    viewFilter_.storeId = 0;
-    viewFilter_.categoryId = 0;
-    if (text.isEmpty()) {
-        viewFilter_.keyword.reset();
-        viewPane_->SetCaption(folderPane_->caption());
-    } else {
-        viewFilter_.keyword = text.toStdString();
-        viewPane_->SetCaption(folderPane_->caption() + QStringLiteral(": search results for ") + text);
-    }
+    view_.Search(text);
+    viewPane_->SetCaption(view_.caption());
     RefreshView(true);
 }
 

@@ -18,6 +18,7 @@
 #include "gui/folders/folder_kind.h"
 #include "gui/folders/folder_load.h"
 #include "gui/folders/folder_runner.h"
+#include "gui/folders/view_state.h"
 
 #include <QMainWindow>
 
@@ -138,10 +139,10 @@ public:
     // A load was asked for and its rows are not shown yet (viewLoaded follows), or a write has not
     // come back yet.
     bool busy() const { return runner_.busy(); }
-    std::int32_t currentSearchId() const { return currentSearchId_; }
+    std::int32_t currentSearchId() const { return view_.searchId(); }
     // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
     bool listsRefreshDue() const { return listsRefreshDue_; }
-    const ItemFilter& viewFilter() const { return viewFilter_; }
+    const ItemFilter& viewFilter() const { return view_.filter(); }
     ItemListModel* model() const { return model_; }
     MainToolBar* toolBar() const { return toolBar_; }
     FolderPane* folderPane() const { return folderPane_; }
@@ -231,10 +232,7 @@ private:
     SearchIndex searches_;
     ResultList searchResults_;
     std::map<FolderKind, std::unique_ptr<FolderController>> folders_;
-    std::int32_t currentSearchId_ = 0;
-    ItemFilter viewFilter_;
-    // The time filter's end while ShowDueBy has stretched the view past it.
-    std::optional<std::int32_t> ownViewEnd_;
+    ViewState view_;
     ItemFilter todayFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
