@@ -1,14 +1,12 @@
 #include "gui/app/main_window.h"
 
 #include "core/common/clock.h"
-#include "core/common/display_text.h"
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
 #include "core/compare/web_spider.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
 #include "core/shopping/shopping_filter.h"
-#include "core/shopping/shopping_list_commands.h"
 #include "core/update/pass_runner.h"
 #include "core/update/update_context.h"
 #include "core/update/weekly_upkeep.h"
@@ -41,14 +39,12 @@
 #include "gui/settings/settings_dialog.h"
 #include "gui/shopping/product_editor.h"
 #include "gui/views/item_list_model.h"
-#include "gui/views/list_rows.h"
 #include "gui/views/search_dialog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -57,7 +53,6 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
-#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -295,8 +290,7 @@ void MainWindow::Start(bool startHidden)
     // 2. The tray icon.
     tray_->Show();
     // 6. Weekly upkeep. Archives before anything is loaded, so the views never hold records the
-    // archive dropped.
-    // It runs on the worker, ahead of every load posted after it.
+    // archive dropped: it runs on the worker, ahead of every load posted after it.
     runner_.Behind([this, folder = std::filesystem::current_path()] {
         const bool due = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, folder).listsRefreshDue;
         return [this, due] {
