@@ -149,7 +149,6 @@ public:
     QSplitter* panes() const { return panes_; }
     TrayController* tray() const { return tray_; }
     QTreeView* listView() const { return listView_; }
-    CashBackPane* cashBackPane() const { return cashBackPane_; }
     DueNotice* dueNotice() const { return dueNotice_; }
     AlertQueue* alertQueue() const { return alertQueue_; }
     WindowUpdateHost* updateHost() const { return updateHost_; }

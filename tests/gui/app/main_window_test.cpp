@@ -393,14 +393,16 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     // Without an embedded browser, Cash Back Stores shows its address and opens it on request.
     window->folderPane()->button(FolderKind::CashBackStores)->click();
     WaitForView(*window);
-    ASSERT_EQ(window->currentPage(), window->cashBackPane());
-    EXPECT_EQ(window->cashBackPane()->address()->text().toStdString(), CashBackStoresUrl(base));
-    emit window->cashBackPane()->link()->linkActivated(QStringLiteral("open"));
+    auto* cashBack = window->findChild<CashBackPane*>(QStringLiteral("cashBackPane"));
+    ASSERT_NE(cashBack, nullptr);
+    ASSERT_EQ(window->currentPage(), cashBack);
+    EXPECT_EQ(cashBack->address()->text().toStdString(), CashBackStoresUrl(base));
+    emit cashBack->link()->linkActivated(QStringLiteral("open"));
     ASSERT_EQ(started.size(), 5u);
     EXPECT_EQ(started[4].back(), CashBackStoresUrl(base));
     window->folderPane()->button(FolderKind::TodaysSummary)->click();
     WaitForView(*window);
-    EXPECT_NE(window->currentPage(), window->cashBackPane());
+    EXPECT_NE(window->currentPage(), cashBack);
 }
 
 TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
