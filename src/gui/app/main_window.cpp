@@ -130,6 +130,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
     // for long store names.
     panes_ = new QSplitter(Qt::Horizontal);
+    panes_->setObjectName(QStringLiteral("panes"));
     panes_->addWidget(folderPane_);
     panes_->addWidget(viewPane_);
     panes_->setChildrenCollapsible(false);

@@ -146,7 +146,6 @@ public:
     ItemListModel* model() const { return model_; }
     MainToolBar* toolBar() const { return toolBar_; }
     FolderPane* folderPane() const { return folderPane_; }
-    QSplitter* panes() const { return panes_; }
     TrayController* tray() const { return tray_; }
     QTreeView* listView() const { return listView_; }
     DueNotice* dueNotice() const { return dueNotice_; }

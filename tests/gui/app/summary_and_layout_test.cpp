@@ -285,9 +285,11 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
         EXPECT_EQ(normal.topLeft(), QPoint(40, 40));
         window->setGeometry(QRect(70, 60, 700, 420));
         window->listView()->header()->resizeSection(0, 333);
-        const QList<int> panes = window->panes()->sizes();
-        window->panes()->setSizes({panes[0] + 90, panes[1] - 90});
-        folderPane = window->panes()->sizes()[0];
+        auto* splitter = window->findChild<QSplitter*>(QStringLiteral("panes"));
+        ASSERT_NE(splitter, nullptr);
+        const QList<int> panes = splitter->sizes();
+        splitter->setSizes({panes[0] + 90, panes[1] - 90});
+        folderPane = splitter->sizes()[0];
         window->close();
         EXPECT_FALSE(window->isVisible());
     }
@@ -304,7 +306,7 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
     EXPECT_EQ(window->geometry(), QRect(70, 60, 700, 420));
     EXPECT_EQ(window->listView()->header()->sectionSize(0), 333);
     // The folder pane keeps the width it was dragged to.
-    EXPECT_EQ(window->panes()->sizes()[0], folderPane);
+    EXPECT_EQ(window->findChild<QSplitter*>(QStringLiteral("panes"))->sizes()[0], folderPane);
     // The width stays through refreshes and folder switches, and a close on the summary page (which
     // has no columns) keeps it.
     window->RefreshView(true);
