@@ -100,6 +100,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     , listView_(new ItemListView(model_))
 {
     layout_ = std::make_unique<LayoutStore>(LayoutPathFor(settingsFile));
+    dueNotice_->setObjectName(QStringLiteral("dueNotice"));
     setWindowTitle(QStringLiteral("Tallyhawk"));
     const QIcon icon = AppIcon();
     setWindowIcon(icon);

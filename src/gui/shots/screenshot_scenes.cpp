@@ -209,8 +209,8 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         // A product saved with its first due day past the view's end.
         window.resize(1000, 640);
         window.ShowFolder(FolderKind::ShoppingList);
-        window.dueNotice()->Tell(
-            QStringLiteral("Coffee beans"), 0, static_cast<std::int32_t>(Clock::Now()) + 8 * 86400);
+        window.findChild<DueNotice*>(QStringLiteral("dueNotice"))
+            ->Tell(QStringLiteral("Coffee beans"), 0, static_cast<std::int32_t>(Clock::Now()) + 8 * 86400);
         return {&window, false};
     }
     if (name == QStringLiteral("coupons")) {

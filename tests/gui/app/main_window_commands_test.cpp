@@ -621,10 +621,12 @@ TEST_F(MainWindowCommandsTest, AfterASaveTheProductIsChosenOrItsDueDayTold)
         } else {
             EXPECT_TRUE(chosen.isEmpty());
         }
-        EXPECT_EQ(window->dueNotice()->isVisibleTo(window.get()), test.notice[0] != '\0');
+        auto* notice = window->findChild<DueNotice*>(QStringLiteral("dueNotice"));
+        ASSERT_NE(notice, nullptr);
+        EXPECT_EQ(notice->isVisibleTo(window.get()), test.notice[0] != '\0');
         if (test.notice[0] != '\0') {
-            EXPECT_EQ(window->dueNotice()->text()->text(), QString::fromLatin1(test.notice));
-            window->dueNotice()->showButton()->click();
+            EXPECT_EQ(notice->text()->text(), QString::fromLatin1(test.notice));
+            notice->showButton()->click();
             WaitForView(*window);
             ASSERT_EQ(window->listView()->selectionModel()->selectedRows().size(), 1);
             EXPECT_EQ(
