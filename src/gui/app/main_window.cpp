@@ -162,6 +162,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         this);
     updateHost_ = MakeUpdateHost();
     downloadTimer_ = new QTimer(this);
+    downloadTimer_->setObjectName(QStringLiteral("downloadTimer"));
     connect(downloadTimer_, &QTimer::timeout, this, [this] {
         // A tick while the last pass still runs is skipped: the passes share one connection.
         if (passes_) {

@@ -152,7 +152,6 @@ public:
     WindowUpdateHost* updateHost() const { return updateHost_; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return passes_.get(); }
-    QTimer* downloadTimer() const { return downloadTimer_; }
     // The autostart entry this window writes: the user's, or one beside a settings file of its own.
     const AutostartEntry& autostartEntry() const { return autostart_; }
     SummaryPage* summaryPage() const { return summaryPage_; }
