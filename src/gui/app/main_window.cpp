@@ -160,6 +160,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     alertQueue_ = new AlertQueue(
         MakeAlertOpener(settings_, [this](const std::string& url) { return Browser().Open(url, true); }),
         this);
+    alertQueue_->setObjectName(QStringLiteral("alertQueue"));
     updateHost_ = MakeUpdateHost();
     downloadTimer_ = new QTimer(this);
     downloadTimer_->setObjectName(QStringLiteral("downloadTimer"));

@@ -142,7 +142,7 @@ TEST_F(MainWindowRuntimeTest, HiddenStartNeverShowsTheWindowUntilTheTraysShow)
     // A hidden start alerts each item; the timers run from the cycle's end.
     EXPECT_EQ(alerts, (std::vector<std::int32_t>{1, 2}));
     EXPECT_EQ(DownloadTimer(*window).interval(), 180000);
-    EXPECT_TRUE(window->alertQueue()->timerActive());
+    EXPECT_TRUE(window->findChild<AlertQueue*>(QStringLiteral("alertQueue"))->timerActive());
     EXPECT_EQ(StoredItems("deal.lst"), 2u);
 
     QTest::qWait(100);
