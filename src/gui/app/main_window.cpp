@@ -259,7 +259,9 @@ WindowUpdateHost* MainWindow::MakeUpdateHost()
     targets.postAlert = [this](std::unique_ptr<ItemRecord> record) {
         alertQueue_->Post(std::move(record));
     };
-    return new WindowUpdateHost(std::move(targets), this);
+    auto* host = new WindowUpdateHost(std::move(targets), this);
+    host->setObjectName(QStringLiteral("updateHost"));
+    return host;
 }
 
 void MainWindow::UseProgramDialogs()

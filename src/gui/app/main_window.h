@@ -148,7 +148,6 @@ public:
     FolderPane* folderPane() const { return folderPane_; }
     TrayController* tray() const { return tray_; }
     QTreeView* listView() const { return listView_; }
-    WindowUpdateHost* updateHost() const { return updateHost_; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return passes_.get(); }
     // The autostart entry this window writes: the user's, or one beside a settings file of its own.

@@ -333,7 +333,7 @@ TEST_F(MainWindowRuntimeTest, ShutdownAnswersAPromptStillWaitingAndJoinsThePass)
     window->Shutdown();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
     EXPECT_EQ(window->passes(), nullptr);
-    EXPECT_TRUE(window->updateHost()->closed());
+    EXPECT_TRUE(window->findChild<WindowUpdateHost*>(QStringLiteral("updateHost"))->closed());
     QCoreApplication::processEvents();
     EXPECT_TRUE(boxes.shown().empty());
 }

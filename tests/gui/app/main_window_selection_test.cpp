@@ -143,7 +143,7 @@ TEST_F(MainWindowSelectionTest, NoWayIntoTheListMarksARowOrEnablesItsCommands)
         {"items arriving",
          [](MainWindowSelectionTest& test) {
              test.Arrive(4, "Toaster");
-             test.window_->updateHost()->RefreshView(true);
+             test.window_->findChild<WindowUpdateHost*>(QStringLiteral("updateHost"))->RefreshView(true);
              WaitForView(*test.window_);
              QApplication::processEvents();
              test.List()->setFocus(Qt::ActiveWindowFocusReason);
