@@ -150,6 +150,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     resize(880, 480);
 
     tray_ = new TrayController(icon, this);
+    tray_->setObjectName(QStringLiteral("tray"));
     tray_->SetTip(windowTitle());
     connect(this, &QWidget::windowTitleChanged, tray_, &TrayController::SetTip);
     connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);

@@ -146,7 +146,6 @@ public:
     ItemListModel* model() const { return model_; }
     MainToolBar* toolBar() const { return toolBar_; }
     FolderPane* folderPane() const { return folderPane_; }
-    TrayController* tray() const { return tray_; }
     QTreeView* listView() const { return listView_; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return passes_.get(); }

@@ -50,6 +50,14 @@ inline bool WaitForView(const MainWindow& window)
     return done;
 }
 
+// The window's tray icon, found by its name.
+inline TrayController& Tray(const MainWindow& window)
+{
+    auto* tray = window.findChild<TrayController*>(QStringLiteral("tray"));
+    EXPECT_NE(tray, nullptr);
+    return *tray;
+}
+
 class MainWindowFixture : public ::testing::Test
 {
 protected:
@@ -109,7 +117,7 @@ protected:
     std::unique_ptr<MainWindow> StartHidden()
     {
         auto window = std::make_unique<MainWindow>(SettingsFile());
-        window->tray()->OverrideAvailable(true);
+        Tray(*window).OverrideAvailable(true);
         window->Start(true);
         WaitForView(*window);
         return window;

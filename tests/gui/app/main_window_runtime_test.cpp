@@ -138,7 +138,7 @@ TEST_F(MainWindowRuntimeTest, HiddenStartNeverShowsTheWindowUntilTheTraysShow)
     EXPECT_FALSE(everShown);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), online);
-    EXPECT_EQ(window->tray()->tip(), online);
+    EXPECT_EQ(Tray(*window).tip(), online);
     // A hidden start alerts each item; the timers run from the cycle's end.
     EXPECT_EQ(alerts, (std::vector<std::int32_t>{1, 2}));
     EXPECT_EQ(DownloadTimer(*window).interval(), 180000);
@@ -147,7 +147,7 @@ TEST_F(MainWindowRuntimeTest, HiddenStartNeverShowsTheWindowUntilTheTraysShow)
 
     QTest::qWait(100);
     EXPECT_FALSE(window->isVisible());
-    window->tray()->DoubleClick();
+    Tray(*window).DoubleClick();
     EXPECT_TRUE(window->isVisible());
 }
 
@@ -157,7 +157,7 @@ TEST_F(MainWindowRuntimeTest, ClosingHidesTheWindowAndTheDownloadPassesGoOn)
     PushItems({});
     PushItems({Coupon(5)}, {Coupon(6, 2)});
     auto window = std::make_unique<MainWindow>(SettingsFile());
-    window->tray()->OverrideAvailable(true);
+    Tray(*window).OverrideAvailable(true);
     window->SetDownloadInterval(50ms);
     window->Start(false);
     WaitForView(*window);
@@ -281,7 +281,7 @@ TEST_F(MainWindowRuntimeTest, ShutdownWhileABigReplyIsMergedEndsPromptlyWithTheF
     PushVersion("32");
     PushItems(many);
     auto window = std::make_unique<MainWindow>(SettingsFile());
-    window->tray()->OverrideAvailable(true);
+    Tray(*window).OverrideAvailable(true);
     window->Start(false);
     WaitForView(*window);
     const std::string file = dir_.File("deal.lst");

@@ -513,13 +513,13 @@ TEST_F(MainWindowTest, CloseAndMinimizeHideWhileATrayExists)
 {
     auto window = StartHidden();
     EXPECT_FALSE(window->isVisible());
-    window->tray()->DoubleClick();
+    Tray(*window).DoubleClick();
     EXPECT_TRUE(window->isVisible());
 
     EXPECT_FALSE(window->close());
     EXPECT_FALSE(window->isVisible());
 
-    window->tray()->showAction()->trigger();
+    Tray(*window).showAction()->trigger();
     WaitForView(*window);
     EXPECT_TRUE(window->isVisible());
     window->showMinimized();
@@ -530,7 +530,7 @@ TEST_F(MainWindowTest, CloseAndMinimizeHideWhileATrayExists)
 TEST_F(MainWindowTest, WithoutATrayTheWindowMinimizesInstead)
 {
     auto window = std::make_unique<MainWindow>(SettingsFile());
-    window->tray()->OverrideAvailable(false);
+    Tray(*window).OverrideAvailable(false);
     window->Start(true);
     WaitForView(*window);
     EXPECT_TRUE(window->isVisible());
@@ -545,7 +545,7 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowMinimizesInstead)
 TEST_F(MainWindowTest, ExitAndControlQEndTheProgram)
 {
     auto window = StartHidden();
-    window->tray()->exitAction()->trigger();
+    Tray(*window).exitAction()->trigger();
     WaitForView(*window);
     window->show();
     EXPECT_TRUE(window->close());
@@ -625,10 +625,10 @@ TEST_F(MainWindowTest, HelpMenuHoldsTheAboutEntry)
 TEST_F(MainWindowTest, TrayTipFollowsTheWindowTitle)
 {
     auto window = StartHidden();
-    EXPECT_EQ(window->tray()->tip(), QStringLiteral("Tallyhawk"));
+    EXPECT_EQ(Tray(*window).tip(), QStringLiteral("Tallyhawk"));
     const QString longTitle = QStringLiteral("Tallyhawk - ") + QString(200, QLatin1Char('x'));
     window->setWindowTitle(longTitle);
-    EXPECT_EQ(window->tray()->tip(), longTitle.left(127));
+    EXPECT_EQ(Tray(*window).tip(), longTitle.left(127));
 }
 
 } // namespace

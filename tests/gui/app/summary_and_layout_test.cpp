@@ -65,7 +65,7 @@ protected:
     std::unique_ptr<MainWindow> StartShown()
     {
         auto window = std::make_unique<MainWindow>(SettingsFile());
-        window->tray()->OverrideAvailable(true);
+        Tray(*window).OverrideAvailable(true);
         window->Start(false);
         WaitForView(*window);
         return window;
