@@ -127,6 +127,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
                                      [this, cashBack] { Browser().Open(cashBack, true); });
     cashBackPane_->setObjectName(QStringLiteral("cashBackPane"));
     summaryPage_ = new SummaryPage([this](const std::string& url) { Browser().Open(url, true); });
+    summaryPage_->setObjectName(QStringLiteral("summaryPage"));
     viewPane_ = new ViewPane(dueNotice_, listView_, summaryPage_, cashBackPane_);
     // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
     // for long store names.

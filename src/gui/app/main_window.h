@@ -151,7 +151,6 @@ public:
     PassRunner* passes() const { return passes_.get(); }
     // The autostart entry this window writes: the user's, or one beside a settings file of its own.
     const AutostartEntry& autostartEntry() const { return autostart_; }
-    SummaryPage* summaryPage() const { return summaryPage_; }
     // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
     const ItemFilter& todayFilter() const { return todayFilter_; }
     const LayoutStore& layoutStore() const { return *layout_; }

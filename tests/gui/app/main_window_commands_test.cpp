@@ -504,7 +504,7 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
     AddProduct("Milk");
     auto window = StartHidden();
     MainToolBar* bar = window->toolBar();
-    SummaryPage* summary = window->summaryPage();
+    SummaryPage* summary = Summary(*window);
     EXPECT_FALSE(summary->quickTask(SummaryPage::QuickTask::NewProduct)->isEnabled());
     EXPECT_FALSE(summary->quickTask(SummaryPage::QuickTask::ComparePrices)->isEnabled());
 

@@ -58,6 +58,14 @@ inline TrayController& Tray(const MainWindow& window)
     return *tray;
 }
 
+// Today's Summary, found by its name.
+inline SummaryPage* Summary(const MainWindow& window)
+{
+    auto* page = window.findChild<SummaryPage*>(QStringLiteral("summaryPage"));
+    EXPECT_NE(page, nullptr);
+    return page;
+}
+
 class MainWindowFixture : public ::testing::Test
 {
 protected:

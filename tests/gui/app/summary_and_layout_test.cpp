@@ -93,10 +93,10 @@ TEST_F(SummaryPageTest, CountsWhatArrivedTodayByLocalDay)
     SetShowSummary(1);
     auto window = StartHidden();
     EXPECT_EQ(window->folder(), FolderKind::TodaysSummary);
-    EXPECT_EQ(window->currentPage(), window->summaryPage());
+    EXPECT_EQ(window->currentPage(), Summary(*window));
     EXPECT_EQ(window->todayFilter().from, midnight);
     EXPECT_EQ(window->todayFilter().to, kTonight);
-    SummaryPage* page = window->summaryPage();
+    SummaryPage* page = Summary(*window);
     EXPECT_EQ(page->dealsCount()->text(), QStringLiteral(" - 2 new deals and coupons"));
     EXPECT_EQ(page->topicsCount()->text(), QStringLiteral(" - 1 new forum topics"));
     EXPECT_EQ(page->shoppingCount()->text(), QStringLiteral(" - 1 items in your shopping list"));
@@ -127,7 +127,7 @@ TEST_F(SummaryPageTest, ShowsTheTwoNewestHotDealsThatAreNotDeleted)
             return true;
         },
         [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
-    SummaryPage* page = window->summaryPage();
+    SummaryPage* page = Summary(*window);
     const std::string base = SiteBaseUrl(Settings(SettingsFile()));
     EXPECT_TRUE(page->hotDealLink(0)->text().contains(QStringLiteral("Corner Shop - newest - $5")));
     EXPECT_EQ(page->hotDealTarget(0).toStdString(), RedirectPageUrl(base, 2, 4));
@@ -182,7 +182,7 @@ TEST_F(SummaryPageTest, LinksAndQuickTasksSwitchFolders)
 {
     SetShowSummary(1);
     auto window = StartHidden();
-    SummaryPage* page = window->summaryPage();
+    SummaryPage* page = Summary(*window);
     for (FolderKind folder : {FolderKind::CouponsAndDeals,
                               FolderKind::CashBackStores,
                               FolderKind::ShoppingList,
@@ -224,12 +224,12 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
         EXPECT_EQ(window->folder(), FolderKind::CouponsAndDeals);
         // The list is filled at once rather than at the first refresh.
         EXPECT_EQ(window->model()->rowCount(), 1);
-        QCheckBox* box = window->summaryPage()->startInDeals();
+        QCheckBox* box = Summary(*window)->startInDeals();
         EXPECT_TRUE(box->isChecked());
-        EXPECT_EQ(window->summaryPage()->startCaption()->text(),
+        EXPECT_EQ(Summary(*window)->startCaption()->text(),
                   QStringLiteral("When starting, go directly to the Coupons & Deals folder"));
         // A click on the caption toggles the box.
-        QTest::mouseClick(window->summaryPage()->startCaption(), Qt::LeftButton);
+        QTest::mouseClick(Summary(*window)->startCaption(), Qt::LeftButton);
         WaitForView(*window);
         EXPECT_FALSE(box->isChecked());
     }
@@ -239,13 +239,13 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
         EXPECT_EQ(window->folder(), FolderKind::TodaysSummary);
         EXPECT_EQ(window->model()->rowCount(), 0);
         EXPECT_EQ(window->folderPane()->caption(), QStringLiteral("Today's Summary"));
-        EXPECT_FALSE(window->summaryPage()->startInDeals()->isChecked());
+        EXPECT_FALSE(Summary(*window)->startInDeals()->isChecked());
 
         // A settings file that cannot be written is told.
         PresetMessageBoxes boxes;
         std::filesystem::remove(dir_.File("settings.conf"));
         std::filesystem::create_directory(dir_.File("settings.conf"));
-        window->summaryPage()->startInDeals()->setChecked(true);
+        Summary(*window)->startInDeals()->setChecked(true);
         ASSERT_EQ(boxes.shown().size(), 1u);
         EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("Tallyhawk"));
     }
@@ -258,7 +258,7 @@ TEST_F(SummaryPageTest, AShownSummaryIsPaintedBeforeTheStoresLoadAndTheCycleStar
         auto window = StartShown();
         EXPECT_EQ(window->passes(), nullptr);
         // The page's first paint lets the loads and the update cycle follow.
-        window->summaryPage()->repaint();
+        Summary(*window)->repaint();
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->passes() != nullptr; }, 5000));
     }
     {
