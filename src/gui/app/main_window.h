@@ -144,7 +144,6 @@ public:
     bool listsRefreshDue() const { return listsRefreshDue_; }
     const ItemFilter& viewFilter() const { return view_.filter(); }
     ItemListModel* model() const { return model_; }
-    MainToolBar* toolBar() const { return toolBar_; }
     FolderPane* folderPane() const { return folderPane_; }
     QTreeView* listView() const { return listView_; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.

@@ -98,7 +98,7 @@ TEST_F(MainWindowCommandsTest, EachFolderGivesTheToolbarItsCaptionsAndStates)
         ASSERT_GT(index.SaveSearch(1, "shoes", results), 0);
     }
     auto window = StartHidden();
-    MainToolBar* bar = window->toolBar();
+    MainToolBar* bar = Bar(*window);
 
     struct Expected
     {
@@ -503,7 +503,7 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
 {
     AddProduct("Milk");
     auto window = StartHidden();
-    MainToolBar* bar = window->toolBar();
+    MainToolBar* bar = Bar(*window);
     SummaryPage* summary = Summary(*window);
     EXPECT_FALSE(summary->quickTask(SummaryPage::QuickTask::NewProduct)->isEnabled());
     EXPECT_FALSE(summary->quickTask(SummaryPage::QuickTask::ComparePrices)->isEnabled());

@@ -3,6 +3,7 @@
 #include "core/common/time_span.h"
 #include "core/settings/settings.h"
 #include "core/store/item_store.h"
+#include "gui/app/main_tool_bar.h"
 #include "gui/app/main_window.h"
 #include "gui/app/tray_controller.h"
 #include "gui/views/item_list_model.h"
@@ -48,6 +49,14 @@ inline bool WaitForView(const MainWindow& window)
     const bool done = QTest::qWaitFor([&] { return !window.busy(); }, 10000);
     EXPECT_TRUE(done) << "the view's load never showed";
     return done;
+}
+
+// The row of commands, found by its name.
+inline MainToolBar* Bar(const MainWindow& window)
+{
+    auto* bar = window.findChild<MainToolBar*>(QStringLiteral("toolBar"));
+    EXPECT_NE(bar, nullptr);
+    return bar;
 }
 
 // The window's tray icon, found by its name.

@@ -91,7 +91,7 @@ public:
 
     bool AnyRowCommandEnabled() const
     {
-        const MainToolBar* bar = window_->toolBar();
+        const MainToolBar* bar = Bar(*window_);
         return bar->open()->isEnabled() || bar->details()->isEnabled() || bar->remove()->isEnabled();
     }
 
@@ -136,7 +136,7 @@ TEST_F(MainWindowSelectionTest, NoWayIntoTheListMarksARowOrEnablesItsCommands)
          }},
         {"another time filter",
          [](MainWindowSelectionTest& test) {
-             test.window_->toolBar()->timeFilter()->Choose(TimeSpan::kLast30Days);
+             Bar(*test.window_)->timeFilter()->Choose(TimeSpan::kLast30Days);
              WaitForView(*test.window_);
              test.List()->setFocus(Qt::PopupFocusReason);
          }},

@@ -65,7 +65,7 @@ TEST_F(MainWindowTest, StartsOnCouponsAndDealsOverTheLastSevenDays)
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Tallyhawk"));
     EXPECT_EQ(window->folder(), FolderKind::CouponsAndDeals);
-    EXPECT_EQ(window->toolBar()->timeFilter()->text(), QStringLiteral("Last 7 Days"));
+    EXPECT_EQ(Bar(*window)->timeFilter()->text(), QStringLiteral("Last 7 Days"));
     EXPECT_EQ(window->viewFilter().to, kTonight);
     EXPECT_EQ(window->viewFilter().from, kTonight - TimeSpan::kLast7Days);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("new coupon"), QStringLiteral("week deal")}));
@@ -119,7 +119,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
                            QStringLiteral("Price Comparisons"),
                            QStringLiteral("Forum Topics")}));
 
-    MainToolBar* bar = window->toolBar();
+    MainToolBar* bar = Bar(*window);
     pane->button(FolderKind::ForumTopics)->click();
     WaitForView(*window);
     EXPECT_EQ(window->folder(), FolderKind::ForumTopics);
@@ -195,7 +195,7 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
     AddItem("deal.lst", 3, 2, "this morning", kTen - 3 * 3600);
     AddItem("deal.lst", 4, 2, "last week", kTen - 6 * 86400);
     auto window = StartHidden();
-    TimeFilterButton* filter = window->toolBar()->timeFilter();
+    TimeFilterButton* filter = Bar(*window)->timeFilter();
     const QList<QAction*> entries = filter->menu()->actions();
     QStringList texts;
     for (QAction* entry : entries) {
@@ -262,7 +262,7 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals: Tools"));
 
     // A longer range keeps the category and rebuilds the tree from the items it shows.
-    window->toolBar()->timeFilter()->Choose(TimeSpan::kLast30Days);
+    Bar(*window)->timeFilter()->Choose(TimeSpan::kLast30Days);
     WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("hammer"), QStringLiteral("old saw")}));
     EXPECT_EQ(TreeTexts(*tree),
@@ -337,7 +337,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     PresetMessageBoxes boxes;
     Settings settings(SettingsFile());
     const std::string base = SiteBaseUrl(settings);
-    MainToolBar* bar = window->toolBar();
+    MainToolBar* bar = Bar(*window);
     EXPECT_FALSE(bar->open()->isEnabled());
 
     window->listView()->setCurrentIndex(window->model()->index(0, 0));
