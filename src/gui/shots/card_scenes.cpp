@@ -118,7 +118,8 @@ QWidget* SetUpCardScene(const QString& name, MainWindow& window)
     WaitForView(window);
     // The second row chosen shows a highlighted card next to plain ones.
     if (window.model()->rowCount() > 1) {
-        window.listView()->setCurrentIndex(window.model()->index(1, 0));
+        window.findChild<QTreeView*>(QStringLiteral("itemList"))
+            ->setCurrentIndex(window.model()->index(1, 0));
     }
     return &window;
 }

@@ -76,7 +76,7 @@ protected:
 
     static void Choose(MainWindow& window, int row)
     {
-        window.listView()->setCurrentIndex(window.model()->index(row, 0));
+        ItemList(window)->setCurrentIndex(window.model()->index(row, 0));
         WaitForView(window);
     }
 };
@@ -613,7 +613,7 @@ TEST_F(MainWindowCommandsTest, AfterASaveTheProductIsChosenOrItsDueDayTold)
         window->NewProduct();
         WaitForView(*window);
         ASSERT_GT(saved, 0);
-        const QModelIndexList chosen = window->listView()->selectionModel()->selectedRows();
+        const QModelIndexList chosen = ItemList(*window)->selectionModel()->selectedRows();
         if (test.listed) {
             ASSERT_EQ(chosen.size(), 1);
             EXPECT_EQ(window->model()->key(chosen.front().row()).id, saved);
@@ -628,9 +628,9 @@ TEST_F(MainWindowCommandsTest, AfterASaveTheProductIsChosenOrItsDueDayTold)
             EXPECT_EQ(notice->text()->text(), QString::fromLatin1(test.notice));
             notice->showButton()->click();
             WaitForView(*window);
-            ASSERT_EQ(window->listView()->selectionModel()->selectedRows().size(), 1);
+            ASSERT_EQ(ItemList(*window)->selectionModel()->selectedRows().size(), 1);
             EXPECT_EQ(
-                window->model()->key(window->listView()->selectionModel()->selectedRows().front().row()).id,
+                window->model()->key(ItemList(*window)->selectionModel()->selectedRows().front().row()).id,
                 saved);
             // Another folder brings back the time filter's own end.
             window->ShowFolder(FolderKind::ShoppingList);

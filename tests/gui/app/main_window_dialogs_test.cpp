@@ -81,7 +81,7 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
     ASSERT_TRUE(std::holds_alternative<const ShoppingRecord*>(row));
     EXPECT_EQ(std::get<const ShoppingRecord*>(row)->name(), "Coffee beans");
 
-    window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    ItemList(*window)->setCurrentIndex(window->model()->index(0, 0));
     WaitForView(*window);
     ASSERT_TRUE(Command(*window, "actionOpen")->isEnabled());
     QString shown;
@@ -185,7 +185,7 @@ TEST_F(MainWindowDialogsTest, AProductSavedOutOfViewIsToldAndShownOnRequest)
     WaitForView(*window);
     ASSERT_EQ(window->model()->rowCount(), 1);
     EXPECT_EQ(window->model()->index(0, 0).data().toString(), QStringLiteral("Coffee beans"));
-    EXPECT_TRUE(window->listView()->selectionModel()->isRowSelected(0, {}));
+    EXPECT_TRUE(ItemList(*window)->selectionModel()->isRowSelected(0, {}));
     EXPECT_FALSE(notice->isVisibleTo(window.get()));
     EXPECT_TRUE(window->viewCaption().contains(QStringLiteral("16 Mar 2026")));
 
@@ -212,7 +212,7 @@ TEST_F(MainWindowDialogsTest, AProductSavedInViewIsChosen)
         WaitForView(*window);
     }
     ASSERT_EQ(window->model()->rowCount(), 2);
-    const QModelIndexList chosen = window->listView()->selectionModel()->selectedRows();
+    const QModelIndexList chosen = ItemList(*window)->selectionModel()->selectedRows();
     ASSERT_EQ(chosen.size(), 1);
     EXPECT_EQ(chosen.front().data().toString(), QStringLiteral("Milk"));
     auto* notice = window->findChild<QWidget*>(QStringLiteral("dueNotice"));

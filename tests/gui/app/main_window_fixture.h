@@ -14,6 +14,7 @@
 #include <QAction>
 #include <QStringList>
 #include <QTest>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -49,6 +50,14 @@ inline bool WaitForView(const MainWindow& window)
     const bool done = QTest::qWaitFor([&] { return !window.busy(); }, 10000);
     EXPECT_TRUE(done) << "the view's load never showed";
     return done;
+}
+
+// The list of rows, found by its name.
+inline QTreeView* ItemList(const MainWindow& window)
+{
+    auto* list = window.findChild<QTreeView*>(QStringLiteral("itemList"));
+    EXPECT_NE(list, nullptr);
+    return list;
 }
 
 // The row of commands, found by its name.

@@ -64,7 +64,7 @@ public:
     // A deal the download pass brings while the window shows the list.
     void Arrive(std::int32_t id, const char* title) { AddItem("deal.lst", id, 2, title, kTen - 10); }
 
-    QTreeView* List() const { return window_->listView(); }
+    QTreeView* List() const { return ItemList(*window_); }
 
     // The ids of the deals whose `read` is set in the file.
     static std::vector<std::int32_t> ReadInFile()

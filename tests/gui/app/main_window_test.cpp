@@ -301,7 +301,7 @@ TEST_F(MainWindowTest, ChoosingAnUnreadItemMarksItReadInItsFile)
     EXPECT_TRUE(model->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_TRUE(model->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
 
-    window->listView()->setCurrentIndex(model->index(0, 0));
+    ItemList(*window)->setCurrentIndex(model->index(0, 0));
     WaitForView(*window);
     EXPECT_FALSE(model->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_TRUE(model->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
@@ -340,7 +340,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     MainToolBar* bar = Bar(*window);
     EXPECT_FALSE(bar->open()->isEnabled());
 
-    window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    ItemList(*window)->setCurrentIndex(window->model()->index(0, 0));
     WaitForView(*window);
     EXPECT_TRUE(bar->open()->isEnabled());
     EXPECT_TRUE(bar->details()->isEnabled());
@@ -371,7 +371,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     window->folderPane()->button(FolderKind::ForumTopics)->click();
     WaitForView(*window);
     EXPECT_FALSE(bar->open()->isEnabled());
-    window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    ItemList(*window)->setCurrentIndex(window->model()->index(0, 0));
     WaitForView(*window);
     bar->open()->trigger();
     WaitForView(*window);

@@ -284,7 +284,7 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
         const QRect normal = window->geometry();
         EXPECT_EQ(normal.topLeft(), QPoint(40, 40));
         window->setGeometry(QRect(70, 60, 700, 420));
-        window->listView()->header()->resizeSection(0, 333);
+        ItemList(*window)->header()->resizeSection(0, 333);
         auto* splitter = window->findChild<QSplitter*>(QStringLiteral("panes"));
         ASSERT_NE(splitter, nullptr);
         const QList<int> panes = splitter->sizes();
@@ -304,7 +304,7 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
 
     auto window = StartShown();
     EXPECT_EQ(window->geometry(), QRect(70, 60, 700, 420));
-    EXPECT_EQ(window->listView()->header()->sectionSize(0), 333);
+    EXPECT_EQ(ItemList(*window)->header()->sectionSize(0), 333);
     // The folder pane keeps the width it was dragged to.
     EXPECT_EQ(window->findChild<QSplitter*>(QStringLiteral("panes"))->sizes()[0], folderPane);
     // The width stays through refreshes and folder switches, and a close on the summary page (which
@@ -320,7 +320,7 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
     WaitForView(*window);
     window->ShowFolder(FolderKind::CouponsAndDeals);
     WaitForView(*window);
-    EXPECT_EQ(window->listView()->header()->sectionSize(0), 333);
+    EXPECT_EQ(ItemList(*window)->header()->sectionSize(0), 333);
 }
 
 TEST_F(SummaryPageTest, HiddenStartPlacesTheWindowAtItsFirstShow)
@@ -345,8 +345,8 @@ TEST_F(SummaryPageTest, HiddenStartPlacesTheWindowAtItsFirstShow)
     WaitForView(*window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->geometry(), QRect(100, 50, 600, 400));
-    EXPECT_EQ(window->listView()->header()->sectionSize(0), 250);
-    EXPECT_NE(window->listView()->header()->sectionSize(1), 157);
+    EXPECT_EQ(ItemList(*window)->header()->sectionSize(0), 250);
+    EXPECT_NE(ItemList(*window)->header()->sectionSize(1), 157);
     // Later shows keep where the user put it.
     window->setGeometry(QRect(120, 80, 600, 400));
     window->close();
