@@ -102,6 +102,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     layout_ = std::make_unique<LayoutStore>(LayoutPathFor(settingsFile));
     dueNotice_->setObjectName(QStringLiteral("dueNotice"));
     toolBar_->setObjectName(QStringLiteral("toolBar"));
+    folderPane_->setObjectName(QStringLiteral("folderPane"));
     setWindowTitle(QStringLiteral("Tallyhawk"));
     const QIcon icon = AppIcon();
     setWindowIcon(icon);

@@ -144,7 +144,6 @@ public:
     bool listsRefreshDue() const { return listsRefreshDue_; }
     const ItemFilter& viewFilter() const { return view_.filter(); }
     ItemListModel* model() const { return model_; }
-    FolderPane* folderPane() const { return folderPane_; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return passes_.get(); }
     // The autostart entry this window writes: the user's, or one beside a settings file of its own.

@@ -108,7 +108,7 @@ QWidget* SetUpCardScene(const QString& name, MainWindow& window)
         window.ShowFolder(FolderKind::PriceComparisons);
         WaitForView(window);
         // The newest comparison is the first under the root.
-        ViewTree* tree = window.folderPane()->tree();
+        ViewTree* tree = window.findChild<FolderPane*>(QStringLiteral("folderPane"))->tree();
         if (tree->topLevelItemCount() > 0 && tree->topLevelItem(0)->childCount() > 0) {
             tree->topLevelItem(0)->child(0)->setSelected(true);
         }

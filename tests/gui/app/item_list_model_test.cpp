@@ -127,9 +127,9 @@ TEST_F(ItemListModelTest, TheListAlwaysHasBothColumnsSoTheirWidthsSurviveARefres
     header->resizeSection(0, 300);
     window->RefreshView(true);
     WaitForView(*window);
-    window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    Pane(*window)->button(FolderKind::TodaysSummary)->click();
     WaitForView(*window);
-    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
     WaitForView(*window);
     EXPECT_EQ(header->sectionSize(0), 300);
     EXPECT_EQ(window->model()->columnCount(), 2);

@@ -158,10 +158,10 @@ TEST_F(MainWindowCommandsTest, EachFolderGivesTheToolbarItsCaptionsAndStates)
     };
     for (const Expected& expected : table) {
         SCOPED_TRACE(FolderName(expected.folder).toStdString());
-        window->folderPane()->button(expected.folder)->click();
+        Pane(*window)->button(expected.folder)->click();
         WaitForView(*window);
         if (expected.folder == FolderKind::PriceComparisons) {
-            window->folderPane()->tree()->topLevelItem(0)->child(0)->setSelected(true);
+            Pane(*window)->tree()->topLevelItem(0)->child(0)->setSelected(true);
             WaitForView(*window);
         }
         EXPECT_EQ(bar->details()->text(), QString::fromLatin1(expected.details));
@@ -177,7 +177,7 @@ TEST_F(MainWindowCommandsTest, EachFolderGivesTheToolbarItsCaptionsAndStates)
         EXPECT_FALSE(bar->comparePrices()->isEnabled());
         EXPECT_TRUE(bar->refresh()->isEnabled());
         EXPECT_TRUE(bar->timeFilter()->isEnabled());
-        EXPECT_EQ(window->folderPane()->caption(), FolderName(expected.folder));
+        EXPECT_EQ(Pane(*window)->caption(), FolderName(expected.folder));
         if (IsListFolder(expected.folder)) {
             ASSERT_EQ(window->model()->rowCount(), 1);
             Choose(*window, 0);
@@ -285,9 +285,9 @@ TEST_F(MainWindowCommandsTest, HomeOpensTheSiteAndOffersOpenTheirLinks)
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], SiteRootUrl(SiteBaseUrl(Settings(SettingsFile()))));
 
-    window->folderPane()->button(FolderKind::PriceComparisons)->click();
+    Pane(*window)->button(FolderKind::PriceComparisons)->click();
     WaitForView(*window);
-    window->folderPane()->tree()->topLevelItem(0)->child(0)->setSelected(true);
+    Pane(*window)->tree()->topLevelItem(0)->child(0)->setSelected(true);
     WaitForView(*window);
     ASSERT_EQ(window->currentSearchId(), search);
     Choose(*window, 0);
@@ -304,7 +304,7 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     const std::int32_t plain = AddProduct("Milk");
     auto window = StartHidden();
     PresetMessageBoxes boxes;
-    window->folderPane()->button(FolderKind::ShoppingList)->click();
+    Pane(*window)->button(FolderKind::ShoppingList)->click();
     WaitForView(*window);
     ASSERT_EQ(window->model()->rowCount(), 2);
     const auto rowOf = [&](std::int32_t id) {
@@ -410,7 +410,7 @@ TEST_F(MainWindowCommandsTest, PurchaseHistoryAndComparisonResultsDelete)
     auto window = StartHidden();
     PresetMessageBoxes boxes;
 
-    window->folderPane()->button(FolderKind::PurchaseHistory)->click();
+    Pane(*window)->button(FolderKind::PurchaseHistory)->click();
     WaitForView(*window);
     boxes.Answer(QMessageBox::No);
     Choose(*window, 0);
@@ -430,9 +430,9 @@ TEST_F(MainWindowCommandsTest, PurchaseHistoryAndComparisonResultsDelete)
 
     // A comparison's result goes without a question, from the list and its results file.
     boxes.Clear();
-    window->folderPane()->button(FolderKind::PriceComparisons)->click();
+    Pane(*window)->button(FolderKind::PriceComparisons)->click();
     WaitForView(*window);
-    window->folderPane()->tree()->topLevelItem(0)->child(0)->setSelected(true);
+    Pane(*window)->tree()->topLevelItem(0)->child(0)->setSelected(true);
     WaitForView(*window);
     ASSERT_EQ(window->model()->rowCount(), 2);
     Choose(*window, 0);
@@ -453,7 +453,7 @@ TEST_F(MainWindowCommandsTest, PurchaseProductAsksAndMovesTheProduct)
     const std::int32_t milk = AddProduct("Milk");
     auto window = StartHidden();
     PresetMessageBoxes boxes;
-    window->folderPane()->button(FolderKind::ShoppingList)->click();
+    Pane(*window)->button(FolderKind::ShoppingList)->click();
     WaitForView(*window);
 
     boxes.Answer(QMessageBox::No);
@@ -473,12 +473,12 @@ TEST_F(MainWindowCommandsTest, PurchaseProductAsksAndMovesTheProduct)
     WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
     EXPECT_EQ(Stored(ShoppingDatabase::kProducts, milk)->lastPurchased, *LocalTime(2026, 3, 10, 1, 0, 0));
-    window->folderPane()->button(FolderKind::PurchaseHistory)->click();
+    Pane(*window)->button(FolderKind::PurchaseHistory)->click();
     WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Milk")});
 
     // A product file that cannot be written is told, and the row stays.
-    window->folderPane()->button(FolderKind::ShoppingList)->click();
+    Pane(*window)->button(FolderKind::ShoppingList)->click();
     WaitForView(*window);
     const std::int32_t eggs = AddProduct("Eggs");
     window->RefreshView(true);

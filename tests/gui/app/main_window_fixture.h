@@ -3,6 +3,7 @@
 #include "core/common/time_span.h"
 #include "core/settings/settings.h"
 #include "core/store/item_store.h"
+#include "gui/app/folder_pane.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/main_window.h"
 #include "gui/app/tray_controller.h"
@@ -58,6 +59,14 @@ inline QTreeView* ItemList(const MainWindow& window)
     auto* list = window.findChild<QTreeView*>(QStringLiteral("itemList"));
     EXPECT_NE(list, nullptr);
     return list;
+}
+
+// The folder pane (folder buttons and tree), found by its name.
+inline FolderPane* Pane(const MainWindow& window)
+{
+    auto* pane = window.findChild<FolderPane*>(QStringLiteral("folderPane"));
+    EXPECT_NE(pane, nullptr);
+    return pane;
 }
 
 // The row of commands, found by its name.

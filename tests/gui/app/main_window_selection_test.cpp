@@ -154,7 +154,7 @@ TEST_F(MainWindowSelectionTest, NoWayIntoTheListMarksARowOrEnablesItsCommands)
         AddDeals();
         window_->RefreshView(true);
         WaitForView(*window_);
-        window_->folderPane()->tree()->setFocus(Qt::OtherFocusReason);
+        Pane(*window_)->tree()->setFocus(Qt::OtherFocusReason);
         ASSERT_FALSE(List()->hasFocus());
 
         way.act(*this);
@@ -184,7 +184,7 @@ TEST_F(MainWindowSelectionTest, TheKeyboardsRowIsDrawn)
     const QRect row = List()->visualRect(List()->currentIndex());
     const QImage onIt = List()->viewport()->grab(row).toImage();
     // The same row, the same data, the keyboard elsewhere.
-    window_->folderPane()->tree()->setFocus(Qt::TabFocusReason);
+    Pane(*window_)->tree()->setFocus(Qt::TabFocusReason);
     ASSERT_FALSE(List()->hasFocus());
     const QImage away = List()->viewport()->grab(row).toImage();
     EXPECT_NE(onIt, away);
@@ -224,7 +224,7 @@ TEST_F(MainWindowSelectionTest, OnlyAPickMarksTheRowRead)
         AddDeals();
         window_->RefreshView(true);
         WaitForView(*window_);
-        window_->folderPane()->tree()->setFocus(Qt::OtherFocusReason);
+        Pane(*window_)->tree()->setFocus(Qt::OtherFocusReason);
         opened_.clear();
 
         pick.act(*this);

@@ -70,11 +70,10 @@ TEST_F(MainWindowTest, StartsOnCouponsAndDealsOverTheLastSevenDays)
     EXPECT_EQ(window->viewFilter().from, kTonight - TimeSpan::kLast7Days);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("new coupon"), QStringLiteral("week deal")}));
     EXPECT_EQ(window->model()->index(0, 1).data().toString(), QStringLiteral("Corner Shop"));
-    EXPECT_EQ(window->folderPane()->caption(), QStringLiteral("Coupons & Deals"));
+    EXPECT_EQ(Pane(*window)->caption(), QStringLiteral("Coupons & Deals"));
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals"));
-    EXPECT_EQ(window->folderPane()->button(FolderKind::CouponsAndDeals)->text(),
-              QStringLiteral("Coupons && Deals"));
-    EXPECT_TRUE(window->folderPane()->button(FolderKind::CouponsAndDeals)->isChecked());
+    EXPECT_EQ(Pane(*window)->button(FolderKind::CouponsAndDeals)->text(), QStringLiteral("Coupons && Deals"));
+    EXPECT_TRUE(Pane(*window)->button(FolderKind::CouponsAndDeals)->isChecked());
 }
 
 TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
@@ -104,7 +103,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
         ASSERT_TRUE(shopping.AddRecord(ShoppingDatabase::kPurchases, purchase));
     }
     auto window = StartHidden();
-    FolderPane* pane = window->folderPane();
+    FolderPane* pane = Pane(*window);
     const QList<QPushButton*> buttons = pane->findChildren<QPushButton*>();
     QStringList order;
     for (QPushButton* button : buttons) {
@@ -225,9 +224,9 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("this morning")});
 
     // A folder switch keeps the range.
-    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    Pane(*window)->button(FolderKind::ForumTopics)->click();
     WaitForView(*window);
-    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
     WaitForView(*window);
     EXPECT_EQ(filter->text(), QStringLiteral("Today"));
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("this morning")});
@@ -244,7 +243,7 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
     AddItem("deal.lst", 2, 2, "hammer", kTen - 50, 8, "Big Mart", 4, "Tools");
     AddItem("topic.lst", 4, 3, "hello", kTen - 40, 9, "someone", 5, "Chat");
     auto window = StartHidden();
-    ViewTree* tree = window->folderPane()->tree();
+    ViewTree* tree = Pane(*window)->tree();
     EXPECT_EQ(TreeTexts(*tree),
               (QStringList{QStringLiteral("All Stores"),
                            QStringLiteral("  Corner Shop"),
@@ -279,14 +278,14 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
     EXPECT_EQ(window->viewFilter().categoryId, 0);
     EXPECT_EQ(window->model()->rowCount(), 3);
 
-    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    Pane(*window)->button(FolderKind::ForumTopics)->click();
     WaitForView(*window);
     EXPECT_EQ(TreeTexts(*tree),
               (QStringList{QStringLiteral("All Users"),
                            QStringLiteral("  someone"),
                            QStringLiteral("All Categories"),
                            QStringLiteral("  Chat")}));
-    window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    Pane(*window)->button(FolderKind::TodaysSummary)->click();
     WaitForView(*window);
     EXPECT_EQ(tree->topLevelItemCount(), 0);
 }
@@ -368,7 +367,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
         EXPECT_EQ(check.At(0)->id, 11);
     }
 
-    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    Pane(*window)->button(FolderKind::ForumTopics)->click();
     WaitForView(*window);
     EXPECT_FALSE(bar->open()->isEnabled());
     ItemList(*window)->setCurrentIndex(window->model()->index(0, 0));
@@ -391,7 +390,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
         QStringLiteral("There was an error while deleting the selected deal(s).")));
 
     // Without an embedded browser, Cash Back Stores shows its address and opens it on request.
-    window->folderPane()->button(FolderKind::CashBackStores)->click();
+    Pane(*window)->button(FolderKind::CashBackStores)->click();
     WaitForView(*window);
     auto* cashBack = window->findChild<CashBackPane*>(QStringLiteral("cashBackPane"));
     ASSERT_NE(cashBack, nullptr);
@@ -400,7 +399,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     emit cashBack->link()->linkActivated(QStringLiteral("open"));
     ASSERT_EQ(started.size(), 5u);
     EXPECT_EQ(started[4].back(), CashBackStoresUrl(base));
-    window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    Pane(*window)->button(FolderKind::TodaysSummary)->click();
     WaitForView(*window);
     EXPECT_NE(window->currentPage(), cashBack);
 }
@@ -410,14 +409,14 @@ TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
     // No "deal.lst" at all: the list and the tree stay empty.
     auto window = StartHidden();
     EXPECT_EQ(window->model()->rowCount(), 0);
-    EXPECT_EQ(window->folderPane()->tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(Pane(*window)->tree()->topLevelItemCount(), 0);
 
-    window->folderPane()->button(FolderKind::ShoppingList)->click();
+    Pane(*window)->button(FolderKind::ShoppingList)->click();
     WaitForView(*window);
-    EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
-    window->folderPane()->button(FolderKind::PriceComparisons)->click();
+    EXPECT_EQ(TreeTexts(*Pane(*window)->tree()), QStringList{QStringLiteral("No Items Found")});
+    Pane(*window)->button(FolderKind::PriceComparisons)->click();
     WaitForView(*window);
-    EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
+    EXPECT_EQ(TreeTexts(*Pane(*window)->tree()), QStringList{QStringLiteral("No Items Found")});
 }
 
 // The list is found by its name, and each load says when its rows show: the summary's counts too, but
@@ -481,9 +480,9 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
     window->ApplySearch(QStringLiteral("blue"));
     WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 1);
-    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    Pane(*window)->button(FolderKind::ForumTopics)->click();
     WaitForView(*window);
-    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
     WaitForView(*window);
     EXPECT_FALSE(window->viewFilter().keyword);
     EXPECT_EQ(window->model()->rowCount(), 2);

@@ -136,10 +136,10 @@ TEST_F(SummaryPageTest, ShowsTheTwoNewestHotDealsThatAreNotDeleted)
     EXPECT_TRUE(page->hotDealLink(1)->text().contains(QStringLiteral("middle")));
     EXPECT_EQ(page->dealsCount()->text(), QStringLiteral(" - 4 new deals and coupons"));
     // The hot list is a store of its own: the deals folder still lists every deal of the week.
-    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
     WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 5);
-    window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    Pane(*window)->button(FolderKind::TodaysSummary)->click();
     WaitForView(*window);
 
     emit page->hotDealLink(0)->linkActivated(page->hotDealTarget(0));
@@ -194,7 +194,7 @@ TEST_F(SummaryPageTest, LinksAndQuickTasksSwitchFolders)
         ASSERT_NE(page->folderLink(folder), nullptr);
         emit page->folderLink(folder)->linkActivated(QStringLiteral("go"));
         EXPECT_EQ(window->folder(), folder);
-        EXPECT_TRUE(window->folderPane()->button(folder)->isChecked());
+        EXPECT_TRUE(Pane(*window)->button(folder)->isChecked());
     }
     window->ShowFolder(FolderKind::TodaysSummary);
     WaitForView(*window);
@@ -238,7 +238,7 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
         auto window = StartHidden();
         EXPECT_EQ(window->folder(), FolderKind::TodaysSummary);
         EXPECT_EQ(window->model()->rowCount(), 0);
-        EXPECT_EQ(window->folderPane()->caption(), QStringLiteral("Today's Summary"));
+        EXPECT_EQ(Pane(*window)->caption(), QStringLiteral("Today's Summary"));
         EXPECT_FALSE(Summary(*window)->startInDeals()->isChecked());
 
         // A settings file that cannot be written is told.
