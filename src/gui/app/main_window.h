@@ -69,9 +69,9 @@ public:
                         QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Loads both item stores with the start-up time filter and opens the start folder, starts the
-    // update cycle, then shows the window unless `startHidden` (where no tray exists it starts
-    // minimized instead).
+    // Runs the weekly upkeep, opens the start folder and loads both item stores with the start-up time
+    // filter (all on the worker, in that order), starts the update cycle once they are loaded, and
+    // shows the window unless `startHidden` (where no tray exists it starts minimized instead).
     void Start(bool startHidden);
     // Ends the run in order: tray icon, timers, waiting alerts, the running pass (stopped at a safe
     // point and joined), then the folders' worker (what was posted runs, then it is joined; results
