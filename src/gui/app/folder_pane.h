@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/app/folder_kind.h"
+#include "gui/folders/folder_kind.h"
 
 #include <QWidget>
 

@@ -9,41 +9,6 @@
 
 namespace tallyhawk
 {
-namespace
-{
-
-struct FolderCaptions
-{
-    const char* details;
-    const char* open;
-    const char* remove;
-    const char* find;
-    const char* print; // null: unchanged
-    bool findEnabled;
-};
-
-FolderCaptions CaptionsOf(FolderKind folder)
-{
-    switch (folder) {
-    case FolderKind::CouponsAndDeals:
-        return {"Coupon Details", "Open In Browser", "Delete Coupon", "Find Coupons", "Print Coupons", true};
-    case FolderKind::ForumTopics:
-        return {"Topic Details", "Open In Browser", "Delete Topic", "Find Topics", "Print Topics", true};
-    case FolderKind::PriceComparisons:
-        return {"Result Details", "Open In Browser", "Delete Result", "Find Results", "Print Results", false};
-    case FolderKind::ShoppingList:
-    case FolderKind::PurchaseHistory:
-        return {
-            "Purchase Product", "Edit Product", "Delete Product", "Find Products", "Print Products", true};
-    case FolderKind::TodaysSummary:
-    case FolderKind::CashBackStores:
-    case FolderKind::None:
-        break;
-    }
-    return {"Details", "Open", "Delete", "Find", nullptr, false};
-}
-
-} // namespace
 
 MainToolBar::MainToolBar(QWidget* parent)
     : QWidget(parent)
@@ -122,9 +87,8 @@ QAction* MainToolBar::AddCommand(const char* objectName,
     return action;
 }
 
-void MainToolBar::ShowFolder(FolderKind folder)
+void MainToolBar::ShowCaptions(const FolderCaptions& captions)
 {
-    const FolderCaptions captions = CaptionsOf(folder);
     details_->setText(QString::fromLatin1(captions.details));
     open_->setText(QString::fromLatin1(captions.open));
     remove_->setText(QString::fromLatin1(captions.remove));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gui/app/folder_kind.h"
+#include "gui/folders/folder_captions.h"
 
 #include <QKeySequence>
 #include <QWidget>
@@ -25,8 +25,8 @@ public:
     explicit MainToolBar(QWidget* parent = nullptr);
 
     // Captions and enabled states for a folder just switched to: Details, Open and Delete start
-    // disabled; Print keeps its caption in the folders without a list.
-    void ShowFolder(FolderKind folder);
+    // disabled; Print keeps its caption where the folder gives none.
+    void ShowCaptions(const FolderCaptions& captions);
 
     TimeFilterButton* timeFilter() const { return timeFilter_; }
     QAction* newProduct() const { return newProduct_; }

@@ -1,14 +1,12 @@
 #include "gui/app/main_window.h"
 
 #include "core/common/clock.h"
-#include "core/common/display_text.h"
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
 #include "core/compare/web_spider.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
 #include "core/shopping/shopping_filter.h"
-#include "core/shopping/shopping_list_commands.h"
 #include "core/update/pass_runner.h"
 #include "core/update/update_context.h"
 #include "core/update/weekly_upkeep.h"
@@ -19,37 +17,42 @@
 #include "gui/app/cash_back_pane.h"
 #include "gui/app/due_notice.h"
 #include "gui/app/folder_pane.h"
+#include "gui/app/item_list_view.h"
 #include "gui/app/layout_store.h"
 #include "gui/app/main_tool_bar.h"
-#include "gui/app/row_card_delegate.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
+#include "gui/app/view_pane.h"
 #include "gui/app/window_update_host.h"
 #include "gui/compare/price_comparison_run.h"
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/record_text.h"
 #include "gui/controls/time_filter_button.h"
+#include "gui/folders/cash_back_folder.h"
+#include "gui/folders/comparisons_folder.h"
+#include "gui/folders/deals_folder.h"
+#include "gui/folders/products_folder.h"
+#include "gui/folders/purchases_folder.h"
+#include "gui/folders/summary_folder.h"
+#include "gui/folders/topics_folder.h"
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
 #include "gui/shopping/product_editor.h"
 #include "gui/views/item_list_model.h"
-#include "gui/views/list_rows.h"
 #include "gui/views/search_dialog.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSplitter>
-#include <QStackedWidget>
+#include <QStatusBar>
 #include <QTimer>
-#include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -87,16 +90,19 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
                      (std::filesystem::path(*settingsFile).parent_path() / "autostart" / "tallyhawk.desktop")
                          .string())
                               : AutostartEntry())
+    , runner_([this](FolderController& folder, const FolderQuery& query, FolderLoad load) {
+        ShowLoad(folder, query, std::move(load));
+    })
     , toolBar_(new MainToolBar)
     , folderPane_(new FolderPane)
-    , viewCaption_(new QLabel)
     , dueNotice_(new DueNotice)
-    , pages_(new QStackedWidget)
-    , listView_(new QTreeView)
-    , emptyPage_(new QWidget)
     , model_(new ItemListModel(this))
+    , listView_(new ItemListView(model_))
 {
     layout_ = std::make_unique<LayoutStore>(LayoutPathFor(settingsFile));
+    dueNotice_->setObjectName(QStringLiteral("dueNotice"));
+    toolBar_->setObjectName(QStringLiteral("toolBar"));
+    folderPane_->setObjectName(QStringLiteral("folderPane"));
     setWindowTitle(QStringLiteral("Tallyhawk"));
     const QIcon icon = AppIcon();
     setWindowIcon(icon);
@@ -105,48 +111,32 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     topics_.Open("topic.lst");
     hotDeals_.Open("deal.lst");
     shopping_.Open();
+    const auto add = [this](std::unique_ptr<FolderController> folder) {
+        const FolderKind kind = folder->kind();
+        folders_.emplace(kind, std::move(folder));
+    };
+    FolderHost& host = *this;
+    add(std::make_unique<DealsFolder>(host, deals_));
+    add(std::make_unique<TopicsFolder>(host, topics_));
+    add(std::make_unique<ProductsFolder>(host, shopping_));
+    add(std::make_unique<PurchasesFolder>(host, shopping_));
+    add(std::make_unique<ComparisonsFolder>(host, searches_, searchResults_));
+    add(std::make_unique<SummaryFolder>(host, deals_, topics_, shopping_, hotDeals_));
+    add(std::make_unique<CashBackFolder>(host));
 
-    listView_->setModel(model_);
-    listView_->setRootIsDecorated(false);
-    listView_->setUniformRowHeights(true);
-    listView_->setAlternatingRowColors(true);
-    // One row at a time, and the commands act on it only while it shows as chosen.
-    listView_->setSelectionMode(QAbstractItemView::SingleSelection);
-    listView_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    // The keyboard's row is framed across the whole row, chosen or not, so Enter never acts on a row the
-    // user cannot see.
-    listView_->setAllColumnsShowFocus(true);
-    listView_->setAccessibleName(QStringLiteral("Items"));
-    listView_->setItemDelegate(new RowCardDelegate(listView_));
-    listView_->header()->resizeSection(0, RowCardDelegate::kCardColumnWidth);
-    pages_->addWidget(listView_);
-    pages_->addWidget(emptyPage_);
     const std::string cashBack = CashBackStoresUrl(SiteBaseUrl(settings_));
     cashBackPane_ = new CashBackPane(QString::fromStdString(cashBack),
                                      [this, cashBack] { Browser().Open(cashBack, true); });
-    pages_->addWidget(cashBackPane_);
+    cashBackPane_->setObjectName(QStringLiteral("cashBackPane"));
     summaryPage_ = new SummaryPage([this](const std::string& url) { Browser().Open(url, true); });
-    pages_->addWidget(summaryPage_);
-
-    QFont bold = viewCaption_->font();
-    bold.setBold(true);
-    viewCaption_->setFont(bold);
-    viewCaption_->setAccessibleName(QStringLiteral("View"));
-
-    auto* right = new QVBoxLayout;
-    right->setSpacing(2);
-    right->addWidget(viewCaption_);
-    right->addWidget(dueNotice_);
-    right->addWidget(pages_, 1);
-
+    summaryPage_->setObjectName(QStringLiteral("summaryPage"));
+    viewPane_ = new ViewPane(dueNotice_, listView_, summaryPage_, cashBackPane_);
     // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
     // for long store names.
-    auto* rightPane = new QWidget;
-    right->setContentsMargins(0, 0, 0, 0);
-    rightPane->setLayout(right);
     panes_ = new QSplitter(Qt::Horizontal);
+    panes_->setObjectName(QStringLiteral("panes"));
     panes_->addWidget(folderPane_);
-    panes_->addWidget(rightPane);
+    panes_->addWidget(viewPane_);
     panes_->setChildrenCollapsible(false);
     panes_->setStretchFactor(1, 1);
     panes_->setAccessibleName(QStringLiteral("Panes"));
@@ -163,6 +153,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     resize(880, 480);
 
     tray_ = new TrayController(icon, this);
+    tray_->setObjectName(QStringLiteral("tray"));
     tray_->SetTip(windowTitle());
     connect(this, &QWidget::windowTitleChanged, tray_, &TrayController::SetTip);
     connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
@@ -173,8 +164,10 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     alertQueue_ = new AlertQueue(
         MakeAlertOpener(settings_, [this](const std::string& url) { return Browser().Open(url, true); }),
         this);
+    alertQueue_->setObjectName(QStringLiteral("alertQueue"));
     updateHost_ = MakeUpdateHost();
     downloadTimer_ = new QTimer(this);
+    downloadTimer_->setObjectName(QStringLiteral("downloadTimer"));
     connect(downloadTimer_, &QTimer::timeout, this, [this] {
         // A tick while the last pass still runs is skipped: the passes share one connection.
         if (passes_) {
@@ -201,19 +194,12 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         return dialog.resultText();
     };
 
-    // Delete acts only where the rows are, so that the key keeps its meaning in every other field.
-    auto* removeKey = new QAction(this);
-    removeKey->setShortcut(QKeySequence::Delete);
-    removeKey->setShortcutContext(Qt::WidgetShortcut);
-    connect(removeKey, &QAction::triggered, this, [this] {
+    connect(listView_, &ItemListView::deleteRequested, this, [this] {
         if (toolBar_->remove()->isEnabled()) {
             toolBar_->remove()->trigger();
         }
     });
-    listView_->addAction(removeKey);
-    // Enter on the keyboard's row picks it, as a click would, before it opens.
-    connect(listView_, &QTreeView::activated, this, [this](const QModelIndex& index) {
-        listView_->setCurrentIndex(index);
+    connect(listView_, &ItemListView::openRequested, this, [this] {
         if (toolBar_->open()->isEnabled()) {
             toolBar_->open()->trigger();
         }
@@ -223,11 +209,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(toolBar_->remove(), &QAction::triggered, this, &MainWindow::DeleteSelected);
     connect(toolBar_->find(), &QAction::triggered, this, &MainWindow::Find);
     connect(toolBar_->print(), &QAction::triggered, this, &MainWindow::PrintList);
-    // A row counts as chosen only when it is selected: a click, a keyboard move onto it, Enter. The
-    // current row alone (the view puts it on the first row when the list gets the focus) is not.
-    connect(listView_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
-        RowChosen(SelectedIndex());
-    });
+    connect(listView_, &ItemListView::rowChosen, this, &MainWindow::RowChosen);
     connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
     connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
     connect(dueNotice_, &DueNotice::showRequested, this, &MainWindow::ShowDueBy);
@@ -242,16 +224,6 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(summaryPage_, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
     connect(summaryPage_, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
     connect(summaryPage_->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);
-    // Widths the user gives the columns are kept for the next refresh and the next save.
-    connect(listView_->header(), &QHeaderView::sectionResized, this, [this](int column, int, int width) {
-        if (applyingColumns_ || width <= 0) {
-            return;
-        }
-        if (columnWidths_.size() <= static_cast<std::size_t>(column)) {
-            columnWidths_.resize(static_cast<std::size_t>(column) + 1, 0);
-        }
-        columnWidths_[static_cast<std::size_t>(column)] = width;
-    });
     UpdateHookCommands();
 }
 
@@ -291,7 +263,9 @@ WindowUpdateHost* MainWindow::MakeUpdateHost()
     targets.postAlert = [this](std::unique_ptr<ItemRecord> record) {
         alertQueue_->Post(std::move(record));
     };
-    return new WindowUpdateHost(std::move(targets), this);
+    auto* host = new WindowUpdateHost(std::move(targets), this);
+    host->setObjectName(QStringLiteral("updateHost"));
+    return host;
 }
 
 void MainWindow::UseProgramDialogs()
@@ -327,10 +301,13 @@ void MainWindow::Start(bool startHidden)
     // 2. The tray icon.
     tray_->Show();
     // 6. Weekly upkeep. Archives before anything is loaded, so the views never hold records the
-    // archive dropped.
-    listsRefreshDue_
-        = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, std::filesystem::current_path())
-              .listsRefreshDue;
+    // archive dropped: it runs on the worker, ahead of every load posted after it.
+    runner_.Behind([this, folder = std::filesystem::current_path()] {
+        const bool due = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, folder).listsRefreshDue;
+        return [this, due] {
+            listsRefreshDue_ = due;
+        };
+    });
     // 9. The first choice of the time filter runs with no folder yet and shows nothing.
     toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
     // 10. The start page; Coupons & Deals is filled at once rather than at the next refresh. The summary
@@ -352,8 +329,7 @@ void MainWindow::Start(bool startHidden)
         LoadStoresAndStartCycle(startHidden);
     }
     // 12. The list columns as they were saved.
-    columnWidths_ = layout_->SavedColumns();
-    ApplyColumnWidths();
+    listView_->UseColumnWidths(layout_->SavedColumns());
     if (const int width = layout_->SavedFolderPaneWidth(); width > folderPane_->minimumWidth()) {
         panes_->setSizes({width, std::max(1, panes_->width() - width)});
     }
@@ -382,12 +358,17 @@ void MainWindow::LoadStoresAndStartCycle(bool startedHidden)
     storesPending_ = false;
     storesLoaded_ = true;
     // The update cycle asks only for ids above what a load has seen, so both stores load first (the
-    // deals already are when their folder is the one shown).
-    if (folder_ != FolderKind::CouponsAndDeals) {
-        deals_.Load(viewFilter_);
-    }
-    topics_.Load(viewFilter_);
-    StartUpdateCycle(startedHidden);
+    // deals already are when their folder is the one shown: its load went to the worker before).
+    runner_.Behind(
+        [this, filter = view_.filter(), dealsShown = folder_ == FolderKind::CouponsAndDeals, startedHidden] {
+            if (!dealsShown) {
+                deals_.Load(filter);
+            }
+            topics_.Load(filter);
+            return [this, startedHidden] {
+                StartUpdateCycle(startedHidden);
+            };
+        });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
@@ -402,143 +383,89 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 void MainWindow::ShowFolder(FolderKind folder)
 {
     EndDueView();
-    viewFilter_.keyword.reset();
-    viewFilter_.storeId = 0;
-    viewFilter_.categoryId = 0;
-    // Compare Prices sets the comparison just before it switches to its folder.
-    if (folder != FolderKind::PriceComparisons) {
-        currentSearchId_ = 0;
-    }
+    view_.ShowFolder(folder);
     folder_ = folder;
-    toolBar_->ShowFolder(folder);
+    // A load of the folder left is not shown.
+    runner_.Drop();
+    toolBar_->ShowCaptions(Controller() != nullptr ? Controller()->captions() : FolderCaptions{});
     if (QPushButton* button = folderPane_->button(folder)) {
         button->setChecked(true);
     }
     folderPane_->SetCaption(FolderName(folder));
-    viewCaption_->setText(FolderName(folder));
-    if (IsListFolder(folder)) {
-        pages_->setCurrentWidget(listView_);
-        RefreshView(true);
-    } else if (folder == FolderKind::TodaysSummary) {
-        pages_->setCurrentWidget(summaryPage_);
-        model_->Clear();
-        folderPane_->tree()->clear();
-        RefreshView(false);
-    } else {
-        pages_->setCurrentWidget(folder == FolderKind::CashBackStores ? static_cast<QWidget*>(cashBackPane_)
-                                                                      : emptyPage_);
-        model_->Clear();
-        folderPane_->tree()->clear();
-    }
+    viewPane_->SetCaption(view_.caption());
+    // Rows of another folder never stand in for this one's while its own load runs.
+    model_->Clear();
+    folderPane_->tree()->clear();
+    listView_->ApplyColumnWidths();
+    viewPane_->ShowPageOf(Controller());
+    RefreshView(true);
 }
 
 void MainWindow::ChooseTimeSpan(std::int32_t span)
 {
     EndDueView();
     const TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
-    viewFilter_.from = times.from;
-    viewFilter_.to = times.to;
+    view_.SetRange(times.from, times.to);
     RefreshView(true);
 }
 
 void MainWindow::RefreshView(bool rebuildTree)
 {
-    ViewTree* tree = folderPane_->tree();
-    if (rebuildTree) {
-        tree->clear();
-    }
-    ListRows list;
-    const auto items = [&](ItemStore& store, const QString& storeRoot) {
-        // A store that cannot be read leaves the list and the tree empty.
-        if (store.Load(viewFilter_) != kOk) {
-            return;
-        }
-        list = ListRows::FromItems(store.Items());
-        if (rebuildTree) {
-            tree->ShowLists(storeRoot, store.Stores(), store.Categories());
-        }
-    };
-    const auto shopping = [&](std::int32_t kind) {
-        shopping_.LoadView(kind, viewFilter_);
-        list = ListRows::FromShopping(shopping_.ViewRecords(), shopping_.Stores(), shopping_.Categories());
-        if (rebuildTree) {
-            tree->ShowLists(
-                QStringLiteral("All Stores"), shopping_.StoresInView(), shopping_.CategoriesInView());
-        }
-    };
-    switch (folder_) {
-    case FolderKind::CouponsAndDeals:
-        items(deals_, QStringLiteral("All Stores"));
-        break;
-    case FolderKind::ForumTopics:
-        items(topics_, QStringLiteral("All Users"));
-        break;
-    case FolderKind::PriceComparisons:
-        if (rebuildTree) {
-            searches_.Clear();
-            searches_.Load(&viewFilter_);
-            tree->ShowComparisons(searches_.records());
-        }
-        searchResults_.Clear();
-        if (currentSearchId_ > 0 && searchResults_.Load(searches_.ResultsPath(currentSearchId_)) == 0) {
-            list = ListRows::FromOffers(searchResults_);
-        }
-        break;
-    case FolderKind::ShoppingList:
-        shopping(ShoppingDatabase::kProducts);
-        break;
-    case FolderKind::PurchaseHistory:
-        shopping(ShoppingDatabase::kPurchases);
-        break;
-    case FolderKind::TodaysSummary:
-        FillSummary();
-        return;
-    case FolderKind::CashBackStores:
-    case FolderKind::None:
-        return;
-    }
-    model_->Reset(std::move(list));
-    RowChosen({});
-    listView_->header()->setStretchLastSection(true);
-    ApplyColumnWidths();
+    Reload(rebuildTree, {});
 }
 
-void MainWindow::ApplyColumnWidths()
+void MainWindow::Reload(bool rebuildTree, std::function<void()> shown)
 {
-    applyingColumns_ = true;
-    QHeaderView* header = listView_->header();
-    // Columns without a saved width keep the cards' own starting widths.
-    for (int column = 0; column < header->count(); ++column) {
-        const auto index = static_cast<std::size_t>(column);
-        if (index < columnWidths_.size() && columnWidths_[index] > 0) {
-            header->resizeSection(column, columnWidths_[index]);
-        }
-    }
-    applyingColumns_ = false;
-}
-
-ItemStore* MainWindow::ItemFolderStore()
-{
-    switch (folder_) {
-    case FolderKind::CouponsAndDeals:
-        return &deals_;
-    case FolderKind::ForumTopics:
-        return &topics_;
-    default:
-        return nullptr;
+    if (FolderController* folder = Controller(); !shutDown_ && folder != nullptr && folder->HasLoad()) {
+        runner_.Load(*folder,
+                     FolderQuery{view_.filter(), view_.searchId(), rebuildTree, SiteBase(), Clock::Now()},
+                     std::move(shown));
     }
 }
 
-QModelIndex MainWindow::SelectedIndex() const
+void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, FolderLoad load)
 {
-    const QModelIndexList rows = listView_->selectionModel()->selectedRows();
-    return rows.isEmpty() ? QModelIndex() : rows.front();
+    folder.Shown(query);
+    if (load.summary) {
+        todayFilter_ = load.summaryDay;
+        summaryPage_->Fill(*load.summary);
+    } else {
+        ViewTree* tree = folderPane_->tree();
+        if (query.rebuildTree) {
+            tree->clear();
+        }
+        if (load.tree && load.tree->comparisons) {
+            tree->ShowComparisons(load.tree->searches);
+        } else if (load.tree) {
+            tree->ShowLists(load.tree->storeRoot, load.tree->stores, load.tree->categories);
+        }
+        model_->Reset(std::move(load.rows));
+        RowChosen({});
+        listView_->header()->setStretchLastSection(true);
+        listView_->ApplyColumnWidths();
+    }
+    emit viewLoaded();
 }
 
-int MainWindow::SelectedRow() const
+FolderController* MainWindow::Controller() const
 {
-    const QModelIndex selected = SelectedIndex();
-    return selected.isValid() ? selected.row() : -1;
+    const auto found = folders_.find(folder_);
+    return found == folders_.end() ? nullptr : found->second.get();
+}
+
+std::string MainWindow::SiteBase() const
+{
+    return SiteBaseUrl(settings_);
+}
+
+void MainWindow::Write(std::function<int()> write, std::function<void(int status)> done)
+{
+    runner_.Write(std::move(write), std::move(done));
+}
+
+void MainWindow::ReportQuietly(const QString& text)
+{
+    statusBar()->showMessage(text);
 }
 
 BrowserLauncher& MainWindow::Browser()
@@ -552,22 +479,14 @@ BrowserLauncher& MainWindow::Browser()
 
 void MainWindow::RowChosen(const QModelIndex& current)
 {
-    const bool chosen = current.isValid() && IsListFolder(folder_);
-    const bool shoppingFolder = folder_ == FolderKind::ShoppingList || folder_ == FolderKind::PurchaseHistory;
-    ItemStore* store = ItemFolderStore();
-    // Products open in the product editor, which stays off until it is there.
-    toolBar_->open()->setEnabled(chosen && (!shoppingFolder || productEditor_));
+    FolderController* folder = Controller();
+    const bool chosen
+        = current.isValid() && folder != nullptr && folder->page() == FolderController::Page::List;
+    toolBar_->open()->setEnabled(chosen && folder->CanOpen());
     toolBar_->remove()->setEnabled(chosen);
-    // Details is the item's page on the site, or Purchase Product; comparison results and purchases
-    // have none.
-    toolBar_->details()->setEnabled(chosen && (store != nullptr || folder_ == FolderKind::ShoppingList));
-    if (!chosen || store == nullptr) {
-        return;
-    }
-    const RowKey key = model_->key(current.row());
-    if (key.unread) {
-        model_->MarkRead(current.row());
-        store->MarkRead(key.id, key.kind);
+    toolBar_->details()->setEnabled(chosen && folder->HasDetails());
+    if (chosen) {
+        folder->RowChosen(current.row());
     }
 }
 
@@ -581,205 +500,42 @@ void MainWindow::ShowAbout()
 
 void MainWindow::PrintList()
 {
-    ListPrinter printer(*model_, shopping_.Stores());
+    // Products and purchases name their stores from the list their load read.
+    ListPrinter printer(*model_, model_->rows().stores());
     printer.Print(this, QStringLiteral("Tallyhawk Shopping Assistant"));
 }
 
 void MainWindow::OpenSelected()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        return;
-    }
-    const RowKey key = model_->key(row);
-    const std::string base = SiteBaseUrl(settings_);
-    switch (folder_) {
-    case FolderKind::CouponsAndDeals:
-        Browser().Open(RedirectPageUrl(base, key.kind, key.id), true);
-        break;
-    case FolderKind::ForumTopics:
-        Browser().Open(MessagesPageUrl(base, key.kind, key.id), true);
-        break;
-    case FolderKind::PriceComparisons:
-        for (const PriceResult& offer : searchResults_) {
-            if (offer.id == key.id) {
-                Browser().Open(offer.link, true);
-                break;
-            }
-        }
-        break;
-    case FolderKind::ShoppingList:
-    case FolderKind::PurchaseHistory: {
-        if (!productEditor_) {
-            return;
-        }
-        const std::int32_t kind = folder_ == FolderKind::ShoppingList ? ShoppingDatabase::kProducts
-                                                                      : ShoppingDatabase::kPurchases;
-        const std::optional<ShoppingRecord> saved = productEditor_(this, shopping_, kind, key.id);
-        if (!saved) {
-            break;
-        }
-        RefreshView(true);
-        if (kind == ShoppingDatabase::kProducts) {
-            ShowSaved(*saved);
-        } else {
-            ChooseRowOf(saved->id);
-        }
-        break;
-    }
-    default:
-        break;
+    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
+        Controller()->Open(row);
     }
 }
 
 void MainWindow::ShowSelectedDetails()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        return;
+    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
+        Controller()->Details(row);
     }
-    if (folder_ == FolderKind::ShoppingList) {
-        PurchaseSelected();
-        return;
-    }
-    if (ItemFolderStore() == nullptr) {
-        return;
-    }
-    const RowKey key = model_->key(row);
-    const std::string base = SiteBaseUrl(settings_);
-    Browser().Open(key.kind == 3 ? MessagesPageUrl(base, 3, key.id) : ItemPageUrl(base, key.kind, key.id),
-                   true);
 }
 
 void MainWindow::PurchaseSelected()
 {
-    const int row = SelectedRow();
-    if (row < 0 || folder_ != FolderKind::ShoppingList) {
-        return;
+    if (folder_ == FolderKind::ShoppingList) {
+        ShowSelectedDetails();
     }
-    const RowKey key = model_->key(row);
-    if (MessageBoxes::Ask(
-            this, BoxTitle(), QStringLiteral("Do you want to mark the selected product as purchased?"))
-        != QMessageBox::Yes) {
-        return;
-    }
-    if (ShoppingListCommands(shopping_).Purchase(key.id) < 0) {
-        MessageBoxes::Tell(this,
-                           BoxTitle(),
-                           QStringLiteral("There was an error while moving the selected product to the "
-                                          "Purchase History."),
-                           QMessageBox::Warning);
-        return;
-    }
-    RemoveRow(row);
 }
 
 void MainWindow::DeleteSelected()
 {
-    const int row = SelectedRow();
-    if (row < 0) {
-        return;
-    }
-    const RowKey key = model_->key(row);
-    switch (folder_) {
-    case FolderKind::CouponsAndDeals:
-    case FolderKind::ForumTopics: {
-        // Items go without a question; the row stays gone even when the file could not be changed.
-        ItemStore* store = ItemFolderStore();
-        RemoveRow(row);
-        if (store->Delete(key.id, key.kind) < 0) {
-            MessageBoxes::Tell(this,
-                               BoxTitle(),
-                               QStringLiteral("There was an error while deleting the selected deal(s).\nThe "
-                                              "deal might have been already deleted or the database file is "
-                                              "corrupted or locked."),
-                               QMessageBox::Warning);
-        }
-        break;
-    }
-    case FolderKind::PriceComparisons:
-        // The row goes first: it points into the results that lose the offer.
-        RemoveRow(row);
-        searchResults_.RemoveById(key.id);
-        if (searchResults_.Save(searches_.ResultsPath(currentSearchId_)) < 0) {
-            MessageBoxes::Tell(this,
-                               BoxTitle(),
-                               QStringLiteral("There was an error while saving the price comparison; the "
-                                              "result will show again."),
-                               QMessageBox::Warning);
-        }
-        break;
-    case FolderKind::ShoppingList: {
-        const std::optional<ShoppingRecord> product = shopping_.Find(ShoppingDatabase::kProducts, key.id);
-        const bool recurring = product
-            && ShoppingListCommands::QuestionFor(*product)
-                == ShoppingListCommands::DeleteQuestion::RecurringSeries;
-        std::optional<ShoppingListCommands::Deletion> deletion;
-        if (recurring) {
-            const QMessageBox::StandardButton answer = MessageBoxes::Ask(
-                this,
-                BoxTitle(),
-                QStringLiteral("The selected product was setup as a recurring purchase.\nDo you want to "
-                               "permanently delete all instances in the recurring series for this product?"),
-                QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                QMessageBox::Cancel,
-                // Yes and No would not say which of the two goes.
-                {{QMessageBox::Yes, QStringLiteral("Delete Series")},
-                 {QMessageBox::No, QStringLiteral("Skip This One")},
-                 {QMessageBox::Cancel, QStringLiteral("Cancel")}});
-            if (answer == QMessageBox::Yes) {
-                deletion = ShoppingListCommands::Deletion::WholeProduct;
-            } else if (answer == QMessageBox::No) {
-                // Only this occurrence goes; the product comes back with its next one.
-                deletion = ShoppingListCommands::Deletion::SkipOccurrence;
-            }
-        } else if (MessageBoxes::Ask(
-                       this,
-                       BoxTitle(),
-                       QStringLiteral("Do you want to permanently delete the selected product?"))
-                   == QMessageBox::Yes) {
-            deletion = ShoppingListCommands::Deletion::WholeProduct;
-        }
-        if (!deletion) {
-            return;
-        }
-        RemoveRow(row);
-        if (ShoppingListCommands(shopping_).DeleteProduct(key.id, *deletion) < 0) {
-            // A product that is still there must not look deleted.
-            MessageBoxes::Tell(this,
-                               BoxTitle(),
-                               QStringLiteral("There was an error while deleting the selected product."),
-                               QMessageBox::Warning);
-            RefreshView(true);
-        }
-        break;
-    }
-    case FolderKind::PurchaseHistory:
-        if (MessageBoxes::Ask(
-                this, BoxTitle(), QStringLiteral("Do you want to permanently delete the selected purchase?"))
-            != QMessageBox::Yes) {
-            return;
-        }
-        RemoveRow(row);
-        if (ShoppingListCommands(shopping_).DeletePurchase(key.id) < 0) {
-            MessageBoxes::Tell(this,
-                               BoxTitle(),
-                               QStringLiteral("There was an error while deleting the selected purchase."),
-                               QMessageBox::Warning);
-            RefreshView(true);
-        }
-        break;
-    default:
-        break;
+    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
+        Controller()->Delete(row);
     }
 }
 
 void MainWindow::RemoveRow(int row)
 {
-    // Nothing chosen afterwards, so that no other row is marked read.
-    listView_->selectionModel()->clear();
-    model_->RemoveRow(row);
-    RowChosen({});
+    listView_->RemoveRow(row);
 }
 
 void MainWindow::NewProduct()
@@ -792,25 +548,20 @@ void MainWindow::NewProduct()
     if (!saved) {
         return;
     }
+    const auto show = [this, product = *saved] {
+        ShowSaved(product);
+    };
     if (folder_ == FolderKind::ShoppingList) {
-        RefreshView(true);
+        Reload(true, show);
     } else {
         ShowFolder(FolderKind::ShoppingList);
+        show();
     }
-    ShowSaved(*saved);
 }
 
 bool MainWindow::ChooseRowOf(std::int32_t id)
 {
-    for (int row = 0; row < model_->rowCount(); ++row) {
-        if (model_->key(row).id == id) {
-            const QModelIndex index = model_->index(row, 0);
-            listView_->setCurrentIndex(index);
-            listView_->scrollTo(index);
-            return true;
-        }
-    }
-    return false;
+    return listView_->ChooseRowOf(id);
 }
 
 void MainWindow::ShowSaved(const ShoppingRecord& product)
@@ -819,20 +570,17 @@ void MainWindow::ShowSaved(const ShoppingRecord& product)
     if (folder_ != FolderKind::ShoppingList || ChooseRowOf(product.id)) {
         return;
     }
-    ItemFilter whole = viewFilter_;
-    whole.keyword.reset();
-    whole.storeId = 0;
-    whole.categoryId = 0;
+    ViewState whole = view_;
+    whole.ShowWhole();
     // The filter's own rule, which also works out when the product is due.
     ShoppingRecord due = product;
-    if (PassesFilter(due, whole, ShoppingFilterMode::Products)) {
-        viewFilter_ = whole;
-        viewCaption_->setText(folderPane_->caption());
-        RefreshView(true);
-        ChooseRowOf(product.id);
+    if (PassesFilter(due, whole.filter(), ShoppingFilterMode::Products)) {
+        view_ = whole;
+        viewPane_->SetCaption(view_.caption());
+        Reload(true, [this, id = product.id] { ChooseRowOf(id); });
         return;
     }
-    if (due.nextDue > viewFilter_.to) {
+    if (due.nextDue > view_.filter().to) {
         dueNotice_->Tell(RecordText(product.name()), product.id, due.nextDue);
     }
 }
@@ -843,25 +591,15 @@ void MainWindow::ShowDueBy(std::int32_t id, std::int32_t due)
         return;
     }
     dueNotice_->hide();
-    if (!ownViewEnd_) {
-        ownViewEnd_ = viewFilter_.to;
-    }
-    viewFilter_.keyword.reset();
-    viewFilter_.storeId = 0;
-    viewFilter_.categoryId = 0;
-    viewFilter_.to = std::max(viewFilter_.to, LocalTimeOnDayOf(due, 23, 59, 59));
-    viewCaption_->setText(folderPane_->caption() + QStringLiteral(": due by ") + DueNotice::DayText(due));
-    RefreshView(true);
-    ChooseRowOf(id);
+    view_.StretchTo(LocalTimeOnDayOf(due, 23, 59, 59), DueNotice::DayText(due));
+    viewPane_->SetCaption(view_.caption());
+    Reload(true, [this, id] { ChooseRowOf(id); });
 }
 
 void MainWindow::EndDueView()
 {
     dueNotice_->hide();
-    if (ownViewEnd_) {
-        viewFilter_.to = *ownViewEnd_;
-        ownViewEnd_.reset();
-    }
+    view_.EndStretch();
 }
 
 void MainWindow::ComparePrices()
@@ -874,7 +612,7 @@ void MainWindow::ComparePrices()
         return;
     }
     // The switch keeps the comparison, so its offers show although no tree item is chosen.
-    currentSearchId_ = saved;
+    view_.SetSearchId(saved);
     ShowFolder(FolderKind::PriceComparisons);
 }
 
@@ -898,17 +636,7 @@ void MainWindow::UpdateHookCommands()
     toolBar_->comparePrices()->setEnabled(bool(comparisonRunner_));
     summaryPage_->quickTask(SummaryPage::QuickTask::NewProduct)->setEnabled(bool(productEditor_));
     summaryPage_->quickTask(SummaryPage::QuickTask::ComparePrices)->setEnabled(bool(comparisonRunner_));
-    RowChosen(SelectedIndex());
-}
-
-void MainWindow::FillSummary()
-{
-    const TimeSpan today = TimeSpan::EndingToday(TimeSpan::kToday, Clock::Now());
-    todayFilter_ = ItemFilter();
-    todayFilter_.from = today.from;
-    todayFilter_.to = today.to;
-    summaryPage_->Fill(
-        SummaryContent::Collect(todayFilter_, deals_, topics_, shopping_, hotDeals_, SiteBaseUrl(settings_)));
+    RowChosen(listView_->selectionModel()->selectedRows().value(0));
 }
 
 void MainWindow::QuickTaskChosen(SummaryPage::QuickTask task)
@@ -951,35 +679,29 @@ void MainWindow::SaveLayout()
     if (placementRestored_) {
         layout_->SavePlacement(*this);
     }
-    // The summary page and the empty folders have no columns; their widths are the ones last shown.
-    if (listView_->header()->count() > 0) {
-        layout_->SaveColumns(*listView_->header());
-    } else {
-        layout_->SaveColumns(columnWidths_);
-    }
+    listView_->SaveColumns(*layout_);
     layout_->SaveFolderPaneWidth(panes_->sizes().value(0));
 }
 
 void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text)
 {
     if (folder_ == FolderKind::PriceComparisons) {
-        currentSearchId_ = id;
-    } else if (!IsListFolder(folder_)) {
+        view_.ChooseSearch(id, text);
+    } else if (Controller() == nullptr || Controller()->page() != FolderController::Page::List) {
         return;
-    } else if (stands == ViewTree::Stands::Store) {
-        viewFilter_.storeId = id;
-        viewFilter_.categoryId = 0;
     } else if (stands == ViewTree::Stands::Category) {
-        viewFilter_.categoryId = id;
-        viewFilter_.storeId = 0;
+        view_.ChooseCategory(id, text);
+    } else {
+        view_.ChooseStore(id, text);
     }
-    viewCaption_->setText(folderPane_->caption() + QStringLiteral(": ") + text);
+    viewPane_->SetCaption(view_.caption());
     RefreshView(false);
 }
 
 void MainWindow::Find()
 {
-    const QString current = viewFilter_.keyword ? QString::fromStdString(*viewFilter_.keyword) : QString();
+    const std::optional<std::string>& keyword = view_.filter().keyword;
+    const QString current = keyword ? QString::fromStdString(*keyword) : QString();
     if (std::optional<QString> text = searchPrompt_(current)) {
         ApplySearch(*text);
     }
@@ -988,15 +710,8 @@ void MainWindow::Find()
 void MainWindow::ApplySearch(const QString& text)
 {
     EndDueView();
-    viewFilter_.storeId = 0;
-    viewFilter_.categoryId = 0;
-    if (text.isEmpty()) {
-        viewFilter_.keyword.reset();
-        viewCaption_->setText(folderPane_->caption());
-    } else {
-        viewFilter_.keyword = text.toStdString();
-        viewCaption_->setText(folderPane_->caption() + QStringLiteral(": search results for ") + text);
-    }
+    view_.Search(text);
+    viewPane_->SetCaption(view_.caption());
     RefreshView(true);
 }
 
@@ -1075,16 +790,18 @@ void MainWindow::Shutdown()
         passes_->Stop();
         passes_.reset();
     }
+    // The writes the user made land; what the worker hands back from now on is dropped.
+    runner_.Stop();
 }
 
 QWidget* MainWindow::currentPage() const
 {
-    return pages_->currentWidget();
+    return viewPane_->currentPage();
 }
 
 QString MainWindow::viewCaption() const
 {
-    return viewCaption_->text();
+    return viewPane_->caption();
 }
 
 void MainWindow::PutAway()

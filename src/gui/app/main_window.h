@@ -11,24 +11,28 @@
 #include "core/store/item_filter.h"
 #include "core/store/item_store.h"
 #include "gui/alerts/alert_counters.h"
-#include "gui/app/folder_kind.h"
+#include "gui/app/item_list_view.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/view_tree.h"
+#include "gui/folders/folder_host.h"
+#include "gui/folders/folder_kind.h"
+#include "gui/folders/folder_load.h"
+#include "gui/folders/folder_runner.h"
+#include "gui/folders/view_state.h"
 
 #include <QMainWindow>
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-class QLabel;
 class QSplitter;
-class QStackedWidget;
 class QTimer;
 class QTreeView;
 
@@ -39,19 +43,22 @@ class AlertQueue;
 class CashBackPane;
 class DueNotice;
 class WebSpider;
+class FolderController;
 class FolderPane;
 class ItemListModel;
 class LayoutStore;
 class MainToolBar;
 class PassRunner;
 class TrayController;
+class ViewPane;
 class WindowUpdateHost;
 struct UpdateContext;
 
 // The main window: the folder pane, the toolbar and the view of the folder chosen, with the stores
 // it shows. Its data files are the bare names in the current folder (the data folder). Closing or
-// minimizing hides it in the tray; only Exit and Ctrl+Q end the program.
-class MainWindow : public QMainWindow
+// minimizing hides it in the tray; only Exit and Ctrl+Q end the program. Each folder's own work is
+// its controller's (gui/folders); the window wires the widgets, the commands and the controllers.
+class MainWindow : public QMainWindow, private FolderHost
 {
     Q_OBJECT
 
@@ -62,18 +69,20 @@ public:
                         QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // Loads both item stores with the start-up time filter and opens the start folder, starts the
-    // update cycle, then shows the window unless `startHidden` (where no tray exists it starts
-    // minimized instead).
+    // Runs the weekly upkeep, opens the start folder and loads both item stores with the start-up time
+    // filter (all on the worker, in that order), starts the update cycle once they are loaded, and
+    // shows the window unless `startHidden` (where no tray exists it starts minimized instead).
     void Start(bool startHidden);
     // Ends the run in order: tray icon, timers, waiting alerts, the running pass (stopped at a safe
-    // point and joined). The stores go with the window. Runs once; the destructor calls it too.
+    // point and joined), then the folders' worker (what was posted runs, then it is joined; results
+    // it hands back are dropped). The stores go with the window. Runs once; the destructor calls it too.
     void Shutdown();
 
     void ShowFolder(FolderKind folder);
     // Sets the time filter to `span` (one of TimeSpan's), ending tonight, and refreshes.
     void ChooseTimeSpan(std::int32_t span);
-    // Refills the current folder's view from its store.
+    // Refills the current folder's view from its store. The load runs on the worker; the old rows stay
+    // until the new ones show (viewLoaded), and a newer load replaces one not shown yet.
     void RefreshView(bool rebuildTree);
     // Find: asks for the text (the current keyword first) and applies it.
     void Find();
@@ -99,10 +108,7 @@ public:
     // Runs a price comparison, then shows the comparison it saved.
     void ComparePrices();
 
-    // The product editor: returns the record it saved, none when it was cancelled. `id` 0 makes a new
-    // record of `kind`.
-    using ProductEditorOpener = std::function<std::optional<ShoppingRecord>(
-        QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id)>;
+    using ProductEditorOpener = tallyhawk::ProductEditorOpener;
     // The price comparison dialogs: the id of the comparison they saved, 0 for none.
     using PriceComparisonRunner = std::function<std::int32_t(QWidget* parent, const QString& itemName)>;
     // New Product, Open in the shopping folders and Compare Prices stay disabled until these are set.
@@ -130,32 +136,27 @@ public:
     void SetAlertOpener(AlertOpener opener);
 
     FolderKind folder() const { return folder_; }
-    std::int32_t currentSearchId() const { return currentSearchId_; }
+    // A load was asked for and its rows are not shown yet (viewLoaded follows), or a write has not
+    // come back yet.
+    bool busy() const { return runner_.busy(); }
+    std::int32_t currentSearchId() const { return view_.searchId(); }
     // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
     bool listsRefreshDue() const { return listsRefreshDue_; }
-    const ItemFilter& viewFilter() const { return viewFilter_; }
+    const ItemFilter& viewFilter() const { return view_.filter(); }
     ItemListModel* model() const { return model_; }
-    MainToolBar* toolBar() const { return toolBar_; }
-    FolderPane* folderPane() const { return folderPane_; }
-    QSplitter* panes() const { return panes_; }
-    TrayController* tray() const { return tray_; }
-    QTreeView* listView() const { return listView_; }
-    CashBackPane* cashBackPane() const { return cashBackPane_; }
-    DueNotice* dueNotice() const { return dueNotice_; }
-    AlertQueue* alertQueue() const { return alertQueue_; }
-    WindowUpdateHost* updateHost() const { return updateHost_; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return passes_.get(); }
-    QTimer* downloadTimer() const { return downloadTimer_; }
     // The autostart entry this window writes: the user's, or one beside a settings file of its own.
     const AutostartEntry& autostartEntry() const { return autostart_; }
-    SummaryPage* summaryPage() const { return summaryPage_; }
     // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
     const ItemFilter& todayFilter() const { return todayFilter_; }
-    const LayoutStore& layoutStore() const { return *layout_; }
     // The page the right pane shows now.
     QWidget* currentPage() const;
     QString viewCaption() const;
+
+signals:
+    // The rows (or the summary's counts) of a load are shown.
+    void viewLoaded();
 
 public slots:
     // "View Settings" and "Edit Settings": the settings dialog opens here.
@@ -167,17 +168,31 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    // Enables the row commands for a chosen row (none: disables them) and marks an unread item read, in
-    // the list and in its file.
+    // FolderHost: what the folders' commands ask of the window.
+    QWidget* DialogParent() override { return this; }
+    BrowserLauncher& Browser() override;
+    std::string SiteBase() const override;
+    ItemListModel& Rows() override { return *model_; }
+    // Removes a row and leaves no row chosen, so that no other row is marked read.
+    void RemoveRow(int row) override;
+    void Reload(bool rebuildTree, std::function<void()> shown) override;
+    // Chooses the row of record `id`, if the list shows it.
+    bool ChooseRowOf(std::int32_t id) override;
+    // After a save in the Shopping List: the product chosen; when a search or the tree hides it, the
+    // whole list; when it is due after the view's end, the notice that says when.
+    void ShowSaved(const ShoppingRecord& product) override;
+    const ProductEditorOpener& ProductEditor() const override { return productEditor_; }
+    void Write(std::function<int()> write, std::function<void(int status)> done) override;
+    void ReportQuietly(const QString& text) override;
+
+    // The controller of the folder shown; none before the first folder.
+    FolderController* Controller() const;
+    // Puts a load's rows and tree, or the summary's counts, on screen.
+    void ShowLoad(FolderController& folder, const FolderQuery& query, FolderLoad load);
+    // Enables the row commands for a chosen row (none: disables them) and hands the row to the folder.
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
-    // The store of the item folder shown; none in the other folders.
-    ItemStore* ItemFolderStore();
-    // The row the user chose, shown selected; none while nothing is selected.
-    QModelIndex SelectedIndex() const;
-    int SelectedRow() const;
-    BrowserLauncher& Browser();
     // Out of sight: hidden where a tray can bring it back, else minimized.
     void PutAway();
     // Loads both stores, then starts the update cycle (once).
@@ -188,22 +203,11 @@ private:
     void StopTimers();
     // The update passes' host, carrying their calls onto this window.
     WindowUpdateHost* MakeUpdateHost();
-    // Counts today's records and shows today's hot deals.
-    void FillSummary();
     void QuickTaskChosen(SummaryPage::QuickTask task);
     // The start-up check box: stores the inverse in ShowSummary and saves the settings.
     void StartInDealsToggled(bool checked);
     void UpdateHookCommands();
     void SaveLayout();
-    // The saved column widths over the header's own (after a model reset gave it new columns).
-    void ApplyColumnWidths();
-    // Removes a row and leaves no row chosen, so that no other row is marked read.
-    void RemoveRow(int row);
-    // Chooses the row of record `id`, if the list shows it.
-    bool ChooseRowOf(std::int32_t id);
-    // After a save in the Shopping List: the product chosen; when a search or the tree hides it, the
-    // whole list; when it is due after the view's end, the notice that says when.
-    void ShowSaved(const ShoppingRecord& product);
     // Ends a view that ShowDueBy stretched, and its notice.
     void EndDueView();
 
@@ -215,10 +219,8 @@ private:
     ShoppingDatabase shopping_;
     SearchIndex searches_;
     ResultList searchResults_;
-    std::int32_t currentSearchId_ = 0;
-    ItemFilter viewFilter_;
-    // The time filter's end while ShowDueBy has stretched the view past it.
-    std::optional<std::int32_t> ownViewEnd_;
+    std::map<FolderKind, std::unique_ptr<FolderController>> folders_;
+    ViewState view_;
     ItemFilter todayFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
@@ -228,8 +230,6 @@ private:
     bool storesLoaded_ = false;
     bool listsRefreshDue_ = false;
     bool placementRestored_ = false;
-    bool applyingColumns_ = false;
-    std::vector<int> columnWidths_;
     SearchPrompt searchPrompt_;
     // The one comparison manager, made on first use; it goes after every dialog that used it.
     std::unique_ptr<WebSpider> spider_;
@@ -245,18 +245,18 @@ private:
     std::optional<std::chrono::milliseconds> downloadInterval_;
     // Last of the members the passes use: stopped and joined before anything above goes.
     std::unique_ptr<PassRunner> passes_;
+    // The folders' loads and writes on their worker: drained and joined before anything above goes.
+    FolderRunner runner_;
 
     MainToolBar* toolBar_;
     FolderPane* folderPane_;
-    QLabel* viewCaption_;
     DueNotice* dueNotice_;
     QSplitter* panes_ = nullptr;
-    QStackedWidget* pages_;
-    QTreeView* listView_;
-    QWidget* emptyPage_;
+    ViewPane* viewPane_;
+    ItemListModel* model_;
+    ItemListView* listView_;
     CashBackPane* cashBackPane_;
     SummaryPage* summaryPage_;
-    ItemListModel* model_;
     TrayController* tray_;
     AlertQueue* alertQueue_;
     WindowUpdateHost* updateHost_;

@@ -8,6 +8,7 @@
 #include "gui/app/folder_pane.h"
 #include "gui/app/main_window.h"
 #include "gui/app/view_tree.h"
+#include "gui/shots/screenshot_scenes.h"
 #include "gui/views/item_list_model.h"
 
 #include <QTreeView>
@@ -105,17 +106,20 @@ QWidget* SetUpCardScene(const QString& name, MainWindow& window)
     } else if (name == QStringLiteral("cards-comparison")) {
         AddComparisonSample();
         window.ShowFolder(FolderKind::PriceComparisons);
+        WaitForView(window);
         // The newest comparison is the first under the root.
-        ViewTree* tree = window.folderPane()->tree();
+        ViewTree* tree = window.findChild<FolderPane*>(QStringLiteral("folderPane"))->tree();
         if (tree->topLevelItemCount() > 0 && tree->topLevelItem(0)->childCount() > 0) {
             tree->topLevelItem(0)->child(0)->setSelected(true);
         }
     } else {
         return nullptr;
     }
+    WaitForView(window);
     // The second row chosen shows a highlighted card next to plain ones.
     if (window.model()->rowCount() > 1) {
-        window.listView()->setCurrentIndex(window.model()->index(1, 0));
+        window.findChild<QTreeView*>(QStringLiteral("itemList"))
+            ->setCurrentIndex(window.model()->index(1, 0));
     }
     return &window;
 }

@@ -54,6 +54,7 @@ int main(int argc, char** argv)
     tallyhawk::SessionEnd sessionEnd([&window] { window.RequestExit(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, &tallyhawk::MainWindow::Shutdown);
     window.Start(false);
+    tallyhawk::WaitForView(window);
     const tallyhawk::ScreenshotScene scene = tallyhawk::SetUpScreenshotScene(shot, window);
     if (scene.widget == nullptr) {
         std::fprintf(stderr, "tallyhawk-shots: no screenshot scene %s\n", qPrintable(shot));

@@ -18,10 +18,13 @@
 #include "gui/views/item_list_model.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QThread>
 #include <QTreeWidget>
 
 #include <memory>
@@ -29,6 +32,16 @@
 
 namespace tallyhawk
 {
+
+void WaitForView(MainWindow& window)
+{
+    // The loads take moments; a window that never shows its rows is pictured as it stands.
+    QDeadlineTimer deadline(10000);
+    while (window.busy() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(5);
+    }
+}
 
 ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
 {
@@ -109,6 +122,7 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
     if (name == QStringLiteral("printed-page")) {
         // The first page of the Coupons & Deals folder as it prints: A4 at 100 dots per inch.
         window.ShowFolder(FolderKind::CouponsAndDeals);
+        WaitForView(window);
         const QImage page
             = ListPrinter(*window.model(), {})
                   .FirstPage(QSize(827, 1169), 100, QStringLiteral("Tallyhawk Shopping Assistant"));
@@ -195,8 +209,8 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         // A product saved with its first due day past the view's end.
         window.resize(1000, 640);
         window.ShowFolder(FolderKind::ShoppingList);
-        window.dueNotice()->Tell(
-            QStringLiteral("Coffee beans"), 0, static_cast<std::int32_t>(Clock::Now()) + 8 * 86400);
+        window.findChild<DueNotice*>(QStringLiteral("dueNotice"))
+            ->Tell(QStringLiteral("Coffee beans"), 0, static_cast<std::int32_t>(Clock::Now()) + 8 * 86400);
         return {&window, false};
     }
     if (name == QStringLiteral("coupons")) {

@@ -22,4 +22,7 @@ struct ScreenshotScene
 // started). The scene's windows belong to `window`.
 ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window);
 
+// Waits (the events turning) until the window shows its newest load, so a scene can read its rows.
+void WaitForView(MainWindow& window);
+
 } // namespace tallyhawk

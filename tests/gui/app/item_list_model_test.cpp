@@ -121,13 +121,16 @@ TEST_F(ItemListModelTest, TheListAlwaysHasBothColumnsSoTheirWidthsSurviveARefres
 
     AddItem("deal.lst", 1, 2, "first", kTen - 60);
     auto window = StartHidden();
-    QHeaderView* header = window->listView()->header();
+    QHeaderView* header = ItemList(*window)->header();
     EXPECT_EQ(header->sectionSize(0), RowCardDelegate::kCardColumnWidth);
-    EXPECT_NE(dynamic_cast<RowCardDelegate*>(window->listView()->itemDelegate()), nullptr);
+    EXPECT_NE(dynamic_cast<RowCardDelegate*>(ItemList(*window)->itemDelegate()), nullptr);
     header->resizeSection(0, 300);
     window->RefreshView(true);
-    window->folderPane()->button(FolderKind::TodaysSummary)->click();
-    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
+    Pane(*window)->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
+    Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_EQ(header->sectionSize(0), 300);
     EXPECT_EQ(window->model()->columnCount(), 2);
 }
@@ -147,14 +150,17 @@ TEST_F(ItemListModelTest, DeletingAMiddleRowInTheWindowLeavesTheNextRowsOnTheirO
     auto window = StartHidden();
     ItemListModel* model = window->model();
     ASSERT_EQ(Ids(*model), (std::vector<std::int32_t>{4, 3, 2, 1}));
-    window->listView()->setCurrentIndex(model->index(1, 0));
+    ItemList(*window)->setCurrentIndex(model->index(1, 0));
+    WaitForView(*window);
     window->DeleteSelected();
+    WaitForView(*window);
     EXPECT_EQ(Ids(*model), (std::vector<std::int32_t>{4, 2, 1}));
     EXPECT_EQ(FirstColumn(*window),
               (QStringList{QStringLiteral("four"), QStringLiteral("two"), QStringLiteral("one")}));
 
     // Choosing the row that moved up marks its own record read, in the list and in the file.
-    window->listView()->setCurrentIndex(model->index(1, 0));
+    ItemList(*window)->setCurrentIndex(model->index(1, 0));
+    WaitForView(*window);
     EXPECT_FALSE(model->key(1).unread);
     EXPECT_TRUE(model->key(0).unread);
     EXPECT_TRUE(model->key(2).unread);
@@ -168,12 +174,17 @@ TEST_F(ItemListModelTest, DeletingAMiddleRowInTheWindowLeavesTheNextRowsOnTheirO
     EXPECT_EQ(check.At(2)->read, 0);
 
     // Deleting the last row, then the first, leaves the one between.
-    window->listView()->setCurrentIndex(model->index(2, 0));
+    ItemList(*window)->setCurrentIndex(model->index(2, 0));
+    WaitForView(*window);
     window->DeleteSelected();
-    window->listView()->setCurrentIndex(model->index(0, 0));
+    WaitForView(*window);
+    ItemList(*window)->setCurrentIndex(model->index(0, 0));
+    WaitForView(*window);
     window->DeleteSelected();
+    WaitForView(*window);
     EXPECT_EQ(Ids(*model), (std::vector<std::int32_t>{2}));
     window->RefreshView(true);
+    WaitForView(*window);
     EXPECT_EQ(Ids(*model), (std::vector<std::int32_t>{2}));
 }
 

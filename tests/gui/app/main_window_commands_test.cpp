@@ -76,7 +76,8 @@ protected:
 
     static void Choose(MainWindow& window, int row)
     {
-        window.listView()->setCurrentIndex(window.model()->index(row, 0));
+        ItemList(window)->setCurrentIndex(window.model()->index(row, 0));
+        WaitForView(window);
     }
 };
 
@@ -97,7 +98,7 @@ TEST_F(MainWindowCommandsTest, EachFolderGivesTheToolbarItsCaptionsAndStates)
         ASSERT_GT(index.SaveSearch(1, "shoes", results), 0);
     }
     auto window = StartHidden();
-    MainToolBar* bar = window->toolBar();
+    MainToolBar* bar = Bar(*window);
 
     struct Expected
     {
@@ -157,9 +158,11 @@ TEST_F(MainWindowCommandsTest, EachFolderGivesTheToolbarItsCaptionsAndStates)
     };
     for (const Expected& expected : table) {
         SCOPED_TRACE(FolderName(expected.folder).toStdString());
-        window->folderPane()->button(expected.folder)->click();
+        Pane(*window)->button(expected.folder)->click();
+        WaitForView(*window);
         if (expected.folder == FolderKind::PriceComparisons) {
-            window->folderPane()->tree()->topLevelItem(0)->child(0)->setSelected(true);
+            Pane(*window)->tree()->topLevelItem(0)->child(0)->setSelected(true);
+            WaitForView(*window);
         }
         EXPECT_EQ(bar->details()->text(), QString::fromLatin1(expected.details));
         EXPECT_EQ(bar->open()->text(), QString::fromLatin1(expected.open));
@@ -174,10 +177,11 @@ TEST_F(MainWindowCommandsTest, EachFolderGivesTheToolbarItsCaptionsAndStates)
         EXPECT_FALSE(bar->comparePrices()->isEnabled());
         EXPECT_TRUE(bar->refresh()->isEnabled());
         EXPECT_TRUE(bar->timeFilter()->isEnabled());
-        EXPECT_EQ(window->folderPane()->caption(), FolderName(expected.folder));
+        EXPECT_EQ(Pane(*window)->caption(), FolderName(expected.folder));
         if (IsListFolder(expected.folder)) {
             ASSERT_EQ(window->model()->rowCount(), 1);
             Choose(*window, 0);
+            WaitForView(*window);
             EXPECT_EQ(bar->open()->isEnabled(), expected.openEnabled);
             EXPECT_EQ(bar->details()->isEnabled(), expected.detailsEnabled);
             EXPECT_TRUE(bar->remove()->isEnabled());
@@ -245,9 +249,11 @@ TEST_F(MainWindowCommandsTest, TheShortcutsRunTheirCommands)
         return std::nullopt;
     });
     QTest::keySequence(window.get(), QKeySequence::Find);
+    WaitForView(*window);
     EXPECT_EQ(searched, 1);
     AddItem("deal.lst", 2, 2, "another deal", kTen - 30);
     QTest::keySequence(window.get(), QKeySequence::Refresh);
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 2);
 }
 
@@ -275,14 +281,19 @@ TEST_F(MainWindowCommandsTest, HomeOpensTheSiteAndOffersOpenTheirLinks)
         [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
     ASSERT_TRUE(Command(*window, "actionHome")->isEnabled());
     Command(*window, "actionHome")->trigger();
+    WaitForView(*window);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], SiteRootUrl(SiteBaseUrl(Settings(SettingsFile()))));
 
-    window->folderPane()->button(FolderKind::PriceComparisons)->click();
-    window->folderPane()->tree()->topLevelItem(0)->child(0)->setSelected(true);
+    Pane(*window)->button(FolderKind::PriceComparisons)->click();
+    WaitForView(*window);
+    Pane(*window)->tree()->topLevelItem(0)->child(0)->setSelected(true);
+    WaitForView(*window);
     ASSERT_EQ(window->currentSearchId(), search);
     Choose(*window, 0);
+    WaitForView(*window);
     Command(*window, "actionOpen")->trigger();
+    WaitForView(*window);
     ASSERT_EQ(opened.size(), 2u);
     EXPECT_EQ(opened[1], "http://127.0.0.1:9/kettle?id=1&b=2");
 }
@@ -293,7 +304,8 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     const std::int32_t plain = AddProduct("Milk");
     auto window = StartHidden();
     PresetMessageBoxes boxes;
-    window->folderPane()->button(FolderKind::ShoppingList)->click();
+    Pane(*window)->button(FolderKind::ShoppingList)->click();
+    WaitForView(*window);
     ASSERT_EQ(window->model()->rowCount(), 2);
     const auto rowOf = [&](std::int32_t id) {
         for (int row = 0; row < window->model()->rowCount(); ++row) {
@@ -307,7 +319,9 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     // Cancel: nothing changes, in the list or the file.
     boxes.Answer(QMessageBox::Cancel);
     Choose(*window, rowOf(weekly));
+    WaitForView(*window);
     Command(*window, "actionDelete")->trigger();
+    WaitForView(*window);
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(boxes.shown()[0].captions,
@@ -325,7 +339,9 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     // No: this occurrence is skipped; the product stays, purchased today at 01:00 without a purchase.
     boxes.Answer(QMessageBox::No);
     Choose(*window, rowOf(weekly));
+    WaitForView(*window);
     Command(*window, "actionDelete")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(rowOf(weekly), -1);
     std::optional<ShoppingRecord> stored = Stored(ShoppingDatabase::kProducts, weekly);
     ASSERT_TRUE(stored);
@@ -339,9 +355,12 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
 
     // Yes: the whole series goes.
     window->RefreshView(true);
+    WaitForView(*window);
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, rowOf(weekly));
+    WaitForView(*window);
     Command(*window, "actionDelete")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(rowOf(weekly), -1);
     stored = Stored(ShoppingDatabase::kProducts, weekly);
     EXPECT_TRUE(!stored || stored->deleted != 0);
@@ -350,18 +369,23 @@ TEST_F(MainWindowCommandsTest, DeletingARecurringProductAsksWhatToDelete)
     boxes.Clear();
     boxes.Answer(QMessageBox::No);
     Choose(*window, rowOf(plain));
+    WaitForView(*window);
     Command(*window, "actionDelete")->trigger();
+    WaitForView(*window);
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(boxes.lastText(), QStringLiteral("Do you want to permanently delete the selected product?"));
     EXPECT_EQ(boxes.shown()[0].buttons, QMessageBox::Yes | QMessageBox::No);
     EXPECT_NE(rowOf(plain), -1);
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, rowOf(plain));
+    WaitForView(*window);
     Command(*window, "actionDelete")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(rowOf(plain), -1);
     stored = Stored(ShoppingDatabase::kProducts, plain);
     EXPECT_TRUE(!stored || stored->deleted != 0);
     window->RefreshView(true);
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
 }
 
@@ -386,26 +410,35 @@ TEST_F(MainWindowCommandsTest, PurchaseHistoryAndComparisonResultsDelete)
     auto window = StartHidden();
     PresetMessageBoxes boxes;
 
-    window->folderPane()->button(FolderKind::PurchaseHistory)->click();
+    Pane(*window)->button(FolderKind::PurchaseHistory)->click();
+    WaitForView(*window);
     boxes.Answer(QMessageBox::No);
     Choose(*window, 0);
+    WaitForView(*window);
     Command(*window, "actionDelete")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(boxes.lastText(), QStringLiteral("Do you want to permanently delete the selected purchase?"));
     EXPECT_EQ(window->model()->rowCount(), 1);
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, 0);
+    WaitForView(*window);
     Command(*window, "actionDelete")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
     const std::optional<ShoppingRecord> stored = Stored(ShoppingDatabase::kPurchases, bread);
     EXPECT_TRUE(!stored || stored->deleted != 0);
 
     // A comparison's result goes without a question, from the list and its results file.
     boxes.Clear();
-    window->folderPane()->button(FolderKind::PriceComparisons)->click();
-    window->folderPane()->tree()->topLevelItem(0)->child(0)->setSelected(true);
+    Pane(*window)->button(FolderKind::PriceComparisons)->click();
+    WaitForView(*window);
+    Pane(*window)->tree()->topLevelItem(0)->child(0)->setSelected(true);
+    WaitForView(*window);
     ASSERT_EQ(window->model()->rowCount(), 2);
     Choose(*window, 0);
+    WaitForView(*window);
     Command(*window, "actionDelete")->trigger();
+    WaitForView(*window);
     EXPECT_TRUE(boxes.shown().empty());
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("dear")});
     ResultList saved;
@@ -420,11 +453,14 @@ TEST_F(MainWindowCommandsTest, PurchaseProductAsksAndMovesTheProduct)
     const std::int32_t milk = AddProduct("Milk");
     auto window = StartHidden();
     PresetMessageBoxes boxes;
-    window->folderPane()->button(FolderKind::ShoppingList)->click();
+    Pane(*window)->button(FolderKind::ShoppingList)->click();
+    WaitForView(*window);
 
     boxes.Answer(QMessageBox::No);
     Choose(*window, 0);
+    WaitForView(*window);
     Command(*window, "actionDetails")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(boxes.lastText(), QStringLiteral("Do you want to mark the selected product as purchased?"));
     EXPECT_EQ(boxes.shown().back().icon, QMessageBox::Question);
     EXPECT_EQ(window->model()->rowCount(), 1);
@@ -432,23 +468,30 @@ TEST_F(MainWindowCommandsTest, PurchaseProductAsksAndMovesTheProduct)
 
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, 0);
+    WaitForView(*window);
     Command(*window, "actionDetails")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
     EXPECT_EQ(Stored(ShoppingDatabase::kProducts, milk)->lastPurchased, *LocalTime(2026, 3, 10, 1, 0, 0));
-    window->folderPane()->button(FolderKind::PurchaseHistory)->click();
+    Pane(*window)->button(FolderKind::PurchaseHistory)->click();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Milk")});
 
     // A product file that cannot be written is told, and the row stays.
-    window->folderPane()->button(FolderKind::ShoppingList)->click();
+    Pane(*window)->button(FolderKind::ShoppingList)->click();
+    WaitForView(*window);
     const std::int32_t eggs = AddProduct("Eggs");
     window->RefreshView(true);
+    WaitForView(*window);
     ASSERT_EQ(window->model()->rowCount(), 1);
     ASSERT_EQ(window->model()->key(0).id, eggs);
     std::filesystem::remove(dir_.File("product.dat"));
     boxes.Clear();
     boxes.Answer(QMessageBox::Yes);
     Choose(*window, 0);
+    WaitForView(*window);
     Command(*window, "actionDetails")->trigger();
+    WaitForView(*window);
     ASSERT_EQ(boxes.shown().size(), 2u);
     EXPECT_EQ(
         boxes.lastText(),
@@ -460,8 +503,8 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
 {
     AddProduct("Milk");
     auto window = StartHidden();
-    MainToolBar* bar = window->toolBar();
-    SummaryPage* summary = window->summaryPage();
+    MainToolBar* bar = Bar(*window);
+    SummaryPage* summary = Summary(*window);
     EXPECT_FALSE(summary->quickTask(SummaryPage::QuickTask::NewProduct)->isEnabled());
     EXPECT_FALSE(summary->quickTask(SummaryPage::QuickTask::ComparePrices)->isEnabled());
 
@@ -479,6 +522,7 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
 
     // New Product from another folder saves, then shows the Shopping List with the new product.
     bar->newProduct()->trigger();
+    WaitForView(*window);
     ASSERT_EQ(edited.size(), 1u);
     EXPECT_EQ(edited[0], (std::pair<std::int32_t, std::int32_t>{ShoppingDatabase::kProducts, 0}));
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
@@ -486,9 +530,11 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
 
     // Open in the Shopping List runs the editor on the chosen product.
     Choose(*window, 0);
+    WaitForView(*window);
     EXPECT_TRUE(bar->open()->isEnabled());
     const std::int32_t chosen = window->model()->key(0).id;
     bar->open()->trigger();
+    WaitForView(*window);
     ASSERT_EQ(edited.size(), 2u);
     EXPECT_EQ(edited[1], (std::pair<std::int32_t, std::int32_t>{ShoppingDatabase::kProducts, chosen}));
     EXPECT_EQ(window->model()->rowCount(), 3);
@@ -511,6 +557,7 @@ TEST_F(MainWindowCommandsTest, DialogHooksEnableTheirCommandsAndRefreshAfterward
     });
     EXPECT_TRUE(bar->comparePrices()->isEnabled());
     bar->comparePrices()->trigger();
+    WaitForView(*window);
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
     emit summary->quickTaskChosen(SummaryPage::QuickTask::ComparePrices);
     ASSERT_EQ(asked.size(), 2u);
@@ -544,8 +591,10 @@ TEST_F(MainWindowCommandsTest, AfterASaveTheProductIsChosenOrItsDueDayTold)
         AddProduct("Milk");
         auto window = StartHidden();
         window->ShowFolder(FolderKind::ShoppingList);
+        WaitForView(*window);
         if (test.search != nullptr) {
             window->ApplySearch(QString::fromLatin1(test.search));
+            WaitForView(*window);
         }
         std::int32_t saved = 0;
         window->SetProductEditorOpener(
@@ -562,8 +611,9 @@ TEST_F(MainWindowCommandsTest, AfterASaveTheProductIsChosenOrItsDueDayTold)
                 return record;
             });
         window->NewProduct();
+        WaitForView(*window);
         ASSERT_GT(saved, 0);
-        const QModelIndexList chosen = window->listView()->selectionModel()->selectedRows();
+        const QModelIndexList chosen = ItemList(*window)->selectionModel()->selectedRows();
         if (test.listed) {
             ASSERT_EQ(chosen.size(), 1);
             EXPECT_EQ(window->model()->key(chosen.front().row()).id, saved);
@@ -571,16 +621,20 @@ TEST_F(MainWindowCommandsTest, AfterASaveTheProductIsChosenOrItsDueDayTold)
         } else {
             EXPECT_TRUE(chosen.isEmpty());
         }
-        EXPECT_EQ(window->dueNotice()->isVisibleTo(window.get()), test.notice[0] != '\0');
+        auto* notice = window->findChild<DueNotice*>(QStringLiteral("dueNotice"));
+        ASSERT_NE(notice, nullptr);
+        EXPECT_EQ(notice->isVisibleTo(window.get()), test.notice[0] != '\0');
         if (test.notice[0] != '\0') {
-            EXPECT_EQ(window->dueNotice()->text()->text(), QString::fromLatin1(test.notice));
-            window->dueNotice()->showButton()->click();
-            ASSERT_EQ(window->listView()->selectionModel()->selectedRows().size(), 1);
+            EXPECT_EQ(notice->text()->text(), QString::fromLatin1(test.notice));
+            notice->showButton()->click();
+            WaitForView(*window);
+            ASSERT_EQ(ItemList(*window)->selectionModel()->selectedRows().size(), 1);
             EXPECT_EQ(
-                window->model()->key(window->listView()->selectionModel()->selectedRows().front().row()).id,
+                window->model()->key(ItemList(*window)->selectionModel()->selectedRows().front().row()).id,
                 saved);
             // Another folder brings back the time filter's own end.
             window->ShowFolder(FolderKind::ShoppingList);
+            WaitForView(*window);
             EXPECT_EQ(window->viewFilter().to, kTonight);
         }
         window.reset();

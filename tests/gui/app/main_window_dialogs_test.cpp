@@ -73,6 +73,7 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
         editor.okButton()->click();
     });
     Command(*window, "actionNewProduct")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(boxes.lastText(), QString());
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
     ASSERT_EQ(window->model()->rowCount(), 1);
@@ -80,7 +81,8 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
     ASSERT_TRUE(std::holds_alternative<const ShoppingRecord*>(row));
     EXPECT_EQ(std::get<const ShoppingRecord*>(row)->name(), "Coffee beans");
 
-    window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    ItemList(*window)->setCurrentIndex(window->model()->index(0, 0));
+    WaitForView(*window);
     ASSERT_TRUE(Command(*window, "actionOpen")->isEnabled());
     QString shown;
     OnNextDialog<ProductEditor>([&shown](ProductEditor& editor) {
@@ -89,6 +91,7 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
         editor.okButton()->click();
     });
     window->OpenSelected();
+    WaitForView(*window);
     EXPECT_EQ(shown, QStringLiteral("Coffee beans"));
     ShoppingDatabase file;
     file.Open();
@@ -97,6 +100,7 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
 
     OnNextDialog<ComparePricesDialog>([](ComparePricesDialog& dialog) { dialog.reject(); });
     Command(*window, "actionComparePrices")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
     EXPECT_EQ(window->currentSearchId(), 0);
 }
@@ -138,9 +142,12 @@ TEST_F(MainWindowDialogsTest, ComparePricesFromTheEditorChoosesTheCategoryOfTheS
                 dialog.reject();
             });
             editor.comparePricesButton()->click();
+            WaitForView(*window);
             editor.cancelButton()->click();
+            WaitForView(*window);
         });
         Command(*window, "actionNewProduct")->trigger();
+        WaitForView(*window);
         EXPECT_EQ(chosen, expected);
     }
 }
@@ -160,6 +167,7 @@ TEST_F(MainWindowDialogsTest, AProductSavedOutOfViewIsToldAndShownOnRequest)
         editor.okButton()->click();
     });
     Command(*window, "actionNewProduct")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(boxes.lastText(), QString());
     ASSERT_EQ(window->folder(), FolderKind::ShoppingList);
     EXPECT_EQ(window->model()->rowCount(), 0);
@@ -174,14 +182,16 @@ TEST_F(MainWindowDialogsTest, AProductSavedOutOfViewIsToldAndShownOnRequest)
     auto* show = notice->findChild<QPushButton*>(QStringLiteral("dueNoticeShow"));
     ASSERT_NE(show, nullptr);
     show->click();
+    WaitForView(*window);
     ASSERT_EQ(window->model()->rowCount(), 1);
     EXPECT_EQ(window->model()->index(0, 0).data().toString(), QStringLiteral("Coffee beans"));
-    EXPECT_TRUE(window->listView()->selectionModel()->isRowSelected(0, {}));
+    EXPECT_TRUE(ItemList(*window)->selectionModel()->isRowSelected(0, {}));
     EXPECT_FALSE(notice->isVisibleTo(window.get()));
     EXPECT_TRUE(window->viewCaption().contains(QStringLiteral("16 Mar 2026")));
 
     // The time filter brings the views back to their own spans.
     window->ChooseTimeSpan(TimeSpan::kLast7Days);
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
 }
 
@@ -199,9 +209,10 @@ TEST_F(MainWindowDialogsTest, AProductSavedInViewIsChosen)
             editor.okButton()->click();
         });
         Command(*window, "actionNewProduct")->trigger();
+        WaitForView(*window);
     }
     ASSERT_EQ(window->model()->rowCount(), 2);
-    const QModelIndexList chosen = window->listView()->selectionModel()->selectedRows();
+    const QModelIndexList chosen = ItemList(*window)->selectionModel()->selectedRows();
     ASSERT_EQ(chosen.size(), 1);
     EXPECT_EQ(chosen.front().data().toString(), QStringLiteral("Milk"));
     auto* notice = window->findChild<QWidget*>(QStringLiteral("dueNotice"));

@@ -3,6 +3,8 @@
 #include "core/common/time_span.h"
 #include "core/settings/settings.h"
 #include "core/store/item_store.h"
+#include "gui/app/folder_pane.h"
+#include "gui/app/main_tool_bar.h"
 #include "gui/app/main_window.h"
 #include "gui/app/tray_controller.h"
 #include "gui/views/item_list_model.h"
@@ -12,6 +14,8 @@
 
 #include <QAction>
 #include <QStringList>
+#include <QTest>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -35,6 +39,58 @@ inline QAction* Command(const QWidget& window, const char* objectName)
     QAction* action = window.findChild<QAction*>(QString::fromLatin1(objectName));
     EXPECT_NE(action, nullptr) << objectName;
     return action;
+}
+
+// Waits until the window shows the rows of the load it asked for last and its writes came back; at
+// once when nothing is running.
+inline bool WaitForView(const MainWindow& window)
+{
+    if (!window.busy()) {
+        return true;
+    }
+    const bool done = QTest::qWaitFor([&] { return !window.busy(); }, 10000);
+    EXPECT_TRUE(done) << "the view's load never showed";
+    return done;
+}
+
+// The list of rows, found by its name.
+inline QTreeView* ItemList(const MainWindow& window)
+{
+    auto* list = window.findChild<QTreeView*>(QStringLiteral("itemList"));
+    EXPECT_NE(list, nullptr);
+    return list;
+}
+
+// The folder pane (folder buttons and tree), found by its name.
+inline FolderPane* Pane(const MainWindow& window)
+{
+    auto* pane = window.findChild<FolderPane*>(QStringLiteral("folderPane"));
+    EXPECT_NE(pane, nullptr);
+    return pane;
+}
+
+// The row of commands, found by its name.
+inline MainToolBar* Bar(const MainWindow& window)
+{
+    auto* bar = window.findChild<MainToolBar*>(QStringLiteral("toolBar"));
+    EXPECT_NE(bar, nullptr);
+    return bar;
+}
+
+// The window's tray icon, found by its name.
+inline TrayController& Tray(const MainWindow& window)
+{
+    auto* tray = window.findChild<TrayController*>(QStringLiteral("tray"));
+    EXPECT_NE(tray, nullptr);
+    return *tray;
+}
+
+// Today's Summary, found by its name.
+inline SummaryPage* Summary(const MainWindow& window)
+{
+    auto* page = window.findChild<SummaryPage*>(QStringLiteral("summaryPage"));
+    EXPECT_NE(page, nullptr);
+    return page;
 }
 
 class MainWindowFixture : public ::testing::Test
@@ -96,8 +152,9 @@ protected:
     std::unique_ptr<MainWindow> StartHidden()
     {
         auto window = std::make_unique<MainWindow>(SettingsFile());
-        window->tray()->OverrideAvailable(true);
+        Tray(*window).OverrideAvailable(true);
         window->Start(true);
+        WaitForView(*window);
         return window;
     }
 
@@ -116,6 +173,7 @@ protected:
 
     static QStringList FirstColumn(const MainWindow& window)
     {
+        WaitForView(window);
         QStringList texts;
         const ItemListModel* model = window.model();
         for (int row = 0; row < model->rowCount(); ++row) {

@@ -96,6 +96,14 @@ protected:
             [this](std::unique_ptr<ItemRecord> record, AlertCounters&) { alerts.push_back(record->id); });
     }
 
+    // The timer that starts each download pass.
+    static QTimer& DownloadTimer(const MainWindow& window)
+    {
+        auto* timer = window.findChild<QTimer*>(QStringLiteral("downloadTimer"));
+        EXPECT_NE(timer, nullptr);
+        return *timer;
+    }
+
     static bool PassesIdle(const MainWindow& window)
     {
         return window.passes() != nullptr && !window.passes()->running();
@@ -124,22 +132,22 @@ TEST_F(MainWindowRuntimeTest, HiddenStartNeverShowsTheWindowUntilTheTraysShow)
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             everShown = everShown || window->isVisible();
-            return window->downloadTimer()->isActive() && alerts.size() == 2;
+            return DownloadTimer(*window).isActive() && alerts.size() == 2;
         },
         10000));
     EXPECT_FALSE(everShown);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), online);
-    EXPECT_EQ(window->tray()->tip(), online);
+    EXPECT_EQ(Tray(*window).tip(), online);
     // A hidden start alerts each item; the timers run from the cycle's end.
     EXPECT_EQ(alerts, (std::vector<std::int32_t>{1, 2}));
-    EXPECT_EQ(window->downloadTimer()->interval(), 180000);
-    EXPECT_TRUE(window->alertQueue()->timerActive());
+    EXPECT_EQ(DownloadTimer(*window).interval(), 180000);
+    EXPECT_TRUE(window->findChild<AlertQueue*>(QStringLiteral("alertQueue"))->timerActive());
     EXPECT_EQ(StoredItems("deal.lst"), 2u);
 
     QTest::qWait(100);
     EXPECT_FALSE(window->isVisible());
-    window->tray()->DoubleClick();
+    Tray(*window).DoubleClick();
     EXPECT_TRUE(window->isVisible());
 }
 
@@ -149,9 +157,10 @@ TEST_F(MainWindowRuntimeTest, ClosingHidesTheWindowAndTheDownloadPassesGoOn)
     PushItems({});
     PushItems({Coupon(5)}, {Coupon(6, 2)});
     auto window = std::make_unique<MainWindow>(SettingsFile());
-    window->tray()->OverrideAvailable(true);
+    Tray(*window).OverrideAvailable(true);
     window->SetDownloadInterval(50ms);
     window->Start(false);
+    WaitForView(*window);
     CountAlerts(*window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->close());
@@ -164,7 +173,7 @@ TEST_F(MainWindowRuntimeTest, ClosingHidesTheWindowAndTheDownloadPassesGoOn)
     EXPECT_EQ(alerts, (std::vector<std::int32_t>{5, 6}));
     EXPECT_EQ(StoredItems("deal.lst"), 2u);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(window->downloadTimer()->isActive());
+    EXPECT_TRUE(DownloadTimer(*window).isActive());
 }
 
 TEST_F(MainWindowRuntimeTest, TheCycleStartsAfterBothStoresLoadedWithTheListsDueOnlyWhenUpkeepSaysSo)
@@ -179,7 +188,7 @@ TEST_F(MainWindowRuntimeTest, TheCycleStartsAfterBothStoresLoadedWithTheListsDue
     PushItems({});
     {
         auto window = StartHidden();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->downloadTimer()->isActive(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return DownloadTimer(*window).isActive(); }, 10000));
         EXPECT_TRUE(window->listsRefreshDue());
     }
     EXPECT_EQ(Payloads(server), (std::vector<std::string>{"1005", "100250<~>", "100660<~>", "100470<~>"}));
@@ -195,7 +204,7 @@ TEST_F(MainWindowRuntimeTest, TheCycleStartsAfterBothStoresLoadedWithTheListsDue
     PushItems({});
     {
         auto window = StartHidden();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return window->downloadTimer()->isActive(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return DownloadTimer(*window).isActive(); }, 10000));
         EXPECT_FALSE(window->listsRefreshDue());
     }
     EXPECT_EQ(site.RequestCount(), asked);
@@ -245,7 +254,7 @@ TEST_F(MainWindowRuntimeTest, VersionPromptYesAndYesOpensTheDownloadPageAndEndsT
     window->show();
     EXPECT_TRUE(window->close());
     EXPECT_EQ(server.connectionsAccepted(), 1);
-    EXPECT_FALSE(window->downloadTimer()->isActive());
+    EXPECT_FALSE(DownloadTimer(*window).isActive());
 }
 
 TEST_F(MainWindowRuntimeTest, VersionPromptNoDownloadsAsUsual)
@@ -256,7 +265,7 @@ TEST_F(MainWindowRuntimeTest, VersionPromptNoDownloadsAsUsual)
     PushItems({Coupon(9)});
     auto window = StartHidden();
     CountAlerts(*window);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->downloadTimer()->isActive(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return DownloadTimer(*window).isActive(); }, 10000));
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_EQ(StoredItems("deal.lst"), 1u);
     window->show();
@@ -272,8 +281,9 @@ TEST_F(MainWindowRuntimeTest, ShutdownWhileABigReplyIsMergedEndsPromptlyWithTheF
     PushVersion("32");
     PushItems(many);
     auto window = std::make_unique<MainWindow>(SettingsFile());
-    window->tray()->OverrideAvailable(true);
+    Tray(*window).OverrideAvailable(true);
     window->Start(false);
+    WaitForView(*window);
     const std::string file = dir_.File("deal.lst");
     constexpr std::uintmax_t kFrame = 8; // the file marker and the end marker
     constexpr std::uintmax_t kRecord = 4 + ItemRecord::kSize;
@@ -323,7 +333,7 @@ TEST_F(MainWindowRuntimeTest, ShutdownAnswersAPromptStillWaitingAndJoinsThePass)
     window->Shutdown();
     EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
     EXPECT_EQ(window->passes(), nullptr);
-    EXPECT_TRUE(window->updateHost()->closed());
+    EXPECT_TRUE(window->findChild<WindowUpdateHost*>(QStringLiteral("updateHost"))->closed());
     QCoreApplication::processEvents();
     EXPECT_TRUE(boxes.shown().empty());
 }

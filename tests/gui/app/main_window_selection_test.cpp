@@ -47,6 +47,7 @@ public:
             },
             [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
         window_->ShowFromTray();
+        WaitForView(*window_);
         ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
         ASSERT_EQ(window_->model()->rowCount(), 3);
     }
@@ -63,7 +64,7 @@ public:
     // A deal the download pass brings while the window shows the list.
     void Arrive(std::int32_t id, const char* title) { AddItem("deal.lst", id, 2, title, kTen - 10); }
 
-    QTreeView* List() const { return window_->listView(); }
+    QTreeView* List() const { return ItemList(*window_); }
 
     // The ids of the deals whose `read` is set in the file.
     static std::vector<std::int32_t> ReadInFile()
@@ -90,7 +91,7 @@ public:
 
     bool AnyRowCommandEnabled() const
     {
-        const MainToolBar* bar = window_->toolBar();
+        const MainToolBar* bar = Bar(*window_);
         return bar->open()->isEnabled() || bar->details()->isEnabled() || bar->remove()->isEnabled();
     }
 
@@ -123,23 +124,27 @@ TEST_F(MainWindowSelectionTest, NoWayIntoTheListMarksARowOrEnablesItsCommands)
         {"F5",
          [](MainWindowSelectionTest& test) {
              QTest::keyClick(test.window_.get(), Qt::Key_F5);
+             WaitForView(*test.window_);
              test.List()->setFocus(Qt::OtherFocusReason);
          }},
         {"a Find cleared",
          [](MainWindowSelectionTest& test) {
              test.window_->SetSearchPrompt([](const QString&) { return std::optional<QString>(QString()); });
              QTest::keyClick(test.window_.get(), Qt::Key_F, Qt::ControlModifier);
+             WaitForView(*test.window_);
              test.List()->setFocus(Qt::ActiveWindowFocusReason);
          }},
         {"another time filter",
          [](MainWindowSelectionTest& test) {
-             test.window_->toolBar()->timeFilter()->Choose(TimeSpan::kLast30Days);
+             Bar(*test.window_)->timeFilter()->Choose(TimeSpan::kLast30Days);
+             WaitForView(*test.window_);
              test.List()->setFocus(Qt::PopupFocusReason);
          }},
         {"items arriving",
          [](MainWindowSelectionTest& test) {
              test.Arrive(4, "Toaster");
-             test.window_->updateHost()->RefreshView(true);
+             test.window_->findChild<WindowUpdateHost*>(QStringLiteral("updateHost"))->RefreshView(true);
+             WaitForView(*test.window_);
              QApplication::processEvents();
              test.List()->setFocus(Qt::ActiveWindowFocusReason);
          }},
@@ -148,7 +153,8 @@ TEST_F(MainWindowSelectionTest, NoWayIntoTheListMarksARowOrEnablesItsCommands)
         SCOPED_TRACE(way.name);
         AddDeals();
         window_->RefreshView(true);
-        window_->folderPane()->tree()->setFocus(Qt::OtherFocusReason);
+        WaitForView(*window_);
+        Pane(*window_)->tree()->setFocus(Qt::OtherFocusReason);
         ASSERT_FALSE(List()->hasFocus());
 
         way.act(*this);
@@ -178,7 +184,7 @@ TEST_F(MainWindowSelectionTest, TheKeyboardsRowIsDrawn)
     const QRect row = List()->visualRect(List()->currentIndex());
     const QImage onIt = List()->viewport()->grab(row).toImage();
     // The same row, the same data, the keyboard elsewhere.
-    window_->folderPane()->tree()->setFocus(Qt::TabFocusReason);
+    Pane(*window_)->tree()->setFocus(Qt::TabFocusReason);
     ASSERT_FALSE(List()->hasFocus());
     const QImage away = List()->viewport()->grab(row).toImage();
     EXPECT_NE(onIt, away);
@@ -217,10 +223,12 @@ TEST_F(MainWindowSelectionTest, OnlyAPickMarksTheRowRead)
         // Each pick starts from the same three unread deals, none chosen.
         AddDeals();
         window_->RefreshView(true);
-        window_->folderPane()->tree()->setFocus(Qt::OtherFocusReason);
+        WaitForView(*window_);
+        Pane(*window_)->tree()->setFocus(Qt::OtherFocusReason);
         opened_.clear();
 
         pick.act(*this);
+        WaitForView(*window_);
         EXPECT_EQ(ReadInFile(), std::vector<std::int32_t>{pick.id});
         ASSERT_EQ(List()->selectionModel()->selectedRows().size(), 1);
         EXPECT_EQ(window_->model()->key(List()->selectionModel()->selectedRows().front().row()).id, pick.id);

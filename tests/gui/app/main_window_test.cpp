@@ -31,6 +31,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
@@ -64,16 +65,15 @@ TEST_F(MainWindowTest, StartsOnCouponsAndDealsOverTheLastSevenDays)
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Tallyhawk"));
     EXPECT_EQ(window->folder(), FolderKind::CouponsAndDeals);
-    EXPECT_EQ(window->toolBar()->timeFilter()->text(), QStringLiteral("Last 7 Days"));
+    EXPECT_EQ(Bar(*window)->timeFilter()->text(), QStringLiteral("Last 7 Days"));
     EXPECT_EQ(window->viewFilter().to, kTonight);
     EXPECT_EQ(window->viewFilter().from, kTonight - TimeSpan::kLast7Days);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("new coupon"), QStringLiteral("week deal")}));
     EXPECT_EQ(window->model()->index(0, 1).data().toString(), QStringLiteral("Corner Shop"));
-    EXPECT_EQ(window->folderPane()->caption(), QStringLiteral("Coupons & Deals"));
+    EXPECT_EQ(Pane(*window)->caption(), QStringLiteral("Coupons & Deals"));
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals"));
-    EXPECT_EQ(window->folderPane()->button(FolderKind::CouponsAndDeals)->text(),
-              QStringLiteral("Coupons && Deals"));
-    EXPECT_TRUE(window->folderPane()->button(FolderKind::CouponsAndDeals)->isChecked());
+    EXPECT_EQ(Pane(*window)->button(FolderKind::CouponsAndDeals)->text(), QStringLiteral("Coupons && Deals"));
+    EXPECT_TRUE(Pane(*window)->button(FolderKind::CouponsAndDeals)->isChecked());
 }
 
 TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
@@ -103,7 +103,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
         ASSERT_TRUE(shopping.AddRecord(ShoppingDatabase::kPurchases, purchase));
     }
     auto window = StartHidden();
-    FolderPane* pane = window->folderPane();
+    FolderPane* pane = Pane(*window);
     const QList<QPushButton*> buttons = pane->findChildren<QPushButton*>();
     QStringList order;
     for (QPushButton* button : buttons) {
@@ -118,8 +118,9 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
                            QStringLiteral("Price Comparisons"),
                            QStringLiteral("Forum Topics")}));
 
-    MainToolBar* bar = window->toolBar();
+    MainToolBar* bar = Bar(*window);
     pane->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->folder(), FolderKind::ForumTopics);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("a topic")});
     EXPECT_EQ(pane->caption(), QStringLiteral("Forum Topics"));
@@ -134,12 +135,14 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     // No comparison chosen: the comparisons in the tree, an empty list; choosing one shows its offers,
     // the lowest price first.
     pane->button(FolderKind::PriceComparisons)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
     ViewTree* tree = pane->tree();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("Online Prices"));
     ASSERT_EQ(tree->topLevelItem(0)->childCount(), 1);
     tree->topLevelItem(0)->child(0)->setSelected(true);
+    WaitForView(*window);
     EXPECT_EQ(window->currentSearchId(), 2);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("shoe B"), QStringLiteral("shoe A")}));
     EXPECT_EQ(window->model()->index(0, 0).data(ItemListModel::CornerRole).toString(),
@@ -149,17 +152,20 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     EXPECT_FALSE(bar->find()->isEnabled());
 
     pane->button(FolderKind::ShoppingList)->click();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Milk")});
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Purchase Product"));
     EXPECT_EQ(bar->open()->text(), QStringLiteral("Edit Product"));
     EXPECT_EQ(bar->print()->text(), QStringLiteral("Print Products"));
 
     pane->button(FolderKind::PurchaseHistory)->click();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Bread")});
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Purchase History"));
 
     // The folders without a list empty it; Print keeps the caption of the folder before.
     pane->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
     EXPECT_EQ(pane->caption(), QStringLiteral("Today's Summary"));
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Details"));
@@ -168,11 +174,13 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     EXPECT_FALSE(bar->find()->isEnabled());
 
     pane->button(FolderKind::CashBackStores)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->folder(), FolderKind::CashBackStores);
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Cash Back Stores"));
     EXPECT_FALSE(bar->find()->isEnabled());
 
     pane->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Coupon Details"));
     EXPECT_EQ(bar->open()->text(), QStringLiteral("Open In Browser"));
     EXPECT_TRUE(bar->find()->isEnabled());
@@ -186,7 +194,7 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
     AddItem("deal.lst", 3, 2, "this morning", kTen - 3 * 3600);
     AddItem("deal.lst", 4, 2, "last week", kTen - 6 * 86400);
     auto window = StartHidden();
-    TimeFilterButton* filter = window->toolBar()->timeFilter();
+    TimeFilterButton* filter = Bar(*window)->timeFilter();
     const QList<QAction*> entries = filter->menu()->actions();
     QStringList texts;
     for (QAction* entry : entries) {
@@ -202,6 +210,7 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
                            QStringLiteral("Last 180 Days")}));
 
     entries[1]->trigger();
+    WaitForView(*window);
     EXPECT_EQ(filter->text(), QStringLiteral("Last 3 Days"));
     EXPECT_EQ(window->viewFilter().from, threeDaysBack);
     EXPECT_EQ(window->viewFilter().to, kTonight);
@@ -209,17 +218,21 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
               (QStringList{QStringLiteral("this morning"), QStringLiteral("first second")}));
 
     entries[0]->trigger();
+    WaitForView(*window);
     EXPECT_EQ(filter->text(), QStringLiteral("Today"));
     EXPECT_EQ(window->viewFilter().from, *LocalTime(2026, 3, 10, 0, 0, 0));
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("this morning")});
 
     // A folder switch keeps the range.
-    window->folderPane()->button(FolderKind::ForumTopics)->click();
-    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    Pane(*window)->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
+    Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_EQ(filter->text(), QStringLiteral("Today"));
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("this morning")});
 
     entries[3]->trigger();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 4);
 }
 
@@ -230,7 +243,7 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
     AddItem("deal.lst", 2, 2, "hammer", kTen - 50, 8, "Big Mart", 4, "Tools");
     AddItem("topic.lst", 4, 3, "hello", kTen - 40, 9, "someone", 5, "Chat");
     auto window = StartHidden();
-    ViewTree* tree = window->folderPane()->tree();
+    ViewTree* tree = Pane(*window)->tree();
     EXPECT_EQ(TreeTexts(*tree),
               (QStringList{QStringLiteral("All Stores"),
                            QStringLiteral("  Corner Shop"),
@@ -241,13 +254,15 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
     EXPECT_TRUE(tree->selectedItems().isEmpty());
 
     tree->topLevelItem(1)->child(1)->setSelected(true);
+    WaitForView(*window);
     EXPECT_EQ(window->viewFilter().categoryId, 4);
     EXPECT_EQ(window->viewFilter().storeId, 0);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("hammer")});
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals: Tools"));
 
     // A longer range keeps the category and rebuilds the tree from the items it shows.
-    window->toolBar()->timeFilter()->Choose(TimeSpan::kLast30Days);
+    Bar(*window)->timeFilter()->Choose(TimeSpan::kLast30Days);
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("hammer"), QStringLiteral("old saw")}));
     EXPECT_EQ(TreeTexts(*tree),
               (QStringList{QStringLiteral("All Stores"),
@@ -258,17 +273,20 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
 
     // The root of the stores shows them all again.
     tree->topLevelItem(0)->setSelected(true);
+    WaitForView(*window);
     EXPECT_EQ(window->viewFilter().storeId, 0);
     EXPECT_EQ(window->viewFilter().categoryId, 0);
     EXPECT_EQ(window->model()->rowCount(), 3);
 
-    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    Pane(*window)->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
     EXPECT_EQ(TreeTexts(*tree),
               (QStringList{QStringLiteral("All Users"),
                            QStringLiteral("  someone"),
                            QStringLiteral("All Categories"),
                            QStringLiteral("  Chat")}));
-    window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    Pane(*window)->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
     EXPECT_EQ(tree->topLevelItemCount(), 0);
 }
 
@@ -282,7 +300,8 @@ TEST_F(MainWindowTest, ChoosingAnUnreadItemMarksItReadInItsFile)
     EXPECT_TRUE(model->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_TRUE(model->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
 
-    window->listView()->setCurrentIndex(model->index(0, 0));
+    ItemList(*window)->setCurrentIndex(model->index(0, 0));
+    WaitForView(*window);
     EXPECT_FALSE(model->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_TRUE(model->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
 
@@ -317,20 +336,24 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     PresetMessageBoxes boxes;
     Settings settings(SettingsFile());
     const std::string base = SiteBaseUrl(settings);
-    MainToolBar* bar = window->toolBar();
+    MainToolBar* bar = Bar(*window);
     EXPECT_FALSE(bar->open()->isEnabled());
 
-    window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    ItemList(*window)->setCurrentIndex(window->model()->index(0, 0));
+    WaitForView(*window);
     EXPECT_TRUE(bar->open()->isEnabled());
     EXPECT_TRUE(bar->details()->isEnabled());
     EXPECT_TRUE(bar->remove()->isEnabled());
     bar->open()->trigger();
+    WaitForView(*window);
     bar->details()->trigger();
+    WaitForView(*window);
     ASSERT_EQ(started.size(), 2u);
     EXPECT_EQ(started[0].back(), RedirectPageUrl(base, 1, 12));
     EXPECT_EQ(started[1].back(), CouponPageUrl(base, 12));
 
     bar->remove()->trigger();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("a deal")});
     EXPECT_FALSE(bar->remove()->isEnabled());
     // The row left is not chosen, so it stays unread.
@@ -344,11 +367,15 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
         EXPECT_EQ(check.At(0)->id, 11);
     }
 
-    window->folderPane()->button(FolderKind::ForumTopics)->click();
+    Pane(*window)->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
     EXPECT_FALSE(bar->open()->isEnabled());
-    window->listView()->setCurrentIndex(window->model()->index(0, 0));
+    ItemList(*window)->setCurrentIndex(window->model()->index(0, 0));
+    WaitForView(*window);
     bar->open()->trigger();
+    WaitForView(*window);
     bar->details()->trigger();
+    WaitForView(*window);
     ASSERT_EQ(started.size(), 4u);
     EXPECT_EQ(started[2].back(), MessagesPageUrl(base, 3, 13));
     EXPECT_EQ(started[3].back(), MessagesPageUrl(base, 3, 13));
@@ -356,20 +383,25 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     // A file that cannot be changed is told; the row stays removed.
     std::filesystem::remove(dir_.File("topic.lst"));
     bar->remove()->trigger();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 0);
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.lastText().startsWith(
         QStringLiteral("There was an error while deleting the selected deal(s).")));
 
     // Without an embedded browser, Cash Back Stores shows its address and opens it on request.
-    window->folderPane()->button(FolderKind::CashBackStores)->click();
-    ASSERT_EQ(window->currentPage(), window->cashBackPane());
-    EXPECT_EQ(window->cashBackPane()->address()->text().toStdString(), CashBackStoresUrl(base));
-    emit window->cashBackPane()->link()->linkActivated(QStringLiteral("open"));
+    Pane(*window)->button(FolderKind::CashBackStores)->click();
+    WaitForView(*window);
+    auto* cashBack = window->findChild<CashBackPane*>(QStringLiteral("cashBackPane"));
+    ASSERT_NE(cashBack, nullptr);
+    ASSERT_EQ(window->currentPage(), cashBack);
+    EXPECT_EQ(cashBack->address()->text().toStdString(), CashBackStoresUrl(base));
+    emit cashBack->link()->linkActivated(QStringLiteral("open"));
     ASSERT_EQ(started.size(), 5u);
     EXPECT_EQ(started[4].back(), CashBackStoresUrl(base));
-    window->folderPane()->button(FolderKind::TodaysSummary)->click();
-    EXPECT_NE(window->currentPage(), window->cashBackPane());
+    Pane(*window)->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
+    EXPECT_NE(window->currentPage(), cashBack);
 }
 
 TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
@@ -377,12 +409,38 @@ TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
     // No "deal.lst" at all: the list and the tree stay empty.
     auto window = StartHidden();
     EXPECT_EQ(window->model()->rowCount(), 0);
-    EXPECT_EQ(window->folderPane()->tree()->topLevelItemCount(), 0);
+    EXPECT_EQ(Pane(*window)->tree()->topLevelItemCount(), 0);
 
-    window->folderPane()->button(FolderKind::ShoppingList)->click();
-    EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
-    window->folderPane()->button(FolderKind::PriceComparisons)->click();
-    EXPECT_EQ(TreeTexts(*window->folderPane()->tree()), QStringList{QStringLiteral("No Items Found")});
+    Pane(*window)->button(FolderKind::ShoppingList)->click();
+    WaitForView(*window);
+    EXPECT_EQ(TreeTexts(*Pane(*window)->tree()), QStringList{QStringLiteral("No Items Found")});
+    Pane(*window)->button(FolderKind::PriceComparisons)->click();
+    WaitForView(*window);
+    EXPECT_EQ(TreeTexts(*Pane(*window)->tree()), QStringList{QStringLiteral("No Items Found")});
+}
+
+// The list is found by its name, and each load says when its rows show: the summary's counts too, but
+// not the cash back page, which has nothing to load.
+TEST_F(MainWindowTest, EveryShownLoadIsSignalledOnce)
+{
+    AddItem("deal.lst", 1, 1, "a coupon", kTen - 60);
+    auto window = StartHidden();
+    const auto* list = window->findChild<QTreeView*>(QStringLiteral("itemList"));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->model()->rowCount(), 1);
+
+    QSignalSpy loaded(window.get(), &MainWindow::viewLoaded);
+    window->RefreshView(true);
+    WaitForView(*window);
+    EXPECT_EQ(loaded.count(), 1);
+    window->ShowFolder(FolderKind::TodaysSummary);
+    WaitForView(*window);
+    EXPECT_EQ(loaded.count(), 2);
+    window->ShowFolder(FolderKind::CashBackStores);
+    WaitForView(*window);
+    window->RefreshView(true);
+    WaitForView(*window);
+    EXPECT_EQ(loaded.count(), 2);
 }
 
 TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
@@ -398,6 +456,7 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
     });
 
     window->Find();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals: search results for red"));
     ASSERT_TRUE(window->viewFilter().keyword);
@@ -406,10 +465,12 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
     // Cancel changes nothing; the next Find starts from the keyword.
     answer.reset();
     window->Find();
+    WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
 
     answer = QString();
     Command(*window, "actionFind")->trigger();
+    WaitForView(*window);
     EXPECT_EQ(asked, (QStringList{QString(), QStringLiteral("red"), QStringLiteral("red")}));
     EXPECT_FALSE(window->viewFilter().keyword);
     EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals"));
@@ -417,9 +478,12 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
 
     // A folder switch drops the keyword.
     window->ApplySearch(QStringLiteral("blue"));
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 1);
-    window->folderPane()->button(FolderKind::ForumTopics)->click();
-    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    Pane(*window)->button(FolderKind::ForumTopics)->click();
+    WaitForView(*window);
+    Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_FALSE(window->viewFilter().keyword);
     EXPECT_EQ(window->model()->rowCount(), 2);
 }
@@ -448,13 +512,14 @@ TEST_F(MainWindowTest, CloseAndMinimizeHideWhileATrayExists)
 {
     auto window = StartHidden();
     EXPECT_FALSE(window->isVisible());
-    window->tray()->DoubleClick();
+    Tray(*window).DoubleClick();
     EXPECT_TRUE(window->isVisible());
 
     EXPECT_FALSE(window->close());
     EXPECT_FALSE(window->isVisible());
 
-    window->tray()->showAction()->trigger();
+    Tray(*window).showAction()->trigger();
+    WaitForView(*window);
     EXPECT_TRUE(window->isVisible());
     window->showMinimized();
     QCoreApplication::processEvents();
@@ -464,8 +529,9 @@ TEST_F(MainWindowTest, CloseAndMinimizeHideWhileATrayExists)
 TEST_F(MainWindowTest, WithoutATrayTheWindowMinimizesInstead)
 {
     auto window = std::make_unique<MainWindow>(SettingsFile());
-    window->tray()->OverrideAvailable(false);
+    Tray(*window).OverrideAvailable(false);
     window->Start(true);
+    WaitForView(*window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(window->isMinimized());
 
@@ -478,7 +544,8 @@ TEST_F(MainWindowTest, WithoutATrayTheWindowMinimizesInstead)
 TEST_F(MainWindowTest, ExitAndControlQEndTheProgram)
 {
     auto window = StartHidden();
-    window->tray()->exitAction()->trigger();
+    Tray(*window).exitAction()->trigger();
+    WaitForView(*window);
     window->show();
     EXPECT_TRUE(window->close());
 
@@ -493,6 +560,7 @@ TEST_F(MainWindowTest, ExitAndControlQEndTheProgram)
     other->show();
     EXPECT_FALSE(other->close());
     quit->trigger();
+    WaitForView(*window);
     other->show();
     EXPECT_TRUE(other->close());
 }
@@ -556,10 +624,10 @@ TEST_F(MainWindowTest, HelpMenuHoldsTheAboutEntry)
 TEST_F(MainWindowTest, TrayTipFollowsTheWindowTitle)
 {
     auto window = StartHidden();
-    EXPECT_EQ(window->tray()->tip(), QStringLiteral("Tallyhawk"));
+    EXPECT_EQ(Tray(*window).tip(), QStringLiteral("Tallyhawk"));
     const QString longTitle = QStringLiteral("Tallyhawk - ") + QString(200, QLatin1Char('x'));
     window->setWindowTitle(longTitle);
-    EXPECT_EQ(window->tray()->tip(), longTitle.left(127));
+    EXPECT_EQ(Tray(*window).tip(), longTitle.left(127));
 }
 
 } // namespace

@@ -65,8 +65,9 @@ protected:
     std::unique_ptr<MainWindow> StartShown()
     {
         auto window = std::make_unique<MainWindow>(SettingsFile());
-        window->tray()->OverrideAvailable(true);
+        Tray(*window).OverrideAvailable(true);
         window->Start(false);
+        WaitForView(*window);
         return window;
     }
 
@@ -92,10 +93,10 @@ TEST_F(SummaryPageTest, CountsWhatArrivedTodayByLocalDay)
     SetShowSummary(1);
     auto window = StartHidden();
     EXPECT_EQ(window->folder(), FolderKind::TodaysSummary);
-    EXPECT_EQ(window->currentPage(), window->summaryPage());
+    EXPECT_EQ(window->currentPage(), Summary(*window));
     EXPECT_EQ(window->todayFilter().from, midnight);
     EXPECT_EQ(window->todayFilter().to, kTonight);
-    SummaryPage* page = window->summaryPage();
+    SummaryPage* page = Summary(*window);
     EXPECT_EQ(page->dealsCount()->text(), QStringLiteral(" - 2 new deals and coupons"));
     EXPECT_EQ(page->topicsCount()->text(), QStringLiteral(" - 1 new forum topics"));
     EXPECT_EQ(page->shoppingCount()->text(), QStringLiteral(" - 1 items in your shopping list"));
@@ -104,6 +105,7 @@ TEST_F(SummaryPageTest, CountsWhatArrivedTodayByLocalDay)
     // The next day the same items count as yesterday's; Refresh View follows the clock.
     clock_.Set(kTonight + 1);
     window->RefreshView(true);
+    WaitForView(*window);
     EXPECT_EQ(page->dealsCount()->text(), QStringLiteral(" - 0 new deals and coupons"));
     EXPECT_EQ(page->topicsCount()->text(), QStringLiteral(" - 0 new forum topics"));
 }
@@ -125,7 +127,7 @@ TEST_F(SummaryPageTest, ShowsTheTwoNewestHotDealsThatAreNotDeleted)
             return true;
         },
         [](const std::vector<std::string>&) { return std::optional<std::string>(); }));
-    SummaryPage* page = window->summaryPage();
+    SummaryPage* page = Summary(*window);
     const std::string base = SiteBaseUrl(Settings(SettingsFile()));
     EXPECT_TRUE(page->hotDealLink(0)->text().contains(QStringLiteral("Corner Shop - newest - $5")));
     EXPECT_EQ(page->hotDealTarget(0).toStdString(), RedirectPageUrl(base, 2, 4));
@@ -134,9 +136,11 @@ TEST_F(SummaryPageTest, ShowsTheTwoNewestHotDealsThatAreNotDeleted)
     EXPECT_TRUE(page->hotDealLink(1)->text().contains(QStringLiteral("middle")));
     EXPECT_EQ(page->dealsCount()->text(), QStringLiteral(" - 4 new deals and coupons"));
     // The hot list is a store of its own: the deals folder still lists every deal of the week.
-    window->folderPane()->button(FolderKind::CouponsAndDeals)->click();
+    Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
+    WaitForView(*window);
     EXPECT_EQ(window->model()->rowCount(), 5);
-    window->folderPane()->button(FolderKind::TodaysSummary)->click();
+    Pane(*window)->button(FolderKind::TodaysSummary)->click();
+    WaitForView(*window);
 
     emit page->hotDealLink(0)->linkActivated(page->hotDealTarget(0));
     ASSERT_EQ(opened.size(), 1u);
@@ -145,6 +149,7 @@ TEST_F(SummaryPageTest, ShowsTheTwoNewestHotDealsThatAreNotDeleted)
     // A day with no hot deals clears both slots.
     clock_.Set(kTonight + 1);
     window->RefreshView(false);
+    WaitForView(*window);
     EXPECT_TRUE(page->hotDealTarget(0).isEmpty());
     EXPECT_TRUE(page->hotDealLink(1)->text().isEmpty());
     EXPECT_TRUE(page->hotDealText(0)->text().isEmpty());
@@ -177,7 +182,7 @@ TEST_F(SummaryPageTest, LinksAndQuickTasksSwitchFolders)
 {
     SetShowSummary(1);
     auto window = StartHidden();
-    SummaryPage* page = window->summaryPage();
+    SummaryPage* page = Summary(*window);
     for (FolderKind folder : {FolderKind::CouponsAndDeals,
                               FolderKind::CashBackStores,
                               FolderKind::ShoppingList,
@@ -185,17 +190,20 @@ TEST_F(SummaryPageTest, LinksAndQuickTasksSwitchFolders)
                               FolderKind::PriceComparisons,
                               FolderKind::ForumTopics}) {
         window->ShowFolder(FolderKind::TodaysSummary);
+        WaitForView(*window);
         ASSERT_NE(page->folderLink(folder), nullptr);
         emit page->folderLink(folder)->linkActivated(QStringLiteral("go"));
         EXPECT_EQ(window->folder(), folder);
-        EXPECT_TRUE(window->folderPane()->button(folder)->isChecked());
+        EXPECT_TRUE(Pane(*window)->button(folder)->isChecked());
     }
     window->ShowFolder(FolderKind::TodaysSummary);
+    WaitForView(*window);
     emit page->quickTask(SummaryPage::QuickTask::CashBack)->linkActivated(QStringLiteral("go"));
     EXPECT_EQ(window->folder(), FolderKind::CashBackStores);
 
     // Find deals: Coupons & Deals, then the search prompt.
     window->ShowFolder(FolderKind::TodaysSummary);
+    WaitForView(*window);
     int prompts = 0;
     window->SetSearchPrompt([&](const QString&) -> std::optional<QString> {
         ++prompts;
@@ -216,12 +224,13 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
         EXPECT_EQ(window->folder(), FolderKind::CouponsAndDeals);
         // The list is filled at once rather than at the first refresh.
         EXPECT_EQ(window->model()->rowCount(), 1);
-        QCheckBox* box = window->summaryPage()->startInDeals();
+        QCheckBox* box = Summary(*window)->startInDeals();
         EXPECT_TRUE(box->isChecked());
-        EXPECT_EQ(window->summaryPage()->startCaption()->text(),
+        EXPECT_EQ(Summary(*window)->startCaption()->text(),
                   QStringLiteral("When starting, go directly to the Coupons & Deals folder"));
         // A click on the caption toggles the box.
-        QTest::mouseClick(window->summaryPage()->startCaption(), Qt::LeftButton);
+        QTest::mouseClick(Summary(*window)->startCaption(), Qt::LeftButton);
+        WaitForView(*window);
         EXPECT_FALSE(box->isChecked());
     }
     EXPECT_EQ(Settings(SettingsFile()).showSummary, 1);
@@ -229,14 +238,14 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
         auto window = StartHidden();
         EXPECT_EQ(window->folder(), FolderKind::TodaysSummary);
         EXPECT_EQ(window->model()->rowCount(), 0);
-        EXPECT_EQ(window->folderPane()->caption(), QStringLiteral("Today's Summary"));
-        EXPECT_FALSE(window->summaryPage()->startInDeals()->isChecked());
+        EXPECT_EQ(Pane(*window)->caption(), QStringLiteral("Today's Summary"));
+        EXPECT_FALSE(Summary(*window)->startInDeals()->isChecked());
 
         // A settings file that cannot be written is told.
         PresetMessageBoxes boxes;
         std::filesystem::remove(dir_.File("settings.conf"));
         std::filesystem::create_directory(dir_.File("settings.conf"));
-        window->summaryPage()->startInDeals()->setChecked(true);
+        Summary(*window)->startInDeals()->setChecked(true);
         ASSERT_EQ(boxes.shown().size(), 1u);
         EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("Tallyhawk"));
     }
@@ -249,7 +258,7 @@ TEST_F(SummaryPageTest, AShownSummaryIsPaintedBeforeTheStoresLoadAndTheCycleStar
         auto window = StartShown();
         EXPECT_EQ(window->passes(), nullptr);
         // The page's first paint lets the loads and the update cycle follow.
-        window->summaryPage()->repaint();
+        Summary(*window)->repaint();
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->passes() != nullptr; }, 5000));
     }
     {
@@ -275,10 +284,12 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
         const QRect normal = window->geometry();
         EXPECT_EQ(normal.topLeft(), QPoint(40, 40));
         window->setGeometry(QRect(70, 60, 700, 420));
-        window->listView()->header()->resizeSection(0, 333);
-        const QList<int> panes = window->panes()->sizes();
-        window->panes()->setSizes({panes[0] + 90, panes[1] - 90});
-        folderPane = window->panes()->sizes()[0];
+        ItemList(*window)->header()->resizeSection(0, 333);
+        auto* splitter = window->findChild<QSplitter*>(QStringLiteral("panes"));
+        ASSERT_NE(splitter, nullptr);
+        const QList<int> panes = splitter->sizes();
+        splitter->setSizes({panes[0] + 90, panes[1] - 90});
+        folderPane = splitter->sizes()[0];
         window->close();
         EXPECT_FALSE(window->isVisible());
     }
@@ -293,19 +304,23 @@ TEST_F(SummaryPageTest, LayoutRoundTripKeepsPlacementAndColumns)
 
     auto window = StartShown();
     EXPECT_EQ(window->geometry(), QRect(70, 60, 700, 420));
-    EXPECT_EQ(window->listView()->header()->sectionSize(0), 333);
+    EXPECT_EQ(ItemList(*window)->header()->sectionSize(0), 333);
     // The folder pane keeps the width it was dragged to.
-    EXPECT_EQ(window->panes()->sizes()[0], folderPane);
+    EXPECT_EQ(window->findChild<QSplitter*>(QStringLiteral("panes"))->sizes()[0], folderPane);
     // The width stays through refreshes and folder switches, and a close on the summary page (which
     // has no columns) keeps it.
     window->RefreshView(true);
+    WaitForView(*window);
     window->ShowFolder(FolderKind::TodaysSummary);
+    WaitForView(*window);
     window->close();
     QSettings again(LayoutFile(), QSettings::IniFormat);
     EXPECT_EQ(again.value(QStringLiteral("PageList/Col0")).toInt(), 333);
     window->ShowFromTray();
+    WaitForView(*window);
     window->ShowFolder(FolderKind::CouponsAndDeals);
-    EXPECT_EQ(window->listView()->header()->sectionSize(0), 333);
+    WaitForView(*window);
+    EXPECT_EQ(ItemList(*window)->header()->sectionSize(0), 333);
 }
 
 TEST_F(SummaryPageTest, HiddenStartPlacesTheWindowAtItsFirstShow)
@@ -327,14 +342,16 @@ TEST_F(SummaryPageTest, HiddenStartPlacesTheWindowAtItsFirstShow)
     // Minimizing or closing before the first show keeps the saved placement.
     window->close();
     window->ShowFromTray();
+    WaitForView(*window);
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->geometry(), QRect(100, 50, 600, 400));
-    EXPECT_EQ(window->listView()->header()->sectionSize(0), 250);
-    EXPECT_NE(window->listView()->header()->sectionSize(1), 157);
+    EXPECT_EQ(ItemList(*window)->header()->sectionSize(0), 250);
+    EXPECT_NE(ItemList(*window)->header()->sectionSize(1), 157);
     // Later shows keep where the user put it.
     window->setGeometry(QRect(120, 80, 600, 400));
     window->close();
     window->ShowFromTray();
+    WaitForView(*window);
     EXPECT_EQ(window->geometry(), QRect(120, 80, 600, 400));
 }
 

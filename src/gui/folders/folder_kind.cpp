@@ -1,4 +1,4 @@
-#include "gui/app/folder_kind.h"
+#include "gui/folders/folder_kind.h"
 
 namespace tallyhawk
 {
