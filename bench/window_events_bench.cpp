@@ -5,8 +5,8 @@
 #include "core/store/item_filter.h"
 #include "core/store/item_store.h"
 #include "deal_file.h"
-#include "gui/app/folder_kind.h"
 #include "gui/app/main_window.h"
+#include "gui/folders/folder_kind.h"
 #include "support/mock_clock.h"
 
 #include <QAbstractItemModel>
