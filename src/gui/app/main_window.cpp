@@ -9,7 +9,6 @@
 #include "core/shopping/shopping_filter.h"
 #include "core/update/pass_runner.h"
 #include "core/update/update_context.h"
-#include "core/update/weekly_upkeep.h"
 #include "gui/alerts/alert_opener.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/alert_queue.h"
@@ -84,7 +83,7 @@ QString LayoutPathFor(const std::optional<std::string>& settingsFile)
 
 MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* parent)
     : QMainWindow(parent)
-    , settings_(settingsFile ? Settings(*settingsFile) : Settings())
+    , session_(settingsFile)
     // A settings file of its own is a profile of its own: its autostart entry stays beside it.
     , autostart_(settingsFile ? AutostartEntry(
                      (std::filesystem::path(*settingsFile).parent_path() / "autostart" / "tallyhawk.desktop")
@@ -107,24 +106,24 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     const QIcon icon = AppIcon();
     setWindowIcon(icon);
 
-    deals_.Open("deal.lst");
-    topics_.Open("topic.lst");
-    hotDeals_.Open("deal.lst");
-    shopping_.Open();
+    // The data files are the bare names in the current folder.
+    session_.OpenStores();
     const auto add = [this](std::unique_ptr<FolderController> folder) {
         const FolderKind kind = folder->kind();
         folders_.emplace(kind, std::move(folder));
     };
     FolderHost& host = *this;
-    add(std::make_unique<DealsFolder>(host, deals_));
-    add(std::make_unique<TopicsFolder>(host, topics_));
-    add(std::make_unique<ProductsFolder>(host, shopping_));
-    add(std::make_unique<PurchasesFolder>(host, shopping_));
-    add(std::make_unique<ComparisonsFolder>(host, searches_, searchResults_));
-    add(std::make_unique<SummaryFolder>(host, deals_, topics_, shopping_, hotDeals_));
+    ShoppingDatabase& shopping = session_.shopping();
+    add(std::make_unique<DealsFolder>(host, session_.deals(), session_.commands()));
+    add(std::make_unique<TopicsFolder>(host, session_.topics(), session_.commands()));
+    add(std::make_unique<ProductsFolder>(host, shopping, session_.commands()));
+    add(std::make_unique<PurchasesFolder>(host, shopping, session_.commands()));
+    add(std::make_unique<ComparisonsFolder>(host, session_.searches(), searchResults_));
+    add(std::make_unique<SummaryFolder>(
+        host, session_.deals(), session_.topics(), shopping, session_.hotDeals()));
     add(std::make_unique<CashBackFolder>(host));
 
-    const std::string cashBack = CashBackStoresUrl(SiteBaseUrl(settings_));
+    const std::string cashBack = CashBackStoresUrl(SiteBaseUrl(session_.settings()));
     cashBackPane_ = new CashBackPane(QString::fromStdString(cashBack),
                                      [this, cashBack] { Browser().Open(cashBack, true); });
     cashBackPane_->setObjectName(QStringLiteral("cashBackPane"));
@@ -162,7 +161,8 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
 
     // Links open through Browser() each time, since a test may replace the launcher later.
     alertQueue_ = new AlertQueue(
-        MakeAlertOpener(settings_, [this](const std::string& url) { return Browser().Open(url, true); }),
+        MakeAlertOpener(session_.settings(),
+                        [this](const std::string& url) { return Browser().Open(url, true); }),
         this);
     alertQueue_->setObjectName(QStringLiteral("alertQueue"));
     updateHost_ = MakeUpdateHost();
@@ -170,8 +170,8 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     downloadTimer_->setObjectName(QStringLiteral("downloadTimer"));
     connect(downloadTimer_, &QTimer::timeout, this, [this] {
         // A tick while the last pass still runs is skipped: the passes share one connection.
-        if (passes_) {
-            passes_->TickDownload();
+        if (PassRunner* passes = session_.passes()) {
+            passes->TickDownload();
         }
     });
 
@@ -218,7 +218,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(toolBar_->newProduct(), &QAction::triggered, this, &MainWindow::NewProduct);
     connect(toolBar_->comparePrices(), &QAction::triggered, this, &MainWindow::ComparePrices);
     connect(toolBar_->home(), &QAction::triggered, this, [this] {
-        Browser().Open(SiteRootUrl(SiteBaseUrl(settings_)), true);
+        Browser().Open(SiteRootUrl(SiteBaseUrl(session_.settings())), true);
     });
     connect(toolBar_->settings(), &QAction::triggered, this, &MainWindow::ShowSettings);
     connect(summaryPage_, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
@@ -282,7 +282,7 @@ void MainWindow::UseProgramDialogs()
     SetProductEditorOpener(
         [this, spider](QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id) {
             ProductEditor::Services services;
-            services.siteBaseUrl = SiteBaseUrl(settings_);
+            services.siteBaseUrl = SiteBaseUrl(session_.settings());
             services.browser = &Browser();
             services.comparePrices = [spider](QWidget* owner, const QString& name, const QString& category) {
                 return RunPriceComparison(owner, spider(), name, category);
@@ -302,8 +302,8 @@ void MainWindow::Start(bool startHidden)
     tray_->Show();
     // 6. Weekly upkeep. Archives before anything is loaded, so the views never hold records the
     // archive dropped: it runs on the worker, ahead of every load posted after it.
-    runner_.Behind([this, folder = std::filesystem::current_path()] {
-        const bool due = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, folder).listsRefreshDue;
+    runner_.Behind([this] {
+        const bool due = session_.RunWeeklyUpkeep().listsRefreshDue;
         return [this, due] {
             listsRefreshDue_ = due;
         };
@@ -312,7 +312,7 @@ void MainWindow::Start(bool startHidden)
     toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
     // 10. The start page; Coupons & Deals is filled at once rather than at the next refresh. The summary
     // page counts today whenever its folder opens, so it has no fill of its own here.
-    const bool showSummary = settings_.showSummary != 0;
+    const bool showSummary = session_.settings().showSummary != 0;
     {
         const QSignalBlocker quiet(summaryPage_->startInDeals());
         summaryPage_->startInDeals()->setChecked(!showSummary);
@@ -334,7 +334,7 @@ void MainWindow::Start(bool startHidden)
         panes_->setSizes({width, std::max(1, panes_->width() - width)});
     }
     // 13. The autostart entry starts this very program hidden at login, or is removed.
-    if (settings_.autoRun == 1) {
+    if (session_.settings().autoRun == 1) {
         autostart_.Write(CurrentExecutablePath().string());
     } else {
         autostart_.Remove();
@@ -362,9 +362,9 @@ void MainWindow::LoadStoresAndStartCycle(bool startedHidden)
     runner_.Behind(
         [this, filter = view_.filter(), dealsShown = folder_ == FolderKind::CouponsAndDeals, startedHidden] {
             if (!dealsShown) {
-                deals_.Load(filter);
+                session_.deals().Load(filter);
             }
-            topics_.Load(filter);
+            session_.topics().Load(filter);
             return [this, startedHidden] {
                 StartUpdateCycle(startedHidden);
             };
@@ -455,7 +455,7 @@ FolderController* MainWindow::Controller() const
 
 std::string MainWindow::SiteBase() const
 {
-    return SiteBaseUrl(settings_);
+    return SiteBaseUrl(session_.settings());
 }
 
 void MainWindow::Write(std::function<int()> write, std::function<void(int status)> done)
@@ -492,7 +492,7 @@ void MainWindow::RowChosen(const QModelIndex& current)
 
 void MainWindow::ShowAbout()
 {
-    const std::string home = SiteRootUrl(SiteBaseUrl(settings_));
+    const std::string home = SiteRootUrl(SiteBaseUrl(session_.settings()));
     AboutDialog about(
         QString::fromStdString(home), [this, home] { Browser().Open(home, true); }, this);
     about.exec();
@@ -544,7 +544,7 @@ void MainWindow::NewProduct()
         return;
     }
     const std::optional<ShoppingRecord> saved
-        = productEditor_(this, shopping_, ShoppingDatabase::kProducts, 0);
+        = productEditor_(this, session_.shopping(), ShoppingDatabase::kProducts, 0);
     if (!saved) {
         return;
     }
@@ -663,8 +663,8 @@ void MainWindow::QuickTaskChosen(SummaryPage::QuickTask task)
 
 void MainWindow::StartInDealsToggled(bool checked)
 {
-    settings_.showSummary = checked ? 0 : 1;
-    if (settings_.Save() < 0) {
+    session_.settings().showSummary = checked ? 0 : 1;
+    if (session_.settings().Save() < 0) {
         MessageBoxes::Tell(this,
                            BoxTitle(),
                            QStringLiteral("The settings could not be saved; the start page stays as it was."),
@@ -740,21 +740,18 @@ void MainWindow::RequestExit()
 
 void MainWindow::ShowSettings()
 {
-    SettingsDialog::Edit(this, settings_);
+    SettingsDialog::Edit(this, session_.settings());
 }
 
 void MainWindow::StartUpdateCycle(bool startedHidden)
 {
-    updateContext_ = std::make_unique<UpdateContext>(
-        UpdateContext{settings_, connection_, fetcher_, deals_, topics_, &shopping_});
-    updateContext_->folder = std::filesystem::current_path();
-    updateContext_->startedHidden = startedHidden;
-    updateContext_->listsRefreshDue = listsRefreshDue_;
+    // The weekly upkeep recorded in the context whether the site lists are due.
+    UpdateContext& context = session_.context();
+    context.startedHidden = startedHidden;
     if (downloadInterval_) {
-        updateContext_->downloadInterval = *downloadInterval_;
+        context.downloadInterval = *downloadInterval_;
     }
-    passes_ = std::make_unique<PassRunner>(*updateContext_, *updateHost_);
-    passes_->StartUpdateCycle();
+    session_.StartPasses(*updateHost_);
 }
 
 void MainWindow::StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue)
@@ -786,10 +783,7 @@ void MainWindow::Shutdown()
     // A pass waiting for a prompt's answer gets No, and the pass's late calls are dropped; then it is
     // stopped at its next safe point (no record half-written) and joined before the stores go.
     updateHost_->Close();
-    if (passes_) {
-        passes_->Stop();
-        passes_.reset();
-    }
+    session_.Stop();
     // The writes the user made land; what the worker hands back from now on is dropped.
     runner_.Stop();
 }

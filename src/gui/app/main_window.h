@@ -1,15 +1,10 @@
 #pragma once
 
 #include "core/compare/result_list.h"
-#include "core/compare/search_index.h"
-#include "core/net/http_fetcher.h"
 #include "core/platform/autostart_entry.h"
 #include "core/platform/browser_launcher.h"
-#include "core/protocol/server_connection.h"
-#include "core/settings/settings.h"
-#include "core/shopping/shopping_database.h"
 #include "core/store/item_filter.h"
-#include "core/store/item_store.h"
+#include "core/update/program_session.h"
 #include "gui/alerts/alert_counters.h"
 #include "gui/app/item_list_view.h"
 #include "gui/app/summary_page.h"
@@ -48,11 +43,9 @@ class FolderPane;
 class ItemListModel;
 class LayoutStore;
 class MainToolBar;
-class PassRunner;
 class TrayController;
 class ViewPane;
 class WindowUpdateHost;
-struct UpdateContext;
 
 // The main window: the folder pane, the toolbar and the view of the folder chosen, with the stores
 // it shows. Its data files are the bare names in the current folder (the data folder). Closing or
@@ -145,7 +138,7 @@ public:
     const ItemFilter& viewFilter() const { return view_.filter(); }
     ItemListModel* model() const { return model_; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
-    PassRunner* passes() const { return passes_.get(); }
+    PassRunner* passes() const { return session_.passes(); }
     // The autostart entry this window writes: the user's, or one beside a settings file of its own.
     const AutostartEntry& autostartEntry() const { return autostart_; }
     // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
@@ -211,13 +204,10 @@ private:
     // Ends a view that ShowDueBy stretched, and its notice.
     void EndDueView();
 
-    ItemStore deals_;
-    ItemStore topics_;
-    // A second store on the deals' file for the summary page, so its hot list never replaces the
-    // view the Coupons & Deals folder shows.
-    ItemStore hotDeals_;
-    ShoppingDatabase shopping_;
-    SearchIndex searches_;
+    // The settings, stores, connection and passes of this run. Declared before the controllers that
+    // keep its stores and before the worker: members go in reverse order, so the worker is drained
+    // and joined before the stores go.
+    ProgramSession session_;
     ResultList searchResults_;
     std::map<FolderKind, std::unique_ptr<FolderController>> folders_;
     ViewState view_;
@@ -236,16 +226,11 @@ private:
     ProductEditorOpener productEditor_;
     PriceComparisonRunner comparisonRunner_;
     std::unique_ptr<LayoutStore> layout_;
-    Settings settings_;
     std::unique_ptr<BrowserLauncher> browser_;
     AutostartEntry autostart_;
-    ServerConnection connection_;
-    HttpFetcher fetcher_;
-    std::unique_ptr<UpdateContext> updateContext_;
     std::optional<std::chrono::milliseconds> downloadInterval_;
-    // Last of the members the passes use: stopped and joined before anything above goes.
-    std::unique_ptr<PassRunner> passes_;
-    // The folders' loads and writes on their worker: drained and joined before anything above goes.
+    // The folders' loads and writes on their worker: drained and joined before anything above goes,
+    // the session's stores among them.
     FolderRunner runner_;
 
     MainToolBar* toolBar_;
