@@ -22,7 +22,7 @@
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/view_pane.h"
-#include "gui/app/window_update_host.h"
+#include "gui/app/window_update_cycle.h"
 #include "gui/compare/price_comparison_run.h"
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/record_text.h"
@@ -165,15 +165,26 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
                         [this](const std::string& url) { return Browser().Open(url, true); }),
         this);
     alertQueue_->setObjectName(QStringLiteral("alertQueue"));
-    updateHost_ = MakeUpdateHost();
-    downloadTimer_ = new QTimer(this);
-    downloadTimer_->setObjectName(QStringLiteral("downloadTimer"));
-    connect(downloadTimer_, &QTimer::timeout, this, [this] {
-        // A tick while the last pass still runs is skipped: the passes share one connection.
-        if (PassRunner* passes = session_.passes()) {
-            passes->TickDownload();
-        }
-    });
+    WindowUpdateCycle::Window cycleWindow;
+    cycleWindow.setTitle = [this](const QString& title) {
+        setWindowTitle(title);
+    };
+    cycleWindow.openPage = [this](const std::string& url) {
+        Browser().Open(url, true);
+    };
+    cycleWindow.exit = [this] {
+        RequestExit();
+    };
+    cycleWindow.refreshView = [this](bool rebuildTree) {
+        RefreshView(rebuildTree);
+    };
+    cycleWindow.viewFilter = [this] {
+        return view_.filter();
+    };
+    cycleWindow.dealsShown = [this] {
+        return folder_ == FolderKind::CouponsAndDeals;
+    };
+    cycle_ = new WindowUpdateCycle(session_, runner_, *alertQueue_, std::move(cycleWindow), this);
 
     // The system menu's About entry has its Linux place in the Help menu.
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
@@ -232,42 +243,6 @@ MainWindow::~MainWindow()
     Shutdown();
 }
 
-WindowUpdateHost* MainWindow::MakeUpdateHost()
-{
-    WindowUpdateHost::Targets targets;
-    targets.setTitle = [this](const QString& title) {
-        setWindowTitle(title);
-    };
-    targets.ask = [](const QString& caption, const QString& text, std::function<void(bool)> answered) {
-        // Owned by no window: the prompt comes also while the window is hidden in the tray.
-        MessageBoxes::AskLater(
-            nullptr, caption, text, [answered = std::move(answered)](QMessageBox::StandardButton button) {
-                answered(button == QMessageBox::Yes);
-            });
-    };
-    targets.openPage = [this](const std::string& url) {
-        Browser().Open(url, true);
-    };
-    targets.endProgram = [this](int) {
-        RequestExit();
-    };
-    targets.refreshView = [this](bool rebuildTree) {
-        RefreshView(rebuildTree);
-    };
-    targets.stopTimers = [this] {
-        StopTimers();
-    };
-    targets.startTimers = [this](std::chrono::milliseconds download, std::chrono::milliseconds alertQueue) {
-        StartTimers(download, alertQueue);
-    };
-    targets.postAlert = [this](std::unique_ptr<ItemRecord> record) {
-        alertQueue_->Post(std::move(record));
-    };
-    auto* host = new WindowUpdateHost(std::move(targets), this);
-    host->setObjectName(QStringLiteral("updateHost"));
-    return host;
-}
-
 void MainWindow::UseProgramDialogs()
 {
     const auto spider = [this]() -> WebSpider& {
@@ -300,14 +275,8 @@ void MainWindow::Start(bool startHidden)
 {
     // 2. The tray icon.
     tray_->Show();
-    // 6. Weekly upkeep. Archives before anything is loaded, so the views never hold records the
-    // archive dropped: it runs on the worker, ahead of every load posted after it.
-    runner_.Behind([this] {
-        const bool due = session_.RunWeeklyUpkeep().listsRefreshDue;
-        return [this, due] {
-            listsRefreshDue_ = due;
-        };
-    });
+    // 6. Weekly upkeep, ahead of every load.
+    cycle_->RunWeeklyUpkeep();
     // 9. The first choice of the time filter runs with no folder yet and shows nothing.
     toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
     // 10. The start page; Coupons & Deals is filled at once rather than at the next refresh. The summary
@@ -319,14 +288,11 @@ void MainWindow::Start(bool startHidden)
     }
     ShowFolder(showSummary ? FolderKind::TodaysSummary : FolderKind::CouponsAndDeals);
     // Both stores and the update cycle (11). A shown summary page goes on screen first: its counts need
-    // neither store's view, and the loads of 100,000 items would only keep it from being painted.
+    // neither store's view.
     if (folder_ == FolderKind::TodaysSummary && !startHidden) {
-        storesPending_ = true;
-        summaryPage_->installEventFilter(this);
-        // Should the page never be painted (a window the desktop keeps unmapped), the start goes on.
-        QTimer::singleShot(1000, this, [this] { LoadStoresAndStartCycle(false); });
+        cycle_->LoadStoresAfterPaint(summaryPage_);
     } else {
-        LoadStoresAndStartCycle(startHidden);
+        cycle_->LoadStoresAndStart(startHidden);
     }
     // 12. The list columns as they were saved.
     listView_->UseColumnWidths(layout_->SavedColumns());
@@ -348,36 +314,6 @@ void MainWindow::Start(bool startHidden)
     } else if (!tray_->available()) {
         showMinimized();
     }
-}
-
-void MainWindow::LoadStoresAndStartCycle(bool startedHidden)
-{
-    if (shutDown_ || storesLoaded_) {
-        return;
-    }
-    storesPending_ = false;
-    storesLoaded_ = true;
-    // The update cycle asks only for ids above what a load has seen, so both stores load first (the
-    // deals already are when their folder is the one shown: its load went to the worker before).
-    runner_.Behind(
-        [this, filter = view_.filter(), dealsShown = folder_ == FolderKind::CouponsAndDeals, startedHidden] {
-            if (!dealsShown) {
-                session_.deals().Load(filter);
-            }
-            session_.topics().Load(filter);
-            return [this, startedHidden] {
-                StartUpdateCycle(startedHidden);
-            };
-        });
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == summaryPage_ && event->type() == QEvent::Paint && storesPending_) {
-        storesPending_ = false;
-        QTimer::singleShot(0, this, [this] { LoadStoresAndStartCycle(false); });
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::ShowFolder(FolderKind folder)
@@ -743,32 +679,6 @@ void MainWindow::ShowSettings()
     SettingsDialog::Edit(this, session_.settings());
 }
 
-void MainWindow::StartUpdateCycle(bool startedHidden)
-{
-    // The weekly upkeep recorded in the context whether the site lists are due.
-    UpdateContext& context = session_.context();
-    context.startedHidden = startedHidden;
-    if (downloadInterval_) {
-        context.downloadInterval = *downloadInterval_;
-    }
-    session_.StartPasses(*updateHost_);
-}
-
-void MainWindow::StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue)
-{
-    if (shutDown_) {
-        return;
-    }
-    downloadTimer_->start(download);
-    alertQueue_->StartTimer(alertQueue);
-}
-
-void MainWindow::StopTimers()
-{
-    downloadTimer_->stop();
-    alertQueue_->StopTimer();
-}
-
 void MainWindow::Shutdown()
 {
     if (shutDown_) {
@@ -776,14 +686,7 @@ void MainWindow::Shutdown()
     }
     shutDown_ = true;
     tray_->Hide();
-    StopTimers();
-    alertQueue_->Clear();
-    // The popups still open go with their opener, while the settings they read still exist.
-    alertQueue_->SetOpener({});
-    // A pass waiting for a prompt's answer gets No, and the pass's late calls are dropped; then it is
-    // stopped at its next safe point (no record half-written) and joined before the stores go.
-    updateHost_->Close();
-    session_.Stop();
+    cycle_->Stop();
     // The writes the user made land; what the worker hands back from now on is dropped.
     runner_.Stop();
 }

@@ -9,6 +9,7 @@
 #include "gui/app/item_list_view.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/view_tree.h"
+#include "gui/app/window_update_cycle.h"
 #include "gui/folders/folder_host.h"
 #include "gui/folders/folder_kind.h"
 #include "gui/folders/folder_load.h"
@@ -45,7 +46,6 @@ class LayoutStore;
 class MainToolBar;
 class TrayController;
 class ViewPane;
-class WindowUpdateHost;
 
 // The main window: the folder pane, the toolbar and the view of the folder chosen, with the stores
 // it shows. Its data files are the bare names in the current folder (the data folder). Closing or
@@ -122,7 +122,7 @@ public:
     void RequestExit();
 
     // The download timer's period the update cycle starts (180 s unless a test sets another). Before Start.
-    void SetDownloadInterval(std::chrono::milliseconds interval) { downloadInterval_ = interval; }
+    void SetDownloadInterval(std::chrono::milliseconds interval) { cycle_->SetDownloadInterval(interval); }
 
     // How an alert is shown; the tray's message until a test or the popup sets another.
     using AlertOpener = std::function<void(std::unique_ptr<ItemRecord> record, AlertCounters& counters)>;
@@ -134,7 +134,7 @@ public:
     bool busy() const { return runner_.busy(); }
     std::int32_t currentSearchId() const { return view_.searchId(); }
     // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
-    bool listsRefreshDue() const { return listsRefreshDue_; }
+    bool listsRefreshDue() const { return cycle_->listsRefreshDue(); }
     const ItemFilter& viewFilter() const { return view_.filter(); }
     ItemListModel* model() const { return model_; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
@@ -156,7 +156,6 @@ public slots:
     void ShowSettings();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -188,14 +187,6 @@ private:
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
     // Out of sight: hidden where a tray can bring it back, else minimized.
     void PutAway();
-    // Loads both stores, then starts the update cycle (once).
-    void LoadStoresAndStartCycle(bool startedHidden);
-    // Step 11 of the start: the update cycle on its own thread, once both stores are loaded.
-    void StartUpdateCycle(bool startedHidden);
-    void StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue);
-    void StopTimers();
-    // The update passes' host, carrying their calls onto this window.
-    WindowUpdateHost* MakeUpdateHost();
     void QuickTaskChosen(SummaryPage::QuickTask task);
     // The start-up check box: stores the inverse in ShowSummary and saves the settings.
     void StartInDealsToggled(bool checked);
@@ -215,10 +206,6 @@ private:
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
     bool shutDown_ = false;
-    // The start's store loads and update cycle wait for the summary page's first paint.
-    bool storesPending_ = false;
-    bool storesLoaded_ = false;
-    bool listsRefreshDue_ = false;
     bool placementRestored_ = false;
     SearchPrompt searchPrompt_;
     // The one comparison manager, made on first use; it goes after every dialog that used it.
@@ -228,7 +215,6 @@ private:
     std::unique_ptr<LayoutStore> layout_;
     std::unique_ptr<BrowserLauncher> browser_;
     AutostartEntry autostart_;
-    std::optional<std::chrono::milliseconds> downloadInterval_;
     // The folders' loads and writes on their worker: drained and joined before anything above goes,
     // the session's stores among them.
     FolderRunner runner_;
@@ -244,8 +230,7 @@ private:
     SummaryPage* summaryPage_;
     TrayController* tray_;
     AlertQueue* alertQueue_;
-    WindowUpdateHost* updateHost_;
-    QTimer* downloadTimer_;
+    WindowUpdateCycle* cycle_;
 };
 
 } // namespace tallyhawk
