@@ -17,11 +17,11 @@
 #include "gui/app/due_notice.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_view.h"
-#include "gui/app/layout_store.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/view_pane.h"
+#include "gui/app/window_placement.h"
 #include "gui/app/window_update_cycle.h"
 #include "gui/compare/price_comparison_run.h"
 #include "gui/controls/message_boxes.h"
@@ -70,15 +70,6 @@ QString BoxTitle()
     return QStringLiteral("Tallyhawk");
 }
 
-QString LayoutPathFor(const std::optional<std::string>& settingsFile)
-{
-    if (!settingsFile) {
-        return LayoutStore::DefaultPath();
-    }
-    return QString::fromStdString(
-        (std::filesystem::path(*settingsFile).parent_path() / "tallyhawk-layout.ini").string());
-}
-
 } // namespace
 
 MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* parent)
@@ -98,7 +89,6 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     , model_(new ItemListModel(this))
     , listView_(new ItemListView(model_))
 {
-    layout_ = std::make_unique<LayoutStore>(LayoutPathFor(settingsFile));
     dueNotice_->setObjectName(QStringLiteral("dueNotice"));
     toolBar_->setObjectName(QStringLiteral("toolBar"));
     folderPane_->setObjectName(QStringLiteral("folderPane"));
@@ -153,6 +143,8 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
 
     tray_ = new TrayController(icon, this);
     tray_->setObjectName(QStringLiteral("tray"));
+    placement_ = std::make_unique<WindowPlacement>(
+        WindowPlacement::LayoutFileFor(settingsFile), *this, *tray_, *listView_, *panes_);
     tray_->SetTip(windowTitle());
     connect(this, &QWidget::windowTitleChanged, tray_, &TrayController::SetTip);
     connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
@@ -294,11 +286,8 @@ void MainWindow::Start(bool startHidden)
     } else {
         cycle_->LoadStoresAndStart(startHidden);
     }
-    // 12. The list columns as they were saved.
-    listView_->UseColumnWidths(layout_->SavedColumns());
-    if (const int width = layout_->SavedFolderPaneWidth(); width > folderPane_->minimumWidth()) {
-        panes_->setSizes({width, std::max(1, panes_->width() - width)});
-    }
+    // 12. The list columns and the folder pane as they were saved.
+    placement_->RestoreSizes();
     // 13. The autostart entry starts this very program hidden at login, or is removed.
     if (session_.settings().autoRun == 1) {
         autostart_.Write(CurrentExecutablePath().string());
@@ -307,13 +296,7 @@ void MainWindow::Start(bool startHidden)
     }
     // 14. Shown, or kept in the tray: a shown start takes the saved placement now, a hidden one at the
     // first show from the tray.
-    if (!startHidden) {
-        placementRestored_ = true;
-        layout_->RestorePlacement(*this);
-        show();
-    } else if (!tray_->available()) {
-        showMinimized();
-    }
+    placement_->ShowAtStart(startHidden);
 }
 
 void MainWindow::ShowFolder(FolderKind folder)
@@ -608,17 +591,6 @@ void MainWindow::StartInDealsToggled(bool checked)
     }
 }
 
-void MainWindow::SaveLayout()
-{
-    // Until the saved placement was applied the window stands where no one put it; saving that would
-    // lose the one in the file.
-    if (placementRestored_) {
-        layout_->SavePlacement(*this);
-    }
-    listView_->SaveColumns(*layout_);
-    layout_->SaveFolderPaneWidth(panes_->sizes().value(0));
-}
-
 void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text)
 {
     if (folder_ == FolderKind::PriceComparisons) {
@@ -653,18 +625,7 @@ void MainWindow::ApplySearch(const QString& text)
 
 void MainWindow::ShowFromTray()
 {
-    // After a hidden start the saved placement waits for the first show.
-    if (!placementRestored_) {
-        placementRestored_ = true;
-        layout_->RestorePlacement(*this);
-    }
-    if (isMinimized()) {
-        showNormal();
-    } else {
-        show();
-    }
-    raise();
-    activateWindow();
+    placement_->ShowFromTray();
     RefreshView(false);
 }
 
@@ -701,15 +662,6 @@ QString MainWindow::viewCaption() const
     return viewPane_->caption();
 }
 
-void MainWindow::PutAway()
-{
-    if (tray_->available()) {
-        hide();
-    } else if (!isMinimized()) {
-        showMinimized();
-    }
-}
-
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     if (exiting_) {
@@ -717,23 +669,14 @@ void MainWindow::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
-    SaveLayout();
-    PutAway();
+    placement_->PutAway();
 }
 
 void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && isVisible()) {
-        SaveLayout();
-    }
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_->available()) {
-        // Hiding inside the state change confuses some window managers; do it once it settled.
-        QTimer::singleShot(0, this, [this] {
-            if (isMinimized()) {
-                hide();
-            }
-        });
+    if (event->type() == QEvent::WindowStateChange) {
+        placement_->StateChanged();
     }
 }
 

@@ -42,7 +42,7 @@ class WebSpider;
 class FolderController;
 class FolderPane;
 class ItemListModel;
-class LayoutStore;
+class WindowPlacement;
 class MainToolBar;
 class TrayController;
 class ViewPane;
@@ -185,13 +185,10 @@ private:
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
-    // Out of sight: hidden where a tray can bring it back, else minimized.
-    void PutAway();
     void QuickTaskChosen(SummaryPage::QuickTask task);
     // The start-up check box: stores the inverse in ShowSummary and saves the settings.
     void StartInDealsToggled(bool checked);
     void UpdateHookCommands();
-    void SaveLayout();
     // Ends a view that ShowDueBy stretched, and its notice.
     void EndDueView();
 
@@ -206,13 +203,12 @@ private:
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
     bool shutDown_ = false;
-    bool placementRestored_ = false;
     SearchPrompt searchPrompt_;
     // The one comparison manager, made on first use; it goes after every dialog that used it.
     std::unique_ptr<WebSpider> spider_;
     ProductEditorOpener productEditor_;
     PriceComparisonRunner comparisonRunner_;
-    std::unique_ptr<LayoutStore> layout_;
+    std::unique_ptr<WindowPlacement> placement_;
     std::unique_ptr<BrowserLauncher> browser_;
     AutostartEntry autostart_;
     // The folders' loads and writes on their worker: drained and joined before anything above goes,
