@@ -83,19 +83,10 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     , runner_([this](FolderController& folder, const FolderQuery& query, FolderLoad load) {
         ShowLoad(folder, query, std::move(load));
     })
-    , toolBar_(new MainToolBar)
-    , folderPane_(new FolderPane)
-    , dueNotice_(new DueNotice)
-    , model_(new ItemListModel(this))
-    , listView_(new ItemListView(model_))
 {
-    dueNotice_->setObjectName(QStringLiteral("dueNotice"));
-    toolBar_->setObjectName(QStringLiteral("toolBar"));
-    folderPane_->setObjectName(QStringLiteral("folderPane"));
-    setWindowTitle(QStringLiteral("Tallyhawk"));
-    const QIcon icon = AppIcon();
-    setWindowIcon(icon);
-
+    ui_ = WindowWidgets::Build(*this,
+                               CashBackStoresUrl(SiteBaseUrl(session_.settings())),
+                               [this](const std::string& url) { Browser().Open(url, true); });
     // The data files are the bare names in the current folder.
     session_.OpenStores();
     const auto add = [this](std::unique_ptr<FolderController> folder) {
@@ -113,43 +104,12 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         host, session_.deals(), session_.topics(), shopping, session_.hotDeals()));
     add(std::make_unique<CashBackFolder>(host));
 
-    const std::string cashBack = CashBackStoresUrl(SiteBaseUrl(session_.settings()));
-    cashBackPane_ = new CashBackPane(QString::fromStdString(cashBack),
-                                     [this, cashBack] { Browser().Open(cashBack, true); });
-    cashBackPane_->setObjectName(QStringLiteral("cashBackPane"));
-    summaryPage_ = new SummaryPage([this](const std::string& url) { Browser().Open(url, true); });
-    summaryPage_->setObjectName(QStringLiteral("summaryPage"));
-    viewPane_ = new ViewPane(dueNotice_, listView_, summaryPage_, cashBackPane_);
-    // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
-    // for long store names.
-    panes_ = new QSplitter(Qt::Horizontal);
-    panes_->setObjectName(QStringLiteral("panes"));
-    panes_->addWidget(folderPane_);
-    panes_->addWidget(viewPane_);
-    panes_->setChildrenCollapsible(false);
-    panes_->setStretchFactor(1, 1);
-    panes_->setAccessibleName(QStringLiteral("Panes"));
-
-    auto* central = new QWidget;
-    auto* layout = new QVBoxLayout(central);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(toolBar_);
-    layout->addWidget(panes_, 1);
-    setCentralWidget(central);
-    // Starting sizes in the proportions of the original window; layouts resize from there.
-    folderPane_->setMinimumWidth(folderPane_->ButtonsWidth() + 24);
-    panes_->setSizes({folderPane_->minimumWidth(), 880});
-    resize(880, 480);
-
-    tray_ = new TrayController(icon, this);
-    tray_->setObjectName(QStringLiteral("tray"));
     placement_ = std::make_unique<WindowPlacement>(
-        WindowPlacement::LayoutFileFor(settingsFile), *this, *tray_, *listView_, *panes_);
-    tray_->SetTip(windowTitle());
-    connect(this, &QWidget::windowTitleChanged, tray_, &TrayController::SetTip);
-    connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
-    connect(tray_, &TrayController::settingsRequested, this, &MainWindow::ShowSettings);
-    connect(tray_, &TrayController::exitRequested, this, &MainWindow::RequestExit);
+        WindowPlacement::LayoutFileFor(settingsFile), *this, *ui_.tray, *ui_.listView, *ui_.panes);
+    connect(this, &QWidget::windowTitleChanged, ui_.tray, &TrayController::SetTip);
+    connect(ui_.tray, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
+    connect(ui_.tray, &TrayController::settingsRequested, this, &MainWindow::ShowSettings);
+    connect(ui_.tray, &TrayController::exitRequested, this, &MainWindow::RequestExit);
 
     // Links open through Browser() each time, since a test may replace the launcher later.
     alertQueue_ = new AlertQueue(
@@ -178,16 +138,8 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     };
     cycle_ = new WindowUpdateCycle(session_, runner_, *alertQueue_, std::move(cycleWindow), this);
 
-    // The system menu's About entry has its Linux place in the Help menu.
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    connect(help->addAction(QStringLiteral("About...")), &QAction::triggered, this, &MainWindow::ShowAbout);
-
-    auto* quit = new QAction(QStringLiteral("Exit"), this);
-    quit->setObjectName(QStringLiteral("actionExit"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutContext(Qt::ApplicationShortcut);
-    connect(quit, &QAction::triggered, this, &MainWindow::RequestExit);
-    addAction(quit);
+    connect(ui_.about, &QAction::triggered, this, &MainWindow::ShowAbout);
+    connect(ui_.exit, &QAction::triggered, this, &MainWindow::RequestExit);
 
     searchPrompt_ = [this](const QString& initialText) -> std::optional<QString> {
         SearchDialog dialog(initialText, this);
@@ -197,36 +149,36 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         return dialog.resultText();
     };
 
-    connect(listView_, &ItemListView::deleteRequested, this, [this] {
-        if (toolBar_->remove()->isEnabled()) {
-            toolBar_->remove()->trigger();
+    connect(ui_.listView, &ItemListView::deleteRequested, this, [this] {
+        if (ui_.toolBar->remove()->isEnabled()) {
+            ui_.toolBar->remove()->trigger();
         }
     });
-    connect(listView_, &ItemListView::openRequested, this, [this] {
-        if (toolBar_->open()->isEnabled()) {
-            toolBar_->open()->trigger();
+    connect(ui_.listView, &ItemListView::openRequested, this, [this] {
+        if (ui_.toolBar->open()->isEnabled()) {
+            ui_.toolBar->open()->trigger();
         }
     });
-    connect(toolBar_->open(), &QAction::triggered, this, &MainWindow::OpenSelected);
-    connect(toolBar_->details(), &QAction::triggered, this, &MainWindow::ShowSelectedDetails);
-    connect(toolBar_->remove(), &QAction::triggered, this, &MainWindow::DeleteSelected);
-    connect(toolBar_->find(), &QAction::triggered, this, &MainWindow::Find);
-    connect(toolBar_->print(), &QAction::triggered, this, &MainWindow::PrintList);
-    connect(listView_, &ItemListView::rowChosen, this, &MainWindow::RowChosen);
-    connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
-    connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
-    connect(dueNotice_, &DueNotice::showRequested, this, &MainWindow::ShowDueBy);
-    connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
-    connect(toolBar_->refresh(), &QAction::triggered, this, [this] { RefreshView(true); });
-    connect(toolBar_->newProduct(), &QAction::triggered, this, &MainWindow::NewProduct);
-    connect(toolBar_->comparePrices(), &QAction::triggered, this, &MainWindow::ComparePrices);
-    connect(toolBar_->home(), &QAction::triggered, this, [this] {
+    connect(ui_.toolBar->open(), &QAction::triggered, this, &MainWindow::OpenSelected);
+    connect(ui_.toolBar->details(), &QAction::triggered, this, &MainWindow::ShowSelectedDetails);
+    connect(ui_.toolBar->remove(), &QAction::triggered, this, &MainWindow::DeleteSelected);
+    connect(ui_.toolBar->find(), &QAction::triggered, this, &MainWindow::Find);
+    connect(ui_.toolBar->print(), &QAction::triggered, this, &MainWindow::PrintList);
+    connect(ui_.listView, &ItemListView::rowChosen, this, &MainWindow::RowChosen);
+    connect(ui_.folderPane->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
+    connect(ui_.folderPane, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
+    connect(ui_.dueNotice, &DueNotice::showRequested, this, &MainWindow::ShowDueBy);
+    connect(ui_.toolBar->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
+    connect(ui_.toolBar->refresh(), &QAction::triggered, this, [this] { RefreshView(true); });
+    connect(ui_.toolBar->newProduct(), &QAction::triggered, this, &MainWindow::NewProduct);
+    connect(ui_.toolBar->comparePrices(), &QAction::triggered, this, &MainWindow::ComparePrices);
+    connect(ui_.toolBar->home(), &QAction::triggered, this, [this] {
         Browser().Open(SiteRootUrl(SiteBaseUrl(session_.settings())), true);
     });
-    connect(toolBar_->settings(), &QAction::triggered, this, &MainWindow::ShowSettings);
-    connect(summaryPage_, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
-    connect(summaryPage_, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
-    connect(summaryPage_->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);
+    connect(ui_.toolBar->settings(), &QAction::triggered, this, &MainWindow::ShowSettings);
+    connect(ui_.summaryPage, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
+    connect(ui_.summaryPage, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
+    connect(ui_.summaryPage->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);
     UpdateHookCommands();
 }
 
@@ -266,23 +218,23 @@ void MainWindow::SetAlertOpener(AlertOpener opener)
 void MainWindow::Start(bool startHidden)
 {
     // 2. The tray icon.
-    tray_->Show();
+    ui_.tray->Show();
     // 6. Weekly upkeep, ahead of every load.
     cycle_->RunWeeklyUpkeep();
     // 9. The first choice of the time filter runs with no folder yet and shows nothing.
-    toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
+    ui_.toolBar->timeFilter()->Choose(TimeSpan::kLast7Days);
     // 10. The start page; Coupons & Deals is filled at once rather than at the next refresh. The summary
     // page counts today whenever its folder opens, so it has no fill of its own here.
     const bool showSummary = session_.settings().showSummary != 0;
     {
-        const QSignalBlocker quiet(summaryPage_->startInDeals());
-        summaryPage_->startInDeals()->setChecked(!showSummary);
+        const QSignalBlocker quiet(ui_.summaryPage->startInDeals());
+        ui_.summaryPage->startInDeals()->setChecked(!showSummary);
     }
     ShowFolder(showSummary ? FolderKind::TodaysSummary : FolderKind::CouponsAndDeals);
     // Both stores and the update cycle (11). A shown summary page goes on screen first: its counts need
     // neither store's view.
     if (folder_ == FolderKind::TodaysSummary && !startHidden) {
-        cycle_->LoadStoresAfterPaint(summaryPage_);
+        cycle_->LoadStoresAfterPaint(ui_.summaryPage);
     } else {
         cycle_->LoadStoresAndStart(startHidden);
     }
@@ -306,17 +258,17 @@ void MainWindow::ShowFolder(FolderKind folder)
     folder_ = folder;
     // A load of the folder left is not shown.
     runner_.Drop();
-    toolBar_->ShowCaptions(Controller() != nullptr ? Controller()->captions() : FolderCaptions{});
-    if (QPushButton* button = folderPane_->button(folder)) {
+    ui_.toolBar->ShowCaptions(Controller() != nullptr ? Controller()->captions() : FolderCaptions{});
+    if (QPushButton* button = ui_.folderPane->button(folder)) {
         button->setChecked(true);
     }
-    folderPane_->SetCaption(FolderName(folder));
-    viewPane_->SetCaption(view_.caption());
+    ui_.folderPane->SetCaption(FolderName(folder));
+    ui_.viewPane->SetCaption(view_.caption());
     // Rows of another folder never stand in for this one's while its own load runs.
-    model_->Clear();
-    folderPane_->tree()->clear();
-    listView_->ApplyColumnWidths();
-    viewPane_->ShowPageOf(Controller());
+    ui_.model->Clear();
+    ui_.folderPane->tree()->clear();
+    ui_.listView->ApplyColumnWidths();
+    ui_.viewPane->ShowPageOf(Controller());
     RefreshView(true);
 }
 
@@ -347,9 +299,9 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
     folder.Shown(query);
     if (load.summary) {
         todayFilter_ = load.summaryDay;
-        summaryPage_->Fill(*load.summary);
+        ui_.summaryPage->Fill(*load.summary);
     } else {
-        ViewTree* tree = folderPane_->tree();
+        ViewTree* tree = ui_.folderPane->tree();
         if (query.rebuildTree) {
             tree->clear();
         }
@@ -358,10 +310,10 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
         } else if (load.tree) {
             tree->ShowLists(load.tree->storeRoot, load.tree->stores, load.tree->categories);
         }
-        model_->Reset(std::move(load.rows));
+        ui_.model->Reset(std::move(load.rows));
         RowChosen({});
-        listView_->header()->setStretchLastSection(true);
-        listView_->ApplyColumnWidths();
+        ui_.listView->header()->setStretchLastSection(true);
+        ui_.listView->ApplyColumnWidths();
     }
     emit viewLoaded();
 }
@@ -401,9 +353,9 @@ void MainWindow::RowChosen(const QModelIndex& current)
     FolderController* folder = Controller();
     const bool chosen
         = current.isValid() && folder != nullptr && folder->page() == FolderController::Page::List;
-    toolBar_->open()->setEnabled(chosen && folder->CanOpen());
-    toolBar_->remove()->setEnabled(chosen);
-    toolBar_->details()->setEnabled(chosen && folder->HasDetails());
+    ui_.toolBar->open()->setEnabled(chosen && folder->CanOpen());
+    ui_.toolBar->remove()->setEnabled(chosen);
+    ui_.toolBar->details()->setEnabled(chosen && folder->HasDetails());
     if (chosen) {
         folder->RowChosen(current.row());
     }
@@ -420,20 +372,20 @@ void MainWindow::ShowAbout()
 void MainWindow::PrintList()
 {
     // Products and purchases name their stores from the list their load read.
-    ListPrinter printer(*model_, model_->rows().stores());
+    ListPrinter printer(*ui_.model, ui_.model->rows().stores());
     printer.Print(this, QStringLiteral("Tallyhawk Shopping Assistant"));
 }
 
 void MainWindow::OpenSelected()
 {
-    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
+    if (const int row = ui_.listView->ChosenRow(); row >= 0 && Controller() != nullptr) {
         Controller()->Open(row);
     }
 }
 
 void MainWindow::ShowSelectedDetails()
 {
-    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
+    if (const int row = ui_.listView->ChosenRow(); row >= 0 && Controller() != nullptr) {
         Controller()->Details(row);
     }
 }
@@ -447,14 +399,14 @@ void MainWindow::PurchaseSelected()
 
 void MainWindow::DeleteSelected()
 {
-    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
+    if (const int row = ui_.listView->ChosenRow(); row >= 0 && Controller() != nullptr) {
         Controller()->Delete(row);
     }
 }
 
 void MainWindow::RemoveRow(int row)
 {
-    listView_->RemoveRow(row);
+    ui_.listView->RemoveRow(row);
 }
 
 void MainWindow::NewProduct()
@@ -480,12 +432,12 @@ void MainWindow::NewProduct()
 
 bool MainWindow::ChooseRowOf(std::int32_t id)
 {
-    return listView_->ChooseRowOf(id);
+    return ui_.listView->ChooseRowOf(id);
 }
 
 void MainWindow::ShowSaved(const ShoppingRecord& product)
 {
-    dueNotice_->hide();
+    ui_.dueNotice->hide();
     if (folder_ != FolderKind::ShoppingList || ChooseRowOf(product.id)) {
         return;
     }
@@ -495,12 +447,12 @@ void MainWindow::ShowSaved(const ShoppingRecord& product)
     ShoppingRecord due = product;
     if (PassesFilter(due, whole.filter(), ShoppingFilterMode::Products)) {
         view_ = whole;
-        viewPane_->SetCaption(view_.caption());
+        ui_.viewPane->SetCaption(view_.caption());
         Reload(true, [this, id = product.id] { ChooseRowOf(id); });
         return;
     }
     if (due.nextDue > view_.filter().to) {
-        dueNotice_->Tell(RecordText(product.name()), product.id, due.nextDue);
+        ui_.dueNotice->Tell(RecordText(product.name()), product.id, due.nextDue);
     }
 }
 
@@ -509,15 +461,15 @@ void MainWindow::ShowDueBy(std::int32_t id, std::int32_t due)
     if (folder_ != FolderKind::ShoppingList) {
         return;
     }
-    dueNotice_->hide();
+    ui_.dueNotice->hide();
     view_.StretchTo(LocalTimeOnDayOf(due, 23, 59, 59), DueNotice::DayText(due));
-    viewPane_->SetCaption(view_.caption());
+    ui_.viewPane->SetCaption(view_.caption());
     Reload(true, [this, id] { ChooseRowOf(id); });
 }
 
 void MainWindow::EndDueView()
 {
-    dueNotice_->hide();
+    ui_.dueNotice->hide();
     view_.EndStretch();
 }
 
@@ -551,11 +503,11 @@ void MainWindow::UpdateHookCommands()
 {
     // New Product and Compare Prices open dialogs that are set from outside; until then they are off,
     // on the toolbar and among the quick tasks alike.
-    toolBar_->newProduct()->setEnabled(bool(productEditor_));
-    toolBar_->comparePrices()->setEnabled(bool(comparisonRunner_));
-    summaryPage_->quickTask(SummaryPage::QuickTask::NewProduct)->setEnabled(bool(productEditor_));
-    summaryPage_->quickTask(SummaryPage::QuickTask::ComparePrices)->setEnabled(bool(comparisonRunner_));
-    RowChosen(listView_->selectionModel()->selectedRows().value(0));
+    ui_.toolBar->newProduct()->setEnabled(bool(productEditor_));
+    ui_.toolBar->comparePrices()->setEnabled(bool(comparisonRunner_));
+    ui_.summaryPage->quickTask(SummaryPage::QuickTask::NewProduct)->setEnabled(bool(productEditor_));
+    ui_.summaryPage->quickTask(SummaryPage::QuickTask::ComparePrices)->setEnabled(bool(comparisonRunner_));
+    RowChosen(ui_.listView->selectionModel()->selectedRows().value(0));
 }
 
 void MainWindow::QuickTaskChosen(SummaryPage::QuickTask task)
@@ -602,7 +554,7 @@ void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QStr
     } else {
         view_.ChooseStore(id, text);
     }
-    viewPane_->SetCaption(view_.caption());
+    ui_.viewPane->SetCaption(view_.caption());
     RefreshView(false);
 }
 
@@ -619,7 +571,7 @@ void MainWindow::ApplySearch(const QString& text)
 {
     EndDueView();
     view_.Search(text);
-    viewPane_->SetCaption(view_.caption());
+    ui_.viewPane->SetCaption(view_.caption());
     RefreshView(true);
 }
 
@@ -646,7 +598,7 @@ void MainWindow::Shutdown()
         return;
     }
     shutDown_ = true;
-    tray_->Hide();
+    ui_.tray->Hide();
     cycle_->Stop();
     // The writes the user made land; what the worker hands back from now on is dropped.
     runner_.Stop();
@@ -654,12 +606,12 @@ void MainWindow::Shutdown()
 
 QWidget* MainWindow::currentPage() const
 {
-    return viewPane_->currentPage();
+    return ui_.viewPane->currentPage();
 }
 
 QString MainWindow::viewCaption() const
 {
-    return viewPane_->caption();
+    return ui_.viewPane->caption();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

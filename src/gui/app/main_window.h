@@ -10,6 +10,7 @@
 #include "gui/app/summary_page.h"
 #include "gui/app/view_tree.h"
 #include "gui/app/window_update_cycle.h"
+#include "gui/app/window_widgets.h"
 #include "gui/folders/folder_host.h"
 #include "gui/folders/folder_kind.h"
 #include "gui/folders/folder_load.h"
@@ -136,7 +137,7 @@ public:
     // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
     bool listsRefreshDue() const { return cycle_->listsRefreshDue(); }
     const ItemFilter& viewFilter() const { return view_.filter(); }
-    ItemListModel* model() const { return model_; }
+    ItemListModel* model() const { return ui_.model; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return session_.passes(); }
     // The autostart entry this window writes: the user's, or one beside a settings file of its own.
@@ -164,7 +165,7 @@ private:
     QWidget* DialogParent() override { return this; }
     BrowserLauncher& Browser() override;
     std::string SiteBase() const override;
-    ItemListModel& Rows() override { return *model_; }
+    ItemListModel& Rows() override { return *ui_.model; }
     // Removes a row and leaves no row chosen, so that no other row is marked read.
     void RemoveRow(int row) override;
     void Reload(bool rebuildTree, std::function<void()> shown) override;
@@ -215,16 +216,7 @@ private:
     // the session's stores among them.
     FolderRunner runner_;
 
-    MainToolBar* toolBar_;
-    FolderPane* folderPane_;
-    DueNotice* dueNotice_;
-    QSplitter* panes_ = nullptr;
-    ViewPane* viewPane_;
-    ItemListModel* model_;
-    ItemListView* listView_;
-    CashBackPane* cashBackPane_;
-    SummaryPage* summaryPage_;
-    TrayController* tray_;
+    WindowWidgets ui_;
     AlertQueue* alertQueue_;
     WindowUpdateCycle* cycle_;
 };
