@@ -32,6 +32,7 @@
 #include "gui/folders/deals_folder.h"
 #include "gui/folders/products_folder.h"
 #include "gui/folders/purchases_folder.h"
+#include "gui/folders/saved_product_view.h"
 #include "gui/folders/summary_folder.h"
 #include "gui/folders/topics_folder.h"
 #include "gui/print/list_printer.h"
@@ -103,6 +104,23 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     add(std::make_unique<SummaryFolder>(
         host, session_.deals(), session_.topics(), shopping, session_.hotDeals()));
     add(std::make_unique<CashBackFolder>(host));
+    SavedProductView::Window productWindow;
+    productWindow.folder = [this] {
+        return folder_;
+    };
+    productWindow.showFolder = [this](FolderKind folder) {
+        ShowFolder(folder);
+    };
+    productWindow.viewChanged = [this] {
+        ui_.viewPane->SetCaption(view_.caption());
+    };
+    productWindow.tellDue = [this](const QString& name, std::int32_t id, std::int32_t due) {
+        ui_.dueNotice->Tell(name, id, due);
+    };
+    productWindow.hideDue = [this] {
+        ui_.dueNotice->hide();
+    };
+    savedProduct_ = std::make_unique<SavedProductView>(host, view_, shopping, std::move(productWindow));
 
     placement_ = std::make_unique<WindowPlacement>(
         WindowPlacement::LayoutFileFor(settingsFile), *this, *ui_.tray, *ui_.listView, *ui_.panes);
@@ -253,7 +271,7 @@ void MainWindow::Start(bool startHidden)
 
 void MainWindow::ShowFolder(FolderKind folder)
 {
-    EndDueView();
+    savedProduct_->EndDueView();
     view_.ShowFolder(folder);
     folder_ = folder;
     // A load of the folder left is not shown.
@@ -274,7 +292,7 @@ void MainWindow::ShowFolder(FolderKind folder)
 
 void MainWindow::ChooseTimeSpan(std::int32_t span)
 {
-    EndDueView();
+    savedProduct_->EndDueView();
     const TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
     view_.SetRange(times.from, times.to);
     RefreshView(true);
@@ -411,23 +429,7 @@ void MainWindow::RemoveRow(int row)
 
 void MainWindow::NewProduct()
 {
-    if (!productEditor_) {
-        return;
-    }
-    const std::optional<ShoppingRecord> saved
-        = productEditor_(this, session_.shopping(), ShoppingDatabase::kProducts, 0);
-    if (!saved) {
-        return;
-    }
-    const auto show = [this, product = *saved] {
-        ShowSaved(product);
-    };
-    if (folder_ == FolderKind::ShoppingList) {
-        Reload(true, show);
-    } else {
-        ShowFolder(FolderKind::ShoppingList);
-        show();
-    }
+    savedProduct_->NewProduct();
 }
 
 bool MainWindow::ChooseRowOf(std::int32_t id)
@@ -437,40 +439,12 @@ bool MainWindow::ChooseRowOf(std::int32_t id)
 
 void MainWindow::ShowSaved(const ShoppingRecord& product)
 {
-    ui_.dueNotice->hide();
-    if (folder_ != FolderKind::ShoppingList || ChooseRowOf(product.id)) {
-        return;
-    }
-    ViewState whole = view_;
-    whole.ShowWhole();
-    // The filter's own rule, which also works out when the product is due.
-    ShoppingRecord due = product;
-    if (PassesFilter(due, whole.filter(), ShoppingFilterMode::Products)) {
-        view_ = whole;
-        ui_.viewPane->SetCaption(view_.caption());
-        Reload(true, [this, id = product.id] { ChooseRowOf(id); });
-        return;
-    }
-    if (due.nextDue > view_.filter().to) {
-        ui_.dueNotice->Tell(RecordText(product.name()), product.id, due.nextDue);
-    }
+    savedProduct_->ShowSaved(product);
 }
 
 void MainWindow::ShowDueBy(std::int32_t id, std::int32_t due)
 {
-    if (folder_ != FolderKind::ShoppingList) {
-        return;
-    }
-    ui_.dueNotice->hide();
-    view_.StretchTo(LocalTimeOnDayOf(due, 23, 59, 59), DueNotice::DayText(due));
-    ui_.viewPane->SetCaption(view_.caption());
-    Reload(true, [this, id] { ChooseRowOf(id); });
-}
-
-void MainWindow::EndDueView()
-{
-    ui_.dueNotice->hide();
-    view_.EndStretch();
+    savedProduct_->ShowDueBy(id, due, DueNotice::DayText(due));
 }
 
 void MainWindow::ComparePrices()
@@ -569,7 +543,7 @@ void MainWindow::Find()
 
 void MainWindow::ApplySearch(const QString& text)
 {
-    EndDueView();
+    savedProduct_->EndDueView();
     view_.Search(text);
     ui_.viewPane->SetCaption(view_.caption());
     RefreshView(true);

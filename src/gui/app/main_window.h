@@ -45,6 +45,7 @@ class FolderPane;
 class ItemListModel;
 class WindowPlacement;
 class MainToolBar;
+class SavedProductView;
 class TrayController;
 class ViewPane;
 
@@ -190,8 +191,6 @@ private:
     // The start-up check box: stores the inverse in ShowSummary and saves the settings.
     void StartInDealsToggled(bool checked);
     void UpdateHookCommands();
-    // Ends a view that ShowDueBy stretched, and its notice.
-    void EndDueView();
 
     // The settings, stores, connection and passes of this run. Declared before the controllers that
     // keep its stores and before the worker: members go in reverse order, so the worker is drained
@@ -200,6 +199,7 @@ private:
     ResultList searchResults_;
     std::map<FolderKind, std::unique_ptr<FolderController>> folders_;
     ViewState view_;
+    std::unique_ptr<SavedProductView> savedProduct_;
     ItemFilter todayFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
