@@ -3,41 +3,27 @@
 #include "core/common/clock.h"
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
-#include "core/compare/web_spider.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
-#include "core/shopping/shopping_filter.h"
-#include "core/update/pass_runner.h"
-#include "core/update/update_context.h"
 #include "gui/alerts/alert_opener.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/alert_queue.h"
-#include "gui/app/app_icon.h"
-#include "gui/app/cash_back_pane.h"
 #include "gui/app/due_notice.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_view.h"
 #include "gui/app/main_tool_bar.h"
+#include "gui/app/program_dialogs.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/view_pane.h"
 #include "gui/app/window_placement.h"
 #include "gui/app/window_update_cycle.h"
-#include "gui/compare/price_comparison_run.h"
 #include "gui/controls/message_boxes.h"
-#include "gui/controls/record_text.h"
 #include "gui/controls/time_filter_button.h"
-#include "gui/folders/cash_back_folder.h"
-#include "gui/folders/comparisons_folder.h"
-#include "gui/folders/deals_folder.h"
-#include "gui/folders/products_folder.h"
-#include "gui/folders/purchases_folder.h"
+#include "gui/folders/folder_controllers.h"
 #include "gui/folders/saved_product_view.h"
-#include "gui/folders/summary_folder.h"
-#include "gui/folders/topics_folder.h"
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
-#include "gui/shopping/product_editor.h"
 #include "gui/views/item_list_model.h"
 #include "gui/views/search_dialog.h"
 
@@ -47,32 +33,14 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QVBoxLayout>
 
-#include <algorithm>
 #include <filesystem>
 #include <utility>
 
 namespace tallyhawk
 {
-namespace
-{
-
-// The title of every message box, whatever the window title says about the connection.
-QString BoxTitle()
-{
-    return QStringLiteral("Tallyhawk");
-}
-
-} // namespace
-
 MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* parent)
     : QMainWindow(parent)
     , session_(settingsFile)
@@ -90,37 +58,19 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
                                [this](const std::string& url) { Browser().Open(url, true); });
     // The data files are the bare names in the current folder.
     session_.OpenStores();
-    const auto add = [this](std::unique_ptr<FolderController> folder) {
-        const FolderKind kind = folder->kind();
-        folders_.emplace(kind, std::move(folder));
-    };
     FolderHost& host = *this;
-    ShoppingDatabase& shopping = session_.shopping();
-    add(std::make_unique<DealsFolder>(host, session_.deals(), session_.commands()));
-    add(std::make_unique<TopicsFolder>(host, session_.topics(), session_.commands()));
-    add(std::make_unique<ProductsFolder>(host, shopping, session_.commands()));
-    add(std::make_unique<PurchasesFolder>(host, shopping, session_.commands()));
-    add(std::make_unique<ComparisonsFolder>(host, session_.searches(), searchResults_));
-    add(std::make_unique<SummaryFolder>(
-        host, session_.deals(), session_.topics(), shopping, session_.hotDeals()));
-    add(std::make_unique<CashBackFolder>(host));
-    SavedProductView::Window productWindow;
-    productWindow.folder = [this] {
-        return folder_;
+    folders_ = std::make_unique<FolderControllers>(host, session_);
+    SavedProductView::Window productWindow{
+        .folder = [this] { return folder_; },
+        .showFolder = [this](FolderKind folder) { ShowFolder(folder); },
+        .viewChanged = [this] { ui_.viewPane->SetCaption(view_.caption()); },
+        .tellDue = [this](const QString& name,
+                          std::int32_t id,
+                          std::int32_t due) { ui_.dueNotice->Tell(name, id, due); },
+        .hideDue = [this] { ui_.dueNotice->hide(); },
     };
-    productWindow.showFolder = [this](FolderKind folder) {
-        ShowFolder(folder);
-    };
-    productWindow.viewChanged = [this] {
-        ui_.viewPane->SetCaption(view_.caption());
-    };
-    productWindow.tellDue = [this](const QString& name, std::int32_t id, std::int32_t due) {
-        ui_.dueNotice->Tell(name, id, due);
-    };
-    productWindow.hideDue = [this] {
-        ui_.dueNotice->hide();
-    };
-    savedProduct_ = std::make_unique<SavedProductView>(host, view_, shopping, std::move(productWindow));
+    savedProduct_
+        = std::make_unique<SavedProductView>(host, view_, session_.shopping(), std::move(productWindow));
 
     placement_ = std::make_unique<WindowPlacement>(
         WindowPlacement::LayoutFileFor(settingsFile), *this, *ui_.tray, *ui_.listView, *ui_.panes);
@@ -135,48 +85,26 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
                         [this](const std::string& url) { return Browser().Open(url, true); }),
         this);
     alertQueue_->setObjectName(QStringLiteral("alertQueue"));
-    WindowUpdateCycle::Window cycleWindow;
-    cycleWindow.setTitle = [this](const QString& title) {
-        setWindowTitle(title);
-    };
-    cycleWindow.openPage = [this](const std::string& url) {
-        Browser().Open(url, true);
-    };
-    cycleWindow.exit = [this] {
-        RequestExit();
-    };
-    cycleWindow.refreshView = [this](bool rebuildTree) {
-        RefreshView(rebuildTree);
-    };
-    cycleWindow.viewFilter = [this] {
-        return view_.filter();
-    };
-    cycleWindow.dealsShown = [this] {
-        return folder_ == FolderKind::CouponsAndDeals;
+    WindowUpdateCycle::Window cycleWindow{
+        .setTitle = [this](const QString& title) { setWindowTitle(title); },
+        .openPage = [this](const std::string& url) { Browser().Open(url, true); },
+        .exit = [this] { RequestExit(); },
+        .refreshView = [this](bool rebuildTree) { RefreshView(rebuildTree); },
+        .viewFilter = [this] { return view_.filter(); },
+        .dealsShown = [this] { return folder_ == FolderKind::CouponsAndDeals; },
     };
     cycle_ = new WindowUpdateCycle(session_, runner_, *alertQueue_, std::move(cycleWindow), this);
 
     connect(ui_.about, &QAction::triggered, this, &MainWindow::ShowAbout);
     connect(ui_.exit, &QAction::triggered, this, &MainWindow::RequestExit);
 
-    searchPrompt_ = [this](const QString& initialText) -> std::optional<QString> {
-        SearchDialog dialog(initialText, this);
-        if (dialog.exec() != QDialog::Accepted) {
-            return std::nullopt;
-        }
-        return dialog.resultText();
+    searchPrompt_ = [this](const QString& initialText) {
+        return SearchDialog::Ask(initialText, this);
     };
 
-    connect(ui_.listView, &ItemListView::deleteRequested, this, [this] {
-        if (ui_.toolBar->remove()->isEnabled()) {
-            ui_.toolBar->remove()->trigger();
-        }
-    });
-    connect(ui_.listView, &ItemListView::openRequested, this, [this] {
-        if (ui_.toolBar->open()->isEnabled()) {
-            ui_.toolBar->open()->trigger();
-        }
-    });
+    // A disabled command ignores its trigger, so keys on the list do nothing without a chosen row.
+    connect(ui_.listView, &ItemListView::deleteRequested, ui_.toolBar->remove(), &QAction::trigger);
+    connect(ui_.listView, &ItemListView::openRequested, ui_.toolBar->open(), &QAction::trigger);
     connect(ui_.toolBar->open(), &QAction::triggered, this, &MainWindow::OpenSelected);
     connect(ui_.toolBar->details(), &QAction::triggered, this, &MainWindow::ShowSelectedDetails);
     connect(ui_.toolBar->remove(), &QAction::triggered, this, &MainWindow::DeleteSelected);
@@ -207,25 +135,9 @@ MainWindow::~MainWindow()
 
 void MainWindow::UseProgramDialogs()
 {
-    const auto spider = [this]() -> WebSpider& {
-        if (!spider_) {
-            spider_ = std::make_unique<WebSpider>();
-        }
-        return *spider_;
-    };
-    SetPriceComparisonRunner([spider](QWidget* parent, const QString& itemName) {
-        return RunPriceComparison(parent, spider(), itemName);
-    });
-    SetProductEditorOpener(
-        [this, spider](QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id) {
-            ProductEditor::Services services;
-            services.siteBaseUrl = SiteBaseUrl(session_.settings());
-            services.browser = &Browser();
-            services.comparePrices = [spider](QWidget* owner, const QString& name, const QString& category) {
-                return RunPriceComparison(owner, spider(), name, category);
-            };
-            return ProductEditor::Edit(parent, shopping, kind, id, services);
-        });
+    SetPriceComparisonRunner(dialogs_.PriceComparison());
+    SetProductEditorOpener(dialogs_.ProductEditor([this] { return SiteBase(); },
+                                                  [this]() -> BrowserLauncher& { return Browser(); }));
 }
 
 void MainWindow::SetAlertOpener(AlertOpener opener)
@@ -338,8 +250,7 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
 
 FolderController* MainWindow::Controller() const
 {
-    const auto found = folders_.find(folder_);
-    return found == folders_.end() ? nullptr : found->second.get();
+    return folders_->Find(folder_);
 }
 
 std::string MainWindow::SiteBase() const
@@ -394,18 +305,21 @@ void MainWindow::PrintList()
     printer.Print(this, QStringLiteral("Tallyhawk Shopping Assistant"));
 }
 
-void MainWindow::OpenSelected()
+void MainWindow::OnChosenRow(void (FolderController::*command)(int row))
 {
     if (const int row = ui_.listView->ChosenRow(); row >= 0 && Controller() != nullptr) {
-        Controller()->Open(row);
+        (Controller()->*command)(row);
     }
+}
+
+void MainWindow::OpenSelected()
+{
+    OnChosenRow(&FolderController::Open);
 }
 
 void MainWindow::ShowSelectedDetails()
 {
-    if (const int row = ui_.listView->ChosenRow(); row >= 0 && Controller() != nullptr) {
-        Controller()->Details(row);
-    }
+    OnChosenRow(&FolderController::Details);
 }
 
 void MainWindow::PurchaseSelected()
@@ -417,9 +331,7 @@ void MainWindow::PurchaseSelected()
 
 void MainWindow::DeleteSelected()
 {
-    if (const int row = ui_.listView->ChosenRow(); row >= 0 && Controller() != nullptr) {
-        Controller()->Delete(row);
-    }
+    OnChosenRow(&FolderController::Delete);
 }
 
 void MainWindow::RemoveRow(int row)
@@ -511,7 +423,7 @@ void MainWindow::StartInDealsToggled(bool checked)
     session_.settings().showSummary = checked ? 0 : 1;
     if (session_.settings().Save() < 0) {
         MessageBoxes::Tell(this,
-                           BoxTitle(),
+                           QStringLiteral("Tallyhawk"),
                            QStringLiteral("The settings could not be saved; the start page stays as it was."),
                            QMessageBox::Warning);
     }
@@ -590,12 +502,11 @@ QString MainWindow::viewCaption() const
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (exiting_) {
-        event->accept();
-        return;
+    // Only Exit ends the program; closing puts the window away.
+    event->setAccepted(exiting_);
+    if (!exiting_) {
+        placement_->PutAway();
     }
-    event->ignore();
-    placement_->PutAway();
 }
 
 void MainWindow::changeEvent(QEvent* event)

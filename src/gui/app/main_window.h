@@ -1,12 +1,12 @@
 #pragma once
 
-#include "core/compare/result_list.h"
 #include "core/platform/autostart_entry.h"
 #include "core/platform/browser_launcher.h"
 #include "core/store/item_filter.h"
 #include "core/update/program_session.h"
 #include "gui/alerts/alert_counters.h"
 #include "gui/app/item_list_view.h"
+#include "gui/app/program_dialogs.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/view_tree.h"
 #include "gui/app/window_update_cycle.h"
@@ -39,8 +39,8 @@ namespace tallyhawk
 class AlertQueue;
 class CashBackPane;
 class DueNotice;
-class WebSpider;
 class FolderController;
+class FolderControllers;
 class FolderPane;
 class ItemListModel;
 class WindowPlacement;
@@ -181,6 +181,8 @@ private:
 
     // The controller of the folder shown; none before the first folder.
     FolderController* Controller() const;
+    // Runs `command` of the folder shown on the chosen row, if one is.
+    void OnChosenRow(void (FolderController::*command)(int row));
     // Puts a load's rows and tree, or the summary's counts, on screen.
     void ShowLoad(FolderController& folder, const FolderQuery& query, FolderLoad load);
     // Enables the row commands for a chosen row (none: disables them) and hands the row to the folder.
@@ -196,8 +198,7 @@ private:
     // keep its stores and before the worker: members go in reverse order, so the worker is drained
     // and joined before the stores go.
     ProgramSession session_;
-    ResultList searchResults_;
-    std::map<FolderKind, std::unique_ptr<FolderController>> folders_;
+    std::unique_ptr<FolderControllers> folders_;
     ViewState view_;
     std::unique_ptr<SavedProductView> savedProduct_;
     ItemFilter todayFilter_;
@@ -205,8 +206,8 @@ private:
     bool exiting_ = false;
     bool shutDown_ = false;
     SearchPrompt searchPrompt_;
-    // The one comparison manager, made on first use; it goes after every dialog that used it.
-    std::unique_ptr<WebSpider> spider_;
+    // The program's own dialogs; they go after every dialog that used them.
+    ProgramDialogs dialogs_;
     ProductEditorOpener productEditor_;
     PriceComparisonRunner comparisonRunner_;
     std::unique_ptr<WindowPlacement> placement_;
