@@ -140,11 +140,6 @@ void MainWindow::UseProgramDialogs()
                                                   [this]() -> BrowserLauncher& { return Browser(); }));
 }
 
-void MainWindow::SetAlertOpener(AlertOpener opener)
-{
-    alertQueue_->SetOpener(std::move(opener));
-}
-
 void MainWindow::Start(bool startHidden)
 {
     // 2. The tray icon.
@@ -210,11 +205,6 @@ void MainWindow::ChooseTimeSpan(std::int32_t span)
     RefreshView(true);
 }
 
-void MainWindow::RefreshView(bool rebuildTree)
-{
-    Reload(rebuildTree, {});
-}
-
 void MainWindow::Reload(bool rebuildTree, std::function<void()> shown)
 {
     if (FolderController* folder = Controller(); !shutDown_ && folder != nullptr && folder->HasLoad()) {
@@ -231,15 +221,7 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
         todayFilter_ = load.summaryDay;
         ui_.summaryPage->Fill(*load.summary);
     } else {
-        ViewTree* tree = ui_.folderPane->tree();
-        if (query.rebuildTree) {
-            tree->clear();
-        }
-        if (load.tree && load.tree->comparisons) {
-            tree->ShowComparisons(load.tree->searches);
-        } else if (load.tree) {
-            tree->ShowLists(load.tree->storeRoot, load.tree->stores, load.tree->categories);
-        }
+        ui_.folderPane->tree()->Show(load.tree, query.rebuildTree);
         ui_.model->Reset(std::move(load.rows));
         RowChosen({});
         ui_.listView->header()->setStretchLastSection(true);
@@ -248,19 +230,9 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
     emit viewLoaded();
 }
 
-FolderController* MainWindow::Controller() const
-{
-    return folders_->Find(folder_);
-}
-
 std::string MainWindow::SiteBase() const
 {
     return SiteBaseUrl(session_.settings());
-}
-
-void MainWindow::Write(std::function<int()> write, std::function<void(int status)> done)
-{
-    runner_.Write(std::move(write), std::move(done));
 }
 
 void MainWindow::ReportQuietly(const QString& text)
@@ -312,51 +284,11 @@ void MainWindow::OnChosenRow(void (FolderController::*command)(int row))
     }
 }
 
-void MainWindow::OpenSelected()
-{
-    OnChosenRow(&FolderController::Open);
-}
-
-void MainWindow::ShowSelectedDetails()
-{
-    OnChosenRow(&FolderController::Details);
-}
-
 void MainWindow::PurchaseSelected()
 {
     if (folder_ == FolderKind::ShoppingList) {
         ShowSelectedDetails();
     }
-}
-
-void MainWindow::DeleteSelected()
-{
-    OnChosenRow(&FolderController::Delete);
-}
-
-void MainWindow::RemoveRow(int row)
-{
-    ui_.listView->RemoveRow(row);
-}
-
-void MainWindow::NewProduct()
-{
-    savedProduct_->NewProduct();
-}
-
-bool MainWindow::ChooseRowOf(std::int32_t id)
-{
-    return ui_.listView->ChooseRowOf(id);
-}
-
-void MainWindow::ShowSaved(const ShoppingRecord& product)
-{
-    savedProduct_->ShowSaved(product);
-}
-
-void MainWindow::ShowDueBy(std::int32_t id, std::int32_t due)
-{
-    savedProduct_->ShowDueBy(id, due, DueNotice::DayText(due));
 }
 
 void MainWindow::ComparePrices()
@@ -488,16 +420,6 @@ void MainWindow::Shutdown()
     cycle_->Stop();
     // The writes the user made land; what the worker hands back from now on is dropped.
     runner_.Stop();
-}
-
-QWidget* MainWindow::currentPage() const
-{
-    return ui_.viewPane->currentPage();
-}
-
-QString MainWindow::viewCaption() const
-{
-    return ui_.viewPane->caption();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

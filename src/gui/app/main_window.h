@@ -5,16 +5,21 @@
 #include "core/store/item_filter.h"
 #include "core/update/program_session.h"
 #include "gui/alerts/alert_counters.h"
+#include "gui/app/alert_queue.h"
+#include "gui/app/due_notice.h"
 #include "gui/app/item_list_view.h"
 #include "gui/app/program_dialogs.h"
 #include "gui/app/summary_page.h"
+#include "gui/app/view_pane.h"
 #include "gui/app/view_tree.h"
 #include "gui/app/window_update_cycle.h"
 #include "gui/app/window_widgets.h"
+#include "gui/folders/folder_controllers.h"
 #include "gui/folders/folder_host.h"
 #include "gui/folders/folder_kind.h"
 #include "gui/folders/folder_load.h"
 #include "gui/folders/folder_runner.h"
+#include "gui/folders/saved_product_view.h"
 #include "gui/folders/view_state.h"
 
 #include <QMainWindow>
@@ -22,37 +27,22 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
-
-class QSplitter;
-class QTimer;
-class QTreeView;
 
 namespace tallyhawk
 {
 
-class AlertQueue;
-class CashBackPane;
-class DueNotice;
-class FolderController;
-class FolderControllers;
-class FolderPane;
 class ItemListModel;
 class WindowPlacement;
-class MainToolBar;
-class SavedProductView;
-class TrayController;
-class ViewPane;
 
-// The main window: the folder pane, the toolbar and the view of the folder chosen, with the stores
-// it shows. Its data files are the bare names in the current folder (the data folder). Closing or
-// minimizing hides it in the tray; only Exit and Ctrl+Q end the program. Each folder's own work is
-// its controller's (gui/folders); the window wires the widgets, the commands and the controllers.
+// The main window: the folder pane, the toolbar and the view of the folder chosen, over the run's
+// ProgramSession (settings, stores, passes). Its data files are the bare names in the current folder
+// (the data folder). Closing or minimizing hides it in the tray; only Exit and Ctrl+Q end the program.
+// Each folder's own work is its controller's (gui/folders); the widgets, the update cycle and the
+// placement are types of their own; the window wires them with the commands and the controllers.
 class MainWindow : public QMainWindow, private FolderHost
 {
     Q_OBJECT
@@ -78,7 +68,7 @@ public:
     void ChooseTimeSpan(std::int32_t span);
     // Refills the current folder's view from its store. The load runs on the worker; the old rows stay
     // until the new ones show (viewLoaded), and a newer load replaces one not shown yet.
-    void RefreshView(bool rebuildTree);
+    void RefreshView(bool rebuildTree) { Reload(rebuildTree, {}); }
     // Find: asks for the text (the current keyword first) and applies it.
     void Find();
     // Narrows the folder to the records with `text`, or shows it whole again for an empty text;
@@ -90,16 +80,19 @@ public:
 
     // The selected row's commands: its page in the browser (or the product editor), its page on the
     // site (or Purchase Product), and removal with the folder's question.
-    void OpenSelected();
-    void ShowSelectedDetails();
-    void DeleteSelected();
+    void OpenSelected() { OnChosenRow(&FolderController::Open); }
+    void ShowSelectedDetails() { OnChosenRow(&FolderController::Details); }
+    void DeleteSelected() { OnChosenRow(&FolderController::Delete); }
     // Marks the selected product purchased, after asking.
     void PurchaseSelected();
     // Opens the product editor on a new product, then shows the Shopping List with it.
-    void NewProduct();
+    void NewProduct() { savedProduct_->NewProduct(); }
     // Shows the Shopping List up to the end of the day `due`, with the product `id` chosen; the folder
     // and the time filter bring the views back to their own span.
-    void ShowDueBy(std::int32_t id, std::int32_t due);
+    void ShowDueBy(std::int32_t id, std::int32_t due)
+    {
+        savedProduct_->ShowDueBy(id, due, DueNotice::DayText(due));
+    }
     // Runs a price comparison, then shows the comparison it saved.
     void ComparePrices();
 
@@ -128,7 +121,7 @@ public:
 
     // How an alert is shown; the tray's message until a test or the popup sets another.
     using AlertOpener = std::function<void(std::unique_ptr<ItemRecord> record, AlertCounters& counters)>;
-    void SetAlertOpener(AlertOpener opener);
+    void SetAlertOpener(AlertOpener opener) { alertQueue_->SetOpener(std::move(opener)); }
 
     FolderKind folder() const { return folder_; }
     // A load was asked for and its rows are not shown yet (viewLoaded follows), or a write has not
@@ -146,8 +139,8 @@ public:
     // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
     const ItemFilter& todayFilter() const { return todayFilter_; }
     // The page the right pane shows now.
-    QWidget* currentPage() const;
-    QString viewCaption() const;
+    QWidget* currentPage() const { return ui_.viewPane->currentPage(); }
+    QString viewCaption() const { return ui_.viewPane->caption(); }
 
 signals:
     // The rows (or the summary's counts) of a load are shown.
@@ -168,19 +161,22 @@ private:
     std::string SiteBase() const override;
     ItemListModel& Rows() override { return *ui_.model; }
     // Removes a row and leaves no row chosen, so that no other row is marked read.
-    void RemoveRow(int row) override;
+    void RemoveRow(int row) override { ui_.listView->RemoveRow(row); }
     void Reload(bool rebuildTree, std::function<void()> shown) override;
     // Chooses the row of record `id`, if the list shows it.
-    bool ChooseRowOf(std::int32_t id) override;
+    bool ChooseRowOf(std::int32_t id) override { return ui_.listView->ChooseRowOf(id); }
     // After a save in the Shopping List: the product chosen; when a search or the tree hides it, the
     // whole list; when it is due after the view's end, the notice that says when.
-    void ShowSaved(const ShoppingRecord& product) override;
+    void ShowSaved(const ShoppingRecord& product) override { savedProduct_->ShowSaved(product); }
     const ProductEditorOpener& ProductEditor() const override { return productEditor_; }
-    void Write(std::function<int()> write, std::function<void(int status)> done) override;
+    void Write(std::function<int()> write, std::function<void(int status)> done) override
+    {
+        runner_.Write(std::move(write), std::move(done));
+    }
     void ReportQuietly(const QString& text) override;
 
     // The controller of the folder shown; none before the first folder.
-    FolderController* Controller() const;
+    FolderController* Controller() const { return folders_->Find(folder_); }
     // Runs `command` of the folder shown on the chosen row, if one is.
     void OnChosenRow(void (FolderController::*command)(int row));
     // Puts a load's rows and tree, or the summary's counts, on screen.
