@@ -138,8 +138,6 @@ public:
     const AutostartEntry& autostartEntry() const { return autostart_; }
     // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
     const ItemFilter& todayFilter() const { return todayFilter_; }
-    // The page the right pane shows now.
-    QWidget* currentPage() const { return ui_.viewPane->currentPage(); }
     QString viewCaption() const { return ui_.viewPane->caption(); }
 
 signals:

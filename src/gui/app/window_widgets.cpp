@@ -46,6 +46,7 @@ WindowWidgets WindowWidgets::Build(QMainWindow& window,
     ui.summaryPage = new SummaryPage(std::move(openPage));
     ui.summaryPage->setObjectName(QStringLiteral("summaryPage"));
     ui.viewPane = new ViewPane(ui.dueNotice, ui.listView, ui.summaryPage, ui.cashBackPane);
+    ui.viewPane->setObjectName(QStringLiteral("viewPane"));
     // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
     // for long store names.
     ui.panes = new QSplitter(Qt::Horizontal);

@@ -394,14 +394,14 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     WaitForView(*window);
     auto* cashBack = window->findChild<CashBackPane*>(QStringLiteral("cashBackPane"));
     ASSERT_NE(cashBack, nullptr);
-    ASSERT_EQ(window->currentPage(), cashBack);
+    ASSERT_EQ(View(*window)->currentPage(), cashBack);
     EXPECT_EQ(cashBack->address()->text().toStdString(), CashBackStoresUrl(base));
     emit cashBack->link()->linkActivated(QStringLiteral("open"));
     ASSERT_EQ(started.size(), 5u);
     EXPECT_EQ(started[4].back(), CashBackStoresUrl(base));
     Pane(*window)->button(FolderKind::TodaysSummary)->click();
     WaitForView(*window);
-    EXPECT_NE(window->currentPage(), cashBack);
+    EXPECT_NE(View(*window)->currentPage(), cashBack);
 }
 
 TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
