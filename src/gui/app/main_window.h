@@ -10,7 +10,6 @@
 #include "gui/app/item_list_view.h"
 #include "gui/app/program_dialogs.h"
 #include "gui/app/summary_page.h"
-#include "gui/app/view_pane.h"
 #include "gui/app/view_tree.h"
 #include "gui/app/window_update_cycle.h"
 #include "gui/app/window_widgets.h"
@@ -138,7 +137,6 @@ public:
     const AutostartEntry& autostartEntry() const { return autostart_; }
     // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
     const ItemFilter& todayFilter() const { return todayFilter_; }
-    QString viewCaption() const { return ui_.viewPane->caption(); }
 
 signals:
     // The rows (or the summary's counts) of a load are shown.
