@@ -133,8 +133,6 @@ public:
     ItemListModel* model() const { return ui_.model; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return session_.passes(); }
-    // The autostart entry this window writes: the user's, or one beside a settings file of its own.
-    const AutostartEntry& autostartEntry() const { return autostart_; }
     // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
     const ItemFilter& todayFilter() const { return todayFilter_; }
 
