@@ -68,6 +68,7 @@ public:
     void Stop();
 
     Settings& settings() { return settings_; }
+    const Settings& settings() const { return settings_; }
     ServerConnection& connection() { return connection_; }
     HttpFetcher& fetcher() { return fetcher_; }
     ItemStore& deals() { return deals_; }
@@ -79,7 +80,7 @@ public:
     SearchIndex& searches() { return searches_; }
     UpdateContext& context() { return context_; }
     // The runner once StartPasses ran; none before and after Stop.
-    PassRunner* passes() { return passes_.get(); }
+    PassRunner* passes() const { return passes_.get(); }
     SessionCommands commands() { return SessionCommands(deals_, topics_, shopping_); }
 
 private:

@@ -3,41 +3,27 @@
 #include "core/common/clock.h"
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
-#include "core/compare/web_spider.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
-#include "core/shopping/shopping_filter.h"
-#include "core/update/pass_runner.h"
-#include "core/update/update_context.h"
-#include "core/update/weekly_upkeep.h"
 #include "gui/alerts/alert_opener.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/alert_queue.h"
-#include "gui/app/app_icon.h"
-#include "gui/app/cash_back_pane.h"
 #include "gui/app/due_notice.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_view.h"
-#include "gui/app/layout_store.h"
 #include "gui/app/main_tool_bar.h"
+#include "gui/app/program_dialogs.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/view_pane.h"
-#include "gui/app/window_update_host.h"
-#include "gui/compare/price_comparison_run.h"
+#include "gui/app/window_placement.h"
+#include "gui/app/window_update_cycle.h"
 #include "gui/controls/message_boxes.h"
-#include "gui/controls/record_text.h"
 #include "gui/controls/time_filter_button.h"
-#include "gui/folders/cash_back_folder.h"
-#include "gui/folders/comparisons_folder.h"
-#include "gui/folders/deals_folder.h"
-#include "gui/folders/products_folder.h"
-#include "gui/folders/purchases_folder.h"
-#include "gui/folders/summary_folder.h"
-#include "gui/folders/topics_folder.h"
+#include "gui/folders/folder_controllers.h"
+#include "gui/folders/saved_product_view.h"
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
-#include "gui/shopping/product_editor.h"
 #include "gui/views/item_list_model.h"
 #include "gui/views/search_dialog.h"
 
@@ -47,44 +33,17 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QTimer>
-#include <QTreeWidget>
-#include <QVBoxLayout>
 
-#include <algorithm>
 #include <filesystem>
 #include <utility>
 
 namespace tallyhawk
 {
-namespace
-{
-
-// The title of every message box, whatever the window title says about the connection.
-QString BoxTitle()
-{
-    return QStringLiteral("Tallyhawk");
-}
-
-QString LayoutPathFor(const std::optional<std::string>& settingsFile)
-{
-    if (!settingsFile) {
-        return LayoutStore::DefaultPath();
-    }
-    return QString::fromStdString(
-        (std::filesystem::path(*settingsFile).parent_path() / "tallyhawk-layout.ini").string());
-}
-
-} // namespace
-
 MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* parent)
     : QMainWindow(parent)
-    , settings_(settingsFile ? Settings(*settingsFile) : Settings())
+    , session_(settingsFile)
     // A settings file of its own is a profile of its own: its autostart entry stays beside it.
     , autostart_(settingsFile ? AutostartEntry(
                      (std::filesystem::path(*settingsFile).parent_path() / "autostart" / "tallyhawk.desktop")
@@ -93,137 +52,79 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     , runner_([this](FolderController& folder, const FolderQuery& query, FolderLoad load) {
         ShowLoad(folder, query, std::move(load));
     })
-    , toolBar_(new MainToolBar)
-    , folderPane_(new FolderPane)
-    , dueNotice_(new DueNotice)
-    , model_(new ItemListModel(this))
-    , listView_(new ItemListView(model_))
 {
-    layout_ = std::make_unique<LayoutStore>(LayoutPathFor(settingsFile));
-    dueNotice_->setObjectName(QStringLiteral("dueNotice"));
-    toolBar_->setObjectName(QStringLiteral("toolBar"));
-    folderPane_->setObjectName(QStringLiteral("folderPane"));
-    setWindowTitle(QStringLiteral("Tallyhawk"));
-    const QIcon icon = AppIcon();
-    setWindowIcon(icon);
-
-    deals_.Open("deal.lst");
-    topics_.Open("topic.lst");
-    hotDeals_.Open("deal.lst");
-    shopping_.Open();
-    const auto add = [this](std::unique_ptr<FolderController> folder) {
-        const FolderKind kind = folder->kind();
-        folders_.emplace(kind, std::move(folder));
-    };
+    ui_ = WindowWidgets::Build(*this,
+                               CashBackStoresUrl(SiteBaseUrl(session_.settings())),
+                               [this](const std::string& url) { Browser().Open(url, true); });
+    // The data files are the bare names in the current folder.
+    session_.OpenStores();
     FolderHost& host = *this;
-    add(std::make_unique<DealsFolder>(host, deals_));
-    add(std::make_unique<TopicsFolder>(host, topics_));
-    add(std::make_unique<ProductsFolder>(host, shopping_));
-    add(std::make_unique<PurchasesFolder>(host, shopping_));
-    add(std::make_unique<ComparisonsFolder>(host, searches_, searchResults_));
-    add(std::make_unique<SummaryFolder>(host, deals_, topics_, shopping_, hotDeals_));
-    add(std::make_unique<CashBackFolder>(host));
+    folders_ = std::make_unique<FolderControllers>(host, session_);
+    SavedProductView::Window productWindow{
+        .folder = [this] { return folder_; },
+        .showFolder = [this](FolderKind folder) { ShowFolder(folder); },
+        .viewChanged = [this] { ui_.viewPane->SetCaption(view_.caption()); },
+        .tellDue = [this](const QString& name,
+                          std::int32_t id,
+                          std::int32_t due) { ui_.dueNotice->Tell(name, id, due); },
+        .hideDue = [this] { ui_.dueNotice->hide(); },
+    };
+    savedProduct_
+        = std::make_unique<SavedProductView>(host, view_, session_.shopping(), std::move(productWindow));
 
-    const std::string cashBack = CashBackStoresUrl(SiteBaseUrl(settings_));
-    cashBackPane_ = new CashBackPane(QString::fromStdString(cashBack),
-                                     [this, cashBack] { Browser().Open(cashBack, true); });
-    cashBackPane_->setObjectName(QStringLiteral("cashBackPane"));
-    summaryPage_ = new SummaryPage([this](const std::string& url) { Browser().Open(url, true); });
-    summaryPage_->setObjectName(QStringLiteral("summaryPage"));
-    viewPane_ = new ViewPane(dueNotice_, listView_, summaryPage_, cashBackPane_);
-    // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
-    // for long store names.
-    panes_ = new QSplitter(Qt::Horizontal);
-    panes_->setObjectName(QStringLiteral("panes"));
-    panes_->addWidget(folderPane_);
-    panes_->addWidget(viewPane_);
-    panes_->setChildrenCollapsible(false);
-    panes_->setStretchFactor(1, 1);
-    panes_->setAccessibleName(QStringLiteral("Panes"));
-
-    auto* central = new QWidget;
-    auto* layout = new QVBoxLayout(central);
-    layout->setContentsMargins(4, 4, 4, 4);
-    layout->addWidget(toolBar_);
-    layout->addWidget(panes_, 1);
-    setCentralWidget(central);
-    // Starting sizes in the proportions of the original window; layouts resize from there.
-    folderPane_->setMinimumWidth(folderPane_->ButtonsWidth() + 24);
-    panes_->setSizes({folderPane_->minimumWidth(), 880});
-    resize(880, 480);
-
-    tray_ = new TrayController(icon, this);
-    tray_->setObjectName(QStringLiteral("tray"));
-    tray_->SetTip(windowTitle());
-    connect(this, &QWidget::windowTitleChanged, tray_, &TrayController::SetTip);
-    connect(tray_, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
-    connect(tray_, &TrayController::settingsRequested, this, &MainWindow::ShowSettings);
-    connect(tray_, &TrayController::exitRequested, this, &MainWindow::RequestExit);
+    placement_ = std::make_unique<WindowPlacement>(
+        WindowPlacement::LayoutFileFor(settingsFile), *this, *ui_.tray, *ui_.listView, *ui_.panes);
+    connect(this, &QWidget::windowTitleChanged, ui_.tray, &TrayController::SetTip);
+    connect(ui_.tray, &TrayController::showRequested, this, &MainWindow::ShowFromTray);
+    connect(ui_.tray, &TrayController::settingsRequested, this, &MainWindow::ShowSettings);
+    connect(ui_.tray, &TrayController::exitRequested, this, &MainWindow::RequestExit);
 
     // Links open through Browser() each time, since a test may replace the launcher later.
     alertQueue_ = new AlertQueue(
-        MakeAlertOpener(settings_, [this](const std::string& url) { return Browser().Open(url, true); }),
+        MakeAlertOpener(session_.settings(),
+                        [this](const std::string& url) { return Browser().Open(url, true); }),
         this);
     alertQueue_->setObjectName(QStringLiteral("alertQueue"));
-    updateHost_ = MakeUpdateHost();
-    downloadTimer_ = new QTimer(this);
-    downloadTimer_->setObjectName(QStringLiteral("downloadTimer"));
-    connect(downloadTimer_, &QTimer::timeout, this, [this] {
-        // A tick while the last pass still runs is skipped: the passes share one connection.
-        if (passes_) {
-            passes_->TickDownload();
-        }
-    });
+    WindowUpdateCycle::Window cycleWindow{
+        .setTitle = [this](const QString& title) { setWindowTitle(title); },
+        .openPage = [this](const std::string& url) { Browser().Open(url, true); },
+        .exit = [this] { RequestExit(); },
+        .refreshView = [this](bool rebuildTree) { RefreshView(rebuildTree); },
+        .viewFilter = [this] { return view_.filter(); },
+        .dealsShown = [this] { return folder_ == FolderKind::CouponsAndDeals; },
+    };
+    cycle_ = new WindowUpdateCycle(session_, runner_, *alertQueue_, std::move(cycleWindow), this);
 
-    // The system menu's About entry has its Linux place in the Help menu.
-    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
-    connect(help->addAction(QStringLiteral("About...")), &QAction::triggered, this, &MainWindow::ShowAbout);
+    connect(ui_.about, &QAction::triggered, this, &MainWindow::ShowAbout);
+    connect(ui_.exit, &QAction::triggered, this, &MainWindow::RequestExit);
 
-    auto* quit = new QAction(QStringLiteral("Exit"), this);
-    quit->setObjectName(QStringLiteral("actionExit"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    quit->setShortcutContext(Qt::ApplicationShortcut);
-    connect(quit, &QAction::triggered, this, &MainWindow::RequestExit);
-    addAction(quit);
-
-    searchPrompt_ = [this](const QString& initialText) -> std::optional<QString> {
-        SearchDialog dialog(initialText, this);
-        if (dialog.exec() != QDialog::Accepted) {
-            return std::nullopt;
-        }
-        return dialog.resultText();
+    searchPrompt_ = [this](const QString& initialText) {
+        return SearchDialog::Ask(initialText, this);
     };
 
-    connect(listView_, &ItemListView::deleteRequested, this, [this] {
-        if (toolBar_->remove()->isEnabled()) {
-            toolBar_->remove()->trigger();
-        }
+    // A disabled command ignores its trigger, so keys on the list do nothing without a chosen row.
+    connect(ui_.listView, &ItemListView::deleteRequested, ui_.toolBar->remove(), &QAction::trigger);
+    connect(ui_.listView, &ItemListView::openRequested, ui_.toolBar->open(), &QAction::trigger);
+    connect(ui_.toolBar->open(), &QAction::triggered, this, &MainWindow::OpenSelected);
+    connect(ui_.toolBar->details(), &QAction::triggered, this, &MainWindow::ShowSelectedDetails);
+    connect(ui_.toolBar->remove(), &QAction::triggered, this, &MainWindow::DeleteSelected);
+    connect(ui_.toolBar->find(), &QAction::triggered, this, &MainWindow::Find);
+    connect(ui_.toolBar->print(), &QAction::triggered, this, &MainWindow::PrintList);
+    connect(ui_.listView, &ItemListView::rowChosen, this, &MainWindow::RowChosen);
+    connect(ui_.folderPane->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
+    connect(ui_.folderPane, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
+    connect(ui_.dueNotice, &DueNotice::showRequested, this, &MainWindow::ShowDueBy);
+    connect(ui_.toolBar->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
+    connect(ui_.toolBar->refresh(), &QAction::triggered, this, [this] { RefreshView(true); });
+    connect(ui_.toolBar->newProduct(), &QAction::triggered, this, &MainWindow::NewProduct);
+    connect(ui_.toolBar->comparePrices(), &QAction::triggered, this, &MainWindow::ComparePrices);
+    connect(ui_.toolBar->home(), &QAction::triggered, this, [this] {
+        Browser().Open(SiteRootUrl(SiteBaseUrl(session_.settings())), true);
     });
-    connect(listView_, &ItemListView::openRequested, this, [this] {
-        if (toolBar_->open()->isEnabled()) {
-            toolBar_->open()->trigger();
-        }
-    });
-    connect(toolBar_->open(), &QAction::triggered, this, &MainWindow::OpenSelected);
-    connect(toolBar_->details(), &QAction::triggered, this, &MainWindow::ShowSelectedDetails);
-    connect(toolBar_->remove(), &QAction::triggered, this, &MainWindow::DeleteSelected);
-    connect(toolBar_->find(), &QAction::triggered, this, &MainWindow::Find);
-    connect(toolBar_->print(), &QAction::triggered, this, &MainWindow::PrintList);
-    connect(listView_, &ItemListView::rowChosen, this, &MainWindow::RowChosen);
-    connect(folderPane_->tree(), &ViewTree::chosen, this, &MainWindow::TreeChosen);
-    connect(folderPane_, &FolderPane::folderChosen, this, &MainWindow::ShowFolder);
-    connect(dueNotice_, &DueNotice::showRequested, this, &MainWindow::ShowDueBy);
-    connect(toolBar_->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
-    connect(toolBar_->refresh(), &QAction::triggered, this, [this] { RefreshView(true); });
-    connect(toolBar_->newProduct(), &QAction::triggered, this, &MainWindow::NewProduct);
-    connect(toolBar_->comparePrices(), &QAction::triggered, this, &MainWindow::ComparePrices);
-    connect(toolBar_->home(), &QAction::triggered, this, [this] {
-        Browser().Open(SiteRootUrl(SiteBaseUrl(settings_)), true);
-    });
-    connect(toolBar_->settings(), &QAction::triggered, this, &MainWindow::ShowSettings);
-    connect(summaryPage_, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
-    connect(summaryPage_, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
-    connect(summaryPage_->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);
+    connect(ui_.toolBar->settings(), &QAction::triggered, this, &MainWindow::ShowSettings);
+    connect(ui_.summaryPage, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
+    connect(ui_.summaryPage, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
+    connect(ui_.summaryPage->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);
     UpdateHookCommands();
 }
 
@@ -232,186 +133,76 @@ MainWindow::~MainWindow()
     Shutdown();
 }
 
-WindowUpdateHost* MainWindow::MakeUpdateHost()
-{
-    WindowUpdateHost::Targets targets;
-    targets.setTitle = [this](const QString& title) {
-        setWindowTitle(title);
-    };
-    targets.ask = [](const QString& caption, const QString& text, std::function<void(bool)> answered) {
-        // Owned by no window: the prompt comes also while the window is hidden in the tray.
-        MessageBoxes::AskLater(
-            nullptr, caption, text, [answered = std::move(answered)](QMessageBox::StandardButton button) {
-                answered(button == QMessageBox::Yes);
-            });
-    };
-    targets.openPage = [this](const std::string& url) {
-        Browser().Open(url, true);
-    };
-    targets.endProgram = [this](int) {
-        RequestExit();
-    };
-    targets.refreshView = [this](bool rebuildTree) {
-        RefreshView(rebuildTree);
-    };
-    targets.stopTimers = [this] {
-        StopTimers();
-    };
-    targets.startTimers = [this](std::chrono::milliseconds download, std::chrono::milliseconds alertQueue) {
-        StartTimers(download, alertQueue);
-    };
-    targets.postAlert = [this](std::unique_ptr<ItemRecord> record) {
-        alertQueue_->Post(std::move(record));
-    };
-    auto* host = new WindowUpdateHost(std::move(targets), this);
-    host->setObjectName(QStringLiteral("updateHost"));
-    return host;
-}
-
 void MainWindow::UseProgramDialogs()
 {
-    const auto spider = [this]() -> WebSpider& {
-        if (!spider_) {
-            spider_ = std::make_unique<WebSpider>();
-        }
-        return *spider_;
-    };
-    SetPriceComparisonRunner([spider](QWidget* parent, const QString& itemName) {
-        return RunPriceComparison(parent, spider(), itemName);
-    });
-    SetProductEditorOpener(
-        [this, spider](QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id) {
-            ProductEditor::Services services;
-            services.siteBaseUrl = SiteBaseUrl(settings_);
-            services.browser = &Browser();
-            services.comparePrices = [spider](QWidget* owner, const QString& name, const QString& category) {
-                return RunPriceComparison(owner, spider(), name, category);
-            };
-            return ProductEditor::Edit(parent, shopping, kind, id, services);
-        });
-}
-
-void MainWindow::SetAlertOpener(AlertOpener opener)
-{
-    alertQueue_->SetOpener(std::move(opener));
+    SetPriceComparisonRunner(dialogs_.PriceComparison());
+    SetProductEditorOpener(dialogs_.ProductEditor([this] { return SiteBase(); },
+                                                  [this]() -> BrowserLauncher& { return Browser(); }));
 }
 
 void MainWindow::Start(bool startHidden)
 {
     // 2. The tray icon.
-    tray_->Show();
-    // 6. Weekly upkeep. Archives before anything is loaded, so the views never hold records the
-    // archive dropped: it runs on the worker, ahead of every load posted after it.
-    runner_.Behind([this, folder = std::filesystem::current_path()] {
-        const bool due = WeeklyUpkeep::Run(settings_, deals_, topics_, &shopping_, folder).listsRefreshDue;
-        return [this, due] {
-            listsRefreshDue_ = due;
-        };
-    });
+    ui_.tray->Show();
+    // 6. Weekly upkeep, ahead of every load.
+    cycle_->RunWeeklyUpkeep();
     // 9. The first choice of the time filter runs with no folder yet and shows nothing.
-    toolBar_->timeFilter()->Choose(TimeSpan::kLast7Days);
+    ui_.toolBar->timeFilter()->Choose(TimeSpan::kLast7Days);
     // 10. The start page; Coupons & Deals is filled at once rather than at the next refresh. The summary
     // page counts today whenever its folder opens, so it has no fill of its own here.
-    const bool showSummary = settings_.showSummary != 0;
+    const bool showSummary = session_.settings().showSummary != 0;
     {
-        const QSignalBlocker quiet(summaryPage_->startInDeals());
-        summaryPage_->startInDeals()->setChecked(!showSummary);
+        const QSignalBlocker quiet(ui_.summaryPage->startInDeals());
+        ui_.summaryPage->startInDeals()->setChecked(!showSummary);
     }
     ShowFolder(showSummary ? FolderKind::TodaysSummary : FolderKind::CouponsAndDeals);
     // Both stores and the update cycle (11). A shown summary page goes on screen first: its counts need
-    // neither store's view, and the loads of 100,000 items would only keep it from being painted.
+    // neither store's view.
     if (folder_ == FolderKind::TodaysSummary && !startHidden) {
-        storesPending_ = true;
-        summaryPage_->installEventFilter(this);
-        // Should the page never be painted (a window the desktop keeps unmapped), the start goes on.
-        QTimer::singleShot(1000, this, [this] { LoadStoresAndStartCycle(false); });
+        cycle_->LoadStoresAfterPaint(ui_.summaryPage);
     } else {
-        LoadStoresAndStartCycle(startHidden);
+        cycle_->LoadStoresAndStart(startHidden);
     }
-    // 12. The list columns as they were saved.
-    listView_->UseColumnWidths(layout_->SavedColumns());
-    if (const int width = layout_->SavedFolderPaneWidth(); width > folderPane_->minimumWidth()) {
-        panes_->setSizes({width, std::max(1, panes_->width() - width)});
-    }
+    // 12. The list columns and the folder pane as they were saved.
+    placement_->RestoreSizes();
     // 13. The autostart entry starts this very program hidden at login, or is removed.
-    if (settings_.autoRun == 1) {
+    if (session_.settings().autoRun == 1) {
         autostart_.Write(CurrentExecutablePath().string());
     } else {
         autostart_.Remove();
     }
     // 14. Shown, or kept in the tray: a shown start takes the saved placement now, a hidden one at the
     // first show from the tray.
-    if (!startHidden) {
-        placementRestored_ = true;
-        layout_->RestorePlacement(*this);
-        show();
-    } else if (!tray_->available()) {
-        showMinimized();
-    }
-}
-
-void MainWindow::LoadStoresAndStartCycle(bool startedHidden)
-{
-    if (shutDown_ || storesLoaded_) {
-        return;
-    }
-    storesPending_ = false;
-    storesLoaded_ = true;
-    // The update cycle asks only for ids above what a load has seen, so both stores load first (the
-    // deals already are when their folder is the one shown: its load went to the worker before).
-    runner_.Behind(
-        [this, filter = view_.filter(), dealsShown = folder_ == FolderKind::CouponsAndDeals, startedHidden] {
-            if (!dealsShown) {
-                deals_.Load(filter);
-            }
-            topics_.Load(filter);
-            return [this, startedHidden] {
-                StartUpdateCycle(startedHidden);
-            };
-        });
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == summaryPage_ && event->type() == QEvent::Paint && storesPending_) {
-        storesPending_ = false;
-        QTimer::singleShot(0, this, [this] { LoadStoresAndStartCycle(false); });
-    }
-    return QMainWindow::eventFilter(watched, event);
+    placement_->ShowAtStart(startHidden);
 }
 
 void MainWindow::ShowFolder(FolderKind folder)
 {
-    EndDueView();
+    savedProduct_->EndDueView();
     view_.ShowFolder(folder);
     folder_ = folder;
     // A load of the folder left is not shown.
     runner_.Drop();
-    toolBar_->ShowCaptions(Controller() != nullptr ? Controller()->captions() : FolderCaptions{});
-    if (QPushButton* button = folderPane_->button(folder)) {
+    ui_.toolBar->ShowCaptions(Controller() != nullptr ? Controller()->captions() : FolderCaptions{});
+    if (QPushButton* button = ui_.folderPane->button(folder)) {
         button->setChecked(true);
     }
-    folderPane_->SetCaption(FolderName(folder));
-    viewPane_->SetCaption(view_.caption());
+    ui_.folderPane->SetCaption(FolderName(folder));
+    ui_.viewPane->SetCaption(view_.caption());
     // Rows of another folder never stand in for this one's while its own load runs.
-    model_->Clear();
-    folderPane_->tree()->clear();
-    listView_->ApplyColumnWidths();
-    viewPane_->ShowPageOf(Controller());
+    ui_.model->Clear();
+    ui_.folderPane->tree()->clear();
+    ui_.listView->ApplyColumnWidths();
+    ui_.viewPane->ShowPageOf(Controller());
     RefreshView(true);
 }
 
 void MainWindow::ChooseTimeSpan(std::int32_t span)
 {
-    EndDueView();
+    savedProduct_->EndDueView();
     const TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
     view_.SetRange(times.from, times.to);
     RefreshView(true);
-}
-
-void MainWindow::RefreshView(bool rebuildTree)
-{
-    Reload(rebuildTree, {});
 }
 
 void MainWindow::Reload(bool rebuildTree, std::function<void()> shown)
@@ -428,39 +219,20 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
     folder.Shown(query);
     if (load.summary) {
         todayFilter_ = load.summaryDay;
-        summaryPage_->Fill(*load.summary);
+        ui_.summaryPage->Fill(*load.summary);
     } else {
-        ViewTree* tree = folderPane_->tree();
-        if (query.rebuildTree) {
-            tree->clear();
-        }
-        if (load.tree && load.tree->comparisons) {
-            tree->ShowComparisons(load.tree->searches);
-        } else if (load.tree) {
-            tree->ShowLists(load.tree->storeRoot, load.tree->stores, load.tree->categories);
-        }
-        model_->Reset(std::move(load.rows));
+        ui_.folderPane->tree()->Show(load.tree, query.rebuildTree);
+        ui_.model->Reset(std::move(load.rows));
         RowChosen({});
-        listView_->header()->setStretchLastSection(true);
-        listView_->ApplyColumnWidths();
+        ui_.listView->header()->setStretchLastSection(true);
+        ui_.listView->ApplyColumnWidths();
     }
     emit viewLoaded();
 }
 
-FolderController* MainWindow::Controller() const
-{
-    const auto found = folders_.find(folder_);
-    return found == folders_.end() ? nullptr : found->second.get();
-}
-
 std::string MainWindow::SiteBase() const
 {
-    return SiteBaseUrl(settings_);
-}
-
-void MainWindow::Write(std::function<int()> write, std::function<void(int status)> done)
-{
-    runner_.Write(std::move(write), std::move(done));
+    return SiteBaseUrl(session_.settings());
 }
 
 void MainWindow::ReportQuietly(const QString& text)
@@ -482,9 +254,9 @@ void MainWindow::RowChosen(const QModelIndex& current)
     FolderController* folder = Controller();
     const bool chosen
         = current.isValid() && folder != nullptr && folder->page() == FolderController::Page::List;
-    toolBar_->open()->setEnabled(chosen && folder->CanOpen());
-    toolBar_->remove()->setEnabled(chosen);
-    toolBar_->details()->setEnabled(chosen && folder->HasDetails());
+    ui_.toolBar->open()->setEnabled(chosen && folder->CanOpen());
+    ui_.toolBar->remove()->setEnabled(chosen);
+    ui_.toolBar->details()->setEnabled(chosen && folder->HasDetails());
     if (chosen) {
         folder->RowChosen(current.row());
     }
@@ -492,7 +264,7 @@ void MainWindow::RowChosen(const QModelIndex& current)
 
 void MainWindow::ShowAbout()
 {
-    const std::string home = SiteRootUrl(SiteBaseUrl(settings_));
+    const std::string home = SiteRootUrl(SiteBaseUrl(session_.settings()));
     AboutDialog about(
         QString::fromStdString(home), [this, home] { Browser().Open(home, true); }, this);
     about.exec();
@@ -501,21 +273,14 @@ void MainWindow::ShowAbout()
 void MainWindow::PrintList()
 {
     // Products and purchases name their stores from the list their load read.
-    ListPrinter printer(*model_, model_->rows().stores());
+    ListPrinter printer(*ui_.model, ui_.model->rows().stores());
     printer.Print(this, QStringLiteral("Tallyhawk Shopping Assistant"));
 }
 
-void MainWindow::OpenSelected()
+void MainWindow::OnChosenRow(void (FolderController::*command)(int row))
 {
-    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
-        Controller()->Open(row);
-    }
-}
-
-void MainWindow::ShowSelectedDetails()
-{
-    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
-        Controller()->Details(row);
+    if (const int row = ui_.listView->ChosenRow(); row >= 0 && Controller() != nullptr) {
+        (Controller()->*command)(row);
     }
 }
 
@@ -524,82 +289,6 @@ void MainWindow::PurchaseSelected()
     if (folder_ == FolderKind::ShoppingList) {
         ShowSelectedDetails();
     }
-}
-
-void MainWindow::DeleteSelected()
-{
-    if (const int row = listView_->ChosenRow(); row >= 0 && Controller() != nullptr) {
-        Controller()->Delete(row);
-    }
-}
-
-void MainWindow::RemoveRow(int row)
-{
-    listView_->RemoveRow(row);
-}
-
-void MainWindow::NewProduct()
-{
-    if (!productEditor_) {
-        return;
-    }
-    const std::optional<ShoppingRecord> saved
-        = productEditor_(this, shopping_, ShoppingDatabase::kProducts, 0);
-    if (!saved) {
-        return;
-    }
-    const auto show = [this, product = *saved] {
-        ShowSaved(product);
-    };
-    if (folder_ == FolderKind::ShoppingList) {
-        Reload(true, show);
-    } else {
-        ShowFolder(FolderKind::ShoppingList);
-        show();
-    }
-}
-
-bool MainWindow::ChooseRowOf(std::int32_t id)
-{
-    return listView_->ChooseRowOf(id);
-}
-
-void MainWindow::ShowSaved(const ShoppingRecord& product)
-{
-    dueNotice_->hide();
-    if (folder_ != FolderKind::ShoppingList || ChooseRowOf(product.id)) {
-        return;
-    }
-    ViewState whole = view_;
-    whole.ShowWhole();
-    // The filter's own rule, which also works out when the product is due.
-    ShoppingRecord due = product;
-    if (PassesFilter(due, whole.filter(), ShoppingFilterMode::Products)) {
-        view_ = whole;
-        viewPane_->SetCaption(view_.caption());
-        Reload(true, [this, id = product.id] { ChooseRowOf(id); });
-        return;
-    }
-    if (due.nextDue > view_.filter().to) {
-        dueNotice_->Tell(RecordText(product.name()), product.id, due.nextDue);
-    }
-}
-
-void MainWindow::ShowDueBy(std::int32_t id, std::int32_t due)
-{
-    if (folder_ != FolderKind::ShoppingList) {
-        return;
-    }
-    dueNotice_->hide();
-    view_.StretchTo(LocalTimeOnDayOf(due, 23, 59, 59), DueNotice::DayText(due));
-    viewPane_->SetCaption(view_.caption());
-    Reload(true, [this, id] { ChooseRowOf(id); });
-}
-
-void MainWindow::EndDueView()
-{
-    dueNotice_->hide();
-    view_.EndStretch();
 }
 
 void MainWindow::ComparePrices()
@@ -632,11 +321,11 @@ void MainWindow::UpdateHookCommands()
 {
     // New Product and Compare Prices open dialogs that are set from outside; until then they are off,
     // on the toolbar and among the quick tasks alike.
-    toolBar_->newProduct()->setEnabled(bool(productEditor_));
-    toolBar_->comparePrices()->setEnabled(bool(comparisonRunner_));
-    summaryPage_->quickTask(SummaryPage::QuickTask::NewProduct)->setEnabled(bool(productEditor_));
-    summaryPage_->quickTask(SummaryPage::QuickTask::ComparePrices)->setEnabled(bool(comparisonRunner_));
-    RowChosen(listView_->selectionModel()->selectedRows().value(0));
+    ui_.toolBar->newProduct()->setEnabled(bool(productEditor_));
+    ui_.toolBar->comparePrices()->setEnabled(bool(comparisonRunner_));
+    ui_.summaryPage->quickTask(SummaryPage::QuickTask::NewProduct)->setEnabled(bool(productEditor_));
+    ui_.summaryPage->quickTask(SummaryPage::QuickTask::ComparePrices)->setEnabled(bool(comparisonRunner_));
+    RowChosen(ui_.listView->selectionModel()->selectedRows().value(0));
 }
 
 void MainWindow::QuickTaskChosen(SummaryPage::QuickTask task)
@@ -663,24 +352,13 @@ void MainWindow::QuickTaskChosen(SummaryPage::QuickTask task)
 
 void MainWindow::StartInDealsToggled(bool checked)
 {
-    settings_.showSummary = checked ? 0 : 1;
-    if (settings_.Save() < 0) {
+    session_.settings().showSummary = checked ? 0 : 1;
+    if (session_.settings().Save() < 0) {
         MessageBoxes::Tell(this,
-                           BoxTitle(),
+                           QStringLiteral("Tallyhawk"),
                            QStringLiteral("The settings could not be saved; the start page stays as it was."),
                            QMessageBox::Warning);
     }
-}
-
-void MainWindow::SaveLayout()
-{
-    // Until the saved placement was applied the window stands where no one put it; saving that would
-    // lose the one in the file.
-    if (placementRestored_) {
-        layout_->SavePlacement(*this);
-    }
-    listView_->SaveColumns(*layout_);
-    layout_->SaveFolderPaneWidth(panes_->sizes().value(0));
 }
 
 void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text)
@@ -694,7 +372,7 @@ void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QStr
     } else {
         view_.ChooseStore(id, text);
     }
-    viewPane_->SetCaption(view_.caption());
+    ui_.viewPane->SetCaption(view_.caption());
     RefreshView(false);
 }
 
@@ -709,26 +387,15 @@ void MainWindow::Find()
 
 void MainWindow::ApplySearch(const QString& text)
 {
-    EndDueView();
+    savedProduct_->EndDueView();
     view_.Search(text);
-    viewPane_->SetCaption(view_.caption());
+    ui_.viewPane->SetCaption(view_.caption());
     RefreshView(true);
 }
 
 void MainWindow::ShowFromTray()
 {
-    // After a hidden start the saved placement waits for the first show.
-    if (!placementRestored_) {
-        placementRestored_ = true;
-        layout_->RestorePlacement(*this);
-    }
-    if (isMinimized()) {
-        showNormal();
-    } else {
-        show();
-    }
-    raise();
-    activateWindow();
+    placement_->ShowFromTray();
     RefreshView(false);
 }
 
@@ -740,36 +407,7 @@ void MainWindow::RequestExit()
 
 void MainWindow::ShowSettings()
 {
-    SettingsDialog::Edit(this, settings_);
-}
-
-void MainWindow::StartUpdateCycle(bool startedHidden)
-{
-    updateContext_ = std::make_unique<UpdateContext>(
-        UpdateContext{settings_, connection_, fetcher_, deals_, topics_, &shopping_});
-    updateContext_->folder = std::filesystem::current_path();
-    updateContext_->startedHidden = startedHidden;
-    updateContext_->listsRefreshDue = listsRefreshDue_;
-    if (downloadInterval_) {
-        updateContext_->downloadInterval = *downloadInterval_;
-    }
-    passes_ = std::make_unique<PassRunner>(*updateContext_, *updateHost_);
-    passes_->StartUpdateCycle();
-}
-
-void MainWindow::StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue)
-{
-    if (shutDown_) {
-        return;
-    }
-    downloadTimer_->start(download);
-    alertQueue_->StartTimer(alertQueue);
-}
-
-void MainWindow::StopTimers()
-{
-    downloadTimer_->stop();
-    alertQueue_->StopTimer();
+    SettingsDialog::Edit(this, session_.settings());
 }
 
 void MainWindow::Shutdown()
@@ -778,65 +416,26 @@ void MainWindow::Shutdown()
         return;
     }
     shutDown_ = true;
-    tray_->Hide();
-    StopTimers();
-    alertQueue_->Clear();
-    // The popups still open go with their opener, while the settings they read still exist.
-    alertQueue_->SetOpener({});
-    // A pass waiting for a prompt's answer gets No, and the pass's late calls are dropped; then it is
-    // stopped at its next safe point (no record half-written) and joined before the stores go.
-    updateHost_->Close();
-    if (passes_) {
-        passes_->Stop();
-        passes_.reset();
-    }
+    ui_.tray->Hide();
+    cycle_->Stop();
     // The writes the user made land; what the worker hands back from now on is dropped.
     runner_.Stop();
 }
 
-QWidget* MainWindow::currentPage() const
-{
-    return viewPane_->currentPage();
-}
-
-QString MainWindow::viewCaption() const
-{
-    return viewPane_->caption();
-}
-
-void MainWindow::PutAway()
-{
-    if (tray_->available()) {
-        hide();
-    } else if (!isMinimized()) {
-        showMinimized();
-    }
-}
-
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (exiting_) {
-        event->accept();
-        return;
+    // Only Exit ends the program; closing puts the window away.
+    event->setAccepted(exiting_);
+    if (!exiting_) {
+        placement_->PutAway();
     }
-    event->ignore();
-    SaveLayout();
-    PutAway();
 }
 
 void MainWindow::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && isVisible()) {
-        SaveLayout();
-    }
-    if (event->type() == QEvent::WindowStateChange && isMinimized() && tray_->available()) {
-        // Hiding inside the state change confuses some window managers; do it once it settled.
-        QTimer::singleShot(0, this, [this] {
-            if (isMinimized()) {
-                hide();
-            }
-        });
+    if (event->type() == QEvent::WindowStateChange) {
+        placement_->StateChanged();
     }
 }
 

@@ -1,23 +1,24 @@
 #pragma once
 
-#include "core/compare/result_list.h"
-#include "core/compare/search_index.h"
-#include "core/net/http_fetcher.h"
 #include "core/platform/autostart_entry.h"
 #include "core/platform/browser_launcher.h"
-#include "core/protocol/server_connection.h"
-#include "core/settings/settings.h"
-#include "core/shopping/shopping_database.h"
 #include "core/store/item_filter.h"
-#include "core/store/item_store.h"
+#include "core/update/program_session.h"
 #include "gui/alerts/alert_counters.h"
+#include "gui/app/alert_queue.h"
+#include "gui/app/due_notice.h"
 #include "gui/app/item_list_view.h"
+#include "gui/app/program_dialogs.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/view_tree.h"
+#include "gui/app/window_update_cycle.h"
+#include "gui/app/window_widgets.h"
+#include "gui/folders/folder_controllers.h"
 #include "gui/folders/folder_host.h"
 #include "gui/folders/folder_kind.h"
 #include "gui/folders/folder_load.h"
 #include "gui/folders/folder_runner.h"
+#include "gui/folders/saved_product_view.h"
 #include "gui/folders/view_state.h"
 
 #include <QMainWindow>
@@ -25,39 +26,22 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
-#include <vector>
-
-class QSplitter;
-class QTimer;
-class QTreeView;
 
 namespace tallyhawk
 {
 
-class AlertQueue;
-class CashBackPane;
-class DueNotice;
-class WebSpider;
-class FolderController;
-class FolderPane;
 class ItemListModel;
-class LayoutStore;
-class MainToolBar;
-class PassRunner;
-class TrayController;
-class ViewPane;
-class WindowUpdateHost;
-struct UpdateContext;
+class WindowPlacement;
 
-// The main window: the folder pane, the toolbar and the view of the folder chosen, with the stores
-// it shows. Its data files are the bare names in the current folder (the data folder). Closing or
-// minimizing hides it in the tray; only Exit and Ctrl+Q end the program. Each folder's own work is
-// its controller's (gui/folders); the window wires the widgets, the commands and the controllers.
+// The main window: the folder pane, the toolbar and the view of the folder chosen, over the run's
+// ProgramSession (settings, stores, passes). Its data files are the bare names in the current folder
+// (the data folder). Closing or minimizing hides it in the tray; only Exit and Ctrl+Q end the program.
+// Each folder's own work is its controller's (gui/folders); the widgets, the update cycle and the
+// placement are types of their own; the window wires them with the commands and the controllers.
 class MainWindow : public QMainWindow, private FolderHost
 {
     Q_OBJECT
@@ -83,7 +67,7 @@ public:
     void ChooseTimeSpan(std::int32_t span);
     // Refills the current folder's view from its store. The load runs on the worker; the old rows stay
     // until the new ones show (viewLoaded), and a newer load replaces one not shown yet.
-    void RefreshView(bool rebuildTree);
+    void RefreshView(bool rebuildTree) { Reload(rebuildTree, {}); }
     // Find: asks for the text (the current keyword first) and applies it.
     void Find();
     // Narrows the folder to the records with `text`, or shows it whole again for an empty text;
@@ -95,16 +79,19 @@ public:
 
     // The selected row's commands: its page in the browser (or the product editor), its page on the
     // site (or Purchase Product), and removal with the folder's question.
-    void OpenSelected();
-    void ShowSelectedDetails();
-    void DeleteSelected();
+    void OpenSelected() { OnChosenRow(&FolderController::Open); }
+    void ShowSelectedDetails() { OnChosenRow(&FolderController::Details); }
+    void DeleteSelected() { OnChosenRow(&FolderController::Delete); }
     // Marks the selected product purchased, after asking.
     void PurchaseSelected();
     // Opens the product editor on a new product, then shows the Shopping List with it.
-    void NewProduct();
+    void NewProduct() { savedProduct_->NewProduct(); }
     // Shows the Shopping List up to the end of the day `due`, with the product `id` chosen; the folder
     // and the time filter bring the views back to their own span.
-    void ShowDueBy(std::int32_t id, std::int32_t due);
+    void ShowDueBy(std::int32_t id, std::int32_t due)
+    {
+        savedProduct_->ShowDueBy(id, due, DueNotice::DayText(due));
+    }
     // Runs a price comparison, then shows the comparison it saved.
     void ComparePrices();
 
@@ -129,11 +116,11 @@ public:
     void RequestExit();
 
     // The download timer's period the update cycle starts (180 s unless a test sets another). Before Start.
-    void SetDownloadInterval(std::chrono::milliseconds interval) { downloadInterval_ = interval; }
+    void SetDownloadInterval(std::chrono::milliseconds interval) { cycle_->SetDownloadInterval(interval); }
 
     // How an alert is shown; the tray's message until a test or the popup sets another.
     using AlertOpener = std::function<void(std::unique_ptr<ItemRecord> record, AlertCounters& counters)>;
-    void SetAlertOpener(AlertOpener opener);
+    void SetAlertOpener(AlertOpener opener) { alertQueue_->SetOpener(std::move(opener)); }
 
     FolderKind folder() const { return folder_; }
     // A load was asked for and its rows are not shown yet (viewLoaded follows), or a write has not
@@ -141,18 +128,13 @@ public:
     bool busy() const { return runner_.busy(); }
     std::int32_t currentSearchId() const { return view_.searchId(); }
     // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
-    bool listsRefreshDue() const { return listsRefreshDue_; }
+    bool listsRefreshDue() const { return cycle_->listsRefreshDue(); }
     const ItemFilter& viewFilter() const { return view_.filter(); }
-    ItemListModel* model() const { return model_; }
+    ItemListModel* model() const { return ui_.model; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
-    PassRunner* passes() const { return passes_.get(); }
-    // The autostart entry this window writes: the user's, or one beside a settings file of its own.
-    const AutostartEntry& autostartEntry() const { return autostart_; }
+    PassRunner* passes() const { return session_.passes(); }
     // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
     const ItemFilter& todayFilter() const { return todayFilter_; }
-    // The page the right pane shows now.
-    QWidget* currentPage() const;
-    QString viewCaption() const;
 
 signals:
     // The rows (or the summary's counts) of a load are shown.
@@ -163,7 +145,6 @@ public slots:
     void ShowSettings();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
 
@@ -172,95 +153,63 @@ private:
     QWidget* DialogParent() override { return this; }
     BrowserLauncher& Browser() override;
     std::string SiteBase() const override;
-    ItemListModel& Rows() override { return *model_; }
+    ItemListModel& Rows() override { return *ui_.model; }
     // Removes a row and leaves no row chosen, so that no other row is marked read.
-    void RemoveRow(int row) override;
+    void RemoveRow(int row) override { ui_.listView->RemoveRow(row); }
     void Reload(bool rebuildTree, std::function<void()> shown) override;
     // Chooses the row of record `id`, if the list shows it.
-    bool ChooseRowOf(std::int32_t id) override;
+    bool ChooseRowOf(std::int32_t id) override { return ui_.listView->ChooseRowOf(id); }
     // After a save in the Shopping List: the product chosen; when a search or the tree hides it, the
     // whole list; when it is due after the view's end, the notice that says when.
-    void ShowSaved(const ShoppingRecord& product) override;
+    void ShowSaved(const ShoppingRecord& product) override { savedProduct_->ShowSaved(product); }
     const ProductEditorOpener& ProductEditor() const override { return productEditor_; }
-    void Write(std::function<int()> write, std::function<void(int status)> done) override;
+    void Write(std::function<int()> write, std::function<void(int status)> done) override
+    {
+        runner_.Write(std::move(write), std::move(done));
+    }
     void ReportQuietly(const QString& text) override;
 
     // The controller of the folder shown; none before the first folder.
-    FolderController* Controller() const;
+    FolderController* Controller() const { return folders_->Find(folder_); }
+    // Runs `command` of the folder shown on the chosen row, if one is.
+    void OnChosenRow(void (FolderController::*command)(int row));
     // Puts a load's rows and tree, or the summary's counts, on screen.
     void ShowLoad(FolderController& folder, const FolderQuery& query, FolderLoad load);
     // Enables the row commands for a chosen row (none: disables them) and hands the row to the folder.
     void RowChosen(const QModelIndex& current);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
-    // Out of sight: hidden where a tray can bring it back, else minimized.
-    void PutAway();
-    // Loads both stores, then starts the update cycle (once).
-    void LoadStoresAndStartCycle(bool startedHidden);
-    // Step 11 of the start: the update cycle on its own thread, once both stores are loaded.
-    void StartUpdateCycle(bool startedHidden);
-    void StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue);
-    void StopTimers();
-    // The update passes' host, carrying their calls onto this window.
-    WindowUpdateHost* MakeUpdateHost();
     void QuickTaskChosen(SummaryPage::QuickTask task);
     // The start-up check box: stores the inverse in ShowSummary and saves the settings.
     void StartInDealsToggled(bool checked);
     void UpdateHookCommands();
-    void SaveLayout();
-    // Ends a view that ShowDueBy stretched, and its notice.
-    void EndDueView();
 
-    ItemStore deals_;
-    ItemStore topics_;
-    // A second store on the deals' file for the summary page, so its hot list never replaces the
-    // view the Coupons & Deals folder shows.
-    ItemStore hotDeals_;
-    ShoppingDatabase shopping_;
-    SearchIndex searches_;
-    ResultList searchResults_;
-    std::map<FolderKind, std::unique_ptr<FolderController>> folders_;
+    // The settings, stores, connection and passes of this run. Declared before the controllers that
+    // keep its stores and before the worker: members go in reverse order, so the worker is drained
+    // and joined before the stores go.
+    ProgramSession session_;
+    std::unique_ptr<FolderControllers> folders_;
     ViewState view_;
+    std::unique_ptr<SavedProductView> savedProduct_;
     ItemFilter todayFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
     bool shutDown_ = false;
-    // The start's store loads and update cycle wait for the summary page's first paint.
-    bool storesPending_ = false;
-    bool storesLoaded_ = false;
-    bool listsRefreshDue_ = false;
-    bool placementRestored_ = false;
     SearchPrompt searchPrompt_;
-    // The one comparison manager, made on first use; it goes after every dialog that used it.
-    std::unique_ptr<WebSpider> spider_;
+    // The program's own dialogs; they go after every dialog that used them.
+    ProgramDialogs dialogs_;
     ProductEditorOpener productEditor_;
     PriceComparisonRunner comparisonRunner_;
-    std::unique_ptr<LayoutStore> layout_;
-    Settings settings_;
+    std::unique_ptr<WindowPlacement> placement_;
     std::unique_ptr<BrowserLauncher> browser_;
     AutostartEntry autostart_;
-    ServerConnection connection_;
-    HttpFetcher fetcher_;
-    std::unique_ptr<UpdateContext> updateContext_;
-    std::optional<std::chrono::milliseconds> downloadInterval_;
-    // Last of the members the passes use: stopped and joined before anything above goes.
-    std::unique_ptr<PassRunner> passes_;
-    // The folders' loads and writes on their worker: drained and joined before anything above goes.
+    // The folders' loads and writes on their worker: drained and joined before anything above goes,
+    // the session's stores among them.
     FolderRunner runner_;
 
-    MainToolBar* toolBar_;
-    FolderPane* folderPane_;
-    DueNotice* dueNotice_;
-    QSplitter* panes_ = nullptr;
-    ViewPane* viewPane_;
-    ItemListModel* model_;
-    ItemListView* listView_;
-    CashBackPane* cashBackPane_;
-    SummaryPage* summaryPage_;
-    TrayController* tray_;
+    WindowWidgets ui_;
     AlertQueue* alertQueue_;
-    WindowUpdateHost* updateHost_;
-    QTimer* downloadTimer_;
+    WindowUpdateCycle* cycle_;
 };
 
 } // namespace tallyhawk

@@ -91,4 +91,16 @@ void ViewTree::AddList(const QString& rootText, Stands stands, const IdNameList&
     root->setExpanded(true);
 }
 
+void ViewTree::Show(const std::optional<TreeContent>& tree, bool rebuild)
+{
+    if (rebuild) {
+        clear();
+    }
+    if (tree && tree->comparisons) {
+        ShowComparisons(tree->searches);
+    } else if (tree) {
+        ShowLists(tree->storeRoot, tree->stores, tree->categories);
+    }
+}
+
 } // namespace tallyhawk

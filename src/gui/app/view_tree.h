@@ -2,10 +2,12 @@
 
 #include "core/compare/search_record.h"
 #include "core/store/id_name_list.h"
+#include "gui/folders/folder_load.h"
 
 #include <QTreeWidget>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tallyhawk
@@ -32,6 +34,8 @@ public:
     void ShowLists(const QString& storeRoot, const IdNameList& stores, const IdNameList& categories);
     // "Online Prices" over the saved comparisons, newest first; "No Items Found" when there are none.
     void ShowComparisons(const std::vector<SearchRecord>& records);
+    // A load's tree: emptied first when `rebuild`, then the lists or the comparisons it has, if any.
+    void Show(const std::optional<TreeContent>& tree, bool rebuild);
 
     static Stands StandsFor(const QTreeWidgetItem& item);
     static std::int32_t IdOf(const QTreeWidgetItem& item);

@@ -11,9 +11,10 @@
 namespace tallyhawk
 {
 
-ItemListFolder::ItemListFolder(FolderHost& host, ItemStore& store)
+ItemListFolder::ItemListFolder(FolderHost& host, ItemStore& store, SessionCommands commands)
     : FolderController(host)
     , store_(store)
+    , commands_(commands)
 { }
 
 FolderLoad ItemListFolder::Load(const FolderQuery& query)
@@ -39,7 +40,7 @@ void ItemListFolder::RowChosen(int row)
     }
     // Shown read at once; the file follows behind, and a failure leaves the row as the user saw it.
     rows.MarkRead(row);
-    host_.Write([this, key] { return store_.MarkRead(key.id, key.kind); },
+    host_.Write([this, key] { return commands_.MarkItemRead(key.id, key.kind); },
                 [this](int status) {
                     if (status < 0) {
                         host_.ReportQuietly(
@@ -63,7 +64,7 @@ void ItemListFolder::Delete(int row)
     const RowKey key = host_.Rows().key(row);
     // Items go without a question; the row stays gone even when the file could not be changed.
     host_.RemoveRow(row);
-    host_.Write([this, key] { return store_.Delete(key.id, key.kind); },
+    host_.Write([this, key] { return commands_.DeleteItem(key.id, key.kind); },
                 [this](int status) {
                     if (status < 0) {
                         MessageBoxes::Tell(host_.DialogParent(),

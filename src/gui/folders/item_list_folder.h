@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/update/session_commands.h"
 #include "gui/folders/folder_controller.h"
 
 namespace tallyhawk
@@ -9,11 +10,11 @@ class ItemStore;
 
 // A folder of downloaded items over one item store: Coupons & Deals or Forum Topics. Items open in the
 // browser, their details are their page on the site, a chosen unread item is marked read, and Delete
-// asks nothing.
+// asks nothing. Marking and deleting are the session's commands, which find the store by the item's kind.
 class ItemListFolder : public FolderController
 {
 public:
-    ItemListFolder(FolderHost& host, ItemStore& store);
+    ItemListFolder(FolderHost& host, ItemStore& store, SessionCommands commands);
 
     FolderLoad Load(const FolderQuery& query) override;
     bool HasDetails() const override { return true; }
@@ -26,6 +27,7 @@ protected:
     virtual QString StoreRoot() const = 0;
 
     ItemStore& store_;
+    SessionCommands commands_;
 };
 
 } // namespace tallyhawk

@@ -12,8 +12,8 @@
 namespace tallyhawk
 {
 
-ProductsFolder::ProductsFolder(FolderHost& host, ShoppingDatabase& shopping)
-    : ShoppingFolder(host, shopping, ShoppingDatabase::kProducts)
+ProductsFolder::ProductsFolder(FolderHost& host, ShoppingDatabase& shopping, SessionCommands commands)
+    : ShoppingFolder(host, shopping, commands, ShoppingDatabase::kProducts)
 { }
 
 void ProductsFolder::ShowEdited(const ShoppingRecord& saved)
@@ -31,7 +31,7 @@ void ProductsFolder::Details(int row)
         return;
     }
     // The row goes once the product moved: one that could not be moved stays as it is.
-    host_.Write([this, id = key.id] { return ShoppingListCommands(shopping_).Purchase(id); },
+    host_.Write([this, id = key.id] { return commands_.shopping().Purchase(id); },
                 [this, id = key.id](int status) {
                     if (status < 0) {
                         MessageBoxes::Tell(host_.DialogParent(),
@@ -89,9 +89,7 @@ void ProductsFolder::Delete(int row)
         return;
     }
     host_.RemoveRow(row);
-    WriteRemoved([this,
-                  id = key.id,
-                  how = *deletion] { return ShoppingListCommands(shopping_).DeleteProduct(id, how); },
+    WriteRemoved([this, id = key.id, how = *deletion] { return commands_.shopping().DeleteProduct(id, how); },
                  QStringLiteral("There was an error while deleting the selected product."));
 }
 

@@ -10,7 +10,7 @@ namespace tallyhawk
 class ProductsFolder : public ShoppingFolder
 {
 public:
-    ProductsFolder(FolderHost& host, ShoppingDatabase& shopping);
+    ProductsFolder(FolderHost& host, ShoppingDatabase& shopping, SessionCommands commands);
 
     FolderKind kind() const override { return FolderKind::ShoppingList; }
     bool HasDetails() const override { return true; }

@@ -9,8 +9,8 @@
 namespace tallyhawk
 {
 
-PurchasesFolder::PurchasesFolder(FolderHost& host, ShoppingDatabase& shopping)
-    : ShoppingFolder(host, shopping, ShoppingDatabase::kPurchases)
+PurchasesFolder::PurchasesFolder(FolderHost& host, ShoppingDatabase& shopping, SessionCommands commands)
+    : ShoppingFolder(host, shopping, commands, ShoppingDatabase::kPurchases)
 { }
 
 void PurchasesFolder::ShowEdited(const ShoppingRecord& saved)
@@ -28,7 +28,7 @@ void PurchasesFolder::Delete(int row)
     }
     const std::int32_t id = host_.Rows().key(row).id;
     host_.RemoveRow(row);
-    WriteRemoved([this, id] { return ShoppingListCommands(shopping_).DeletePurchase(id); },
+    WriteRemoved([this, id] { return commands_.shopping().DeletePurchase(id); },
                  QStringLiteral("There was an error while deleting the selected purchase."));
 }
 

@@ -9,7 +9,7 @@ namespace tallyhawk
 class PurchasesFolder : public ShoppingFolder
 {
 public:
-    PurchasesFolder(FolderHost& host, ShoppingDatabase& shopping);
+    PurchasesFolder(FolderHost& host, ShoppingDatabase& shopping, SessionCommands commands);
 
     FolderKind kind() const override { return FolderKind::PurchaseHistory; }
     void Delete(int row) override;

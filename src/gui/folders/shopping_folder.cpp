@@ -10,9 +10,13 @@
 namespace tallyhawk
 {
 
-ShoppingFolder::ShoppingFolder(FolderHost& host, ShoppingDatabase& shopping, std::int32_t recordKind)
+ShoppingFolder::ShoppingFolder(FolderHost& host,
+                               ShoppingDatabase& shopping,
+                               SessionCommands commands,
+                               std::int32_t recordKind)
     : FolderController(host)
     , shopping_(shopping)
+    , commands_(commands)
     , recordKind_(recordKind)
 { }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/update/session_commands.h"
 #include "gui/folders/folder_controller.h"
 
 #include <cstdint>
@@ -10,11 +11,15 @@ namespace tallyhawk
 class ShoppingDatabase;
 
 // A folder over one file of the shopping database: the Shopping List (products) or the Purchase
-// History. Its records open in the product editor, which stays off until it is set.
+// History. Its records open in the product editor, which stays off until it is set; its writes are the
+// session's Shopping List commands.
 class ShoppingFolder : public FolderController
 {
 public:
-    ShoppingFolder(FolderHost& host, ShoppingDatabase& shopping, std::int32_t recordKind);
+    ShoppingFolder(FolderHost& host,
+                   ShoppingDatabase& shopping,
+                   SessionCommands commands,
+                   std::int32_t recordKind);
 
     FolderCaptions captions() const override;
     FolderLoad Load(const FolderQuery& query) override;
@@ -29,6 +34,7 @@ protected:
     void WriteRemoved(std::function<int()> write, const QString& failure);
 
     ShoppingDatabase& shopping_;
+    SessionCommands commands_;
     std::int32_t recordKind_;
 };
 

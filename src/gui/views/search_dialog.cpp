@@ -38,4 +38,13 @@ SearchDialog::SearchDialog(const QString& initialText, QWidget* parent)
     layout->addWidget(buttons);
 }
 
+std::optional<QString> SearchDialog::Ask(const QString& initialText, QWidget* parent)
+{
+    SearchDialog dialog(initialText, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.resultText();
+}
+
 } // namespace tallyhawk

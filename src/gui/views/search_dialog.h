@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+#include <optional>
+
 class QLineEdit;
 class QPushButton;
 
@@ -18,6 +20,8 @@ public:
 
     // The text typed when the dialog ended with Search; empty after Cancel.
     QString resultText() const { return resultText_; }
+    // Asks for the text, `initialText` first; none for Cancel.
+    static std::optional<QString> Ask(const QString& initialText, QWidget* parent);
     QLineEdit* edit() const { return edit_; }
     QPushButton* searchButton() const { return search_; }
     QPushButton* cancelButton() const { return cancel_; }

@@ -187,7 +187,7 @@ TEST_F(MainWindowDialogsTest, AProductSavedOutOfViewIsToldAndShownOnRequest)
     EXPECT_EQ(window->model()->index(0, 0).data().toString(), QStringLiteral("Coffee beans"));
     EXPECT_TRUE(ItemList(*window)->selectionModel()->isRowSelected(0, {}));
     EXPECT_FALSE(notice->isVisibleTo(window.get()));
-    EXPECT_TRUE(window->viewCaption().contains(QStringLiteral("16 Mar 2026")));
+    EXPECT_TRUE(View(*window)->caption().contains(QStringLiteral("16 Mar 2026")));
 
     // The time filter brings the views back to their own spans.
     window->ChooseTimeSpan(TimeSpan::kLast7Days);

@@ -7,6 +7,7 @@
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/main_window.h"
 #include "gui/app/tray_controller.h"
+#include "gui/app/view_pane.h"
 #include "gui/views/item_list_model.h"
 #include "support/mock_clock.h"
 #include "support/scoped_current_folder.h"
@@ -91,6 +92,14 @@ inline SummaryPage* Summary(const MainWindow& window)
     auto* page = window.findChild<SummaryPage*>(QStringLiteral("summaryPage"));
     EXPECT_NE(page, nullptr);
     return page;
+}
+
+// The right pane (the view's caption and the page shown), found by its name.
+inline ViewPane* View(const MainWindow& window)
+{
+    auto* pane = window.findChild<ViewPane*>(QStringLiteral("viewPane"));
+    EXPECT_NE(pane, nullptr);
+    return pane;
 }
 
 class MainWindowFixture : public ::testing::Test

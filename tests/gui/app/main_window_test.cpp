@@ -71,7 +71,7 @@ TEST_F(MainWindowTest, StartsOnCouponsAndDealsOverTheLastSevenDays)
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("new coupon"), QStringLiteral("week deal")}));
     EXPECT_EQ(window->model()->index(0, 1).data().toString(), QStringLiteral("Corner Shop"));
     EXPECT_EQ(Pane(*window)->caption(), QStringLiteral("Coupons & Deals"));
-    EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals"));
+    EXPECT_EQ(View(*window)->caption(), QStringLiteral("Coupons & Deals"));
     EXPECT_EQ(Pane(*window)->button(FolderKind::CouponsAndDeals)->text(), QStringLiteral("Coupons && Deals"));
     EXPECT_TRUE(Pane(*window)->button(FolderKind::CouponsAndDeals)->isChecked());
 }
@@ -147,7 +147,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("shoe B"), QStringLiteral("shoe A")}));
     EXPECT_EQ(window->model()->index(0, 0).data(ItemListModel::CornerRole).toString(),
               QStringLiteral("$12.50"));
-    EXPECT_EQ(window->viewCaption(), QStringLiteral("Price Comparisons: red shoes"));
+    EXPECT_EQ(View(*window)->caption(), QStringLiteral("Price Comparisons: red shoes"));
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Result Details"));
     EXPECT_FALSE(bar->find()->isEnabled());
 
@@ -161,7 +161,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     pane->button(FolderKind::PurchaseHistory)->click();
     WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Bread")});
-    EXPECT_EQ(window->viewCaption(), QStringLiteral("Purchase History"));
+    EXPECT_EQ(View(*window)->caption(), QStringLiteral("Purchase History"));
 
     // The folders without a list empty it; Print keeps the caption of the folder before.
     pane->button(FolderKind::TodaysSummary)->click();
@@ -176,7 +176,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     pane->button(FolderKind::CashBackStores)->click();
     WaitForView(*window);
     EXPECT_EQ(window->folder(), FolderKind::CashBackStores);
-    EXPECT_EQ(window->viewCaption(), QStringLiteral("Cash Back Stores"));
+    EXPECT_EQ(View(*window)->caption(), QStringLiteral("Cash Back Stores"));
     EXPECT_FALSE(bar->find()->isEnabled());
 
     pane->button(FolderKind::CouponsAndDeals)->click();
@@ -258,7 +258,7 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
     EXPECT_EQ(window->viewFilter().categoryId, 4);
     EXPECT_EQ(window->viewFilter().storeId, 0);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("hammer")});
-    EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals: Tools"));
+    EXPECT_EQ(View(*window)->caption(), QStringLiteral("Coupons & Deals: Tools"));
 
     // A longer range keeps the category and rebuilds the tree from the items it shows.
     Bar(*window)->timeFilter()->Choose(TimeSpan::kLast30Days);
@@ -394,14 +394,14 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     WaitForView(*window);
     auto* cashBack = window->findChild<CashBackPane*>(QStringLiteral("cashBackPane"));
     ASSERT_NE(cashBack, nullptr);
-    ASSERT_EQ(window->currentPage(), cashBack);
+    ASSERT_EQ(View(*window)->currentPage(), cashBack);
     EXPECT_EQ(cashBack->address()->text().toStdString(), CashBackStoresUrl(base));
     emit cashBack->link()->linkActivated(QStringLiteral("open"));
     ASSERT_EQ(started.size(), 5u);
     EXPECT_EQ(started[4].back(), CashBackStoresUrl(base));
     Pane(*window)->button(FolderKind::TodaysSummary)->click();
     WaitForView(*window);
-    EXPECT_NE(window->currentPage(), cashBack);
+    EXPECT_NE(View(*window)->currentPage(), cashBack);
 }
 
 TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
@@ -458,7 +458,7 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
     window->Find();
     WaitForView(*window);
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("red shoes")});
-    EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals: search results for red"));
+    EXPECT_EQ(View(*window)->caption(), QStringLiteral("Coupons & Deals: search results for red"));
     ASSERT_TRUE(window->viewFilter().keyword);
     EXPECT_EQ(*window->viewFilter().keyword, "red");
 
@@ -473,7 +473,7 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
     WaitForView(*window);
     EXPECT_EQ(asked, (QStringList{QString(), QStringLiteral("red"), QStringLiteral("red")}));
     EXPECT_FALSE(window->viewFilter().keyword);
-    EXPECT_EQ(window->viewCaption(), QStringLiteral("Coupons & Deals"));
+    EXPECT_EQ(View(*window)->caption(), QStringLiteral("Coupons & Deals"));
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("blue hat"), QStringLiteral("red shoes")}));
 
     // A folder switch drops the keyword.

@@ -93,7 +93,7 @@ TEST_F(SummaryPageTest, CountsWhatArrivedTodayByLocalDay)
     SetShowSummary(1);
     auto window = StartHidden();
     EXPECT_EQ(window->folder(), FolderKind::TodaysSummary);
-    EXPECT_EQ(window->currentPage(), Summary(*window));
+    EXPECT_EQ(View(*window)->currentPage(), Summary(*window));
     EXPECT_EQ(window->todayFilter().from, midnight);
     EXPECT_EQ(window->todayFilter().to, kTonight);
     SummaryPage* page = Summary(*window);

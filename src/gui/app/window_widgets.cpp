@@ -1,0 +1,86 @@
+#include "gui/app/window_widgets.h"
+
+#include "gui/app/app_icon.h"
+#include "gui/app/cash_back_pane.h"
+#include "gui/app/due_notice.h"
+#include "gui/app/folder_pane.h"
+#include "gui/app/item_list_view.h"
+#include "gui/app/main_tool_bar.h"
+#include "gui/app/summary_page.h"
+#include "gui/app/tray_controller.h"
+#include "gui/app/view_pane.h"
+#include "gui/views/item_list_model.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace tallyhawk
+{
+
+WindowWidgets WindowWidgets::Build(QMainWindow& window,
+                                   const std::string& cashBackUrl,
+                                   std::function<void(const std::string& url)> openPage)
+{
+    WindowWidgets ui;
+    window.setWindowTitle(QStringLiteral("Tallyhawk"));
+    const QIcon icon = AppIcon();
+    window.setWindowIcon(icon);
+
+    ui.toolBar = new MainToolBar;
+    ui.toolBar->setObjectName(QStringLiteral("toolBar"));
+    ui.folderPane = new FolderPane;
+    ui.folderPane->setObjectName(QStringLiteral("folderPane"));
+    ui.dueNotice = new DueNotice;
+    ui.dueNotice->setObjectName(QStringLiteral("dueNotice"));
+    ui.model = new ItemListModel(&window);
+    ui.listView = new ItemListView(ui.model);
+    ui.cashBackPane = new CashBackPane(QString::fromStdString(cashBackUrl),
+                                       [openPage, cashBackUrl] { openPage(cashBackUrl); });
+    ui.cashBackPane->setObjectName(QStringLiteral("cashBackPane"));
+    ui.summaryPage = new SummaryPage(std::move(openPage));
+    ui.summaryPage->setObjectName(QStringLiteral("summaryPage"));
+    ui.viewPane = new ViewPane(ui.dueNotice, ui.listView, ui.summaryPage, ui.cashBackPane);
+    ui.viewPane->setObjectName(QStringLiteral("viewPane"));
+    // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
+    // for long store names.
+    ui.panes = new QSplitter(Qt::Horizontal);
+    ui.panes->setObjectName(QStringLiteral("panes"));
+    ui.panes->addWidget(ui.folderPane);
+    ui.panes->addWidget(ui.viewPane);
+    ui.panes->setChildrenCollapsible(false);
+    ui.panes->setStretchFactor(1, 1);
+    ui.panes->setAccessibleName(QStringLiteral("Panes"));
+
+    auto* central = new QWidget;
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->addWidget(ui.toolBar);
+    layout->addWidget(ui.panes, 1);
+    window.setCentralWidget(central);
+    // Starting sizes in the proportions of the original window; layouts resize from there.
+    ui.folderPane->setMinimumWidth(ui.folderPane->ButtonsWidth() + 24);
+    ui.panes->setSizes({ui.folderPane->minimumWidth(), 880});
+    window.resize(880, 480);
+
+    ui.tray = new TrayController(icon, &window);
+    ui.tray->setObjectName(QStringLiteral("tray"));
+    ui.tray->SetTip(window.windowTitle());
+
+    // The system menu's About entry has its Linux place in the Help menu.
+    QMenu* help = window.menuBar()->addMenu(QStringLiteral("&Help"));
+    ui.about = help->addAction(QStringLiteral("About..."));
+    ui.exit = new QAction(QStringLiteral("Exit"), &window);
+    ui.exit->setObjectName(QStringLiteral("actionExit"));
+    ui.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    ui.exit->setShortcutContext(Qt::ApplicationShortcut);
+    window.addAction(ui.exit);
+    return ui;
+}
+
+} // namespace tallyhawk

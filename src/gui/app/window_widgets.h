@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <string>
+
+class QAction;
+class QMainWindow;
+class QSplitter;
+
+namespace tallyhawk
+{
+
+class CashBackPane;
+class DueNotice;
+class FolderPane;
+class ItemListModel;
+class ItemListView;
+class MainToolBar;
+class SummaryPage;
+class TrayController;
+class ViewPane;
+
+// The main window's widgets and actions, made and laid out: the row of commands over the folder pane
+// and the view pane side by side, the tray icon, the Help menu's About and the Exit action (Ctrl+Q).
+// The window wires their signals; each has an object name to be found by.
+struct WindowWidgets
+{
+    MainToolBar* toolBar = nullptr;
+    FolderPane* folderPane = nullptr;
+    DueNotice* dueNotice = nullptr;
+    QSplitter* panes = nullptr;
+    ViewPane* viewPane = nullptr;
+    ItemListModel* model = nullptr;
+    ItemListView* listView = nullptr;
+    CashBackPane* cashBackPane = nullptr;
+    SummaryPage* summaryPage = nullptr;
+    TrayController* tray = nullptr;
+    QAction* about = nullptr;
+    QAction* exit = nullptr;
+
+    // Builds them into `window`. The cash back pane shows `cashBackUrl`; the pages' links open
+    // through `openPage`.
+    static WindowWidgets Build(QMainWindow& window,
+                               const std::string& cashBackUrl,
+                               std::function<void(const std::string& url)> openPage);
+};
+
+} // namespace tallyhawk
