@@ -130,7 +130,6 @@ public:
     // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
     bool listsRefreshDue() const { return cycle_->listsRefreshDue(); }
     const ItemFilter& viewFilter() const { return view_.filter(); }
-    ItemListModel* model() const { return ui_.model; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return session_.passes(); }
     // Today from 00:00:00 to 23:59:59, as the summary page last counted it.

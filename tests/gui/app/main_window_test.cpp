@@ -69,7 +69,7 @@ TEST_F(MainWindowTest, StartsOnCouponsAndDealsOverTheLastSevenDays)
     EXPECT_EQ(window->viewFilter().to, kTonight);
     EXPECT_EQ(window->viewFilter().from, kTonight - TimeSpan::kLast7Days);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("new coupon"), QStringLiteral("week deal")}));
-    EXPECT_EQ(window->model()->index(0, 1).data().toString(), QStringLiteral("Corner Shop"));
+    EXPECT_EQ(ListModel(*window)->index(0, 1).data().toString(), QStringLiteral("Corner Shop"));
     EXPECT_EQ(Pane(*window)->caption(), QStringLiteral("Coupons & Deals"));
     EXPECT_EQ(View(*window)->caption(), QStringLiteral("Coupons & Deals"));
     EXPECT_EQ(Pane(*window)->button(FolderKind::CouponsAndDeals)->text(), QStringLiteral("Coupons && Deals"));
@@ -136,7 +136,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     // the lowest price first.
     pane->button(FolderKind::PriceComparisons)->click();
     WaitForView(*window);
-    EXPECT_EQ(window->model()->rowCount(), 0);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 0);
     ViewTree* tree = pane->tree();
     ASSERT_EQ(tree->topLevelItemCount(), 1);
     EXPECT_EQ(tree->topLevelItem(0)->text(0), QStringLiteral("Online Prices"));
@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     WaitForView(*window);
     EXPECT_EQ(window->currentSearchId(), 2);
     EXPECT_EQ(FirstColumn(*window), (QStringList{QStringLiteral("shoe B"), QStringLiteral("shoe A")}));
-    EXPECT_EQ(window->model()->index(0, 0).data(ItemListModel::CornerRole).toString(),
+    EXPECT_EQ(ListModel(*window)->index(0, 0).data(ItemListModel::CornerRole).toString(),
               QStringLiteral("$12.50"));
     EXPECT_EQ(View(*window)->caption(), QStringLiteral("Price Comparisons: red shoes"));
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Result Details"));
@@ -166,7 +166,7 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     // The folders without a list empty it; Print keeps the caption of the folder before.
     pane->button(FolderKind::TodaysSummary)->click();
     WaitForView(*window);
-    EXPECT_EQ(window->model()->rowCount(), 0);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 0);
     EXPECT_EQ(pane->caption(), QStringLiteral("Today's Summary"));
     EXPECT_EQ(bar->details()->text(), QStringLiteral("Details"));
     EXPECT_EQ(bar->find()->text(), QStringLiteral("Find"));
@@ -233,7 +233,7 @@ TEST_F(MainWindowTest, TimeFilterMenuSetsTheRangeEndingTonight)
 
     entries[3]->trigger();
     WaitForView(*window);
-    EXPECT_EQ(window->model()->rowCount(), 4);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 4);
 }
 
 TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
@@ -276,7 +276,7 @@ TEST_F(MainWindowTest, TreeNarrowsToAStoreOrCategoryAndIsRebuiltFromWhatRemains)
     WaitForView(*window);
     EXPECT_EQ(window->viewFilter().storeId, 0);
     EXPECT_EQ(window->viewFilter().categoryId, 0);
-    EXPECT_EQ(window->model()->rowCount(), 3);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 3);
 
     Pane(*window)->button(FolderKind::ForumTopics)->click();
     WaitForView(*window);
@@ -295,7 +295,7 @@ TEST_F(MainWindowTest, ChoosingAnUnreadItemMarksItReadInItsFile)
     AddItem("deal.lst", 1, 2, "first deal", kTen - 60);
     AddItem("deal.lst", 2, 1, "second coupon", kTen - 50);
     auto window = StartHidden();
-    ItemListModel* model = window->model();
+    ItemListModel* model = ListModel(*window);
     ASSERT_EQ(model->rowCount(), 2);
     EXPECT_TRUE(model->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_TRUE(model->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
@@ -316,8 +316,8 @@ TEST_F(MainWindowTest, ChoosingAnUnreadItemMarksItReadInItsFile)
     // It stays read after a restart.
     window.reset();
     auto again = StartHidden();
-    EXPECT_FALSE(again->model()->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
-    EXPECT_TRUE(again->model()->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_FALSE(ListModel(*again)->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_TRUE(ListModel(*again)->index(1, 0).data(Qt::FontRole).value<QFont>().bold());
 }
 
 TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
@@ -339,7 +339,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     MainToolBar* bar = Bar(*window);
     EXPECT_FALSE(bar->open()->isEnabled());
 
-    ItemList(*window)->setCurrentIndex(window->model()->index(0, 0));
+    ItemList(*window)->setCurrentIndex(ListModel(*window)->index(0, 0));
     WaitForView(*window);
     EXPECT_TRUE(bar->open()->isEnabled());
     EXPECT_TRUE(bar->details()->isEnabled());
@@ -357,7 +357,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("a deal")});
     EXPECT_FALSE(bar->remove()->isEnabled());
     // The row left is not chosen, so it stays unread.
-    EXPECT_TRUE(window->model()->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
+    EXPECT_TRUE(ListModel(*window)->index(0, 0).data(Qt::FontRole).value<QFont>().bold());
     EXPECT_TRUE(boxes.shown().empty());
     {
         ItemStore check;
@@ -370,7 +370,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     Pane(*window)->button(FolderKind::ForumTopics)->click();
     WaitForView(*window);
     EXPECT_FALSE(bar->open()->isEnabled());
-    ItemList(*window)->setCurrentIndex(window->model()->index(0, 0));
+    ItemList(*window)->setCurrentIndex(ListModel(*window)->index(0, 0));
     WaitForView(*window);
     bar->open()->trigger();
     WaitForView(*window);
@@ -384,7 +384,7 @@ TEST_F(MainWindowTest, OpenDetailsAndDeleteActOnTheChosenItem)
     std::filesystem::remove(dir_.File("topic.lst"));
     bar->remove()->trigger();
     WaitForView(*window);
-    EXPECT_EQ(window->model()->rowCount(), 0);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 0);
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.lastText().startsWith(
         QStringLiteral("There was an error while deleting the selected deal(s).")));
@@ -408,7 +408,7 @@ TEST_F(MainWindowTest, EmptyFoldersShowNoItemsFoundOrNothing)
 {
     // No "deal.lst" at all: the list and the tree stay empty.
     auto window = StartHidden();
-    EXPECT_EQ(window->model()->rowCount(), 0);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 0);
     EXPECT_EQ(Pane(*window)->tree()->topLevelItemCount(), 0);
 
     Pane(*window)->button(FolderKind::ShoppingList)->click();
@@ -479,13 +479,13 @@ TEST_F(MainWindowTest, FindNarrowsTheFolderAndAnEmptyTextShowsItWhole)
     // A folder switch drops the keyword.
     window->ApplySearch(QStringLiteral("blue"));
     WaitForView(*window);
-    EXPECT_EQ(window->model()->rowCount(), 1);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 1);
     Pane(*window)->button(FolderKind::ForumTopics)->click();
     WaitForView(*window);
     Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
     WaitForView(*window);
     EXPECT_FALSE(window->viewFilter().keyword);
-    EXPECT_EQ(window->model()->rowCount(), 2);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 2);
 }
 
 TEST(SearchDialogTest, SearchKeepsTheTypedTextAndCancelLeavesItEmpty)

@@ -138,7 +138,7 @@ TEST_F(SummaryPageTest, ShowsTheTwoNewestHotDealsThatAreNotDeleted)
     // The hot list is a store of its own: the deals folder still lists every deal of the week.
     Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
     WaitForView(*window);
-    EXPECT_EQ(window->model()->rowCount(), 5);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 5);
     Pane(*window)->button(FolderKind::TodaysSummary)->click();
     WaitForView(*window);
 
@@ -223,7 +223,7 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
         auto window = StartHidden();
         EXPECT_EQ(window->folder(), FolderKind::CouponsAndDeals);
         // The list is filled at once rather than at the first refresh.
-        EXPECT_EQ(window->model()->rowCount(), 1);
+        EXPECT_EQ(ListModel(*window)->rowCount(), 1);
         QCheckBox* box = Summary(*window)->startInDeals();
         EXPECT_TRUE(box->isChecked());
         EXPECT_EQ(Summary(*window)->startCaption()->text(),
@@ -237,7 +237,7 @@ TEST_F(SummaryPageTest, StartPageFollowsShowSummaryAndTheCheckBoxSavesIt)
     {
         auto window = StartHidden();
         EXPECT_EQ(window->folder(), FolderKind::TodaysSummary);
-        EXPECT_EQ(window->model()->rowCount(), 0);
+        EXPECT_EQ(ListModel(*window)->rowCount(), 0);
         EXPECT_EQ(Pane(*window)->caption(), QStringLiteral("Today's Summary"));
         EXPECT_FALSE(Summary(*window)->startInDeals()->isChecked());
 
