@@ -126,7 +126,6 @@ public:
     // A load was asked for and its rows are not shown yet (viewLoaded follows), or a write has not
     // come back yet.
     bool busy() const { return runner_.busy(); }
-    std::int32_t currentSearchId() const { return view_.searchId(); }
     // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
     bool listsRefreshDue() const { return cycle_->listsRefreshDue(); }
     const ItemFilter& viewFilter() const { return view_.filter(); }

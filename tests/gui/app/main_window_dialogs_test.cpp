@@ -101,8 +101,10 @@ TEST_F(MainWindowDialogsTest, NewProductOpenAndComparePricesRunTheProgramDialogs
     OnNextDialog<ComparePricesDialog>([](ComparePricesDialog& dialog) { dialog.reject(); });
     Command(*window, "actionComparePrices")->trigger();
     WaitForView(*window);
+    // Cancelled: the view stays as it was.
     EXPECT_EQ(window->folder(), FolderKind::ShoppingList);
-    EXPECT_EQ(window->currentSearchId(), 0);
+    EXPECT_EQ(View(*window)->caption(), QStringLiteral("Shopping List"));
+    EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("Coffee beans, dark")});
 }
 
 // The agents' categories are a list of their own: the one the editor's category names is chosen, not
