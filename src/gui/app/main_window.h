@@ -126,8 +126,6 @@ public:
     // A load was asked for and its rows are not shown yet (viewLoaded follows), or a write has not
     // come back yet.
     bool busy() const { return runner_.busy(); }
-    // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
-    bool listsRefreshDue() const { return cycle_->listsRefreshDue(); }
     const ItemFilter& viewFilter() const { return view_.filter(); }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return session_.passes(); }
