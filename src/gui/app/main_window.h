@@ -129,8 +129,6 @@ public:
     const ItemFilter& viewFilter() const { return view_.filter(); }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return session_.passes(); }
-    // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
-    const ItemFilter& todayFilter() const { return todayFilter_; }
 
 signals:
     // The rows (or the summary's counts) of a load are shown.
@@ -187,7 +185,6 @@ private:
     std::unique_ptr<FolderControllers> folders_;
     ViewState view_;
     std::unique_ptr<SavedProductView> savedProduct_;
-    ItemFilter todayFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
     bool shutDown_ = false;
