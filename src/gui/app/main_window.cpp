@@ -218,7 +218,6 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
 {
     folder.Shown(query);
     if (load.summary) {
-        todayFilter_ = load.summaryDay;
         ui_.summaryPage->Fill(*load.summary);
     } else {
         ui_.folderPane->tree()->Show(load.tree, query.rebuildTree);

@@ -126,15 +126,9 @@ public:
     // A load was asked for and its rows are not shown yet (viewLoaded follows), or a write has not
     // come back yet.
     bool busy() const { return runner_.busy(); }
-    std::int32_t currentSearchId() const { return view_.searchId(); }
-    // Set by the start-up's weekly upkeep: the update cycle refreshes the site lists.
-    bool listsRefreshDue() const { return cycle_->listsRefreshDue(); }
     const ItemFilter& viewFilter() const { return view_.filter(); }
-    ItemListModel* model() const { return ui_.model; }
     // The passes' runner once the update cycle started; none before Start and after Shutdown.
     PassRunner* passes() const { return session_.passes(); }
-    // Today from 00:00:00 to 23:59:59, as the summary page last counted it.
-    const ItemFilter& todayFilter() const { return todayFilter_; }
 
 signals:
     // The rows (or the summary's counts) of a load are shown.
@@ -191,7 +185,6 @@ private:
     std::unique_ptr<FolderControllers> folders_;
     ViewState view_;
     std::unique_ptr<SavedProductView> savedProduct_;
-    ItemFilter todayFilter_;
     FolderKind folder_ = FolderKind::None;
     bool exiting_ = false;
     bool shutDown_ = false;

@@ -67,11 +67,10 @@ WindowUpdateHost* WindowUpdateCycle::MakeHost(Window window)
 
 void WindowUpdateCycle::RunWeeklyUpkeep()
 {
+    // The upkeep records in the session's context whether the site lists are due; the passes read it.
     runner_.Behind([this] {
-        const bool due = session_.RunWeeklyUpkeep().listsRefreshDue;
-        return [this, due] {
-            listsRefreshDue_ = due;
-        };
+        session_.RunWeeklyUpkeep();
+        return std::function<void()>([] {});
     });
 }
 

@@ -55,8 +55,6 @@ public:
     // The same once `page` was first painted, so that a shown page is on screen before the loads of
     // 100,000 items; should it never be painted (a window the desktop keeps unmapped), after a second.
     void LoadStoresAfterPaint(QWidget* page);
-    // Set by the weekly upkeep: the cycle refreshes the site lists.
-    bool listsRefreshDue() const { return listsRefreshDue_; }
     // Ends the cycle in order: the timers, the waiting alerts (their popups go while the settings
     // they read still exist), the host (a pass waiting for a prompt gets No, its late calls are
     // dropped), then the passes, stopped at a safe point and joined. Runs once.
@@ -81,7 +79,6 @@ private:
     QWidget* pendingPage_ = nullptr;
     std::optional<std::chrono::milliseconds> downloadInterval_;
     bool loadsPosted_ = false;
-    bool listsRefreshDue_ = false;
     bool stopped_ = false;
 };
 

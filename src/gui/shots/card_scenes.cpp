@@ -9,7 +9,6 @@
 #include "gui/app/main_window.h"
 #include "gui/app/view_tree.h"
 #include "gui/shots/screenshot_scenes.h"
-#include "gui/views/item_list_model.h"
 
 #include <QTreeView>
 
@@ -117,9 +116,9 @@ QWidget* SetUpCardScene(const QString& name, MainWindow& window)
     }
     WaitForView(window);
     // The second row chosen shows a highlighted card next to plain ones.
-    if (window.model()->rowCount() > 1) {
-        window.findChild<QTreeView*>(QStringLiteral("itemList"))
-            ->setCurrentIndex(window.model()->index(1, 0));
+    auto* list = window.findChild<QTreeView*>(QStringLiteral("itemList"));
+    if (list->model()->rowCount() > 1) {
+        list->setCurrentIndex(list->model()->index(1, 0));
     }
     return &window;
 }

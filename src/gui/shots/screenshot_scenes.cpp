@@ -25,6 +25,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QThread>
+#include <QTreeView>
 #include <QTreeWidget>
 
 #include <memory>
@@ -123,9 +124,11 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         // The first page of the Coupons & Deals folder as it prints: A4 at 100 dots per inch.
         window.ShowFolder(FolderKind::CouponsAndDeals);
         WaitForView(window);
-        const QImage page
-            = ListPrinter(*window.model(), {})
-                  .FirstPage(QSize(827, 1169), 100, QStringLiteral("Tallyhawk Shopping Assistant"));
+        // The rows as the list shows them, from the list found by its name.
+        const auto* rows = qobject_cast<const ItemListModel*>(
+            window.findChild<QTreeView*>(QStringLiteral("itemList"))->model());
+        const QImage page = ListPrinter(*rows, {}).FirstPage(
+            QSize(827, 1169), 100, QStringLiteral("Tallyhawk Shopping Assistant"));
         auto* picture = new QLabel(&window, Qt::Window);
         picture->setAccessibleName(QStringLiteral("Printed page"));
         if (page.isNull()) {

@@ -132,7 +132,7 @@ TEST_F(ItemListModelTest, TheListAlwaysHasBothColumnsSoTheirWidthsSurviveARefres
     Pane(*window)->button(FolderKind::CouponsAndDeals)->click();
     WaitForView(*window);
     EXPECT_EQ(header->sectionSize(0), 300);
-    EXPECT_EQ(window->model()->columnCount(), 2);
+    EXPECT_EQ(ListModel(*window)->columnCount(), 2);
 }
 
 TEST_F(ItemListModelTest, DeletingAMiddleRowInTheWindowLeavesTheNextRowsOnTheirOwnRecords)
@@ -148,7 +148,7 @@ TEST_F(ItemListModelTest, DeletingAMiddleRowInTheWindowLeavesTheNextRowsOnTheirO
                 kTen - 100 + id);
     }
     auto window = StartHidden();
-    ItemListModel* model = window->model();
+    ItemListModel* model = ListModel(*window);
     ASSERT_EQ(Ids(*model), (std::vector<std::int32_t>{4, 3, 2, 1}));
     ItemList(*window)->setCurrentIndex(model->index(1, 0));
     WaitForView(*window);

@@ -62,6 +62,14 @@ inline QTreeView* ItemList(const MainWindow& window)
     return list;
 }
 
+// The rows the list shows: its model, reached through the list found by its name.
+inline ItemListModel* ListModel(const MainWindow& window)
+{
+    auto* model = qobject_cast<ItemListModel*>(ItemList(window)->model());
+    EXPECT_NE(model, nullptr);
+    return model;
+}
+
 // The folder pane (folder buttons and tree), found by its name.
 inline FolderPane* Pane(const MainWindow& window)
 {
@@ -184,7 +192,7 @@ protected:
     {
         WaitForView(window);
         QStringList texts;
-        const ItemListModel* model = window.model();
+        const ItemListModel* model = ListModel(window);
         for (int row = 0; row < model->rowCount(); ++row) {
             texts << model->index(row, 0).data().toString();
         }

@@ -49,7 +49,7 @@ public:
         window_->ShowFromTray();
         WaitForView(*window_);
         ASSERT_TRUE(QTest::qWaitForWindowActive(window_.get()));
-        ASSERT_EQ(window_->model()->rowCount(), 3);
+        ASSERT_EQ(ListModel(*window_)->rowCount(), 3);
     }
 
     // Newest first in the list: 1, 2, 3; none read.
@@ -97,7 +97,7 @@ public:
 
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {})
     {
-        const QRect rect = List()->visualRect(window_->model()->index(row, 0));
+        const QRect rect = List()->visualRect(ListModel(*window_)->index(row, 0));
         QTest::mouseClick(List()->viewport(), Qt::LeftButton, modifiers, rect.center());
     }
 
@@ -165,12 +165,12 @@ TEST_F(MainWindowSelectionTest, NoWayIntoTheListMarksARowOrEnablesItsCommands)
         EXPECT_FALSE(AnyRowCommandEnabled());
 
         // Delete acts on nothing.
-        const int rows = window_->model()->rowCount();
+        const int rows = ListModel(*window_)->rowCount();
         const std::size_t stored = CountInFile();
         PresetMessageBoxes boxes;
         QTest::keyClick(List(), Qt::Key_Delete);
         window_->DeleteSelected();
-        EXPECT_EQ(window_->model()->rowCount(), rows);
+        EXPECT_EQ(ListModel(*window_)->rowCount(), rows);
         EXPECT_EQ(CountInFile(), stored);
         EXPECT_TRUE(boxes.shown().empty());
     }
@@ -231,7 +231,8 @@ TEST_F(MainWindowSelectionTest, OnlyAPickMarksTheRowRead)
         WaitForView(*window_);
         EXPECT_EQ(ReadInFile(), std::vector<std::int32_t>{pick.id});
         ASSERT_EQ(List()->selectionModel()->selectedRows().size(), 1);
-        EXPECT_EQ(window_->model()->key(List()->selectionModel()->selectedRows().front().row()).id, pick.id);
+        EXPECT_EQ(ListModel(*window_)->key(List()->selectionModel()->selectedRows().front().row()).id,
+                  pick.id);
         EXPECT_TRUE(Command(*window_, "actionDelete")->isEnabled());
         EXPECT_EQ(opened_.size(), pick.opens ? 1u : 0u);
     }

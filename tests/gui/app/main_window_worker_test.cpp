@@ -33,13 +33,13 @@ class MainWindowWorkerTest : public MainWindowFixture
 protected:
     static bool ShownUnread(const MainWindow& window, int row)
     {
-        return window.model()->index(row, 0).data(Qt::FontRole).value<QFont>().bold();
+        return ListModel(window)->index(row, 0).data(Qt::FontRole).value<QFont>().bold();
     }
 
     static void Choose(MainWindow& window, int row)
     {
         window.findChild<QTreeView*>(QStringLiteral("itemList"))
-            ->setCurrentIndex(window.model()->index(row, 0));
+            ->setCurrentIndex(ListModel(window)->index(row, 0));
     }
 
     int ReadInFile(std::int32_t id)
@@ -61,7 +61,7 @@ TEST_F(MainWindowWorkerTest, AnotherProgramsLockNeverStopsTheWindowsEvents)
     AddItem("deal.lst", 1, 1, "a coupon", kTen - 60);
     AddItem("deal.lst", 2, 1, "another coupon", kTen - 50);
     auto window = StartHidden();
-    ASSERT_EQ(window->model()->rowCount(), 2);
+    ASSERT_EQ(ListModel(*window)->rowCount(), 2);
 
     test::HeldFileLock other(dir_.File("deal.lst"), test::HeldFileLock::Kind::Exclusive);
     ASSERT_TRUE(other.held());
@@ -72,7 +72,7 @@ TEST_F(MainWindowWorkerTest, AnotherProgramsLockNeverStopsTheWindowsEvents)
     window->RefreshView(true);
     Choose(*window, 0);
     // The old rows stay while the load waits, and the chosen one shows read at once.
-    EXPECT_EQ(window->model()->rowCount(), 2);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 2);
     EXPECT_FALSE(ShownUnread(*window, 0));
     ASSERT_TRUE(QTest::qWaitFor([&] { return ranAfter >= 0; }, 5000));
     EXPECT_LT(ranAfter, 200);
@@ -82,7 +82,7 @@ TEST_F(MainWindowWorkerTest, AnotherProgramsLockNeverStopsTheWindowsEvents)
     ASSERT_TRUE(WaitForView(*window));
     EXPECT_EQ(ReadInFile(2), 1);
     // The load asked for before the write shows the row as the write left it.
-    ASSERT_EQ(window->model()->rowCount(), 2);
+    ASSERT_EQ(ListModel(*window)->rowCount(), 2);
     EXPECT_FALSE(ShownUnread(*window, 0));
     EXPECT_TRUE(ShownUnread(*window, 1));
 }
@@ -124,12 +124,12 @@ TEST_F(MainWindowWorkerTest, AFailedMarkReadIsReportedQuietlyAndAFailedDeleteIsT
     EXPECT_FALSE(ShownUnread(*window, 0));
 
     Command(*window, "actionDelete")->trigger();
-    EXPECT_EQ(window->model()->rowCount(), 1);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 1);
     ASSERT_TRUE(WaitForView(*window));
     ASSERT_EQ(boxes.shown().size(), 1u);
     EXPECT_TRUE(boxes.lastText().startsWith(
         QStringLiteral("There was an error while deleting the selected deal(s).")));
-    EXPECT_EQ(window->model()->rowCount(), 1);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 1);
     other.Release();
     EXPECT_EQ(ReadInFile(2), 0);
 }
@@ -148,7 +148,7 @@ TEST_F(MainWindowWorkerTest, ShutdownWaitsForTheLoadInFlightAndShowsNothingAfter
     window->Shutdown();
     QCoreApplication::processEvents();
     EXPECT_EQ(loaded.count(), 0);
-    EXPECT_EQ(window->model()->rowCount(), 1);
+    EXPECT_EQ(ListModel(*window)->rowCount(), 1);
     // Results posted before the window went are dropped with it.
     window->RefreshView(true);
     window.reset();
