@@ -34,12 +34,19 @@ namespace tallyhawk
 inline const std::int32_t kTen = *LocalTime(2026, 3, 10, 10, 0, 0);
 inline const std::int32_t kTonight = *LocalTime(2026, 3, 10, 23, 59, 59);
 
+// The window's child of type T named `objectName`; a failure when there is none.
+template <typename T>
+T* Named(const QObject& window, const char* objectName)
+{
+    auto* child = window.findChild<T*>(QString::fromLatin1(objectName));
+    EXPECT_NE(child, nullptr) << objectName;
+    return child;
+}
+
 // A command of the window, found by its object name as a user's script or a menu would.
 inline QAction* Command(const QWidget& window, const char* objectName)
 {
-    QAction* action = window.findChild<QAction*>(QString::fromLatin1(objectName));
-    EXPECT_NE(action, nullptr) << objectName;
-    return action;
+    return Named<QAction>(window, objectName);
 }
 
 // Waits until the window shows the rows of the load it asked for last and its writes came back; at
@@ -54,15 +61,13 @@ inline bool WaitForView(const MainWindow& window)
     return done;
 }
 
-// The list of rows, found by its name.
+// The list of rows.
 inline QTreeView* ItemList(const MainWindow& window)
 {
-    auto* list = window.findChild<QTreeView*>(QStringLiteral("itemList"));
-    EXPECT_NE(list, nullptr);
-    return list;
+    return Named<QTreeView>(window, "itemList");
 }
 
-// The rows the list shows: its model, reached through the list found by its name.
+// The rows the list shows: its model, reached through the list.
 inline ItemListModel* ListModel(const MainWindow& window)
 {
     auto* model = qobject_cast<ItemListModel*>(ItemList(window)->model());
@@ -70,44 +75,34 @@ inline ItemListModel* ListModel(const MainWindow& window)
     return model;
 }
 
-// The folder pane (folder buttons and tree), found by its name.
+// The folder pane (folder buttons and tree).
 inline FolderPane* Pane(const MainWindow& window)
 {
-    auto* pane = window.findChild<FolderPane*>(QStringLiteral("folderPane"));
-    EXPECT_NE(pane, nullptr);
-    return pane;
+    return Named<FolderPane>(window, "folderPane");
 }
 
-// The row of commands, found by its name.
+// The row of commands.
 inline MainToolBar* Bar(const MainWindow& window)
 {
-    auto* bar = window.findChild<MainToolBar*>(QStringLiteral("toolBar"));
-    EXPECT_NE(bar, nullptr);
-    return bar;
+    return Named<MainToolBar>(window, "toolBar");
 }
 
-// The window's tray icon, found by its name.
+// The window's tray icon.
 inline TrayController& Tray(const MainWindow& window)
 {
-    auto* tray = window.findChild<TrayController*>(QStringLiteral("tray"));
-    EXPECT_NE(tray, nullptr);
-    return *tray;
+    return *Named<TrayController>(window, "tray");
 }
 
-// Today's Summary, found by its name.
+// Today's Summary.
 inline SummaryPage* Summary(const MainWindow& window)
 {
-    auto* page = window.findChild<SummaryPage*>(QStringLiteral("summaryPage"));
-    EXPECT_NE(page, nullptr);
-    return page;
+    return Named<SummaryPage>(window, "summaryPage");
 }
 
-// The right pane (the view's caption and the page shown), found by its name.
+// The right pane (the view's caption and the page shown).
 inline ViewPane* View(const MainWindow& window)
 {
-    auto* pane = window.findChild<ViewPane*>(QStringLiteral("viewPane"));
-    EXPECT_NE(pane, nullptr);
-    return pane;
+    return Named<ViewPane>(window, "viewPane");
 }
 
 class MainWindowFixture : public ::testing::Test
