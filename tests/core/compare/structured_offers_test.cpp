@@ -111,8 +111,11 @@ TEST(StructuredOffers, HostileBlocksAreSkippedWithTheReasonAndTheRestIsRead)
          ""},
         {"broken JSON", Script(R"({"@type":"Product","name":)"), "not valid JSON"},
         {"a number beyond any price",
-         Script(R"({"@type":"Product","name":"Huge","url":"/h","offers":{"price":1e400}})"),
+         Script(R"({"@type":"Product","name":"Huge","url":"/h","offers":{"price":1e300}})"),
          ""},
+        {"a number beyond a double",
+         Script(R"({"@type":"Product","name":"Huge","offers":{"price":1e400}})"),
+         "not valid JSON"},
         {"wrong types", Script(R"({"@type":"Product","name":17,"url":[1],"offers":"cheap"})"), ""},
         {"a script that never ends", "<script type=\"application/ld+json\">{\"@type\":", "not valid JSON"},
     };
