@@ -192,14 +192,18 @@ std::optional<ResultList> ResultScraper::CollectStructured(std::string_view sear
         PriceResult result;
         result.price = offer.price;
         result.siteName = std::string(agent_.siteName.value_or(""));
+        // The raw texts stay for the trace.
         if (offer.name) {
-            result.name = std::move(CleanDescription(*offer.name));
+            result.name = *offer.name;
+            CleanDescription(result.name);
         }
         if (offer.link) {
-            result.link = CompleteLink(std::move(CleanDescription(*offer.link)));
+            std::string link = *offer.link;
+            result.link = CompleteLink(std::move(CleanDescription(link)));
         }
         if (offer.description) {
-            result.text = std::move(CleanDescription(*offer.description));
+            result.text = *offer.description;
+            CleanDescription(*result.text);
         }
         const bool whole = !result.name.empty() && !result.link.empty();
         const bool matches = whole && MatchesAnyWord(result.name, searchText);

@@ -210,6 +210,9 @@ TEST(StructuredOffers, AStructuredAgentListsMatchingPricedOffersWithCompletedLin
     EXPECT_EQ(trace.blocks[3].verdict, "dropped: no price above 0");
     EXPECT_EQ(trace.blocks[4].verdict, "dropped: no link");
     EXPECT_EQ(trace.blocks[0].source, "JSON-LD");
+    // The trace keeps the texts as the data gave them.
+    EXPECT_EQ(trace.blocks[0].fields[0].raw, "Steel kettle &amp; lid");
+    EXPECT_EQ(trace.blocks[0].fields[1].raw, "/k1");
 }
 
 TEST(StructuredOffers, AStructuredAgentOnAPageWithoutDataGivesNoList)
