@@ -29,14 +29,19 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b)
 
 std::size_t FindIgnoringCase(std::string_view text, std::string_view what, std::size_t from)
 {
-    const char first[]
-        = {Lower(what[0]), static_cast<char>(std::toupper(static_cast<unsigned char>(what[0]))), '\0'};
-    for (std::size_t i = text.find_first_of(first, from);
-         i != std::string_view::npos && i + what.size() <= text.size();
-         i = text.find_first_of(first, i + 1)) {
-        if (EqualsIgnoringCase(text.substr(i, what.size()), what)) {
-            return i;
+    const char lower = Lower(what[0]);
+    const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(what[0])));
+    for (std::size_t i = from; i + what.size() <= text.size(); ++i) {
+        // memchr for the first letter: the pages are large and the searched tags few.
+        const std::size_t a = text.find(lower, i);
+        const std::size_t hit = lower == upper ? a : std::min(a, text.find(upper, i));
+        if (hit == std::string_view::npos || hit + what.size() > text.size()) {
+            return std::string_view::npos;
         }
+        if (EqualsIgnoringCase(text.substr(hit, what.size()), what)) {
+            return hit;
+        }
+        i = hit;
     }
     return std::string_view::npos;
 }
