@@ -139,9 +139,11 @@ std::string DemoShops::AgentConfiguration(std::string_view baseUrl) const
             + std::to_string(shop.categoryId) + "</SiteType><SiteName>" + shop.name
             + "</SiteName><SiteAddress>" + std::string(baseUrl) + "</SiteAddress><FormatString>"
             + std::string(baseUrl) + "/shop/" + shop.key + "/search?q= KEYWORD </FormatString>";
+        // The product data shop's agent keeps markers too, which its page never matches: a program that
+        // does not know StructuredData then loads the agent and finds nothing, instead of refusing the
+        // block (and, as the last one, the whole file).
         if (shop.productData) {
-            text += "<StructuredData>schema.org</StructuredData></WebAgent>\r\n";
-            continue;
+            text += "<StructuredData>schema.org</StructuredData>";
         }
         text += "<EndHeader><div id=\"top\"></EndHeader>"
                 "<StartResult><li class=\"hit\"></StartResult><EndResult></li></EndResult>"

@@ -340,6 +340,14 @@ TEST(DemoShops, TheProductDataShopsAgentFindsItsOffersInTheJsonLd)
         }
     }
     ASSERT_TRUE(agent);
+    // A reader that does not know the element still loads every agent whole.
+    std::string older = shops.AgentConfiguration("http://127.0.0.1:9");
+    older.erase(older.find("<StructuredData>"),
+                std::string("<StructuredData>schema.org</StructuredData>").size());
+    AgentConfiguration old;
+    ASSERT_EQ(old.LoadText(older), 0);
+    EXPECT_EQ(old.AgentCount(), config.AgentCount());
+
     const std::string page = shops.ResultPage("pinecrest", "garden");
     const std::optional<ResultList> list = ResultScraper(page, *agent).CollectResults("garden");
     ASSERT_TRUE(list);
