@@ -263,14 +263,7 @@ int RunImport(CliContext& ctx, const std::string& importFile)
     }
     const std::string userFile = AgentConfiguration::kUserFile;
     AgentConfiguration user(AgentOrigin::User);
-    if (std::filesystem::exists(userFile)) {
-        if (const std::int32_t userStatus = user.Load(userFile); userStatus != kOk) {
-            return Failure(ctx,
-                           "Nothing was imported: your agents in " + userFile
-                               + " did not load cleanly (status " + std::to_string(userStatus)
-                               + "). Fix or move that file first, so that none of its agents is lost.");
-        }
-    }
+    user.Load(userFile);
     AgentConfiguration site;
     site.Load(WebSpider::kConfigurationFile);
     std::vector<std::string> lines;
@@ -286,9 +279,8 @@ int RunImport(CliContext& ctx, const std::string& importFile)
         }
         lines.push_back(line + ".");
     }
-    user.MergeUserFile(importFile);
-    if (!AtomicFile::Replace(userFile, AgentFileText(user.categories(), user.agents()))) {
-        return Failure(ctx, "Cannot write " + userFile + " in the data folder; nothing was imported.");
+    if (std::optional<std::string> failure = SaveUserAgents(userFile, incoming)) {
+        return Failure(ctx, "Nothing was imported: " + *failure + ".");
     }
     ctx.out << "Imported " << incoming.AgentCount() << (incoming.AgentCount() == 1 ? " agent" : " agents")
             << " into " << userFile << ":\n";

@@ -57,6 +57,8 @@ public:
     std::int32_t MergeUserFile(const std::string& path);
     // The same from text already in memory.
     std::int32_t MergeUserText(std::string_view text);
+    // Lays the agents and categories of `user` over these, by the same rule.
+    void Merge(const AgentConfiguration& user);
 
     std::size_t CategoryCount() const { return categories_.size(); }
     std::size_t AgentCount() const { return agents_.size(); }
@@ -77,7 +79,6 @@ private:
     std::int32_t LoadShared(std::shared_ptr<const char[]> source, std::size_t size);
     std::int32_t ReadCategory(const TagBlockReader& block);
     std::int32_t ReadAgent(const TagBlockReader& block, const std::shared_ptr<const char[]>& source);
-    void Merge(const AgentConfiguration& user);
 
     AgentOrigin origin_;
 

@@ -1,5 +1,10 @@
 #include "core/compare/agent_file.h"
 
+#include "core/platform/atomic_file.h"
+
+#include <filesystem>
+#include <vector>
+
 namespace tallyhawk
 {
 
@@ -12,16 +17,45 @@ std::string AgentFileText(std::span<const AgentType> categories,
             + category.typeName + "</TypeName></AgentType>\n";
     }
     for (const std::shared_ptr<WebAgent>& agent : agents) {
-        text += "<WebAgent>\n<SiteId>" + std::to_string(agent->siteId) + "</SiteId>\n";
+        std::vector<std::optional<std::string>> texts;
         for (const WebAgentTextField& field : WebAgentTextFields()) {
-            if (const std::optional<std::string_view>& value = (*agent).*(field.member)) {
-                const std::string element(field.element);
-                text += "<" + element + ">" + std::string(*value) + "</" + element + ">\n";
-            }
+            const std::optional<std::string_view>& value = (*agent).*(field.member);
+            texts.push_back(value ? std::optional<std::string>(*value) : std::nullopt);
         }
-        text += "</WebAgent>\n";
+        text += AgentBlockText(agent->siteId, texts);
     }
     return text + "</WebSpider>\n";
+}
+
+std::string AgentBlockText(std::int32_t siteId, std::span<const std::optional<std::string>> texts)
+{
+    std::string text = "<WebAgent>\n<SiteId>" + std::to_string(siteId) + "</SiteId>\n";
+    std::size_t i = 0;
+    for (const WebAgentTextField& field : WebAgentTextFields()) {
+        if (i < texts.size() && texts[i]) {
+            const std::string element(field.element);
+            text += "<" + element + ">" + *texts[i] + "</" + element + ">\n";
+        }
+        ++i;
+    }
+    return text + "</WebAgent>\n";
+}
+
+std::optional<std::string> SaveUserAgents(const std::string& path, const AgentConfiguration& incoming)
+{
+    AgentConfiguration user(AgentOrigin::User);
+    std::error_code error;
+    if (std::filesystem::exists(path, error)) {
+        if (const std::int32_t status = user.Load(path); status != kOk) {
+            return "the agents in " + path + " did not load cleanly (status " + std::to_string(status)
+                + "); fix or move that file first, so that none of its agents is lost";
+        }
+    }
+    user.Merge(incoming);
+    if (!AtomicFile::Replace(path, AgentFileText(user.categories(), user.agents()))) {
+        return "cannot write " + path;
+    }
+    return std::nullopt;
 }
 
 std::vector<AgentType> CategoriesServedBy(const AgentConfiguration& config, const WebAgent& agent)

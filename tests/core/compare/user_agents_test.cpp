@@ -1,8 +1,12 @@
 #include "core/compare/agent_configuration.h"
+#include "core/compare/agent_draft.h"
+#include "core/compare/agent_file.h"
 #include "core/compare/web_spider.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace tallyhawk
 {
@@ -127,6 +131,95 @@ TEST_F(UserAgentsFolder, NoUserFileChangesNothingAndADamagedOneNeverHidesTheSite
                          Agent(3, "Good") + "<WebAgent><SiteId>x</SiteId></WebAgent>");
     EXPECT_EQ(spider.LoadConfiguration(), 0);
     EXPECT_EQ(spider.configuration().AgentCount(), 2u);
+}
+
+AgentDraft Draft(int siteId)
+{
+    AgentConfiguration config;
+    config.LoadText(Agent(siteId, "Shop"));
+    return AgentDraft::FromAgent(*config.agents().at(0));
+}
+
+TEST(AgentDrafts, ADraftBuildsTheAgentItWasMadeFrom)
+{
+    AgentDraft draft = Draft(5);
+    *draft.Text("StartPrice") = "<i>";
+    *draft.Text("EndPrice") = "</i>";
+    const AgentDraft::Built built = draft.Build();
+    ASSERT_TRUE(built.agent) << built.problem;
+    EXPECT_EQ(built.agent->siteId, 5);
+    EXPECT_EQ(built.agent->startPrice, "<i>");
+    EXPECT_EQ(built.agent->startItem, "<b>");
+    EXPECT_EQ(built.agent->origin, AgentOrigin::User);
+}
+
+TEST(AgentDrafts, ADraftTheFileCouldNotKeepSaysWhy)
+{
+    const struct
+    {
+        const char* what;
+        std::function<void(AgentDraft&)> edit;
+        std::string problem;
+    } cases[] = {
+        {"no SiteId", [](AgentDraft& d) { d.siteId = 0; }, "the SiteId must be a whole number above 0"},
+        {"a required marker left out",
+         [](AgentDraft& d) { d.Text("StartItem")->reset(); },
+         "the agent needs its StartItem"},
+        {"a text holding a tag",
+         [](AgentDraft& d) { *d.Text("SiteName") = "A</SiteName>B"; },
+         "the SiteName text holds the tag </SiteName>, which the agent file cannot keep"},
+        {"an unknown kind of data",
+         [](AgentDraft& d) { *d.Text("StructuredData") = "rdfa"; },
+         "its StructuredData is \"rdfa\"; the only kind known is \"schema.org\""},
+        {"a marker over the bound",
+         [](AgentDraft& d) { *d.Text("EndItem") = std::string(1001, 'x'); },
+         "its EndItem marker is 1001 bytes long; a marker may have at most 1000 bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        AgentDraft draft = Draft(5);
+        c.edit(draft);
+        const AgentDraft::Built built = draft.Build();
+        EXPECT_FALSE(built.agent);
+        EXPECT_EQ(built.problem, c.problem);
+    }
+}
+
+TEST(AgentDrafts, AStructuredDataDraftNeedsNoMarkers)
+{
+    AgentDraft draft = Draft(5);
+    for (const char* marker : {"StartResult", "EndResult", "StartItem", "EndItem", "StartURL", "EndURL"}) {
+        draft.Text(marker)->reset();
+    }
+    *draft.Text("StructuredData") = "schema.org";
+    EXPECT_TRUE(draft.Build().agent);
+}
+
+TEST_F(UserAgentsFolder, SavingLaysTheAgentsOverTheUserFileAndKeepsTheRest)
+{
+    const std::string path = dir.File("useragents.xml");
+    test::WriteFileBytes(path, Category(1, "TV") + Agent(2, "Two") + Agent(3, "Three"));
+    AgentConfiguration incoming(AgentOrigin::User);
+    incoming.LoadText(Agent(3, "Better") + Agent(4, "Four"));
+    ASSERT_EQ(SaveUserAgents(path, incoming), std::nullopt);
+    AgentConfiguration saved;
+    ASSERT_EQ(saved.Load(path), 0);
+    using Row = std::pair<std::int32_t, std::string>;
+    EXPECT_EQ(Agents(saved), (std::vector<Row>{{2, "Two"}, {3, "Better"}, {4, "Four"}}));
+    EXPECT_EQ(saved.CategoryCount(), 1u);
+}
+
+TEST_F(UserAgentsFolder, ADamagedUserFileIsNeverWrittenOver)
+{
+    const std::string path = dir.File("useragents.xml");
+    const std::string damaged = Agent(2, "Two") + "<WebAgent><SiteId>3</SiteId></WebAgent>";
+    test::WriteFileBytes(path, damaged);
+    AgentConfiguration incoming(AgentOrigin::User);
+    incoming.LoadText(Agent(4, "Four"));
+    const std::optional<std::string> failure = SaveUserAgents(path, incoming);
+    ASSERT_TRUE(failure);
+    EXPECT_NE(failure->find("did not load cleanly"), std::string::npos) << *failure;
+    EXPECT_EQ(test::ReadFileBytes(path), damaged);
 }
 
 } // namespace
