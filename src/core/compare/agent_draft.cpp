@@ -41,6 +41,11 @@ std::optional<std::string>* AgentDraft::Text(std::string_view element)
     return nullptr;
 }
 
+std::string AgentDraft::ToText() const
+{
+    return AgentBlockText(siteId, texts);
+}
+
 AgentDraft::Built AgentDraft::Build() const
 {
     if (siteId <= 0) {
@@ -77,7 +82,7 @@ AgentDraft::Built AgentDraft::Build() const
         }
     }
     AgentConfiguration configuration(AgentOrigin::User);
-    configuration.LoadText(AgentBlockText(siteId, texts));
+    configuration.LoadText(ToText());
     if (std::shared_ptr<WebAgent> agent = configuration.FindAgent(siteId)) {
         return {agent, {}};
     }

@@ -24,6 +24,9 @@ struct AgentDraft
     // The text of the element named "SiteName", "StartItem", ...; none for an unknown name.
     std::optional<std::string>* Text(std::string_view element);
 
+    // The draft as an agent block of the file.
+    std::string ToText() const;
+
     // The agent, or why there is none (one sentence, no full stop).
     struct Built
     {
