@@ -127,6 +127,9 @@ AgentWorkshop::AgentWorkshop(std::string dataFolder, HttpFetcher fetcher, QWidge
         {QStringLiteral("Name"), QStringLiteral("Price"), QStringLiteral("Link"), QStringLiteral("Result")});
     offers_->horizontalHeader()->setStretchLastSection(true);
     offers_->verticalHeader()->setVisible(false);
+    offers_->setWordWrap(false);
+    offers_->setColumnWidth(0, fontMetrics().averageCharWidth() * 32);
+    offers_->setColumnWidth(2, fontMetrics().averageCharWidth() * 28);
     offers_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     offers_->setSelectionBehavior(QAbstractItemView::SelectRows);
     progress_->setRange(0, 0); // a fetch has no known length: a busy bar
@@ -158,8 +161,21 @@ AgentWorkshop::AgentWorkshop(std::string dataFolder, HttpFetcher fetcher, QWidge
     formScroll->setWidget(form_);
     formScroll->setWidgetResizable(true);
     formScroll->setFrameShape(QFrame::NoFrame);
+    auto* legend = new QLabel(this);
+    legend->setObjectName(QStringLiteral("legend"));
+    QString chips = QStringLiteral("Marked in the page: ");
+    for (const char* pair : {"Item", "Text", "URL", "Price", "Promo"}) {
+        chips += QStringLiteral("<span style=\"background-color:%1\">&nbsp;%2&nbsp;</span> ")
+                     .arg(PairColor(pair, palette()).name(), QString::fromLatin1(pair));
+    }
+    legend->setText(chips + QStringLiteral("and each result block."));
+    auto* sourcePane = new QWidget(this);
+    auto* sourceLayout = new QVBoxLayout(sourcePane);
+    sourceLayout->setContentsMargins(0, 0, 0, 0);
+    sourceLayout->addWidget(source_, 1);
+    sourceLayout->addWidget(legend);
     auto* right = new QSplitter(Qt::Vertical, this);
-    right->addWidget(source_);
+    right->addWidget(sourcePane);
     right->addWidget(offers_);
     right->setStretchFactor(0, 3);
     right->setStretchFactor(1, 2);
@@ -168,6 +184,7 @@ AgentWorkshop::AgentWorkshop(std::string dataFolder, HttpFetcher fetcher, QWidge
     split->addWidget(right);
     split->setStretchFactor(0, 2);
     split->setStretchFactor(1, 3);
+    formScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(saveButton_, QDialogButtonBox::AcceptRole);
@@ -197,6 +214,8 @@ AgentWorkshop::AgentWorkshop(std::string dataFolder, HttpFetcher fetcher, QWidge
     const QSize wanted(1000, 700);
     const QRect available = screen() ? screen()->availableGeometry() : QRect(QPoint(), wanted);
     resize(wanted.boundedTo(available.size() * 0.9));
+    // The markers are read whole more often than the page is: the form starts wide.
+    split->setSizes({2 * width() / 5, 3 * width() / 5});
     SetStatus(QStringLiteral("Reading the agents..."));
     LoadAgents();
 }

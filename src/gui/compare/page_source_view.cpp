@@ -11,7 +11,9 @@ PageSourceView::PageSourceView(QWidget* parent)
     : QPlainTextEdit(parent)
 {
     setReadOnly(true);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Result pages often stand on a few very long lines: wrapped, every hit is in sight.
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     setAccessibleName(QStringLiteral("Page source"));
     setPlaceholderText(QStringLiteral("Fetch the result page, or open a saved one, to see its source here."));
