@@ -42,8 +42,26 @@ bool PairDefined(const WebAgent& agent, std::string_view pair)
     return agent.startPromo && agent.endPromo;
 }
 
+// An offer read from the page's product data: what the data said, field by field.
+void PrintDataOffer(std::ostream& out, const ScrapedBlock& block, std::size_t number)
+{
+    out << "Offer " << number << " from the " << block.source << " at offset " << block.pageOffset << "\n";
+    for (const ScrapedField& field : block.fields) {
+        out << "  " << field.pair << std::string(6 - std::min<std::size_t>(field.pair.size(), 5), ' ')
+            << (field.raw ? Quoted(*field.raw) : "(not in the data)") << "\n";
+    }
+    if (!block.currency.empty()) {
+        out << "  currency " << Quoted(block.currency) << "\n";
+    }
+    out << "  -> " << block.verdict << "\n";
+}
+
 void PrintBlock(std::ostream& out, const WebAgent& agent, const ScrapedBlock& block, std::size_t number)
 {
+    if (!block.source.empty()) {
+        PrintDataOffer(out, block, number);
+        return;
+    }
     out << "Block " << number << " at offset " << block.pageOffset << ", " << block.length << " bytes\n";
     for (const ScrapedField& field : block.fields) {
         out << "  " << field.pair << std::string(6 - std::min<std::size_t>(field.pair.size(), 5), ' ');

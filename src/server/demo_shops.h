@@ -8,7 +8,8 @@ namespace tallyhawk::server
 {
 
 // The demo's three invented shops: a small catalogue each, a search result page in a markup of their
-// own, and the agent configuration whose agents read those pages on this server.
+// own (one of them embeds its products as schema.org data instead), and the agent configuration whose
+// agents read those pages on this server.
 class DemoShops
 {
 public:
@@ -24,6 +25,8 @@ public:
         std::string name;
         int categoryId = 0; // the agent category it serves
         std::vector<Product> products;
+        // Its result page carries its products as schema.org JSON-LD, and its agent reads that data.
+        bool productData = false;
     };
 
     DemoShops();

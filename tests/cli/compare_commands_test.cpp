@@ -1,3 +1,4 @@
+#include "core/compare/agent_configuration.h"
 #include "core/compare/search_index.h"
 #include "support/cli_process.h"
 #include "support/compare_site.h"
@@ -236,6 +237,79 @@ TEST_F(CompareCommands, AgentsTestShowsWhereTheMarkersLand)
     EXPECT_TRUE(nlohmann::json::parse(run.out)["offers"].is_null());
     EXPECT_EQ(Run({"agents", "test", "7", "red"}).exitCode, 2);
     EXPECT_EQ(Run({"agents", "test", "8", "--page", "page.html", "red"}).exitCode, 1);
+}
+
+// A user agent that reads the page's product data instead of markers.
+std::string StructuredAgentXml(int siteId, const std::string& siteName, const std::string& searchPrefix)
+{
+    return "<WebAgent><SiteId>" + std::to_string(siteId) + "</SiteId><SiteType>1</SiteType><SiteName>"
+        + siteName + "</SiteName><SiteAddress>http://data.test</SiteAddress><FormatString>" + searchPrefix
+        + " KEYWORD </FormatString><StructuredData>schema.org</StructuredData></WebAgent>\n";
+}
+
+TEST_F(CompareCommands, AUserAgentOverridesTheSitesAndTheListSaysWhoseEachIs)
+{
+    WriteConfiguration({Agent(7, "1", "shop"), Agent(8, "1", "other")});
+    test::WriteFileBytes(data() + "/useragents.xml", Agent(8, "1", "mine"));
+    ProgramRun run = Run({"agents", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const nlohmann::json agents = nlohmann::json::parse(run.out)["agents"];
+    ASSERT_EQ(agents.size(), 2u);
+    EXPECT_EQ(agents[0]["origin"], "site");
+    EXPECT_EQ(agents[1]["SiteName"], "mine");
+    EXPECT_EQ(agents[1]["origin"], "user");
+}
+
+TEST_F(CompareCommands, AnExportedAgentImportsOnAnotherMachineAndReplacesOnlyItsSiteId)
+{
+    WriteConfiguration({Agent(7, "1", "shop")});
+    ASSERT_EQ(Run({"agents", "export", "7", "--out", "seven.xml"}).exitCode, 0);
+    // The other machine has agents of its own, one of them under the same SiteId.
+    const std::string other = dir_.File("other");
+    std::filesystem::create_directories(other);
+    test::WriteFileBytes(other + "/useragents.xml",
+                         test::ConfigurationXml({}, {Agent(7, "1", "old"), Agent(9, "2", "kept")}));
+    ProgramRun run = test::RunProgram(
+        TALLYHAWK_CLI_PATH, {"agents", "import", "seven.xml", "--data-dir", other}, dir_.path(), {});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Contains(run.out, "Agent 7 (shop): replaces your earlier agent 7.")) << run.out;
+    AgentConfiguration imported(AgentOrigin::User);
+    ASSERT_EQ(imported.Load(other + "/useragents.xml"), 0);
+    ASSERT_EQ(imported.AgentCount(), 2u);
+    EXPECT_EQ(imported.agents()[0]->siteName, "shop");
+    EXPECT_EQ(imported.agents()[0]->startResult, "<li*>");
+    EXPECT_EQ(imported.agents()[1]->siteName, "kept");
+    ASSERT_EQ(imported.CategoryCount(), 1u);
+    EXPECT_EQ(imported.categories()[0].typeName, "Shoes");
+}
+
+TEST_F(CompareCommands, AnImportThatCannotLoadChangesNothing)
+{
+    const std::string mine = test::ConfigurationXml({}, {Agent(9, "2", "kept")});
+    test::WriteFileBytes(data() + "/useragents.xml", mine);
+    test::WriteFileBytes(dir_.File("broken.xml"), "<WebAgent><SiteId>3</SiteId></WebAgent>");
+    ProgramRun run = Run({"agents", "import", "broken.xml"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(Contains(run.err, "Nothing was imported")) << run.err;
+    EXPECT_EQ(test::ReadFileBytes(data() + "/useragents.xml"), mine);
+}
+
+TEST_F(CompareCommands, AStructuredDataAgentComparesFromThePagesProductData)
+{
+    WriteConfiguration({});
+    test::WriteFileBytes(data() + "/useragents.xml",
+                         test::ConfigurationXml({CategoryXml(1, "Shoes")},
+                                                {StructuredAgentXml(4, "Data", server_.Url("/data?q="))}));
+    server_.Respond(
+        "/data?q=red+shoes",
+        HttpResponse::Make(200,
+                           R"(<html><script type="application/ld+json">{"@type":"ItemList","itemListElement":[
+                {"@type":"Product","name":"Red shoes","url":"/p/1","offers":{"price":"$49.99"}},
+                {"@type":"Product","name":"Blue boots","url":"/p/2","offers":{"price":"$80"}}]}</script></html>)"));
+    ProgramRun run = Run({"compare", "--category", "1", "red", "shoes", "--json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const nlohmann::json result = nlohmann::json::parse(run.out);
+    EXPECT_EQ(OfferNames(result), (std::vector<std::string>{"Red shoes"})) << run.out;
 }
 
 } // namespace

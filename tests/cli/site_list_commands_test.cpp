@@ -77,7 +77,9 @@ TEST_F(SiteListCommands, AgentsListsTheConfiguration)
     EXPECT_EQ(agent["StartPrice"], "$");
     EXPECT_TRUE(agent["EndPrice"].is_null());
     EXPECT_TRUE(agent["EndHeader"].is_null());
-    EXPECT_EQ(agent.size(), 18u);
+    EXPECT_EQ(agent["origin"], "site");
+    EXPECT_TRUE(agent["StructuredData"].is_null());
+    EXPECT_EQ(agent.size(), 20u); // SiteId, origin and every element
 }
 
 TEST_F(SiteListCommands, AgentsReportsALoadFailure)

@@ -1,3 +1,5 @@
+#include "core/compare/agent_configuration.h"
+#include "core/compare/result_scraper.h"
 #include "core/store/id_name_list.h"
 #include "core/update/list_updater.h"
 #include "server/demo_catalogue.h"
@@ -12,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <cmath>
 #include <filesystem>
 
 namespace tallyhawk::server
@@ -323,6 +326,40 @@ TEST(DemoShops, ResultPagesHoldTheProductsWithEveryWord)
     EXPECT_NE(page.find("$499.99"), std::string::npos);
     EXPECT_EQ(page.find("speaker"), std::string::npos);
     EXPECT_EQ(shops.ResultPage("nowhere", "tv").find("class=\"hit\""), std::string::npos);
+}
+
+TEST(DemoShops, TheProductDataShopsAgentFindsItsOffersInTheJsonLd)
+{
+    DemoShops shops;
+    AgentConfiguration config;
+    ASSERT_EQ(config.LoadText(shops.AgentConfiguration("http://127.0.0.1:9")), 0);
+    std::shared_ptr<WebAgent> agent;
+    for (const auto& candidate : config.agents()) {
+        if (candidate->ReadsStructuredData()) {
+            agent = candidate;
+        }
+    }
+    ASSERT_TRUE(agent);
+    // A reader that does not know the element still loads every agent whole.
+    std::string older = shops.AgentConfiguration("http://127.0.0.1:9");
+    older.erase(older.find("<StructuredData>"),
+                std::string("<StructuredData>schema.org</StructuredData>").size());
+    AgentConfiguration old;
+    ASSERT_EQ(old.LoadText(older), 0);
+    EXPECT_EQ(old.AgentCount(), config.AgentCount());
+
+    const std::string page = shops.ResultPage("pinecrest", "garden");
+    const std::optional<ResultList> list = ResultScraper(page, *agent).CollectResults("garden");
+    ASSERT_TRUE(list);
+    std::vector<std::string> offers;
+    for (const PriceResult& offer : *list) {
+        offers.push_back(offer.name + " " + std::to_string(std::lround(offer.price * 100)) + " "
+                         + offer.link);
+    }
+    EXPECT_EQ(offers,
+              (std::vector<std::string>{
+                  "A Field Guide to Garden Birds 1999 http://127.0.0.1:9/shop/pinecrest/item/3",
+                  "The Lighthouse Keeper's Garden 1499 http://127.0.0.1:9/shop/pinecrest/item/1"}));
 }
 
 TEST(DemoCatalogue, SeedsOnceAndNewItemsAreUsable)

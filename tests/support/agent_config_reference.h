@@ -64,13 +64,20 @@ inline ReferenceConfiguration ReferenceLoad(std::string_view text)
         std::int32_t id = ElementNumber(block, "<SiteId>", "</SiteId>");
         bool valid = id > 0;
         std::vector<std::optional<std::string>> values;
+        const std::optional<std::string> structured
+            = ElementText(block, "<StructuredData>", "</StructuredData>");
         for (const WebAgentTextField& field : WebAgentTextFields()) {
             std::string element(field.element);
+            const bool marker = element.starts_with("Start") || element.starts_with("End");
             values.push_back(ElementText(block, "<" + element + ">", "</" + element + ">"));
-            valid = valid && (values.back() || !field.required);
+            valid = valid && (values.back() || !field.required || (structured && marker));
         }
         if (!valid) {
             return kBadMarker;
+        }
+        // Structured data of an unknown kind leaves the whole block out.
+        if (structured && *structured != AgentConfiguration::kSchemaOrg) {
+            return kOk;
         }
         // A whole block with a marker over the bound is left out, and the scan goes on.
         for (std::size_t i = 0; i < values.size(); ++i) {

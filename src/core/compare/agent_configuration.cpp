@@ -3,6 +3,8 @@
 #include "core/common/byte_text.h"
 #include "core/platform/text_file.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 
 namespace tallyhawk
@@ -33,6 +35,9 @@ const TagScanner& ConfigurationTags()
     }();
     return tags;
 }
+
+// The index of StructuredData among WebAgentTextFields().
+constexpr std::size_t kStructuredDataField = kWebAgentTextFieldCount - 1;
 
 // The markers are the elements that cut the page: EndHeader and every Start/End pair.
 bool IsMarker(std::string_view element)
@@ -117,16 +122,27 @@ std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block,
     }
     // Every member has its own initializer, so the object is not zeroed first.
     auto agent = std::make_shared_for_overwrite<WebAgent>();
+    const std::optional<std::string_view> structured
+        = block.Value(static_cast<std::uint16_t>(kFirstFieldTag + kStructuredDataField));
     std::optional<std::size_t> overlong;
     for (std::size_t i = 0; i < kWebAgentTextFieldCount; ++i) {
         std::optional<std::string_view> value = block.Value(static_cast<std::uint16_t>(kFirstFieldTag + i));
-        if (!value && fields[i].required) {
+        // An agent that reads the page's product data needs no markers.
+        const bool required = fields[i].required && !(structured && IsMarker(fields[i].element));
+        if (!value && required) {
             return kBadMarker;
         }
         if (!overlong && value && value->size() > kMaxMarkerSize && IsMarker(fields[i].element)) {
             overlong = i;
         }
         (*agent).*(fields[i].member) = value;
+    }
+    agent->origin = origin_;
+    if (structured && *structured != kSchemaOrg) {
+        refused_.push_back({id,
+                            "its StructuredData is \"" + std::string(*structured)
+                                + "\"; the only kind known is \"" + std::string(kSchemaOrg) + "\""});
+        return kOk;
     }
     if (overlong) {
         const WebAgentTextField& field = fields[*overlong];
@@ -141,6 +157,55 @@ std::int32_t AgentConfiguration::ReadAgent(const TagBlockReader& block,
     agent->source = source;
     agents_.push_back(std::move(agent));
     return kOk;
+}
+
+std::int32_t AgentConfiguration::MergeUserFile(const std::string& path)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        return kOk;
+    }
+    AgentConfiguration user(AgentOrigin::User);
+    const std::int32_t status = user.Load(path);
+    Merge(user);
+    return status;
+}
+
+std::int32_t AgentConfiguration::MergeUserText(std::string_view text)
+{
+    AgentConfiguration user(AgentOrigin::User);
+    const std::int32_t status = user.LoadText(text);
+    Merge(user);
+    return status;
+}
+
+void AgentConfiguration::Merge(const AgentConfiguration& user)
+{
+    for (const AgentType& category : user.categories_) {
+        auto same = std::find_if(categories_.begin(), categories_.end(), [&](const AgentType& known) {
+            return known.typeId == category.typeId;
+        });
+        if (same != categories_.end()) {
+            *same = category;
+        } else {
+            categories_.push_back(category);
+        }
+    }
+    for (const std::shared_ptr<WebAgent>& agent : user.agents_) {
+        auto same = std::find_if(agents_.begin(), agents_.end(), [&](const std::shared_ptr<WebAgent>& known) {
+            return known->siteId == agent->siteId;
+        });
+        if (same != agents_.end()) {
+            *same = agent;
+        } else {
+            agents_.push_back(agent);
+        }
+        // A site agent the file refused is replaced by the user's, which loaded.
+        std::erase_if(refused_, [&](const RefusedAgent& refused) { return refused.siteId == agent->siteId; });
+    }
+    for (const RefusedAgent& refused : user.refused_) {
+        refused_.push_back({refused.siteId, "in " + std::string(kUserFile) + ", " + refused.reason});
+    }
 }
 
 std::optional<std::string> AgentConfiguration::RefusalOf(std::int32_t siteId) const

@@ -24,6 +24,16 @@ public:
     // A marker longer than this refuses its agent: a search for it may take time in proportion to its
     // length at every position of a page.
     static constexpr std::size_t kMaxMarkerSize = 1000;
+    // The one kind of structured data an agent can read.
+    static constexpr std::string_view kSchemaOrg = "schema.org";
+    // The user's own agents, in the data folder beside the site's file, in the same format. The site's
+    // refresh replaces only the site's file, so these survive it.
+    static constexpr const char* kUserFile = "useragents.xml";
+
+    // Agents read by this configuration are marked with `origin`.
+    explicit AgentConfiguration(AgentOrigin origin = AgentOrigin::Site)
+        : origin_(origin)
+    { }
 
     // An agent block that was read but not loaded, and why (one sentence).
     struct RefusedAgent
@@ -40,6 +50,15 @@ public:
     std::int32_t Load(const std::string& path);
     // Load from text already in memory (a zero byte ends it, as in a file); the text is copied.
     std::int32_t LoadText(std::string_view text);
+
+    // Lays the user's agents from `path` over those loaded: an agent whose SiteId is loaded already
+    // takes its place, a new SiteId is added at the end, and categories likewise by TypeId. A missing
+    // file is no failure (0); otherwise Load's status, with whatever the file gave merged.
+    std::int32_t MergeUserFile(const std::string& path);
+    // The same from text already in memory.
+    std::int32_t MergeUserText(std::string_view text);
+    // Lays the agents and categories of `user` over these, by the same rule.
+    void Merge(const AgentConfiguration& user);
 
     std::size_t CategoryCount() const { return categories_.size(); }
     std::size_t AgentCount() const { return agents_.size(); }
@@ -60,6 +79,8 @@ private:
     std::int32_t LoadShared(std::shared_ptr<const char[]> source, std::size_t size);
     std::int32_t ReadCategory(const TagBlockReader& block);
     std::int32_t ReadAgent(const TagBlockReader& block, const std::shared_ptr<const char[]>& source);
+
+    AgentOrigin origin_;
 
     std::vector<AgentType> categories_;
     std::vector<std::shared_ptr<WebAgent>> agents_;

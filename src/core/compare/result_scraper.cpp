@@ -1,6 +1,7 @@
 #include "core/compare/result_scraper.h"
 
 #include "core/compare/scrape_rules.h"
+#include "core/compare/structured_offers.h"
 #include "core/compare/wildcard_find.h"
 #include "core/store/word_rules.h"
 
@@ -164,8 +165,83 @@ std::optional<PriceResult> ResultScraper::NextResult()
     return result;
 }
 
+std::optional<ResultList> ResultScraper::CollectStructured(std::string_view searchText)
+{
+    StructuredPage data = StructuredOffers::Read(page_, stop_);
+    if (trace_) {
+        trace_->header = "structured data: " + std::to_string(data.offers.size()) + " schema.org offer"
+            + (data.offers.size() == 1 ? "" : "s") + " on the page.";
+        for (const auto& [offset, reason] : data.skipped) {
+            trace_->header += " Skipped at offset " + std::to_string(offset) + ": " + reason + ".";
+        }
+    }
+    if (stop_.stop_requested()) {
+        if (trace_) {
+            trace_->end = "stopped before the end of the page.";
+        }
+        return std::nullopt;
+    }
+    if (data.offers.empty()) {
+        if (trace_) {
+            trace_->end = "no schema.org Product on the page: no list.";
+        }
+        return std::nullopt;
+    }
+    ResultList list;
+    for (StructuredOffer& offer : data.offers) {
+        PriceResult result;
+        result.price = offer.price;
+        result.siteName = std::string(agent_.siteName.value_or(""));
+        // The raw texts stay for the trace.
+        if (offer.name) {
+            result.name = *offer.name;
+            CleanDescription(result.name);
+        }
+        if (offer.link) {
+            std::string link = *offer.link;
+            result.link = CompleteLink(std::move(CleanDescription(link)));
+        }
+        if (offer.description) {
+            result.text = *offer.description;
+            CleanDescription(*result.text);
+        }
+        const bool whole = !result.name.empty() && !result.link.empty();
+        const bool matches = whole && MatchesAnyWord(result.name, searchText);
+        const bool priced = result.price > 0.0;
+        if (trace_) {
+            ScrapedBlock traced;
+            traced.pageOffset = offer.pageOffset;
+            traced.source = offer.source;
+            traced.fields = {{"Item", std::nullopt, offer.name},
+                             {"URL", std::nullopt, offer.link},
+                             {"Price", std::nullopt, offer.priceText}};
+            traced.cleanedPrice = offer.priceText;
+            traced.currency = offer.currency;
+            traced.complete = whole;
+            traced.result = result;
+            traced.kept = matches && priced;
+            traced.verdict = result.name.empty() ? "dropped: no name"
+                : result.link.empty()            ? "dropped: no link"
+                : !matches                       ? "dropped: no word of the search text in the name"
+                : !priced                        ? "dropped: no price above 0"
+                                                 : "kept";
+            trace_->blocks.push_back(std::move(traced));
+        }
+        if (matches && priced) {
+            list.Insert(std::move(result));
+        }
+    }
+    if (trace_) {
+        trace_->end = "end of the structured data.";
+    }
+    return list;
+}
+
 std::optional<ResultList> ResultScraper::CollectResults(std::string_view searchText)
 {
+    if (agent_.ReadsStructuredData()) {
+        return CollectStructured(searchText);
+    }
     if (!agent_.siteName || !startResult_ || !endResult_) {
         if (trace_) {
             trace_->end = "the agent has no SiteName, StartResult or EndResult.";

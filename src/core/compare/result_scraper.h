@@ -41,11 +41,13 @@ public:
     // the block has no name or no link: that ends the scan of the page.
     std::optional<PriceResult> NextResult();
     // The offers whose name holds a word of the search text and whose price is above 0, highest price
-    // first. None when the agent has no SiteName or result markers, its EndHeader is not on the page,
-    // or the page has no first offer, or a stop was requested.
+    // first. An agent that reads structured data takes its offers from the page's schema.org data, and
+    // an offer there without a name or link is dropped alone. None when the agent has no SiteName or result
+    // markers, its EndHeader is not on the page, or the page has no first offer, or a stop was requested.
     std::optional<ResultList> CollectResults(std::string_view searchText);
 
 private:
+    std::optional<ResultList> CollectStructured(std::string_view searchText);
     std::optional<std::string_view> NextBlockView();
     std::optional<std::string> Cut(std::string_view block,
                                    std::string_view pair,

@@ -23,7 +23,9 @@ struct ScrapedField
 struct ScrapedBlock
 {
     std::size_t pageOffset = 0;
-    std::size_t length = 0;
+    std::size_t length = 0; // 0 for an offer read from structured data
+    std::string source; // "JSON-LD" or "microdata" for an offer read from structured data
+    std::string currency; // the offer's currency, when its data names one
     std::vector<ScrapedField> fields;
     std::optional<std::string> cleanedPrice; // the price text that was read, after cleaning
     bool complete = false; // the block had a name and a link, so `result` holds the offer

@@ -27,6 +27,7 @@ constexpr std::array<WebAgentTextField, kWebAgentTextFieldCount> kTextFields = {
     {"EndPrice", &WebAgent::endPrice, false},
     {"StartPromo", &WebAgent::startPromo, false},
     {"EndPromo", &WebAgent::endPromo, false},
+    {"StructuredData", &WebAgent::structuredData, false},
 }};
 
 bool IsKeptInQuery(unsigned char byte)

@@ -17,6 +17,12 @@ namespace tallyhawk
 
 class WebSpider;
 
+enum class AgentOrigin
+{
+    Site,
+    User,
+};
+
 // One site agent: how to build a store's search address and which literal markers cut its result
 // page into offers. Texts are used exactly as they stood between the tags; absent when the element
 // was missing. They are views into the configuration text the agent was loaded from, which the agent
@@ -51,6 +57,11 @@ struct WebAgent
     std::optional<std::string_view> endPrice;
     std::optional<std::string_view> startPromo;
     std::optional<std::string_view> endPromo;
+    // "schema.org": the result page's embedded product data (JSON-LD or microdata) gives the offers,
+    // and the result and offer markers are neither needed nor used.
+    std::optional<std::string_view> structuredData;
+    // Where the agent came from: the site's file, or the user's own, which overrides it.
+    AgentOrigin origin = AgentOrigin::Site;
     // The text the views above point into; null for an agent whose texts point elsewhere.
     std::shared_ptr<const char[]> source;
 
@@ -68,6 +79,9 @@ struct WebAgent
     // very start; kUnusableSearchText when the text encodes to nothing or the address would be longer
     // than kMaxUrlLength.
     std::int32_t BuildSearchUrl(std::string_view searchText, std::string& url) const;
+
+    // True when the agent reads the page's schema.org data instead of cutting it with markers.
+    bool ReadsStructuredData() const { return structuredData.has_value(); }
 };
 
 // Query-string encoding of a search text: a space becomes "+", letters, digits and "*-._" stay,
@@ -75,12 +89,12 @@ struct WebAgent
 std::string EncodeQueryText(std::string_view text);
 
 // The text elements of an agent block, in file order, with the member each one fills.
-inline constexpr std::size_t kWebAgentTextFieldCount = 17;
+inline constexpr std::size_t kWebAgentTextFieldCount = 18;
 struct WebAgentTextField
 {
     std::string_view element; // "SiteType", ...
     std::optional<std::string_view> WebAgent::*member;
-    bool required;
+    bool required; // markers only when the agent does not read structured data
 };
 std::span<const WebAgentTextField> WebAgentTextFields();
 

@@ -33,6 +33,7 @@ void PauseUnlessStopped(std::chrono::milliseconds pause, std::stop_token stop)
 WebSpider::WebSpider(const std::string& baseFolder, HttpFetcher fetcher)
     : index_(InFolder(baseFolder, SearchIndex::kIndexFile), InFolder(baseFolder, SearchIndex::kResultsFolder))
     , configurationPath_(InFolder(baseFolder, kConfigurationFile))
+    , userAgentsPath_(InFolder(baseFolder, AgentConfiguration::kUserFile))
     , fetcher_(fetcher)
 { }
 
@@ -51,7 +52,14 @@ WebSpider::~WebSpider()
 
 std::int32_t WebSpider::LoadConfiguration()
 {
-    return configuration_.Load(configurationPath_);
+    const std::int32_t status = configuration_.Load(configurationPath_);
+    const std::int32_t userStatus = configuration_.MergeUserFile(userAgentsPath_);
+    // Before the first refresh there is no site file, and the user's own agents serve alone. A
+    // damaged user file never stops the site's agents: the agents command reports it.
+    if (status == kCannotOpen && configuration_.AgentCount() > 0) {
+        return userStatus;
+    }
+    return status;
 }
 
 std::size_t WebSpider::Start(std::int32_t categoryId, std::string_view searchText, SearchObserver* observer)

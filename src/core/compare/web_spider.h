@@ -49,8 +49,8 @@ public:
     WebSpider(const WebSpider&) = delete;
     WebSpider& operator=(const WebSpider&) = delete;
 
-    // Reloads the agent configuration from its file (AgentConfiguration::Load's status). Workers keep
-    // the agents they run.
+    // Reloads the agent configuration from its file (AgentConfiguration::Load's status) and lays the
+    // user's own agents over it. Workers keep the agents they run.
     std::int32_t LoadConfiguration();
     AgentConfiguration& configuration() { return configuration_; }
     SearchIndex& index() { return index_; }
@@ -120,6 +120,7 @@ private:
     AgentConfiguration configuration_;
     SearchIndex index_;
     std::string configurationPath_;
+    std::string userAgentsPath_;
     HttpFetcher fetcher_;
 
     // The run's state.

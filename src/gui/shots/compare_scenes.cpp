@@ -1,10 +1,13 @@
 #include "gui/shots/compare_scenes.h"
 
 #include "core/compare/web_spider.h"
+#include "gui/compare/agent_workshop.h"
 #include "gui/compare/compare_prices_dialog.h"
 #include "gui/compare/comparing_prices_dialog.h"
 
+#include <QLineEdit>
 #include <QObject>
+#include <QPushButton>
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -65,8 +68,33 @@ std::string SceneConfiguration(const std::string& path)
 
 } // namespace
 
+// The workshop on the demo's first shop, its result page for "tv" fetched and its hits marked.
+QWidget* ShowWorkshopScene(QWidget* parent)
+{
+    auto* workshop = new AgentWorkshop(".", HttpFetcher(), parent);
+    workshop->setAttribute(Qt::WA_DeleteOnClose);
+    workshop->findChild<QLineEdit*>(QStringLiteral("searchText"))->setText(QStringLiteral("tv"));
+    workshop->ChooseAgent(1);
+    QObject::connect(
+        workshop,
+        &AgentWorkshop::AgentsLoaded,
+        workshop,
+        [workshop] {
+            if (auto* fetch = workshop->findChild<QPushButton*>(QStringLiteral("fetch"));
+                fetch && fetch->isEnabled()) {
+                fetch->click();
+            }
+        },
+        Qt::SingleShotConnection);
+    workshop->show();
+    return workshop;
+}
+
 QWidget* ShowCompareScene(const QString& name, QWidget* parent)
 {
+    if (name == QStringLiteral("agent-workshop")) {
+        return ShowWorkshopScene(parent);
+    }
     if (name != QStringLiteral("compare") && name != QStringLiteral("comparing")) {
         return nullptr;
     }

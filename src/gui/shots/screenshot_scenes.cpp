@@ -117,7 +117,8 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         picker->show();
         return {picker, false};
     }
-    if (name == QStringLiteral("compare") || name == QStringLiteral("comparing")) {
+    if (name == QStringLiteral("compare") || name == QStringLiteral("comparing")
+        || name == QStringLiteral("agent-workshop")) {
         return {ShowCompareScene(name, &window), false};
     }
     if (name == QStringLiteral("printed-page")) {

@@ -102,6 +102,17 @@ TEST_F(SiteListsRefreshTest, UpdatesAllThreeFiles)
     EXPECT_EQ(requests[2].target, kCategoriesFirst);
 }
 
+TEST_F(SiteListsRefreshTest, TheUsersOwnAgentsAreNeverTouched)
+{
+    server.Respond("/webspider.xml", HttpResponse::Make(200, kCategory + Agent(1) + Agent(2)));
+    server.Respond(kStoresFirst, HttpResponse::Make(200, Entries({})));
+    server.Respond(kCategoriesFirst, HttpResponse::Make(200, Entries({})));
+    const std::string mine = kCategory + Agent(2) + Agent(40);
+    WriteFileBytes(dir.File(AgentConfiguration::kUserFile), mine);
+    ASSERT_TRUE(Refresh().ok());
+    EXPECT_EQ(ReadFileBytes(dir.File(AgentConfiguration::kUserFile)), mine);
+}
+
 TEST_F(SiteListsRefreshTest, AsksAfterTheHighestServiceIdAndKeepsKnownNames)
 {
     IdNameList stores;
