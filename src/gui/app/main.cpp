@@ -51,6 +51,8 @@ int main(int argc, char** argv)
         PrintUsage();
         return 0;
     }
+    // The embedded browser of the cash back page shares its drawing contexts; set before the start.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("com.quillmarch.Tallyhawk"));

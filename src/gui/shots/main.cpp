@@ -18,6 +18,8 @@
 // on a profile of its own.
 int main(int argc, char** argv)
 {
+    // The embedded browser of the cash back page shares its drawing contexts; set before the start.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("com.quillmarch.Tallyhawk"));
