@@ -384,14 +384,15 @@ void MainWindow::ShowEmptyState()
 void MainWindow::EmptyStepChosen(EmptyState::Step step)
 {
     switch (step) {
+    // Through the commands, so a step does what its toolbar button does, and nothing while it is off.
     case EmptyState::Step::NewProduct:
-        NewProduct();
+        ui_.toolBar->newProduct()->trigger();
         break;
     case EmptyState::Step::ShowUpcoming:
         ShowDueBy(0, static_cast<std::int32_t>(Clock::Now()) + kUpcomingDays * 86400);
         break;
     case EmptyState::Step::ComparePrices:
-        ComparePrices();
+        ui_.toolBar->comparePrices()->trigger();
         break;
     case EmptyState::Step::ClearSearch:
         ApplySearch({});
