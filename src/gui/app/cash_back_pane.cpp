@@ -1,5 +1,6 @@
 #include "gui/app/cash_back_pane.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QStackedLayout>
@@ -8,6 +9,8 @@
 #ifdef TALLYHAWK_WEBENGINE
 #include <QWebEngineView>
 #endif
+
+#include <unistd.h>
 
 #include <utility>
 
@@ -20,6 +23,16 @@ bool CashBackPane::Embedded()
     return true;
 #else
     return false;
+#endif
+}
+
+void CashBackPane::PrepareEngine()
+{
+#ifdef TALLYHAWK_WEBENGINE
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (::geteuid() == 0) {
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    }
 #endif
 }
 

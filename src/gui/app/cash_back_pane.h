@@ -22,6 +22,9 @@ class CashBackPane : public QWidget
 public:
     // Whether this build shows the page itself.
     static bool Embedded();
+    // What the embedded browser needs set before the QApplication is made: shared drawing contexts,
+    // and, for root (containers, the screenshots), no sandbox of its own, which it cannot start as root.
+    static void PrepareEngine();
 
     CashBackPane(const QString& address, std::function<void()> openInBrowser, QWidget* parent = nullptr);
 

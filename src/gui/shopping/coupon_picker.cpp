@@ -138,9 +138,9 @@ CouponPicker::CouponPicker(
     list_->header()->setSectionsMovable(true);
     list_->header()->setStretchLastSection(true);
     const int charWidth = list_->fontMetrics().averageCharWidth();
-    list_->header()->resizeSection(0, charWidth * 36);
+    list_->header()->resizeSection(0, charWidth * 32);
     list_->header()->resizeSection(1, charWidth * (coupons ? 16 : 10));
-    list_->header()->resizeSection(2, charWidth * 16);
+    list_->header()->resizeSection(2, charWidth * 22);
     leftHeader_->setAccessibleName(QStringLiteral("Stores shown"));
     rightHeader_->setAccessibleName(QStringLiteral("Items shown"));
 

@@ -1,4 +1,5 @@
 #include "core/platform/data_folder.h"
+#include "gui/app/cash_back_pane.h"
 #include "gui/app/main_window.h"
 #include "gui/app/session_end.h"
 #include "gui/shots/screenshot_run.h"
@@ -18,8 +19,7 @@
 // on a profile of its own.
 int main(int argc, char** argv)
 {
-    // The embedded browser of the cash back page shares its drawing contexts; set before the start.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    tallyhawk::CashBackPane::PrepareEngine();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("com.quillmarch.Tallyhawk"));
