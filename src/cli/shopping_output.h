@@ -22,9 +22,6 @@ struct ShoppingNames
 // coupons' ids and titles; texts as UTF-8.
 nlohmann::ordered_json ShoppingRecordJson(const ShoppingRecord& record, const ShoppingNames& names);
 
-// "Every 2 Weeks on Wednesday", "One Time", ...: the schedule as the product editor names it.
-std::string ScheduleText(const ShoppingRecord& record);
-
 // Two lines per record: id, name and the date that matters (due for a product, bought for a
 // purchase); then schedule, store, category, price, quantity and unit.
 void PrintShoppingRecord(std::ostream& out,

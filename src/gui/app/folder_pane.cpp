@@ -1,7 +1,9 @@
 #include "gui/app/folder_pane.h"
 
 #include "gui/app/view_tree.h"
+#include "gui/controls/system_colors.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -42,11 +44,29 @@ FolderPane::FolderPane(QWidget* parent)
         button->setAutoExclusive(true);
         button->setAccessibleName(FolderName(folder));
         connect(button, &QPushButton::clicked, this, [this, folder] { emit folderChosen(folder); });
+        connect(button, &QPushButton::toggled, this, [this, button] { MarkChosen(button); });
         layout->addWidget(button);
         buttons_[folder] = button;
     }
 
     layout->addWidget(tree_, 1);
+}
+
+void FolderPane::MarkChosen(QPushButton* button)
+{
+    // A pressed look alone all but vanishes on dark palettes; the open folder's button takes the
+    // highlight colour.
+    button->setPalette(button->isChecked() ? SystemColors::Chosen(palette()) : QPalette());
+}
+
+void FolderPane::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        for (const auto& entry : buttons_) {
+            MarkChosen(entry.second);
+        }
+    }
 }
 
 void FolderPane::SetCaption(const QString& text)

@@ -33,7 +33,12 @@ public:
 signals:
     void folderChosen(tallyhawk::FolderKind folder);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void MarkChosen(QPushButton* button);
+
     QLabel* caption_;
     std::map<FolderKind, QPushButton*> buttons_;
     ViewTree* tree_;

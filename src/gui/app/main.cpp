@@ -1,5 +1,6 @@
 #include "core/common/program_version.h"
 #include "core/platform/data_folder.h"
+#include "gui/app/cash_back_pane.h"
 #include "gui/app/main_window.h"
 #include "gui/app/session_end.h"
 #include "gui/app/single_instance.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv)
         PrintUsage();
         return 0;
     }
+    tallyhawk::CashBackPane::PrepareEngine();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("com.quillmarch.Tallyhawk"));

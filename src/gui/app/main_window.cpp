@@ -8,7 +8,9 @@
 #include "gui/alerts/alert_opener.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/alert_queue.h"
+#include "gui/app/cash_back_pane.h"
 #include "gui/app/due_notice.h"
+#include "gui/app/empty_state_page.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_view.h"
 #include "gui/app/main_tool_bar.h"
@@ -116,12 +118,14 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(ui_.dueNotice, &DueNotice::showRequested, this, &MainWindow::ShowDueBy);
     connect(ui_.toolBar->timeFilter(), &TimeFilterButton::spanChosen, this, &MainWindow::ChooseTimeSpan);
     connect(ui_.toolBar->refresh(), &QAction::triggered, this, [this] { RefreshView(true); });
+    connect(ui_.toolBar->refresh(), &QAction::triggered, ui_.cashBackPane, &CashBackPane::ReloadIfShown);
     connect(ui_.toolBar->newProduct(), &QAction::triggered, this, &MainWindow::NewProduct);
     connect(ui_.toolBar->comparePrices(), &QAction::triggered, this, &MainWindow::ComparePrices);
     connect(ui_.toolBar->home(), &QAction::triggered, this, [this] {
         Browser().Open(SiteRootUrl(SiteBaseUrl(session_.settings())), true);
     });
     connect(ui_.toolBar->settings(), &QAction::triggered, this, &MainWindow::ShowSettings);
+    connect(ui_.viewPane->emptyStatePage(), &EmptyStatePage::stepChosen, this, &MainWindow::EmptyStepChosen);
     connect(ui_.summaryPage, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
     connect(ui_.summaryPage, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
     connect(ui_.summaryPage->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);
@@ -222,6 +226,7 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
     } else {
         ui_.folderPane->tree()->Show(load.tree, query.rebuildTree);
         ui_.model->Reset(std::move(load.rows));
+        ShowEmptyState();
         RowChosen({});
         ui_.listView->header()->setStretchLastSection(true);
         ui_.listView->ApplyColumnWidths();
@@ -271,8 +276,20 @@ void MainWindow::ShowAbout()
 
 void MainWindow::PrintList()
 {
+    // An empty list would start no job; the user hears why rather than nothing.
+    if (ui_.model->rowCount() == 0) {
+        MessageBoxes::Tell(this,
+                           QStringLiteral("Tallyhawk"),
+                           QStringLiteral("The list is empty, so nothing was printed."),
+                           QMessageBox::Information);
+        return;
+    }
     // Products and purchases name their stores from the list their load read.
-    ListPrinter printer(*ui_.model, ui_.model->rows().stores());
+    const PrintScope scope{view_.caption(),
+                           TimeFilterButton::SpanText(ui_.toolBar->timeFilter()->span()),
+                           view_.filter().from,
+                           view_.filter().to};
+    ListPrinter printer(*ui_.model, ui_.model->rows().stores(), scope);
     printer.Print(this, QStringLiteral("Tallyhawk Shopping Assistant"));
 }
 
@@ -345,6 +362,43 @@ void MainWindow::QuickTaskChosen(SummaryPage::QuickTask task)
         break;
     case SummaryPage::QuickTask::CashBack:
         ShowFolder(FolderKind::CashBackStores);
+        break;
+    }
+}
+
+void MainWindow::ShowEmptyState()
+{
+    if (ui_.model->rowCount() > 0) {
+        ui_.viewPane->ShowEmptyState(std::nullopt);
+        return;
+    }
+    // A Shopping List stretched to a due day says that day rather than the time filter's span.
+    const std::int32_t tonight = TimeSpan::EndingToday(TimeSpan::kToday, Clock::Now()).to;
+    const std::optional<QString> dueBy = view_.filter().to > tonight
+        ? std::optional<QString>(DueNotice::DayText(view_.filter().to))
+        : std::nullopt;
+    ui_.viewPane->ShowEmptyState(
+        EmptyState::For(folder_, ui_.toolBar->timeFilter()->span(), view_.filter().keyword, dueBy));
+}
+
+void MainWindow::EmptyStepChosen(EmptyState::Step step)
+{
+    switch (step) {
+    // Through the commands, so a step does what its toolbar button does, and nothing while it is off.
+    case EmptyState::Step::NewProduct:
+        ui_.toolBar->newProduct()->trigger();
+        break;
+    case EmptyState::Step::ShowUpcoming:
+        ShowDueBy(0, static_cast<std::int32_t>(Clock::Now()) + kUpcomingDays * 86400);
+        break;
+    case EmptyState::Step::ComparePrices:
+        ui_.toolBar->comparePrices()->trigger();
+        break;
+    case EmptyState::Step::ClearSearch:
+        ApplySearch({});
+        break;
+    case EmptyState::Step::LongerSpan:
+        ui_.toolBar->timeFilter()->Choose(TimeSpan::kLast180Days);
         break;
     }
 }

@@ -13,6 +13,7 @@
 #include "gui/app/view_tree.h"
 #include "gui/app/window_update_cycle.h"
 #include "gui/app/window_widgets.h"
+#include "gui/folders/empty_state.h"
 #include "gui/folders/folder_controllers.h"
 #include "gui/folders/folder_host.h"
 #include "gui/folders/folder_kind.h"
@@ -92,6 +93,8 @@ public:
     {
         savedProduct_->ShowDueBy(id, due, DueNotice::DayText(due));
     }
+    // How far ahead an empty Shopping List's "Show upcoming" looks.
+    static constexpr std::int32_t kUpcomingDays = 30;
     // Runs a price comparison, then shows the comparison it saved.
     void ComparePrices();
 
@@ -176,6 +179,9 @@ private:
     void QuickTaskChosen(SummaryPage::QuickTask task);
     // The start-up check box: stores the inverse in ShowSummary and saves the settings.
     void StartInDealsToggled(bool checked);
+    // After a load of a list: why it is empty and what to do next, or the rows.
+    void ShowEmptyState();
+    void EmptyStepChosen(EmptyState::Step step);
     void UpdateHookCommands();
 
     // The settings, stores, connection and passes of this run. Declared before the controllers that

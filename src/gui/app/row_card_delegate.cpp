@@ -235,14 +235,23 @@ void RowCardDelegate::PaintCard(QPainter& painter,
     painter.setFont(style.normal);
     painter.setPen(style.text);
     const int detailTop = rect.top() + DetailTop(h);
-    const QRect detailBox(
-        rect.left() + kLeft, detailTop, right - rect.left() - kLeft, rect.bottom() - detailTop);
-    DrawWrapped(painter,
-                detailBox,
-                index.data(ItemListModel::DetailRole).toString(),
-                style.normal,
-                style.normalMetrics,
-                h);
+    QRect detailBox(rect.left() + kLeft, detailTop, right - rect.left() - kLeft, rect.bottom() - detailTop);
+    QString detail = index.data(ItemListModel::DetailRole).toString();
+    // The detail's last line (the date of an item, the schedule of a product) keeps the card's bottom
+    // line, however long the text above it.
+    if (const qsizetype lastBreak = detail.lastIndexOf(QLatin1Char('\n'));
+        lastBreak >= 0 && detailBox.height() >= 2 * h) {
+        const int bottomLine = detailTop + (detailBox.height() / h - 1) * h;
+        DrawLine(painter,
+                 QRect(detailBox.left(), bottomLine, detailBox.width(), h),
+                 detail.mid(lastBreak + 1),
+                 Qt::AlignLeft,
+                 style.normalMetrics,
+                 true);
+        detailBox.setBottom(bottomLine - 1);
+        detail.truncate(lastBreak);
+    }
+    DrawWrapped(painter, detailBox, detail, style.normal, style.normalMetrics, h);
 }
 
 void RowCardDelegate::PaintSide(QPainter& painter,

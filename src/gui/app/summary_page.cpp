@@ -1,6 +1,7 @@
 #include "gui/app/summary_page.h"
 
 #include "gui/controls/record_text.h"
+#include "gui/controls/system_colors.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -231,6 +232,8 @@ SummaryPage::SummaryPage(std::function<void(const std::string&)> openPage, QWidg
     }
     Fill({});
     KeepLinksReadable();
+    // The box stands on the page's base colour, where the style's outline may not show.
+    startInDeals_->setPalette(SystemColors::Outlined(palette()));
 }
 
 bool SummaryPage::eventFilter(QObject* watched, QEvent* event)
@@ -248,6 +251,9 @@ void SummaryPage::changeEvent(QEvent* event)
     QFrame::changeEvent(event);
     if (event->type() == QEvent::PaletteChange) {
         KeepLinksReadable();
+        if (startInDeals_ != nullptr) {
+            startInDeals_->setPalette(SystemColors::Outlined(palette()));
+        }
     }
 }
 

@@ -80,7 +80,7 @@ private:
     std::array<QString, 2> hotDealCaptions_;
     std::array<bool, 2> hotDealVisited_{};
     std::vector<std::pair<QLabel*, QString>> links_;
-    QCheckBox* startInDeals_;
+    QCheckBox* startInDeals_ = nullptr;
     QLabel* startCaption_;
     QBoxLayout* columns_;
 };

@@ -1,8 +1,10 @@
 #include "gui/app/view_pane.h"
 
 #include "gui/app/due_notice.h"
+#include "gui/app/empty_state_page.h"
 #include "gui/folders/folder_controller.h"
 
+#include <QAbstractItemView>
 #include <QLabel>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -18,9 +20,20 @@ ViewPane::ViewPane(DueNotice* dueNotice, QWidget* list, QWidget* summary, QWidge
     , summary_(summary)
     , cashBack_(cashBack)
     , empty_(new QWidget)
+    , emptyState_(new EmptyStatePage)
 {
-    for (QWidget* page : {list_, empty_, cashBack_, summary_}) {
+    for (QWidget* page : {list_, empty_, cashBack_, summary_, static_cast<QWidget*>(emptyState_)}) {
         pages_->addWidget(page);
+    }
+    emptyState_->setObjectName(QStringLiteral("emptyState"));
+    // Rows that come in place of an empty list (a pass that stored items) bring the list back.
+    if (const auto* view = qobject_cast<QAbstractItemView*>(list_);
+        view != nullptr && view->model() != nullptr) {
+        connect(view->model(), &QAbstractItemModel::rowsInserted, this, [this] {
+            if (pages_->currentWidget() == emptyState_) {
+                pages_->setCurrentWidget(list_);
+            }
+        });
     }
     QFont bold = caption_->font();
     bold.setBold(true);
@@ -61,6 +74,19 @@ void ViewPane::ShowPageOf(const FolderController* folder)
     case FolderController::Page::CashBack:
         pages_->setCurrentWidget(cashBack_);
         break;
+    }
+}
+
+void ViewPane::ShowEmptyState(const std::optional<EmptyState>& state)
+{
+    if (pages_->currentWidget() != list_ && pages_->currentWidget() != emptyState_) {
+        return;
+    }
+    if (state) {
+        emptyState_->Show(*state);
+        pages_->setCurrentWidget(emptyState_);
+    } else {
+        pages_->setCurrentWidget(list_);
     }
 }
 

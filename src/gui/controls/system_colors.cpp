@@ -13,6 +13,9 @@ namespace
 constexpr double kHighlightTint = 0.3;
 // How much of the text colour the store names keep over the background.
 constexpr double kShadowShare = 0.8;
+// How far a chosen button's face stands from the others': far enough that a caption reads on it in
+// black or white.
+constexpr double kChosenContrast = 6.0;
 
 double Linear(double channel)
 {
@@ -83,6 +86,62 @@ QColor SystemColors::Mix(const QColor& top, const QColor& bottom, double amount)
         return static_cast<int>(std::lround(x * amount + y * (1.0 - amount)));
     };
     return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()));
+}
+
+QPalette SystemColors::Chosen(const QPalette& palette)
+{
+    QPalette chosen;
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor button = palette.color(group, QPalette::Button);
+        // Margins over the contrasts asked: the styles draw a button's face a little lighter or darker
+        // than its colour, and a face far from the others' leaves room for a readable caption.
+        const QColor face
+            = Readable(palette.color(group, QPalette::Highlight), button, button, kChosenContrast);
+        chosen.setColor(group, QPalette::Button, face);
+        chosen.setColor(group,
+                        QPalette::ButtonText,
+                        Readable(palette.color(group, QPalette::HighlightedText),
+                                 face.lighter(115),
+                                 face.darker(115),
+                                 kMinimumContrast));
+    }
+    return chosen;
+}
+
+QPalette SystemColors::Outlined(const QPalette& palette)
+{
+    QPalette outlined;
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        const QColor base = palette.color(group, QPalette::Base);
+        const QColor window = palette.color(group, QPalette::Window);
+        // How the styles draw the outline: the window colour darkened.
+        const auto outlineOf = [](const QColor& from) {
+            return from.darker(140).lighter(110);
+        };
+        if (Contrast(outlineOf(window), base) >= kControlContrast) {
+            continue;
+        }
+        const QColor wanted = Readable(
+            Mix(palette.color(group, QPalette::Text), base, 0.6), base, base, kControlContrast + 0.5);
+        outlined.setColor(group, QPalette::Window, wanted.lighter(140));
+    }
+    return outlined;
+}
+
+QPalette SystemColors::Darkened(const QPalette& palette)
+{
+    QPalette dark = palette;
+    for (int group = 0; group < QPalette::NColorGroups; ++group) {
+        for (int role = 0; role < QPalette::NColorRoles; ++role) {
+            const auto colorGroup = static_cast<QPalette::ColorGroup>(group);
+            const auto colorRole = static_cast<QPalette::ColorRole>(role);
+            const QColor color = palette.color(colorGroup, colorRole);
+            dark.setColor(colorGroup,
+                          colorRole,
+                          QColor::fromHsl(color.hslHue(), color.hslSaturation(), 255 - color.lightness()));
+        }
+    }
+    return dark;
 }
 
 } // namespace tallyhawk

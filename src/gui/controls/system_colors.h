@@ -41,6 +41,19 @@ public:
     // `amount` (0 to 1) of `top` over `bottom`.
     static QColor Mix(const QColor& top, const QColor& bottom, double amount);
 
+    // The contrast the accessibility guidelines ask of a control's outline and of its states.
+    static constexpr double kControlContrast = 3.0;
+    // The roles that set a chosen toggle button apart from the others (its face in the highlight
+    // colour, text readable on it), to be set on the button alone; only these roles are set.
+    static QPalette Chosen(const QPalette& palette);
+    // The roles that keep a check box's outline visible on the `Base` background it stands on (the
+    // styles draw it from the window colour, darkened, which vanishes on a dark base); none set when
+    // the palette's own outline is clear already.
+    static QPalette Outlined(const QPalette& palette);
+    // The palette with every colour's lightness turned round: a dark look made from the desktop's own
+    // colours.
+    static QPalette Darkened(const QPalette& palette);
+
 private:
     QColor window_;
     QColor windowText_;

@@ -1,5 +1,6 @@
 #include "gui/print/list_print_job.h"
 
+#include <QDateTime>
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPainter>
@@ -7,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <utility>
 
 namespace tallyhawk
@@ -119,24 +119,44 @@ struct ListPrintJob::Fonts
     QFont footerText;
 };
 
-ListPrintJob::ListPrintJob(std::vector<RowPrintText> rows, QString documentName, std::int32_t printTime)
+ListPrintJob::ListPrintJob(std::vector<RowPrintText> rows,
+                           QString documentName,
+                           std::int32_t printTime,
+                           const PrintScope& scope)
     : rows_(std::move(rows))
     , documentName_(std::move(documentName))
     , timeText_(TimeText(printTime))
+    , scopeText_(ScopeText(scope, rows_))
 { }
 
 QString ListPrintJob::TimeText(std::int32_t seconds)
 {
-    const std::time_t time = seconds;
-    std::tm parts{};
-    gmtime_r(&time, &parts);
-    return QString::asprintf("%02d/%02d/%04d  %02d:%02d:%02d",
-                             parts.tm_mday,
-                             parts.tm_mon + 1,
-                             parts.tm_year + 1900,
-                             parts.tm_hour,
-                             parts.tm_min,
-                             parts.tm_sec);
+    // A date no reader can take for another, whatever the country.
+    return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+QString ListPrintJob::ScopeText(const PrintScope& scope, const std::vector<RowPrintText>& rows)
+{
+    if (scope.folder.isEmpty()) {
+        return {};
+    }
+    const auto day = [](std::int32_t seconds) {
+        return QDateTime::fromSecsSinceEpoch(seconds).toString(QStringLiteral("yyyy-MM-dd"));
+    };
+    QStringList parts{scope.folder};
+    if (!scope.timeFilter.isEmpty() && scope.from > 0 && scope.to >= scope.from) {
+        parts << QStringLiteral("%1 (%2 to %3)").arg(scope.timeFilter, day(scope.from), day(scope.to));
+    }
+    QStringList stores;
+    for (const RowPrintText& row : rows) {
+        if (!row.store.isEmpty() && !stores.contains(row.store)) {
+            stores << row.store;
+        }
+    }
+    stores.sort(Qt::CaseInsensitive);
+    parts << (stores.isEmpty() ? QStringLiteral("Stores: none named")
+                               : QStringLiteral("Stores: ") + stores.join(QStringLiteral(", ")));
+    return parts.join(QStringLiteral(" - "));
 }
 
 QFont ListPrintJob::Face()
@@ -230,7 +250,18 @@ int ListPrintJob::PaintBands(QPainter& painter, const Fonts& fonts, int page) co
     const int l = fonts.title;
     frame(QRect(0, 0, w, 4 * l + 1));
     painter.setFont(fonts.titleLine);
-    painter.drawText(QRect(0, l, w, 2 * l), Qt::AlignCenter | Qt::TextSingleLine, documentName_);
+    if (scopeText_.isEmpty()) {
+        painter.drawText(QRect(0, l, w, 2 * l), Qt::AlignCenter | Qt::TextSingleLine, documentName_);
+    } else {
+        // The name a little higher, and under it what the list holds, in the footer's size.
+        painter.drawText(QRect(0, l / 3, w, 2 * l), Qt::AlignCenter | Qt::TextSingleLine, documentName_);
+        painter.setFont(fonts.footerText);
+        const QFontMetricsF metrics(fonts.footerText, painter.device());
+        const int room = w - 8;
+        painter.drawText(QRect(4, 2 * l + l / 2, room, l),
+                         Qt::AlignCenter | Qt::TextSingleLine,
+                         metrics.elidedText(scopeText_, Qt::ElideRight, room));
+    }
 
     const int footerTop = h - fonts.footer - 4;
     frame(QRect(0, footerTop, w, h - footerTop));

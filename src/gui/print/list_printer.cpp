@@ -15,9 +15,10 @@
 namespace tallyhawk
 {
 
-ListPrinter::ListPrinter(const ItemListModel& model, IdNameList stores)
+ListPrinter::ListPrinter(const ItemListModel& model, IdNameList stores, PrintScope scope)
     : model_(model)
     , stores_(std::move(stores))
+    , scope_(std::move(scope))
 { }
 
 int ListPrinter::Print(QWidget* owner, const QString& documentName)
@@ -42,7 +43,7 @@ int ListPrinter::Print(QWidget* owner, const QString& documentName)
 int ListPrinter::PrintTo(QPrinter& printer, const QString& documentName)
 {
     // Taken once, so every page shows the same time.
-    const ListPrintJob job(Rows(), documentName, Clock::Now());
+    const ListPrintJob job(Rows(), documentName, Clock::Now(), scope_);
     // A job without pages would leave an empty document or a blank sheet; nothing is better.
     if (job.empty()) {
         return 0;
@@ -64,7 +65,7 @@ int ListPrinter::PrintTo(QPrinter& printer, const QString& documentName)
 
 QImage ListPrinter::FirstPage(const QSize& size, int dpi, const QString& documentName) const
 {
-    const ListPrintJob job(Rows(), documentName, Clock::Now());
+    const ListPrintJob job(Rows(), documentName, Clock::Now(), scope_);
     if (job.empty() || size.isEmpty() || dpi < 1) {
         return {};
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/store/id_name_list.h"
+#include "gui/print/list_print_job.h"
 #include "gui/print/row_print_text.h"
 
 #include <QImage>
@@ -22,8 +23,9 @@ class ItemListModel;
 class ListPrinter
 {
 public:
-    // `stores`: the shopping database's store list, for the store names of products and purchases.
-    ListPrinter(const ItemListModel& model, IdNameList stores);
+    // `stores`: the shopping database's store list, for the store names of products and purchases;
+    // `scope`: what the printout says the list is.
+    ListPrinter(const ItemListModel& model, IdNameList stores, PrintScope scope = {});
 
     // Asks for the printer with the print dialog, then prints. 1 when a job was printed; 0 for a
     // cancelled dialog, an empty list or a printer that could not be started.
@@ -40,6 +42,7 @@ private:
 
     const ItemListModel& model_;
     IdNameList stores_;
+    PrintScope scope_;
 };
 
 } // namespace tallyhawk

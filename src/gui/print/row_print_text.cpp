@@ -35,14 +35,16 @@ RowPrintText TextsOf(const ItemRecord& item, const IdNameList&)
 {
     return {RecordText(item.storeName()) + kDash + RecordText(item.title()) + kDash
                 + RecordText(item.extra()),
-            RecordText(item.description())};
+            RecordText(item.description()),
+            RecordText(item.storeName())};
 }
 
 RowPrintText TextsOf(const PriceResult& offer, const IdNameList&)
 {
     return {RecordText(offer.siteName) + kDash + RecordText(offer.name) + kDash + Amount(offer.price),
             RecordText(offer.text.value_or(std::string())) + QStringLiteral(" URL: ")
-                + RecordText(offer.link)};
+                + RecordText(offer.link),
+            RecordText(offer.siteName)};
 }
 
 RowPrintText TextsOf(const ShoppingRecord& record, const IdNameList& stores)
@@ -51,7 +53,8 @@ RowPrintText TextsOf(const ShoppingRecord& record, const IdNameList& stores)
     const QString storeName = store != nullptr ? RecordText(store->name) : QString();
     return {storeName + kDash + RecordText(record.name()) + kDash + QStringLiteral("(")
                 + Amount(record.quantity) + QStringLiteral(") x $") + Amount(record.pricePerUnit),
-            RecordText(record.notes())};
+            RecordText(record.notes()),
+            storeName};
 }
 
 } // namespace

@@ -16,6 +16,8 @@ struct RowPrintText
 
     QString heading;
     QString body;
+    // The row's store or site, for the printout's list of stores; empty when it has none.
+    QString store;
 
     // The texts of the record behind a row; a product or purchase takes its store name from `stores`
     // (empty for an id not in it). A row without a record has two empty texts.

@@ -9,6 +9,7 @@
 #include "gui/controls/record_text.h"
 #include "gui/shopping/gradient_caption.h"
 #include "gui/shopping/shopping_icons.h"
+#include "gui/views/row_card_text.h"
 #include "gui/views/search_dialog.h"
 
 #include <QApplication>
@@ -125,10 +126,21 @@ CouponPicker::CouponPicker(
     list_->setAllColumnsShowFocus(true);
     list_->setAccessibleName(coupons ? QStringLiteral("Coupons and deals")
                                      : QStringLiteral("Search results"));
-    list_->setHeaderLabels({QStringLiteral("Coupons & Deals"), QStringLiteral("Source")});
+    // The columns tell the rows apart: many coupons of one product share a title.
+    list_->setHeaderLabels(coupons ? QStringList{QStringLiteral("Coupons & Deals"),
+                                                 QStringLiteral("Code or Price"),
+                                                 QStringLiteral("Store"),
+                                                 QStringLiteral("Expires")}
+                                   : QStringList{QStringLiteral("Product"),
+                                                 QStringLiteral("Price"),
+                                                 QStringLiteral("Shop"),
+                                                 QStringLiteral("Link")});
     list_->header()->setSectionsMovable(true);
-    list_->header()->resizeSection(0, list_->fontMetrics().averageCharWidth() * 50);
-    list_->header()->resizeSection(1, list_->fontMetrics().averageCharWidth() * 16);
+    list_->header()->setStretchLastSection(true);
+    const int charWidth = list_->fontMetrics().averageCharWidth();
+    list_->header()->resizeSection(0, charWidth * 32);
+    list_->header()->resizeSection(1, charWidth * (coupons ? 16 : 10));
+    list_->header()->resizeSection(2, charWidth * 22);
     leftHeader_->setAccessibleName(QStringLiteral("Stores shown"));
     rightHeader_->setAccessibleName(QStringLiteral("Items shown"));
 
@@ -177,10 +189,10 @@ CouponPicker::CouponPicker(
         rightHeader_->setText(QStringLiteral("Price Comparison Results for %1").arg(searchText_));
     }
 
-    // Starting size in the proportions of the original dialog; the layout file keeps the user's.
+    // Starting size: room for the list's columns; the layout file keeps the user's.
     const int unit = fontMetrics().averageCharWidth();
-    resize(unit * 120, unit * 64);
-    splitter_->setSizes({unit * 36, unit * 84});
+    resize(unit * 150, unit * 64);
+    splitter_->setSizes({unit * 36, unit * 114});
     RestoreLayout();
 
     store_.Open("deal.lst");
@@ -241,7 +253,11 @@ void CouponPicker::FillItems(bool rebuildTree)
         if (storeId_ != 0 && storeId_ != item.storeId) {
             continue;
         }
-        auto* row = new QTreeWidgetItem(list_, {RecordText(item.title()), QString()});
+        auto* row = new QTreeWidgetItem(list_,
+                                        {RecordText(item.title()),
+                                         RecordText(item.extra()),
+                                         RecordText(item.storeName()),
+                                         item.date < 1 ? QStringLiteral("unknown") : CardDate(item.date)});
         row->setIcon(0, ShoppingIcons::Coupon());
         row->setData(0, kValueRole, static_cast<qulonglong>(index));
     }
@@ -288,7 +304,13 @@ void CouponPicker::FillResults(bool rebuildTree)
         offers_.assign(results_.begin(), results_.end());
         // Each offer goes on top: the list is kept highest price first, so the cheapest ends on top.
         for (std::size_t index = 0; index < offers_.size(); ++index) {
-            auto* row = new QTreeWidgetItem({RecordText(offers_[index].name), QString()});
+            const PriceResult& offer = offers_[index];
+            auto* row = new QTreeWidgetItem(
+                {RecordText(offer.name),
+                 offer.price > 0 ? QStringLiteral("$") + QString::number(offer.price, 'f', 2) : QString(),
+                 RecordText(offer.siteName),
+                 RecordText(offer.link)});
+            row->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
             row->setIcon(0, ShoppingIcons::PriceResult());
             row->setData(0, kValueRole, static_cast<qulonglong>(index));
             list_->insertTopLevelItem(0, row);

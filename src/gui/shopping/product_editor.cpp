@@ -11,7 +11,6 @@
 #include "gui/controls/record_text.h"
 #include "gui/shopping/coupon_picker.h"
 #include "gui/shopping/gradient_caption.h"
-#include "gui/shopping/leading_number.h"
 #include "gui/shopping/purchase_choices.h"
 #include "gui/shopping/shopping_icons.h"
 
@@ -256,6 +255,8 @@ ProductEditor::ProductEditor(ShoppingDatabase& database,
     if (record_) {
         ShowRecord(*record_);
     } else {
+        // A new product starts as a one-time purchase today rather than on no choice at all.
+        purchaseType_->setCurrentIndex(0);
         price_->setText(QStringLiteral("0.00"));
         tax_->setText(QStringLiteral("0.00"));
         quantity_->setText(QStringLiteral("1.00"));
@@ -418,13 +419,14 @@ void ProductEditor::ShowRecord(const ShoppingRecord& record)
     SelectEntry(unit_, record.unitId);
     SelectEntry(store_, record.storeId);
     SelectEntry(category_, record.categoryId);
-    tax_->setText(record.taxPercent != 0 ? Fixed2(record.taxPercent) : QString());
+    // Zero reads as it does in a new product, not as a field left blank.
+    tax_->setText(Fixed2(record.taxPercent));
     // A whole quantity shows as one; a fraction is shown too, so saving unchanged keeps it.
     quantity_->setText(record.quantity == 0 ? QString()
                            : record.quantity == std::trunc(record.quantity)
                            ? QString::number(record.quantity, 'f', 0)
                            : QString::number(record.quantity, 'g', 12));
-    price_->setText(record.pricePerUnit != 0 ? Fixed2(record.pricePerUnit) : QString());
+    price_->setText(Fixed2(record.pricePerUnit));
     name_->setText(RecordText(record.name()));
     if (record.startDate != 0) {
         date_->setDate(LocalDateOf(record.startDate));
@@ -453,7 +455,7 @@ void ProductEditor::PurchaseTypeChanged()
     const int choice = purchaseType_->currentData().toInt();
     const PurchaseChoice::DayKind days = PurchaseChoice::DayKindOf(choice);
     const QString before = dayCaption_->text();
-    const int chosenDay = day_->currentText().toInt();
+    const int chosenDay = day_->currentData().toInt();
     dayCaption_->setText(PurchaseChoice::DayCaption(days));
     day_->setAccessibleName(dayCaption_->text().chopped(1));
     date_->setVisible(days == PurchaseChoice::DayKind::None);
@@ -461,7 +463,7 @@ void ProductEditor::PurchaseTypeChanged()
     // The box holds exactly the numbers of the new choice; a day of the same meaning stays chosen.
     day_->clear();
     for (int number = 1; number <= PurchaseChoice::DayCount(days); ++number) {
-        day_->addItem(QString::number(number));
+        day_->addItem(PurchaseChoice::DayText(days, number), number);
     }
     day_->setCurrentIndex(-1);
     if (before == dayCaption_->text()) {
@@ -471,7 +473,7 @@ void ProductEditor::PurchaseTypeChanged()
 
 void ProductEditor::SelectDay(int number)
 {
-    day_->setCurrentIndex(day_->findText(QString::number(number)));
+    day_->setCurrentIndex(day_->findData(number));
 }
 
 void ProductEditor::AddCouponRow(std::size_t slot)
@@ -551,7 +553,7 @@ bool ProductEditor::Gather(ShoppingValues& values)
     }
 
     const int choice = purchaseType_->currentData().toInt();
-    const int day = static_cast<int>(LeadingNumber(day_->currentText()));
+    const int day = day_->currentData().toInt();
     values.purchaseType = PurchaseChoice::PurchaseTypeOf(choice);
     values.interval = PurchaseChoice::IntervalOf(choice);
     values.dayValue = 0;

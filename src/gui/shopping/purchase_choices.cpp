@@ -100,6 +100,16 @@ int PurchaseChoice::DayCount(DayKind kind)
     return 0;
 }
 
+QString PurchaseChoice::DayText(DayKind kind, int number)
+{
+    static constexpr std::array<const char*, 7> kWeekdays{
+        "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday"};
+    if (kind == DayKind::Weekday && number >= 1 && number <= 7) {
+        return QString::fromLatin1(kWeekdays[static_cast<std::size_t>(number - 1)]);
+    }
+    return QString::number(number);
+}
+
 QString PurchaseChoice::DayCaption(DayKind kind)
 {
     switch (kind) {

@@ -32,6 +32,9 @@ struct PurchaseChoice
     // How many numbers the day box offers, and the caption above it (or above the date picker).
     static int DayCount(DayKind kind);
     static QString DayCaption(DayKind kind);
+    // What the day box shows for `number`: the weekday's name (1 Monday ... 7 Sunday) under a weekly
+    // choice, the number itself otherwise.
+    static QString DayText(DayKind kind, int number);
 
     // The day box offers 7 for Sunday, which the schedule numbers 0 (0 Sunday ... 6 Saturday).
     static std::int16_t StoredWeekday(int boxNumber) { return static_cast<std::int16_t>(boxNumber % 7); }

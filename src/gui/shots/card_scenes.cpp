@@ -13,6 +13,7 @@
 #include <QTreeView>
 
 #include <array>
+#include <string_view>
 #include <tuple>
 
 namespace tallyhawk
@@ -48,6 +49,12 @@ void AddShoppingSamples(std::int32_t kind)
         if (days <= 0) {
             values.purchaseType = PurchaseTypeNumber(PurchaseType::OneTime);
             values.startDate = now + days * kDay;
+        }
+        // One product that comes back every week, whose card says so.
+        if (kind == ShoppingDatabase::kProducts && std::string_view(name) == "Coffee beans") {
+            values.purchaseType = PurchaseTypeNumber(PurchaseType::Weekly);
+            values.interval = 1;
+            values.dayValue = 0;
         }
         shopping.AddRecord(kind, values);
     }

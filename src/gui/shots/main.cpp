@@ -1,4 +1,5 @@
 #include "core/platform/data_folder.h"
+#include "gui/app/cash_back_pane.h"
 #include "gui/app/main_window.h"
 #include "gui/app/session_end.h"
 #include "gui/shots/screenshot_run.h"
@@ -18,6 +19,7 @@
 // on a profile of its own.
 int main(int argc, char** argv)
 {
+    tallyhawk::CashBackPane::PrepareEngine();
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("com.quillmarch.Tallyhawk"));

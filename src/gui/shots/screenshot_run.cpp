@@ -1,5 +1,7 @@
 #include "gui/shots/screenshot_run.h"
 
+#include "gui/controls/system_colors.h"
+
 #include <QCoreApplication>
 #include <QPixmap>
 #include <QScreen>
@@ -22,18 +24,7 @@ void ScreenshotRun::Schedule(QWidget& widget, bool wholeScreen, const QString& p
 
 QPalette ScreenshotRun::Darkened(const QPalette& palette)
 {
-    QPalette dark = palette;
-    for (int group = 0; group < QPalette::NColorGroups; ++group) {
-        for (int role = 0; role < QPalette::NColorRoles; ++role) {
-            const auto colorGroup = static_cast<QPalette::ColorGroup>(group);
-            const auto colorRole = static_cast<QPalette::ColorRole>(role);
-            const QColor color = palette.color(colorGroup, colorRole);
-            dark.setColor(colorGroup,
-                          colorRole,
-                          QColor::fromHsl(color.hslHue(), color.hslSaturation(), 255 - color.lightness()));
-        }
-    }
-    return dark;
+    return SystemColors::Darkened(palette);
 }
 
 } // namespace tallyhawk

@@ -9,6 +9,7 @@
 #include "gui/alerts/alert_popup.h"
 #include "gui/app/due_notice.h"
 #include "gui/app/main_window.h"
+#include "gui/controls/time_filter_button.h"
 #include "gui/print/list_printer.h"
 #include "gui/settings/settings_dialog.h"
 #include "gui/shopping/coupon_picker.h"
@@ -20,14 +21,17 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QThread>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <map>
 #include <memory>
 #include <string>
 
@@ -125,11 +129,18 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         // The first page of the Coupons & Deals folder as it prints: A4 at 100 dots per inch.
         window.ShowFolder(FolderKind::CouponsAndDeals);
         WaitForView(window);
-        // The rows as the list shows them, from the list found by its name.
+        // The rows as the list shows them, from the list found by its name, under the title the print
+        // command gives them.
         const auto* rows = qobject_cast<const ItemListModel*>(
             window.findChild<QTreeView*>(QStringLiteral("itemList"))->model());
-        const QImage page = ListPrinter(*rows, {}).FirstPage(
-            QSize(827, 1169), 100, QStringLiteral("Tallyhawk Shopping Assistant"));
+        const auto* span = window.findChild<TimeFilterButton*>();
+        const PrintScope scope{FolderName(FolderKind::CouponsAndDeals),
+                               span != nullptr ? TimeFilterButton::SpanText(span->span()) : QString(),
+                               window.viewFilter().from,
+                               window.viewFilter().to};
+        const QImage page
+            = ListPrinter(*rows, {}, scope)
+                  .FirstPage(QSize(827, 1169), 100, QStringLiteral("Tallyhawk Shopping Assistant"));
         auto* picture = new QLabel(&window, Qt::Window);
         picture->setAccessibleName(QStringLiteral("Printed page"));
         if (page.isNull()) {
@@ -215,6 +226,41 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         window.ShowFolder(FolderKind::ShoppingList);
         window.findChild<DueNotice*>(QStringLiteral("dueNotice"))
             ->Tell(QStringLiteral("Coffee beans"), 0, static_cast<std::int32_t>(Clock::Now()) + 8 * 86400);
+        return {&window, false};
+    }
+    if (name.startsWith(QStringLiteral("empty-"))) {
+        // A folder with nothing to list says why. A folder the demo filled is searched for a word none
+        // of its rows has, which is the other way a list ends up empty.
+        const std::map<QString, FolderKind> folders{
+            {QStringLiteral("empty-coupons"), FolderKind::CouponsAndDeals},
+            {QStringLiteral("empty-topics"), FolderKind::ForumTopics},
+            {QStringLiteral("empty-comparisons"), FolderKind::PriceComparisons},
+            {QStringLiteral("empty-shopping"), FolderKind::ShoppingList},
+            {QStringLiteral("empty-purchases"), FolderKind::PurchaseHistory},
+        };
+        const auto found = folders.find(name);
+        if (found == folders.end()) {
+            return {};
+        }
+        window.resize(1000, 640);
+        window.ShowFolder(found->second);
+        WaitForView(window);
+        if (window.findChild<QTreeView*>(QStringLiteral("itemList"))->model()->rowCount() > 0) {
+            window.ApplySearch(QStringLiteral("snowshoes"));
+            WaitForView(window);
+        }
+        return {&window, false};
+    }
+    if (name == QStringLiteral("cash-back")) {
+        window.resize(1000, 640);
+        window.ShowFolder(FolderKind::CashBackStores);
+        // The embedded page loads from the demo site; the picture waits for it, a while at most.
+        if (QWidget* browser = window.findChild<QWidget*>(QStringLiteral("cashBackView"))) {
+            QEventLoop loading;
+            QObject::connect(browser, SIGNAL(loadFinished(bool)), &loading, SLOT(quit()));
+            QTimer::singleShot(20000, &loading, &QEventLoop::quit);
+            loading.exec();
+        }
         return {&window, false};
     }
     if (name == QStringLiteral("coupons")) {

@@ -102,7 +102,9 @@ QString ItemListModel::Text(const RowRecord& record, int column, int role) const
         if (const QString corner = text(CardPiece::Corner).trimmed(); !corner.isEmpty()) {
             all += QStringLiteral(", ") + corner;
         }
-        return all + QStringLiteral(", ") + text(CardPiece::Detail);
+        // The detail's lines are read as parts of one sentence.
+        return all + QStringLiteral(", ")
+            + text(CardPiece::Detail).replace(QLatin1Char('\n'), QStringLiteral(", "));
     }
     default:
         return {};

@@ -1,6 +1,8 @@
 #include "gui/views/row_card_text.h"
 
 #include "core/common/display_text.h"
+#include "core/shopping/purchase_type.h"
+#include "core/shopping/schedule_text.h"
 
 #include <QDateTime>
 #include <QLocale>
@@ -28,6 +30,12 @@ const QString& DayFormat()
     return format;
 }
 
+// `text` with `last` on a line of its own under it, which the card keeps whole at its bottom.
+QString WithLastLine(const QString& text, const QString& last)
+{
+    return text.isEmpty() ? last : text + QLatin1Char('\n') + last;
+}
+
 QString Amount(double value)
 {
     return QString::number(value, 'f', 2);
@@ -39,11 +47,11 @@ QString ItemText(const ItemRecord& item, CardPiece piece)
     case CardPiece::Title:
         return RecordText(item.title());
     case CardPiece::Detail: {
-        // Coupons and deals expire; topics and notices were posted.
+        // Coupons and deals expire; topics and notices were posted. The date has a line of its own.
         const QString word
-            = item.kind == 1 || item.kind == 2 ? QStringLiteral(" Expires: ") : QStringLiteral(" Posted: ");
-        return RecordText(item.description()) + word
-            + (item.date < 1 ? QStringLiteral("unknown") : CardDate(item.date));
+            = item.kind == 1 || item.kind == 2 ? QStringLiteral("Expires: ") : QStringLiteral("Posted: ");
+        return WithLastLine(RecordText(item.description()),
+                            word + (item.date < 1 ? QStringLiteral("unknown") : CardDate(item.date)));
     }
     case CardPiece::Corner:
         return RecordText(item.extra());
@@ -87,12 +95,14 @@ QString ShoppingText(const ShoppingRecord& record,
     case CardPiece::Title:
         return RecordText(record.name());
     case CardPiece::Detail: {
-        // A product that has not started yet shows when it is next due.
+        // A product that has not started yet shows when it is next due; a recurring one says how it
+        // comes back.
         const std::int32_t day = record.startDate >= 1 ? record.startDate : record.nextDue;
-        if (day >= 1) {
-            return QStringLiteral("Date: ") + CardDate(day) + QLatin1Char(' ') + RecordText(record.notes());
+        QString when = QStringLiteral("Date: ") + (day >= 1 ? CardDate(day) : QStringLiteral("unknown"));
+        if (IsRecurring(record.purchaseType)) {
+            when += QStringLiteral(" \u00b7 Repeats: ") + QString::fromStdString(ScheduleText(record));
         }
-        return QStringLiteral("Date: ") + RecordText(record.notes()) + QStringLiteral(": unknown");
+        return WithLastLine(RecordText(record.notes()), when);
     }
     case CardPiece::Corner:
         if (record.quantity > 0 && record.pricePerUnit > 0) {

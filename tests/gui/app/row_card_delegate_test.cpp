@@ -192,25 +192,25 @@ TEST_F(RowCardTest, ItemCardsSayWhatTheRecordHolds)
     ASSERT_EQ(model.rowCount(), 4);
     EXPECT_EQ(model.index(0, 0).data().toString(), QStringLiteral("Garden hose"));
     EXPECT_EQ(model.index(0, 0).data(ItemListModel::DetailRole).toString(),
-              QStringLiteral("Two for one on garden tools Expires: Sat 1/31/2026"));
+              QStringLiteral("Two for one on garden tools\nExpires: Sat 1/31/2026"));
     EXPECT_EQ(model.index(0, 0).data(ItemListModel::CornerRole).toString(), QStringLiteral("$5 off"));
     EXPECT_EQ(model.index(0, 1).data().toString(), QStringLiteral("Corner Shop"));
     EXPECT_EQ(model.index(0, 1).data(ItemListModel::DetailRole).toString(),
               QStringLiteral("Category: Garden"));
     EXPECT_EQ(model.index(1, 0).data(ItemListModel::DetailRole).toString(),
-              QStringLiteral("Two for one on garden tools Expires: Sat 1/31/2026"));
+              QStringLiteral("Two for one on garden tools\nExpires: Sat 1/31/2026"));
     EXPECT_EQ(model.index(2, 0).data(ItemListModel::DetailRole).toString(),
-              QStringLiteral("Two for one on garden tools Expires: unknown"));
+              QStringLiteral("Two for one on garden tools\nExpires: unknown"));
     EXPECT_EQ(model.index(3, 0).data(ItemListModel::DetailRole).toString(),
-              QStringLiteral("Two for one on garden tools Posted: unknown"));
+              QStringLiteral("Two for one on garden tools\nPosted: unknown"));
     EXPECT_EQ(model.index(0, 0).data(ItemListModel::RowKindRole).toInt(), static_cast<int>(RowKind::Item));
     EXPECT_EQ(model.index(0, 0).data(Qt::AccessibleTextRole).toString(),
-              QStringLiteral("Garden hose, $5 off, Two for one on garden tools Expires: Sat 1/31/2026"));
+              QStringLiteral("Garden hose, $5 off, Two for one on garden tools, Expires: Sat 1/31/2026"));
 
     // The day is the local one, in the user's own format.
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(model.index(0, 0).data(ItemListModel::DetailRole).toString(),
-              QStringLiteral("Two for one on garden tools Expires: Sa. 31.01.2026"));
+              QStringLiteral("Two for one on garden tools\nExpires: Sa. 31.01.2026"));
 }
 
 TEST_F(RowCardTest, TextsThatAreNotUtf8AreReadAsWindows1252)
@@ -281,11 +281,11 @@ TEST_F(RowCardTest, ShoppingCardsShowQuantityPriceDateAndTheListsNames)
     EXPECT_EQ(model.index(2, 0).data(ItemListModel::CornerRole).toString(), QStringLiteral("(2.00)"));
     EXPECT_EQ(model.index(3, 0).data(ItemListModel::CornerRole).toString(), QString());
     EXPECT_EQ(model.index(0, 0).data(ItemListModel::DetailRole).toString(),
-              QStringLiteral("Date: Mon 3/2/2026 semi-skimmed"));
+              QStringLiteral("semi-skimmed\nDate: Mon 3/2/2026"));
     EXPECT_EQ(model.index(1, 0).data(ItemListModel::DetailRole).toString(),
-              QStringLiteral("Date: semi-skimmed: unknown"));
+              QStringLiteral("semi-skimmed\nDate: unknown"));
     EXPECT_EQ(model.index(3, 0).data(ItemListModel::DetailRole).toString(),
-              QStringLiteral("Date: Mon 3/2/2026 semi-skimmed"));
+              QStringLiteral("semi-skimmed\nDate: Mon 3/2/2026"));
     EXPECT_EQ(model.index(0, 1).data().toString(), QStringLiteral("Corner Shop"));
     EXPECT_EQ(model.index(0, 1).data(ItemListModel::DetailRole).toString(), QStringLiteral("Category: Food"));
     EXPECT_EQ(model.index(1, 1).data().toString(), QStringLiteral("Any Store"));
@@ -293,6 +293,35 @@ TEST_F(RowCardTest, ShoppingCardsShowQuantityPriceDateAndTheListsNames)
               QStringLiteral("Category: Any Category"));
     EXPECT_EQ(model.index(0, 0).data(ItemListModel::RowKindRole).toInt(),
               static_cast<int>(RowKind::Shopping));
+}
+
+TEST_F(RowCardTest, ARecurringProductsCardSaysHowItRepeats)
+{
+    const std::int32_t day = *LocalTime(2026, 3, 2, 1, 0, 0);
+    const struct
+    {
+        std::uint16_t type;
+        std::uint16_t interval;
+        std::int16_t dayValue;
+        const char* detail;
+    } cases[] = {
+        {1, 0, 0, "Date: Mon 3/2/2026"},
+        {2, 0, 3, "Date: Mon 3/2/2026 \u00b7 Repeats: Every 3 Days"},
+        {3, 2, 0, "Date: Mon 3/2/2026 \u00b7 Repeats: Every 2 Weeks on Sunday"},
+        {4, 1, 15, "Date: Mon 3/2/2026 \u00b7 Repeats: Every Month on day 15"},
+    };
+    for (const auto& expected : cases) {
+        ShoppingValues values;
+        values.name = "Milk";
+        values.purchaseType = expected.type;
+        values.interval = expected.interval;
+        values.dayValue = expected.dayValue;
+        values.startDate = day;
+        ItemListModel model;
+        model.Reset(ListRows::FromShopping({ShoppingRecord::Make(values, 1)}, {}, {}));
+        EXPECT_EQ(model.index(0, 0).data(ItemListModel::DetailRole).toString(),
+                  QString::fromUtf8(expected.detail));
+    }
 }
 
 TEST_F(RowCardTest, ThePriceIsRedAtTheTopRightOfTheFirstColumn)

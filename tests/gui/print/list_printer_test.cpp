@@ -10,6 +10,7 @@
 #include "gui/views/item_list_model.h"
 #include "gui/views/list_rows.h"
 #include "support/mock_clock.h"
+#include "support/preset_message_boxes.h"
 #include "support/temp_dir.h"
 
 #include <QApplication>
@@ -36,10 +37,10 @@ namespace
 {
 
 const QString kDocument = QStringLiteral("Tallyhawk Shopping Assistant");
-// 2024-03-05 14:07:09 UTC.
+// 2024-03-05 14:07:09 UTC, the tests' time zone.
 constexpr std::int64_t kPrintTime = 1709647629;
-// Read back from the page, the two spaces between date and time may come out as one.
-const QRegularExpression kPrintTimeText(QStringLiteral("05/03/2024 +14:07:09"));
+// In ISO 8601, which no reader takes for another date.
+const QRegularExpression kPrintTimeText(QStringLiteral("2024-03-05 +14:07:09"));
 
 // A test page in whole screen pixels: at 96 dots per inch every height is the one asked for, so
 // 12-pixel title and row lines and a 10-pixel footer. On a page 800 pixels high the title band ends
@@ -69,15 +70,18 @@ protected:
     }
 
     // Prints the model's rows to a PDF and gives the text of each page; nothing when no file came out.
-    std::optional<QStringList>
-    PrintPages(const ItemListModel& model, const IdNameList& stores = {}, int width = 600, int height = 800)
+    std::optional<QStringList> PrintPages(const ItemListModel& model,
+                                          const IdNameList& stores = {},
+                                          int width = 600,
+                                          int height = 800,
+                                          const PrintScope& scope = {})
     {
         const std::string file = dir_.File("list-" + std::to_string(++prints_) + ".pdf");
         QPrinter printer(QPrinter::HighResolution);
         SetUpPrinter(printer, file, width, height);
         EXPECT_EQ(printer.logicalDpiY(), 96);
         EXPECT_EQ(printer.height(), height);
-        ListPrinter listPrinter(model, stores);
+        ListPrinter listPrinter(model, stores, scope);
         const int printed = listPrinter.PrintTo(printer, kDocument);
         if (!std::filesystem::exists(file)) {
             EXPECT_EQ(printed, 0);
@@ -217,6 +221,44 @@ TEST_F(ListPrinterTest, ItemsPrintTenBlocksAPageWithBandsOnEveryPage)
         }
         EXPECT_EQ(pages->join(QString()).count(QStringLiteral("Save on bread")), count);
     }
+}
+
+TEST_F(ListPrinterTest, TheTitleBandNamesTheFolderItsSpanAndTheStores)
+{
+    std::vector<ItemRecord> items = Items(3);
+    items[1].SetStoreName("Bean Barn");
+    items[2].SetStoreName("");
+    ItemListModel model;
+    model.Reset(ListRows::FromItems(items));
+    const PrintScope week{QStringLiteral("Coupons & Deals"),
+                          QStringLiteral("Last 7 Days"),
+                          static_cast<std::int32_t>(kPrintTime - 6 * 86400),
+                          static_cast<std::int32_t>(kPrintTime)};
+    const struct
+    {
+        const char* name;
+        PrintScope scope;
+        QString expected;
+    } cases[] = {
+        {"a span and two stores",
+         week,
+         QStringLiteral(
+             "Coupons & Deals - Last 7 Days (2024-02-28 to 2024-03-05) - Stores: Bean Barn, Corner Shop")},
+        {"no span",
+         {QStringLiteral("Shopping List"), {}, 0, 0},
+         QStringLiteral("Shopping List - Stores: Bean Barn, Corner Shop")},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(expected.name);
+        const std::optional<QStringList> pages = PrintPages(model, {}, 1200, 800, expected.scope);
+        ASSERT_TRUE(pages.has_value());
+        ASSERT_EQ(pages->size(), 1);
+        EXPECT_TRUE(pages->front().simplified().contains(expected.expected)) << pages->front().toStdString();
+        ExpectBands(*pages);
+    }
+    const std::optional<QStringList> plain = PrintPages(model);
+    ASSERT_TRUE(plain.has_value());
+    EXPECT_FALSE(plain->front().contains(QStringLiteral("Stores:"))) << "no scope, no line";
 }
 
 TEST_F(ListPrinterTest, OffersPrintTheirPriceWithTwoDecimalsAndNoCurrency)
@@ -427,6 +469,18 @@ TEST_F(MainWindowPrintTest, ThePrintButtonOpensThePrintDialog)
     DialogRejecter rejecter;
     print->trigger();
     EXPECT_EQ(rejecter.seen, 1);
+}
+
+TEST_F(MainWindowPrintTest, AnEmptyListTellsThatNothingWasPrinted)
+{
+    const auto window = StartHidden();
+    PresetMessageBoxes boxes;
+    DialogRejecter rejecter;
+    Command(*window, "actionPrint")->trigger();
+    EXPECT_EQ(rejecter.seen, 0) << "no print dialog for nothing";
+    ASSERT_EQ(boxes.shown().size(), 1u);
+    EXPECT_EQ(boxes.lastText(), QStringLiteral("The list is empty, so nothing was printed."));
+    EXPECT_EQ(boxes.shown()[0].icon, QMessageBox::Information);
 }
 
 } // namespace

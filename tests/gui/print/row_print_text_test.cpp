@@ -94,12 +94,12 @@ TEST(RowPrintTextTest, TextsAreCutTo399CharactersAndShownAsTheListShowsThem)
     EXPECT_EQ(RowPrintText::Of(&offer, stores).heading, QStringLiteral("Caf\u00E9 - Tea - 3.00"));
 }
 
-TEST(RowPrintTextTest, FooterTimeIsUtcWithTwoSpacesBetweenDateAndTime)
+TEST(RowPrintTextTest, FooterTimeIsTheLocalTimeInIso8601)
 {
-    // Whatever the local zone says.
+    // 2024-03-05 14:07:09 UTC is 09:07:09 in New York, which reads no day as a month.
     const ScopedZone zone("EST5EDT,M3.2.0,M11.1.0");
-    EXPECT_EQ(ListPrintJob::TimeText(1709647629), QStringLiteral("05/03/2024  14:07:09"));
-    EXPECT_EQ(ListPrintJob::TimeText(0), QStringLiteral("01/01/1970  00:00:00"));
+    EXPECT_EQ(ListPrintJob::TimeText(1709647629), QStringLiteral("2024-03-05 09:07:09"));
+    EXPECT_EQ(ListPrintJob::TimeText(0), QStringLiteral("1969-12-31 19:00:00"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "gui/shopping/coupon_picker.h"
 #include "gui/shopping/gradient_caption.h"
+#include "gui/views/row_card_text.h"
 #include "shopping_dialog_fixture.h"
 
 #include <QPushButton>
@@ -200,6 +201,62 @@ TEST_F(CouponPickerTest, ResultsModeListsTheComparisonCheapestFirst)
     EXPECT_EQ(picker.ChosenResult().siteName, "Cheap Store");
     EXPECT_DOUBLE_EQ(picker.ChosenResult().price, 1.25);
     EXPECT_EQ(picker.ChosenItem().id, 0);
+}
+
+TEST_F(CouponPickerTest, EachModesColumnsTellItsRowsApart)
+{
+    // Two coupons of one title differ by code, store and expiry; offers by price, shop and link.
+    AddItem(1, 1, "Coffee beans", kTen - kDay, 7, "Corner Shop", "BEANS10", kTen + 3 * kDay);
+    AddItem(2, 2, "Coffee beans", kTen - kDay, 8, "Mega Mart", "$8.99", 0);
+    const std::int32_t id = SaveComparison("coffee", {{"Beans", 9.5}, {"Free beans", 0.0}});
+    const struct
+    {
+        CouponPicker::Mode mode;
+        QStringList header;
+        QList<QStringList> rows;
+    } cases[] = {
+        {CouponPicker::Mode::Coupons,
+         {QStringLiteral("Coupons & Deals"),
+          QStringLiteral("Code or Price"),
+          QStringLiteral("Store"),
+          QStringLiteral("Expires")},
+         {{QStringLiteral("Coffee beans"),
+           QStringLiteral("$8.99"),
+           QStringLiteral("Mega Mart"),
+           QStringLiteral("unknown")},
+          {QStringLiteral("Coffee beans"),
+           QStringLiteral("BEANS10"),
+           QStringLiteral("Corner Shop"),
+           CardDate(kTen + 3 * kDay)}}},
+        {CouponPicker::Mode::PriceResults,
+         {QStringLiteral("Product"), QStringLiteral("Price"), QStringLiteral("Shop"), QStringLiteral("Link")},
+         {{QStringLiteral("Free beans"),
+           QString(),
+           QStringLiteral("Free beans Store"),
+           QStringLiteral("https://shop.example/2")},
+          {QStringLiteral("Beans"),
+           QStringLiteral("$9.50"),
+           QStringLiteral("Beans Store"),
+           QStringLiteral("https://shop.example/1")}}},
+    };
+    for (const auto& expected : cases) {
+        SCOPED_TRACE(static_cast<int>(expected.mode));
+        CouponPicker picker(expected.mode, QStringLiteral("coffee"), 0, id);
+        QStringList header;
+        for (int column = 0; column < picker.list()->columnCount(); ++column) {
+            header << picker.list()->headerItem()->text(column);
+        }
+        EXPECT_EQ(header, expected.header);
+        QList<QStringList> rows;
+        for (int row = 0; row < picker.list()->topLevelItemCount(); ++row) {
+            QStringList cells;
+            for (int column = 0; column < picker.list()->columnCount(); ++column) {
+                cells << picker.list()->topLevelItem(row)->text(column);
+            }
+            rows << cells;
+        }
+        EXPECT_EQ(rows, expected.rows);
+    }
 }
 
 TEST_F(CouponPickerTest, ResultsModeRefusesALinkThatIsNoWebAddress)

@@ -97,7 +97,8 @@ TEST_F(ProductEditorTest, ANewProductStartsWithTheDefaults)
     EXPECT_EQ(editor->quantityEdit()->text(), QStringLiteral("1.00"));
     EXPECT_EQ(editor->unitBox()->currentText(), QStringLiteral("unit"));
     EXPECT_EQ(editor->purchaseTypeBox()->count(), 13);
-    EXPECT_EQ(editor->purchaseTypeBox()->currentIndex(), -1);
+    EXPECT_EQ(editor->purchaseTypeBox()->currentText(), QStringLiteral("One Time"));
+    EXPECT_FALSE(editor->dateEdit()->isHidden());
     EXPECT_FALSE(editor->openButton()->isEnabled());
     EXPECT_FALSE(editor->viewButton()->isEnabled());
     EXPECT_FALSE(editor->removeButton()->isEnabled());
@@ -170,7 +171,7 @@ TEST_F(ProductEditorTest, AMonthlyProductOnThe31stIsDueTheSameDay)
     EXPECT_EQ(stored[0].nextDue, *LocalTime(2026, 1, 31, 1, 0, 0));
 }
 
-TEST_F(ProductEditorTest, WeekdaySevenIsSunday)
+TEST_F(ProductEditorTest, TheDayBoxNamesTheWeekdaysAndSundayIsStoredAsZero)
 {
     // 2026-03-10 is a Tuesday; the next Sunday is the 15th.
     auto editor = NewEditor();
@@ -180,11 +181,12 @@ TEST_F(ProductEditorTest, WeekdaySevenIsSunday)
     Choose(editor->purchaseTypeBox(), QStringLiteral("Every Week"));
     EXPECT_EQ(editor->dayCaption()->text(), QStringLiteral("Day of Week:"));
     ASSERT_EQ(editor->dayBox()->count(), 7);
-    EXPECT_EQ(editor->dayBox()->itemText(6), QStringLiteral("7"));
+    EXPECT_EQ(editor->dayBox()->itemText(0), QStringLiteral("Monday"));
+    EXPECT_EQ(editor->dayBox()->itemText(6), QStringLiteral("Sunday"));
     EXPECT_EQ(editor->dayBox()->currentIndex(), -1) << "a days interval is no weekday";
-    Choose(editor->dayBox(), QStringLiteral("7"));
+    Choose(editor->dayBox(), QStringLiteral("Sunday"));
     Choose(editor->purchaseTypeBox(), QStringLiteral("Every 2 Weeks"));
-    EXPECT_EQ(editor->dayBox()->currentText(), QStringLiteral("7")) << "still a weekday";
+    EXPECT_EQ(editor->dayBox()->currentText(), QStringLiteral("Sunday")) << "still a weekday";
     editor->okButton()->click();
 
     const std::vector<ShoppingRecord> stored = StoredProducts();
@@ -193,10 +195,9 @@ TEST_F(ProductEditorTest, WeekdaySevenIsSunday)
     EXPECT_EQ(stored[0].interval, 2);
     EXPECT_EQ(stored[0].nextDue, *LocalTime(2026, 3, 15, 1, 0, 0));
 
-    // Shown again as 7.
     auto again = NewEditor(ShoppingDatabase::kProducts, stored[0]);
     EXPECT_EQ(again->purchaseTypeBox()->currentText(), QStringLiteral("Every 2 Weeks"));
-    EXPECT_EQ(again->dayBox()->currentText(), QStringLiteral("7"));
+    EXPECT_EQ(again->dayBox()->currentText(), QStringLiteral("Sunday"));
 }
 
 TEST_F(ProductEditorTest, AProductWithoutAScheduleGetsOneThatStartsToday)
@@ -356,7 +357,7 @@ TEST_F(ProductEditorTest, EditingAPurchaseKeepsItsScheduleAndItsDate)
     EXPECT_EQ(editor->dateEdit()->date(), QDate(2026, 3, 5));
     EXPECT_EQ(editor->priceEdit()->text(), QStringLiteral("4.50"));
     EXPECT_EQ(editor->quantityEdit()->text(), QStringLiteral("2.75")) << "a fraction is not cut off";
-    EXPECT_EQ(editor->taxEdit()->text(), QString());
+    EXPECT_EQ(editor->taxEdit()->text(), QStringLiteral("0.00")) << "as a new product shows it";
 
     editor->nameEdit()->setText(QStringLiteral("Coffee beans"));
     editor->dateEdit()->setDate(QDate(2026, 3, 1));

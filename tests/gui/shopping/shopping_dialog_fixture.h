@@ -61,7 +61,9 @@ protected:
                  const char* title,
                  std::int32_t arrivedAt,
                  std::int32_t storeId,
-                 const char* storeName)
+                 const char* storeName,
+                 const char* extra = "",
+                 std::int32_t expires = 0)
     {
         clock_.Set(arrivedAt);
         ItemStore store;
@@ -72,6 +74,8 @@ protected:
         values.storeId = storeId;
         values.title = title;
         values.storeName = storeName;
+        values.extra = extra;
+        values.date = expires;
         ASSERT_EQ(store.Append(values), kOk);
         clock_.Set(kTen);
     }
