@@ -6,6 +6,8 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QMenu>
+#include <QScrollBar>
 
 #include <utility>
 
@@ -15,7 +17,11 @@ namespace tallyhawk
 ItemListView::ItemListView(ItemListModel* model, QWidget* parent)
     : QTreeView(parent)
     , model_(model)
+    , menu_(new QMenu(this))
 {
+    menu_->setObjectName(QStringLiteral("rowMenu"));
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &ItemListView::OpenMenu);
     setObjectName(QStringLiteral("itemList"));
     setModel(model_);
     setRootIsDecorated(false);
@@ -45,6 +51,9 @@ ItemListView::ItemListView(ItemListModel* model, QWidget* parent)
     // A row counts as chosen only when it is selected: a click, a keyboard move onto it, Enter. The
     // current row alone (the view puts it on the first row when the list gets the focus) is not.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (takingRows_) {
+            return;
+        }
         emit rowChosen(selectionModel()->selectedRows().value(0));
     });
     // Widths the user gives the columns are kept for the next refresh and the next save.
@@ -85,6 +94,56 @@ void ItemListView::RemoveRow(int row)
     selectionModel()->clear();
     model_->RemoveRow(row);
     emit rowChosen({});
+}
+
+void ItemListView::TakeRows(ListRows rows)
+{
+    const bool wasChosen = ChosenRow() >= 0;
+    QScrollBar* bar = verticalScrollBar();
+    const bool atTop = bar->value() == bar->minimum();
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    const QPersistentModelIndex anchor(top);
+    const int offset = top.isValid() ? visualRect(top).top() : 0;
+    takingRows_ = true;
+    model_->Update(std::move(rows));
+    takingRows_ = false;
+    // The layout is done at once, so the anchor's place can be read and kept.
+    executeDelayedItemsLayout();
+    if (!atTop && anchor.isValid()) {
+        scrollTo(anchor, QAbstractItemView::PositionAtTop);
+        // Scrolled by pixels, the row partly above the top stays as far above it.
+        if (verticalScrollMode() == QAbstractItemView::ScrollPerPixel) {
+            bar->setValue(bar->value() - offset);
+        }
+    } else if (atTop) {
+        bar->setValue(bar->minimum());
+    }
+    if (wasChosen && ChosenRow() < 0) {
+        emit rowChosen({});
+    }
+}
+
+void ItemListView::SetMenuActions(const QList<QAction*>& actions)
+{
+    menu_->clear();
+    for (QAction* action : actions) {
+        if (action == nullptr) {
+            menu_->addSeparator();
+        } else {
+            menu_->addAction(action);
+        }
+    }
+}
+
+void ItemListView::OpenMenu(const QPoint& pos)
+{
+    const QModelIndex index = indexAt(pos);
+    if (!index.isValid()) {
+        return;
+    }
+    // The commands act on the chosen row: the row under the pointer becomes it, as with a click.
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    menu_->popup(viewport()->mapToGlobal(pos));
 }
 
 void ItemListView::UseColumnWidths(std::vector<int> widths)

@@ -1,6 +1,9 @@
 #include "gui/app/view_tree.h"
 
 #include "gui/controls/record_text.h"
+#include "gui/views/list_rows.h"
+
+#include <QMenu>
 
 namespace tallyhawk
 {
@@ -14,15 +17,34 @@ constexpr int kIdRole = Qt::UserRole + 1;
 
 ViewTree::ViewTree(QWidget* parent)
     : QTreeWidget(parent)
+    , menu_(new QMenu(this))
 {
+    menu_->setObjectName(QStringLiteral("treeMenu"));
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, &ViewTree::OpenMenu);
     setHeaderHidden(true);
     setAccessibleName(QStringLiteral("Stores and categories"));
-    connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
-        const QList<QTreeWidgetItem*> selected = selectedItems();
-        if (!selected.isEmpty()) {
-            emit chosen(StandsFor(*selected.front()), IdOf(*selected.front()), selected.front()->text(0));
-        }
-    });
+    // The entry just selected is the choice, and the only one selected: the tree may show the view's
+    // earlier choice as selected.
+    connect(selectionModel(),
+            &QItemSelectionModel::selectionChanged,
+            this,
+            [this](const QItemSelection& selected, const QItemSelection&) {
+                if (selected.isEmpty()) {
+                    return;
+                }
+                QTreeWidgetItem* item = itemFromIndex(selected.indexes().front());
+                if (item == nullptr) {
+                    return;
+                }
+                {
+                    const QSignalBlocker quiet(selectionModel());
+                    selectionModel()->setCurrentIndex(selected.indexes().front(),
+                                                      QItemSelectionModel::ClearAndSelect);
+                }
+                viewport()->update();
+                emit chosen(StandsFor(*item), IdOf(*item), item->text(0));
+            });
 }
 
 void ViewTree::ShowLists(const QString& storeRoot, const IdNameList& stores, const IdNameList& categories)
@@ -52,6 +74,112 @@ void ViewTree::ShowComparisons(const std::vector<SearchRecord>& records)
         AddChild(root, RecordText(record.name), Stands::Comparison, record.id);
     }
     root->setExpanded(true);
+}
+
+std::optional<QString> ViewTree::ShowChosen(Stands stands, std::int32_t id)
+{
+    QTreeWidgetItem* item = id > 0 ? Find(stands, id) : nullptr;
+    if (item == nullptr) {
+        return std::nullopt;
+    }
+    const QSignalBlocker quiet(this);
+    setCurrentItem(item);
+    scrollToItem(item);
+    return item->text(0);
+}
+
+void ViewTree::CountRows(const ListRows& rows)
+{
+    rows_.clear();
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        const RowKey key = rows.key(row);
+        ++rows_[{Stands::Store, key.storeId}];
+        ++rows_[{Stands::Category, key.categoryId}];
+    }
+}
+
+void ViewTree::RowRemoved(std::int32_t storeId, std::int32_t categoryId)
+{
+    // Comparisons are kept whatever their offers: a saved comparison stays until the user drops it.
+    if (rows_.empty()) {
+        return;
+    }
+    QTreeWidgetItem* chosenRoot = nullptr;
+    for (const auto& [stands, id] :
+         {std::pair{Stands::Store, storeId}, std::pair{Stands::Category, categoryId}}) {
+        QTreeWidgetItem* item = Find(stands, id);
+        QTreeWidgetItem* root = item != nullptr ? item->parent() : nullptr;
+        if (DropIfEmpty(stands, id) && root != nullptr) {
+            chosenRoot = root;
+        }
+    }
+    if (topLevelItemCount() == 0) {
+        const QSignalBlocker quiet(this);
+        AddRoot(QStringLiteral("No Items Found"), Stands::Category);
+        return;
+    }
+    if (chosenRoot != nullptr && indexOfTopLevelItem(chosenRoot) >= 0) {
+        setCurrentItem(chosenRoot);
+    }
+}
+
+bool ViewTree::DropIfEmpty(Stands stands, std::int32_t id)
+{
+    const auto counted = rows_.find({stands, id});
+    if (counted == rows_.end() || --counted->second > 0) {
+        return false;
+    }
+    rows_.erase(counted);
+    QTreeWidgetItem* item = Find(stands, id);
+    if (item == nullptr) {
+        return false;
+    }
+    const bool chosen = item->isSelected();
+    QTreeWidgetItem* root = item->parent();
+    {
+        // Losing the chosen entry chooses nothing by itself; the caller chooses its root.
+        const QSignalBlocker quiet(this);
+        delete item;
+        if (root != nullptr && root->childCount() == 0) {
+            delete root;
+        }
+    }
+    return chosen;
+}
+
+QTreeWidgetItem* ViewTree::Find(Stands stands, std::int32_t id) const
+{
+    for (int top = 0; top < topLevelItemCount(); ++top) {
+        QTreeWidgetItem* root = topLevelItem(top);
+        for (int child = 0; child < root->childCount(); ++child) {
+            QTreeWidgetItem* item = root->child(child);
+            if (StandsFor(*item) == stands && IdOf(*item) == id) {
+                return item;
+            }
+        }
+    }
+    return nullptr;
+}
+
+void ViewTree::SetMenuActions(const QList<QAction*>& actions)
+{
+    menu_->clear();
+    for (QAction* action : actions) {
+        if (action == nullptr) {
+            menu_->addSeparator();
+        } else {
+            menu_->addAction(action);
+        }
+    }
+}
+
+void ViewTree::OpenMenu(const QPoint& pos)
+{
+    // The entry under the pointer is chosen first, so the menu's commands act on what the view shows.
+    if (QTreeWidgetItem* item = itemAt(pos)) {
+        setCurrentItem(item);
+    }
+    menu_->popup(viewport()->mapToGlobal(pos));
 }
 
 ViewTree::Stands ViewTree::StandsFor(const QTreeWidgetItem& item)
