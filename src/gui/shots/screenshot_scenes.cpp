@@ -15,6 +15,7 @@
 #include "gui/shopping/product_editor.h"
 #include "gui/shots/card_scenes.h"
 #include "gui/shots/compare_scenes.h"
+#include "gui/shots/list_scenes.h"
 #include "gui/views/item_list_model.h"
 
 #include <QComboBox>
@@ -215,6 +216,9 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         window.findChild<DueNotice*>(QStringLiteral("dueNotice"))
             ->Tell(QStringLiteral("Coffee beans"), 0, static_cast<std::int32_t>(Clock::Now()) + 8 * 86400);
         return {&window, false};
+    }
+    if (SetUpListScene(name, window)) {
+        return {&window, name == QStringLiteral("row-menu")};
     }
     if (name == QStringLiteral("coupons")) {
         window.resize(1000, 640);

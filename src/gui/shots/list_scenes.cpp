@@ -1,0 +1,43 @@
+#include "gui/shots/list_scenes.h"
+
+#include "gui/app/main_window.h"
+#include "gui/shots/screenshot_scenes.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QTreeView>
+
+namespace tallyhawk
+{
+
+bool SetUpListScene(const QString& name, MainWindow& window)
+{
+    if (name != QStringLiteral("search") && name != QStringLiteral("row-menu")) {
+        return false;
+    }
+    window.resize(1000, 640);
+    window.ShowFolder(FolderKind::CouponsAndDeals);
+    WaitForView(window);
+    if (name == QStringLiteral("search")) {
+        // What a user types, as the field sends it: a word most demo deals hold in part.
+        auto* field = window.findChild<QLineEdit*>(QStringLiteral("searchField"));
+        field->setFocus();
+        field->setText(QStringLiteral("off"));
+        window.ApplySearch(field->text());
+        WaitForView(window);
+        return true;
+    }
+    // A right click on the second row, as the window system sends it.
+    auto* list = window.findChild<QTreeView*>(QStringLiteral("itemList"));
+    const QModelIndex row = list->model()->index(1, 0);
+    if (!row.isValid()) {
+        return true;
+    }
+    const QPoint pos = list->visualRect(row).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, list->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(list->viewport(), &event);
+    return true;
+}
+
+} // namespace tallyhawk
