@@ -30,19 +30,18 @@ ViewTree::ViewTree(QWidget* parent)
             &QItemSelectionModel::selectionChanged,
             this,
             [this](const QItemSelection& selected, const QItemSelection&) {
-                if (selected.isEmpty()) {
+                if (selected.isEmpty() || marking_) {
                     return;
                 }
                 QTreeWidgetItem* item = itemFromIndex(selected.indexes().front());
                 if (item == nullptr) {
                     return;
                 }
-                {
-                    const QSignalBlocker quiet(selectionModel());
-                    selectionModel()->setCurrentIndex(selected.indexes().front(),
-                                                      QItemSelectionModel::ClearAndSelect);
-                }
-                viewport()->update();
+                // Only one entry stays selected, however it was selected.
+                marking_ = true;
+                selectionModel()->setCurrentIndex(selected.indexes().front(),
+                                                  QItemSelectionModel::ClearAndSelect);
+                marking_ = false;
                 emit chosen(StandsFor(*item), IdOf(*item), item->text(0));
             });
 }
@@ -82,8 +81,11 @@ std::optional<QString> ViewTree::ShowChosen(Stands stands, std::int32_t id)
     if (item == nullptr) {
         return std::nullopt;
     }
-    const QSignalBlocker quiet(this);
+    // The choice is the view's already: no signal, so nothing loads again. The selection model's own
+    // signals still run, since the items keep their selected state through them.
+    marking_ = true;
     setCurrentItem(item);
+    marking_ = false;
     scrollToItem(item);
     return item->text(0);
 }
@@ -100,51 +102,41 @@ void ViewTree::CountRows(const ListRows& rows)
 
 void ViewTree::RowRemoved(std::int32_t storeId, std::int32_t categoryId)
 {
-    // Comparisons are kept whatever their offers: a saved comparison stays until the user drops it.
+    // A tree no load counted (before the first, or of a page without rows) has nothing to drop.
     if (rows_.empty()) {
         return;
     }
-    QTreeWidgetItem* chosenRoot = nullptr;
-    for (const auto& [stands, id] :
-         {std::pair{Stands::Store, storeId}, std::pair{Stands::Category, categoryId}}) {
-        QTreeWidgetItem* item = Find(stands, id);
-        QTreeWidgetItem* root = item != nullptr ? item->parent() : nullptr;
-        if (DropIfEmpty(stands, id) && root != nullptr) {
-            chosenRoot = root;
-        }
-    }
+    // The store and the category are in lists of their own: dropping one never touches the other's root.
+    QTreeWidgetItem* storeRoot = DropIfEmpty(Stands::Store, storeId);
+    QTreeWidgetItem* categoryRoot = DropIfEmpty(Stands::Category, categoryId);
     if (topLevelItemCount() == 0) {
-        const QSignalBlocker quiet(this);
         AddRoot(QStringLiteral("No Items Found"), Stands::Category);
-        return;
-    }
-    if (chosenRoot != nullptr && indexOfTopLevelItem(chosenRoot) >= 0) {
-        setCurrentItem(chosenRoot);
+    } else if (QTreeWidgetItem* root = storeRoot != nullptr ? storeRoot : categoryRoot) {
+        setCurrentItem(root);
     }
 }
 
-bool ViewTree::DropIfEmpty(Stands stands, std::int32_t id)
+QTreeWidgetItem* ViewTree::DropIfEmpty(Stands stands, std::int32_t id)
 {
     const auto counted = rows_.find({stands, id});
     if (counted == rows_.end() || --counted->second > 0) {
-        return false;
+        return nullptr;
     }
     rows_.erase(counted);
     QTreeWidgetItem* item = Find(stands, id);
     if (item == nullptr) {
-        return false;
+        return nullptr;
     }
     const bool chosen = item->isSelected();
     QTreeWidgetItem* root = item->parent();
-    {
-        // Losing the chosen entry chooses nothing by itself; the caller chooses its root.
-        const QSignalBlocker quiet(this);
-        delete item;
-        if (root != nullptr && root->childCount() == 0) {
-            delete root;
-        }
+    // Losing the chosen entry chooses nothing by itself (a deselection sends no choice); the caller
+    // chooses its root.
+    delete item;
+    if (root->childCount() == 0) {
+        delete root;
+        return nullptr;
     }
-    return chosen;
+    return chosen ? root : nullptr;
 }
 
 QTreeWidgetItem* ViewTree::Find(Stands stands, std::int32_t id) const

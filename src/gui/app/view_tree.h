@@ -64,8 +64,9 @@ signals:
 
 private:
     QTreeWidgetItem* Find(Stands stands, std::int32_t id) const;
-    // Drops the entry of `stands` and `id` when it has no rows left; true when it was the chosen one.
-    bool DropIfEmpty(Stands stands, std::int32_t id);
+    // Drops the entry of `stands` and `id` when it has no rows left, and its root when that is left
+    // empty. The root to choose when the entry was the chosen one and its root stays; else null.
+    QTreeWidgetItem* DropIfEmpty(Stands stands, std::int32_t id);
     void OpenMenu(const QPoint& pos);
     QTreeWidgetItem* AddRoot(const QString& text, Stands stands);
     static void AddChild(QTreeWidgetItem* root, const QString& text, Stands stands, std::int32_t id);
@@ -74,6 +75,8 @@ private:
     QMenu* menu_;
     // Rows per store and category entry, by what it stands for and its id.
     std::map<std::pair<Stands, std::int32_t>, int> rows_;
+    // The tree selects an entry itself: no choice goes out.
+    bool marking_ = false;
 };
 
 } // namespace tallyhawk
