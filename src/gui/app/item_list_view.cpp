@@ -2,9 +2,11 @@
 
 #include "gui/app/layout_store.h"
 #include "gui/app/row_card_delegate.h"
+#include "gui/controls/command_menu.h"
 #include "gui/views/item_list_model.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QScrollBar>
@@ -20,8 +22,6 @@ ItemListView::ItemListView(ItemListModel* model, QWidget* parent)
     , menu_(new QMenu(this))
 {
     menu_->setObjectName(QStringLiteral("rowMenu"));
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this, &ItemListView::OpenMenu);
     setObjectName(QStringLiteral("itemList"));
     setModel(model_);
     setRootIsDecorated(false);
@@ -125,25 +125,22 @@ void ItemListView::TakeRows(ListRows rows)
 
 void ItemListView::SetMenuActions(const QList<QAction*>& actions)
 {
-    menu_->clear();
-    for (QAction* action : actions) {
-        if (action == nullptr) {
-            menu_->addSeparator();
-        } else {
-            menu_->addAction(action);
-        }
-    }
+    FillMenu(*menu_, actions);
 }
 
-void ItemListView::OpenMenu(const QPoint& pos)
+void ItemListView::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QModelIndex index = indexAt(pos);
+    // The pointer's row, or from the keyboard the keyboard's row: the commands act on the chosen row,
+    // so it becomes the chosen one, as with a click or Enter.
+    const bool fromKeyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const QModelIndex index = fromKeyboard ? currentIndex() : indexAt(event->pos());
     if (!index.isValid()) {
         return;
     }
-    // The commands act on the chosen row: the row under the pointer becomes it, as with a click.
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    menu_->popup(viewport()->mapToGlobal(pos));
+    const QPoint at = fromKeyboard ? visualRect(index).center() : event->pos();
+    menu_->popup(viewport()->mapToGlobal(at));
+    event->accept();
 }
 
 void ItemListView::UseColumnWidths(std::vector<int> widths)

@@ -52,10 +52,10 @@ signals:
     // Enter or a double click on a row, after it was chosen.
     void openRequested();
 
-private:
-    // Chooses the row under `pos` (as a click would) and opens the menu there.
-    void OpenMenu(const QPoint& pos);
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
+private:
     ItemListModel* model_;
     QMenu* menu_;
     bool takingRows_ = false;

@@ -1,8 +1,10 @@
 #include "gui/app/view_tree.h"
 
+#include "gui/controls/command_menu.h"
 #include "gui/controls/record_text.h"
 #include "gui/views/list_rows.h"
 
+#include <QContextMenuEvent>
 #include <QMenu>
 
 namespace tallyhawk
@@ -20,8 +22,6 @@ ViewTree::ViewTree(QWidget* parent)
     , menu_(new QMenu(this))
 {
     menu_->setObjectName(QStringLiteral("treeMenu"));
-    setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(this, &QWidget::customContextMenuRequested, this, &ViewTree::OpenMenu);
     setHeaderHidden(true);
     setAccessibleName(QStringLiteral("Stores and categories"));
     // The entry just selected is the choice, and the only one selected: the tree may show the view's
@@ -155,23 +155,21 @@ QTreeWidgetItem* ViewTree::Find(Stands stands, std::int32_t id) const
 
 void ViewTree::SetMenuActions(const QList<QAction*>& actions)
 {
-    menu_->clear();
-    for (QAction* action : actions) {
-        if (action == nullptr) {
-            menu_->addSeparator();
-        } else {
-            menu_->addAction(action);
-        }
-    }
+    FillMenu(*menu_, actions);
 }
 
-void ViewTree::OpenMenu(const QPoint& pos)
+void ViewTree::contextMenuEvent(QContextMenuEvent* event)
 {
-    // The entry under the pointer is chosen first, so the menu's commands act on what the view shows.
-    if (QTreeWidgetItem* item = itemAt(pos)) {
+    // The entry under the pointer (from the keyboard, the current one) is chosen first, so the menu's
+    // commands act on what the view shows.
+    const bool fromKeyboard = event->reason() == QContextMenuEvent::Keyboard;
+    QTreeWidgetItem* item = fromKeyboard ? currentItem() : itemAt(event->pos());
+    if (item != nullptr) {
         setCurrentItem(item);
     }
-    menu_->popup(viewport()->mapToGlobal(pos));
+    const QPoint at = fromKeyboard && item != nullptr ? visualItemRect(item).center() : event->pos();
+    menu_->popup(viewport()->mapToGlobal(at));
+    event->accept();
 }
 
 ViewTree::Stands ViewTree::StandsFor(const QTreeWidgetItem& item)

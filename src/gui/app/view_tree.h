@@ -62,12 +62,14 @@ public:
 signals:
     void chosen(tallyhawk::ViewTree::Stands stands, std::int32_t id, const QString& text);
 
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
     QTreeWidgetItem* Find(Stands stands, std::int32_t id) const;
     // Drops the entry of `stands` and `id` when it has no rows left, and its root when that is left
     // empty. The root to choose when the entry was the chosen one and its root stays; else null.
     QTreeWidgetItem* DropIfEmpty(Stands stands, std::int32_t id);
-    void OpenMenu(const QPoint& pos);
     QTreeWidgetItem* AddRoot(const QString& text, Stands stands);
     static void AddChild(QTreeWidgetItem* root, const QString& text, Stands stands, std::int32_t id);
     void AddList(const QString& rootText, Stands stands, const IdNameList& list);

@@ -314,6 +314,29 @@ TEST_F(MainWindowListsTest, TheRowMenuOffersTheRowsCommandsAndCopiesItsTitleAndL
     }
 }
 
+// The menu key opens the menu on the keyboard's row, wherever the pointer is, and chooses that row.
+TEST_F(MainWindowListsTest, TheMenuKeyOpensTheRowMenuOnTheKeyboardsRow)
+{
+    AddDeal(1, "bread");
+    AddDeal(2, "hammer");
+    auto window = StartShown();
+    QTreeView* list = ItemList(*window);
+    list->setFocus();
+    list->selectionModel()->setCurrentIndex(ListModel(*window)->index(RowOf(*window, 1), 0),
+                                            QItemSelectionModel::NoUpdate);
+    ASSERT_EQ(ChosenId(*window), 0);
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(0, 0), list->mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(list, &event);
+    auto* menu = Named<QMenu>(*window, "rowMenu");
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([menu] { return menu->isVisible(); }));
+    EXPECT_EQ(ChosenId(*window), 1);
+    EXPECT_TRUE(menu->geometry().intersects(
+        QRect(list->viewport()->mapToGlobal(list->visualRect(list->currentIndex()).topLeft()),
+              list->visualRect(list->currentIndex()).size())));
+    menu->close();
+}
+
 // The tree's menu acts on the entry under the pointer.
 TEST_F(MainWindowListsTest, TheTreeMenuChoosesItsEntryAndCopiesItsName)
 {
