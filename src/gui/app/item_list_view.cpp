@@ -2,10 +2,14 @@
 
 #include "gui/app/layout_store.h"
 #include "gui/app/row_card_delegate.h"
+#include "gui/controls/command_menu.h"
 #include "gui/views/item_list_model.h"
 
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMenu>
+#include <QScrollBar>
 
 #include <utility>
 
@@ -15,7 +19,9 @@ namespace tallyhawk
 ItemListView::ItemListView(ItemListModel* model, QWidget* parent)
     : QTreeView(parent)
     , model_(model)
+    , menu_(new QMenu(this))
 {
+    menu_->setObjectName(QStringLiteral("rowMenu"));
     setObjectName(QStringLiteral("itemList"));
     setModel(model_);
     setRootIsDecorated(false);
@@ -45,6 +51,9 @@ ItemListView::ItemListView(ItemListModel* model, QWidget* parent)
     // A row counts as chosen only when it is selected: a click, a keyboard move onto it, Enter. The
     // current row alone (the view puts it on the first row when the list gets the focus) is not.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (takingRows_) {
+            return;
+        }
         emit rowChosen(selectionModel()->selectedRows().value(0));
     });
     // Widths the user gives the columns are kept for the next refresh and the next save.
@@ -85,6 +94,53 @@ void ItemListView::RemoveRow(int row)
     selectionModel()->clear();
     model_->RemoveRow(row);
     emit rowChosen({});
+}
+
+void ItemListView::TakeRows(ListRows rows)
+{
+    const bool wasChosen = ChosenRow() >= 0;
+    QScrollBar* bar = verticalScrollBar();
+    const bool atTop = bar->value() == bar->minimum();
+    const QModelIndex top = indexAt(QPoint(0, 0));
+    const QPersistentModelIndex anchor(top);
+    const int offset = top.isValid() ? visualRect(top).top() : 0;
+    takingRows_ = true;
+    model_->Update(std::move(rows));
+    takingRows_ = false;
+    // The layout is done at once, so the anchor's place can be read and kept.
+    executeDelayedItemsLayout();
+    if (!atTop && anchor.isValid()) {
+        scrollTo(anchor, QAbstractItemView::PositionAtTop);
+        // Scrolled by pixels, the row partly above the top stays as far above it.
+        if (verticalScrollMode() == QAbstractItemView::ScrollPerPixel) {
+            bar->setValue(bar->value() - offset);
+        }
+    } else if (atTop) {
+        bar->setValue(bar->minimum());
+    }
+    if (wasChosen && ChosenRow() < 0) {
+        emit rowChosen({});
+    }
+}
+
+void ItemListView::SetMenuActions(const QList<QAction*>& actions)
+{
+    FillMenu(*menu_, actions);
+}
+
+void ItemListView::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The pointer's row, or from the keyboard the keyboard's row: the commands act on the chosen row,
+    // so it becomes the chosen one, as with a click or Enter.
+    const bool fromKeyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const QModelIndex index = fromKeyboard ? currentIndex() : indexAt(event->pos());
+    if (!index.isValid()) {
+        return;
+    }
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const QPoint at = fromKeyboard ? visualRect(index).center() : event->pos();
+    menu_->popup(viewport()->mapToGlobal(at));
+    event->accept();
 }
 
 void ItemListView::UseColumnWidths(std::vector<int> widths)

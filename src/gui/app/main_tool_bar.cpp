@@ -45,7 +45,8 @@ MainToolBar::MainToolBar(QWidget* parent)
                        "Find Coupons",
                        "Find items that match your search criteria",
                        "edit-find",
-                       QKeySequence::Find);
+                       // Ctrl+F goes to the search field above the list; the dialog keeps a key of its own.
+                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F));
     print_ = AddCommand(
         "actionPrint", "Print Coupons", "Print the current view", "document-print", QKeySequence::Print);
     refresh_ = AddCommand(

@@ -15,6 +15,7 @@
 #include "gui/app/item_list_view.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/program_dialogs.h"
+#include "gui/app/search_field.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/view_pane.h"
@@ -32,7 +33,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -65,7 +68,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     SavedProductView::Window productWindow{
         .folder = [this] { return folder_; },
         .showFolder = [this](FolderKind folder) { ShowFolder(folder); },
-        .viewChanged = [this] { ui_.viewPane->SetCaption(view_.caption()); },
+        .viewChanged = [this] { ShowCaption(); },
         .tellDue = [this](const QString& name,
                           std::int32_t id,
                           std::int32_t due) { ui_.dueNotice->Tell(name, id, due); },
@@ -127,6 +130,24 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(ui_.toolBar->settings(), &QAction::triggered, this, &MainWindow::ShowSettings);
     connect(ui_.viewPane->emptyStatePage(), &EmptyStatePage::stepChosen, this, &MainWindow::EmptyStepChosen);
     connect(ui_.summaryPage, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
+    // The search field searches as the Find command does, and only where it may.
+    connect(ui_.searchField, &SearchField::searchChanged, this, &MainWindow::ApplySearch);
+    connect(
+        ui_.searchField, &SearchField::leaveRequested, ui_.listView, [this] { ui_.listView->setFocus(); });
+    connect(ui_.toolBar->find(), &QAction::enabledChanged, ui_.searchField, &QWidget::setEnabled);
+    connect(ui_.focusSearch, &QAction::triggered, this, [this] {
+        if (ui_.searchField->isEnabled() && ui_.searchField->isVisible()) {
+            ui_.searchField->setFocus(Qt::ShortcutFocusReason);
+            ui_.searchField->selectAll();
+        }
+    });
+    connect(ui_.copyTitle, &QAction::triggered, this, [this] { CopyChosen(false); });
+    connect(ui_.copyLink, &QAction::triggered, this, [this] { CopyChosen(true); });
+    connect(ui_.copyTreeName, &QAction::triggered, this, [this] {
+        if (const QTreeWidgetItem* item = ui_.folderPane->tree()->currentItem()) {
+            QGuiApplication::clipboard()->setText(item->text(0));
+        }
+    });
     connect(ui_.summaryPage, &SummaryPage::quickTaskChosen, this, &MainWindow::QuickTaskChosen);
     connect(ui_.summaryPage->startInDeals(), &QCheckBox::toggled, this, &MainWindow::StartInDealsToggled);
     UpdateHookCommands();
@@ -192,10 +213,13 @@ void MainWindow::ShowFolder(FolderKind folder)
         button->setChecked(true);
     }
     ui_.folderPane->SetCaption(FolderName(folder));
-    ui_.viewPane->SetCaption(view_.caption());
+    ShowCaption();
     // Rows of another folder never stand in for this one's while its own load runs.
     ui_.model->Clear();
     ui_.folderPane->tree()->clear();
+    shownFolder_ = nullptr;
+    shownQuery_.reset();
+    treeQuery_.reset();
     ui_.listView->ApplyColumnWidths();
     ui_.viewPane->ShowPageOf(Controller());
     RefreshView(true);
@@ -224,14 +248,80 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
     if (load.summary) {
         ui_.summaryPage->Fill(*load.summary);
     } else {
-        ui_.folderPane->tree()->Show(load.tree, query.rebuildTree);
-        ui_.model->Reset(std::move(load.rows));
+        ShowTree(query, load);
+        // A newer load of the rows on screen (a pass that stored items, a refresh) goes in place.
+        if (shownFolder_ == &folder && shownQuery_ && shownQuery_->SameView(query)) {
+            ui_.listView->TakeRows(std::move(load.rows));
+        } else {
+            ui_.model->Reset(std::move(load.rows));
+            RowChosen({});
+        }
+        shownFolder_ = &folder;
+        shownQuery_ = query;
         ShowEmptyState();
-        RowChosen({});
         ui_.listView->header()->setStretchLastSection(true);
         ui_.listView->ApplyColumnWidths();
     }
     emit viewLoaded();
+}
+
+void MainWindow::ShowTree(const FolderQuery& query, const FolderLoad& load)
+{
+    ViewTree* tree = ui_.folderPane->tree();
+    tree->Show(load.tree, query.rebuildTree);
+    if (load.tree) {
+        treeQuery_ = query;
+        tree->CountRows(load.rows);
+        MarkTreeChoice();
+    } else if (treeQuery_ && treeQuery_->SameView(query)) {
+        tree->CountRows(load.rows);
+    }
+}
+
+void MainWindow::MarkTreeChoice()
+{
+    ViewTree* tree = ui_.folderPane->tree();
+    const ItemFilter& filter = view_.filter();
+    if (folder_ == FolderKind::PriceComparisons) {
+        // After a comparison run the comparison shown is the one chosen in the tree, as a click would
+        // have made it.
+        if (const std::optional<QString> name
+            = tree->ShowChosen(ViewTree::Stands::Comparison, view_.searchId())) {
+            view_.ChooseSearch(view_.searchId(), *name);
+            ShowCaption();
+        }
+    } else if (filter.storeId > 0) {
+        tree->ShowChosen(ViewTree::Stands::Store, filter.storeId);
+    } else if (filter.categoryId > 0) {
+        tree->ShowChosen(ViewTree::Stands::Category, filter.categoryId);
+    }
+}
+
+void MainWindow::RemoveRow(int row)
+{
+    const RowKey key = ui_.model->key(row);
+    ui_.listView->RemoveRow(row);
+    ui_.folderPane->tree()->RowRemoved(key.storeId, key.categoryId);
+}
+
+void MainWindow::ShowCaption()
+{
+    ui_.viewPane->SetCaption(view_.caption());
+    const std::optional<std::string>& keyword = view_.filter().keyword;
+    const QString text = keyword ? QString::fromStdString(*keyword) : QString();
+    if (ui_.searchField->text() != text) {
+        ui_.searchField->ShowText(text);
+    }
+}
+
+void MainWindow::CopyChosen(bool link)
+{
+    const int row = ui_.listView->ChosenRow();
+    if (row < 0 || Controller() == nullptr) {
+        return;
+    }
+    QGuiApplication::clipboard()->setText(link ? QString::fromStdString(Controller()->Link(row))
+                                               : ui_.model->index(row, 0).data().toString());
 }
 
 std::string MainWindow::SiteBase() const
@@ -261,6 +351,8 @@ void MainWindow::RowChosen(const QModelIndex& current)
     ui_.toolBar->open()->setEnabled(chosen && folder->CanOpen());
     ui_.toolBar->remove()->setEnabled(chosen);
     ui_.toolBar->details()->setEnabled(chosen && folder->HasDetails());
+    ui_.copyTitle->setEnabled(chosen);
+    ui_.copyLink->setEnabled(chosen && !folder->Link(current.row()).empty());
     if (chosen) {
         folder->RowChosen(current.row());
     }
@@ -425,7 +517,7 @@ void MainWindow::TreeChosen(ViewTree::Stands stands, std::int32_t id, const QStr
     } else {
         view_.ChooseStore(id, text);
     }
-    ui_.viewPane->SetCaption(view_.caption());
+    ShowCaption();
     RefreshView(false);
 }
 
@@ -442,7 +534,7 @@ void MainWindow::ApplySearch(const QString& text)
 {
     savedProduct_->EndDueView();
     view_.Search(text);
-    ui_.viewPane->SetCaption(view_.caption());
+    ShowCaption();
     RefreshView(true);
 }
 

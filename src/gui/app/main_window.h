@@ -151,8 +151,9 @@ private:
     BrowserLauncher& Browser() override;
     std::string SiteBase() const override;
     ItemListModel& Rows() override { return *ui_.model; }
-    // Removes a row and leaves no row chosen, so that no other row is marked read.
-    void RemoveRow(int row) override { ui_.listView->RemoveRow(row); }
+    // Removes a row and leaves no row chosen, so that no other row is marked read; a tree entry left
+    // without rows goes with it.
+    void RemoveRow(int row) override;
     void Reload(bool rebuildTree, std::function<void()> shown) override;
     // Chooses the row of record `id`, if the list shows it.
     bool ChooseRowOf(std::int32_t id) override { return ui_.listView->ChooseRowOf(id); }
@@ -174,6 +175,13 @@ private:
     void ShowLoad(FolderController& folder, const FolderQuery& query, FolderLoad load);
     // Enables the row commands for a chosen row (none: disables them) and hands the row to the folder.
     void RowChosen(const QModelIndex& current);
+    // The tree of a load, its rows counted, with the view's choice marked in a rebuilt one.
+    void ShowTree(const FolderQuery& query, const FolderLoad& load);
+    void MarkTreeChoice();
+    // The view's caption, and the search field showing the view's search text.
+    void ShowCaption();
+    // The chosen row's title, or its address, to the clipboard.
+    void CopyChosen(bool link);
     // Narrows the list to the store, category or comparison chosen in the tree.
     void TreeChosen(ViewTree::Stands stands, std::int32_t id, const QString& text);
     void QuickTaskChosen(SummaryPage::QuickTask task);
@@ -192,6 +200,11 @@ private:
     ViewState view_;
     std::unique_ptr<SavedProductView> savedProduct_;
     FolderKind folder_ = FolderKind::None;
+    // The folder and query of the rows on screen, and the query the tree was last built from: a newer
+    // load of the same view goes in place, and a load of the tree's rows counts them again.
+    FolderController* shownFolder_ = nullptr;
+    std::optional<FolderQuery> shownQuery_;
+    std::optional<FolderQuery> treeQuery_;
     bool exiting_ = false;
     bool shutDown_ = false;
     SearchPrompt searchPrompt_;

@@ -6,9 +6,11 @@
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_view.h"
 #include "gui/app/main_tool_bar.h"
+#include "gui/app/search_field.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/view_pane.h"
+#include "gui/app/view_tree.h"
 #include "gui/views/item_list_model.h"
 
 #include <QAction>
@@ -22,6 +24,35 @@
 
 namespace tallyhawk
 {
+
+namespace
+{
+
+QAction* NamedAction(QMainWindow& window, const char* objectName, const QString& text, const char* iconName)
+{
+    auto* action = new QAction(QIcon::fromTheme(QString::fromLatin1(iconName)), text, &window);
+    action->setObjectName(QString::fromLatin1(objectName));
+    return action;
+}
+
+// The search field's key and the context menus of the rows and the tree, made of the window's named
+// commands: a command added to a menu is one more entry in its list.
+void AddListCommands(QMainWindow& window, WindowWidgets& ui)
+{
+    ui.focusSearch = NamedAction(window, "actionSearch", QStringLiteral("Search"), "edit-find");
+    ui.focusSearch->setShortcut(QKeySequence::Find);
+    ui.focusSearch->setShortcutContext(Qt::WindowShortcut);
+    window.addAction(ui.focusSearch);
+    ui.copyTitle = NamedAction(window, "actionCopyTitle", QStringLiteral("Copy Title"), "edit-copy");
+    ui.copyLink = NamedAction(window, "actionCopyLink", QStringLiteral("Copy Link"), "edit-copy");
+    ui.copyTreeName = NamedAction(window, "actionCopyName", QStringLiteral("Copy Name"), "edit-copy");
+    const MainToolBar& bar = *ui.toolBar;
+    ui.listView->SetMenuActions(
+        {bar.open(), bar.details(), bar.remove(), nullptr, ui.copyTitle, ui.copyLink});
+    ui.folderPane->tree()->SetMenuActions({bar.refresh(), nullptr, ui.copyTreeName});
+}
+
+} // namespace
 
 WindowWidgets WindowWidgets::Build(QMainWindow& window,
                                    const std::string& cashBackUrl,
@@ -40,12 +71,21 @@ WindowWidgets WindowWidgets::Build(QMainWindow& window,
     ui.dueNotice->setObjectName(QStringLiteral("dueNotice"));
     ui.model = new ItemListModel(&window);
     ui.listView = new ItemListView(ui.model);
+    ui.searchField = new SearchField;
+    // The search field stands over the list and goes with it.
+    auto* listPage = new QWidget;
+    listPage->setObjectName(QStringLiteral("listPage"));
+    auto* listLayout = new QVBoxLayout(listPage);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->setSpacing(2);
+    listLayout->addWidget(ui.searchField);
+    listLayout->addWidget(ui.listView, 1);
     ui.cashBackPane = new CashBackPane(QString::fromStdString(cashBackUrl),
                                        [openPage, cashBackUrl] { openPage(cashBackUrl); });
     ui.cashBackPane->setObjectName(QStringLiteral("cashBackPane"));
     ui.summaryPage = new SummaryPage(std::move(openPage));
     ui.summaryPage->setObjectName(QStringLiteral("summaryPage"));
-    ui.viewPane = new ViewPane(ui.dueNotice, ui.listView, ui.summaryPage, ui.cashBackPane);
+    ui.viewPane = new ViewPane(ui.dueNotice, listPage, ui.summaryPage, ui.cashBackPane);
     ui.viewPane->setObjectName(QStringLiteral("viewPane"));
     // The folder pane is as wide as its buttons at least; dragging the splitter gives its tree room
     // for long store names.
@@ -80,6 +120,7 @@ WindowWidgets WindowWidgets::Build(QMainWindow& window,
     ui.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     ui.exit->setShortcutContext(Qt::ApplicationShortcut);
     window.addAction(ui.exit);
+    AddListCommands(window, ui);
     return ui;
 }
 

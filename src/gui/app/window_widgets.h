@@ -7,6 +7,7 @@
 
 class QAction;
 class QMainWindow;
+class QMenu;
 class QSplitter;
 
 namespace tallyhawk
@@ -18,6 +19,7 @@ class FolderPane;
 class ItemListModel;
 class ItemListView;
 class MainToolBar;
+class SearchField;
 class SummaryPage;
 class TrayController;
 class ViewPane;
@@ -34,6 +36,13 @@ struct WindowWidgets
     ViewPane* viewPane = nullptr;
     ItemListModel* model = nullptr;
     ItemListView* listView = nullptr;
+    SearchField* searchField = nullptr;
+    // Ctrl+F: into the search field.
+    QAction* focusSearch = nullptr;
+    // The chosen row's title and address, to the clipboard; the tree entry's name.
+    QAction* copyTitle = nullptr;
+    QAction* copyLink = nullptr;
+    QAction* copyTreeName = nullptr;
     CashBackPane* cashBackPane = nullptr;
     SummaryPage* summaryPage = nullptr;
     TrayController* tray = nullptr;

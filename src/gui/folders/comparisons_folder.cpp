@@ -54,10 +54,16 @@ bool ComparisonsFolder::ResultsOf(std::int32_t searchId)
 
 void ComparisonsFolder::Open(int row)
 {
-    const RowRecord record = host_.Rows().record(row);
-    if (const auto* offer = std::get_if<const PriceResult*>(&record)) {
-        host_.Browser().Open((*offer)->link, true);
+    if (const std::string link = Link(row); !link.empty()) {
+        host_.Browser().Open(link, true);
     }
+}
+
+std::string ComparisonsFolder::Link(int row) const
+{
+    const RowRecord record = host_.Rows().record(row);
+    const auto* offer = std::get_if<const PriceResult*>(&record);
+    return offer != nullptr ? (*offer)->link : std::string();
 }
 
 void ComparisonsFolder::Delete(int row)

@@ -23,6 +23,7 @@ public:
     FolderLoad Load(const FolderQuery& query) override;
     void Shown(const FolderQuery& query) override { shownSearchId_ = query.searchId; }
     void Open(int row) override;
+    std::string Link(int row) const override;
     void Delete(int row) override;
 
 private:

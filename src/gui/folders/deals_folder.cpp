@@ -15,8 +15,13 @@ FolderCaptions DealsFolder::captions() const
 
 void DealsFolder::Open(int row)
 {
+    host_.Browser().Open(Link(row), true);
+}
+
+std::string DealsFolder::Link(int row) const
+{
     const RowKey key = host_.Rows().key(row);
-    host_.Browser().Open(RedirectPageUrl(host_.SiteBase(), key.kind, key.id), true);
+    return RedirectPageUrl(host_.SiteBase(), key.kind, key.id);
 }
 
 } // namespace tallyhawk

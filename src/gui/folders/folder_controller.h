@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <string>
+
 namespace tallyhawk
 {
 
@@ -49,6 +51,12 @@ public:
     // A row was chosen: an unread item is shown read at once and marked in its file behind.
     virtual void RowChosen(int row) { static_cast<void>(row); }
     virtual void Open(int row) { static_cast<void>(row); }
+    // The address a row's page has (what Open shows in the browser); empty for rows without one.
+    virtual std::string Link(int row) const
+    {
+        static_cast<void>(row);
+        return {};
+    }
     virtual void Details(int row) { static_cast<void>(row); }
     virtual void Delete(int row) { static_cast<void>(row); }
 

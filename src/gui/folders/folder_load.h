@@ -28,6 +28,14 @@ struct FolderQuery
     std::string siteBase;
     // The time the summary counts its day around.
     std::int64_t now = 0;
+
+    // Both ask for the same rows: the same filter and comparison (a newer load of one view).
+    bool SameView(const FolderQuery& other) const
+    {
+        return filter.storeId == other.filter.storeId && filter.categoryId == other.filter.categoryId
+            && filter.from == other.filter.from && filter.to == other.filter.to
+            && filter.keyword == other.filter.keyword && searchId == other.searchId;
+    }
 };
 
 // The tree under the folder buttons after a load that rebuilt it: a store root over the stores and

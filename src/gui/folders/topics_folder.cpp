@@ -15,8 +15,13 @@ FolderCaptions TopicsFolder::captions() const
 
 void TopicsFolder::Open(int row)
 {
+    host_.Browser().Open(Link(row), true);
+}
+
+std::string TopicsFolder::Link(int row) const
+{
     const RowKey key = host_.Rows().key(row);
-    host_.Browser().Open(MessagesPageUrl(host_.SiteBase(), key.kind, key.id), true);
+    return MessagesPageUrl(host_.SiteBase(), key.kind, key.id);
 }
 
 } // namespace tallyhawk

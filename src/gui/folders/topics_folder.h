@@ -15,6 +15,7 @@ public:
     FolderCaptions captions() const override;
     // Opens the topic's messages on the site.
     void Open(int row) override;
+    std::string Link(int row) const override;
 
 protected:
     QString StoreRoot() const override { return QStringLiteral("All Users"); }

@@ -16,6 +16,7 @@
 #include "gui/shopping/product_editor.h"
 #include "gui/shots/card_scenes.h"
 #include "gui/shots/compare_scenes.h"
+#include "gui/shots/list_scenes.h"
 #include "gui/views/item_list_model.h"
 
 #include <QComboBox>
@@ -262,6 +263,9 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
             loading.exec();
         }
         return {&window, false};
+    }
+    if (SetUpListScene(name, window)) {
+        return {&window, name == QStringLiteral("row-menu")};
     }
     if (name == QStringLiteral("coupons")) {
         window.resize(1000, 640);

@@ -4,6 +4,7 @@
 
 #include <QFont>
 
+#include <map>
 #include <utility>
 
 namespace tallyhawk
@@ -18,6 +19,34 @@ void ItemListModel::Reset(ListRows list)
     beginResetModel();
     list_ = std::move(list);
     endResetModel();
+}
+
+void ItemListModel::Update(ListRows list)
+{
+    // One layout change rather than an insert per row: a pass can bring hundreds of items, anywhere in
+    // the order the view sorts by.
+    emit layoutAboutToBeChanged();
+    const QModelIndexList before = persistentIndexList();
+    std::vector<RowKey> keys;
+    keys.reserve(static_cast<std::size_t>(before.size()));
+    for (const QModelIndex& index : before) {
+        keys.push_back(key(index.row()));
+    }
+    list_ = std::move(list);
+    std::map<std::pair<std::int32_t, std::int32_t>, int> rowOf;
+    for (int row = 0; row < rowCount(); ++row) {
+        const RowKey now = key(row);
+        rowOf.try_emplace({now.id, now.kind}, row);
+    }
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const RowKey& was = keys[static_cast<std::size_t>(i)];
+        const auto found = rowOf.find({was.id, was.kind});
+        after.push_back(found == rowOf.end() ? QModelIndex() : index(found->second, before[i].column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
 }
 
 RowKey ItemListModel::key(int row) const

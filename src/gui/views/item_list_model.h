@@ -29,6 +29,9 @@ public:
 
     // Replaces the rows in one reset.
     void Reset(ListRows list);
+    // Replaces the rows with a newer load of the same view: the rows of records still there keep their
+    // indexes (so the selection and the current row stay on them), rows of records gone lose theirs.
+    void Update(ListRows list);
     void Clear() { Reset({}); }
     // The record a row stands for; a default key outside the rows.
     RowKey key(int row) const;

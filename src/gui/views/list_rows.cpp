@@ -53,10 +53,11 @@ RowKey ListRows::key(std::size_t row) const
 {
     if (row < items_.size()) {
         const ItemRecord& item = items_[row];
-        return {item.id, item.kind, item.read == 0};
+        return {item.id, item.kind, item.read == 0, item.storeId, item.categoryId};
     }
     if (row < shopping_.size()) {
-        return {shopping_[row].id, 0, false};
+        const ShoppingRecord& product = shopping_[row];
+        return {product.id, 0, false, product.storeId, product.categoryId};
     }
     if (row < offers_.size()) {
         return {offers_[row].id, 0, false};

@@ -14,12 +14,18 @@
 namespace tallyhawk
 {
 
-// What a row stands for: the record's id and kind, and whether it is still unread (items only).
+// What a row stands for: the record's id and kind, whether it is still unread (items only), and the
+// store and category the tree files it under (0 for offers).
 struct RowKey
 {
     std::int32_t id = 0;
     std::int32_t kind = 0;
     bool unread = false;
+    std::int32_t storeId = 0;
+    std::int32_t categoryId = 0;
+
+    // The same record, whatever it holds now.
+    bool SameRecord(const RowKey& other) const { return id == other.id && kind == other.kind; }
 };
 
 // The record a row shows: valid until the row is removed or the list is replaced.
