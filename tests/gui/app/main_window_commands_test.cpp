@@ -213,7 +213,7 @@ TEST_F(MainWindowCommandsTest, EveryCommandIsANamedActionWithItsShortcut)
         {"actionComparePrices", {}},
         {"actionOpen", {}},
         {"actionDetails", {}},
-        {"actionDelete", {}},
+        {"actionDelete", QKeySequence::Delete},
         {"actionFind", QKeySequence::Find},
         {"actionPrint", QKeySequence::Print},
         {"actionRefresh", QKeySequence::Refresh},
