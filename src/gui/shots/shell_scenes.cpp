@@ -16,23 +16,26 @@ namespace tallyhawk
 namespace
 {
 
-// Opens `menu` below `anchor` once the window is on screen, without waiting for it to close.
-void OpenBelow(MainWindow& window, QMenu* menu, QWidget* anchor, QRect under)
-{
-    QTimer::singleShot(
-        500, &window, [menu, anchor, under] { menu->popup(anchor->mapToGlobal(under.bottomLeft())); });
-}
-
 // The deals' folder with a row chosen, so the row commands show enabled.
 void ChooseADeal(MainWindow& window)
 {
-    window.ShowFolder(FolderKind::CouponsAndDeals);
     WaitForView(window);
     auto* list = window.findChild<QTreeView*>(QStringLiteral("itemList"));
     if (list != nullptr && list->model()->rowCount() > 1) {
         list->selectionModel()->select(list->model()->index(1, 0),
                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
+}
+
+// Opens `menu` below `anchor` over the deals' folder once the window is on screen and its views are
+// filled (the start's refresh after new items included), without waiting for it to close.
+void OpenBelow(MainWindow& window, QMenu* menu, QWidget* anchor, QRect under)
+{
+    window.ShowFolder(FolderKind::CouponsAndDeals);
+    QTimer::singleShot(800, &window, [&window, menu, anchor, under] {
+        ChooseADeal(window);
+        menu->popup(anchor->mapToGlobal(under.bottomLeft()));
+    });
 }
 
 } // namespace
@@ -58,12 +61,10 @@ ScreenshotScene SetUpShellScene(const QString& name, MainWindow& window)
         if (menu == nullptr) {
             return {};
         }
-        ChooseADeal(window);
         OpenBelow(window, menu, window.menuBar(), window.menuBar()->actionGeometry(menu->menuAction()));
         return {&window, false, menu};
     }
     if (name == QStringLiteral("menu-time-filter")) {
-        ChooseADeal(window);
         auto* button = window.findChild<TimeFilterButton*>();
         if (button == nullptr) {
             return {};
