@@ -7,6 +7,7 @@
 #include "core/store/word_rules.h"
 
 #include <algorithm>
+#include <set>
 
 namespace tallyhawk
 {
@@ -240,6 +241,16 @@ int ItemStore::AppendRecord(const ItemValues& values,
 
 int ItemStore::CountMatching(const ItemFilter& filter, int* status)
 {
+    return Count(filter, status, false);
+}
+
+int ItemStore::CountUnread(const ItemFilter& filter, int* status)
+{
+    return Count(filter, status, true);
+}
+
+int ItemStore::Count(const ItemFilter& filter, int* status, bool unreadOnly)
+{
     const std::optional<WordMatcher> words = KeywordWords(filter);
     RecordFile file(kFrame);
     if (int opened = OpenListFile(file, listPath_, RecordFile::Mode::Read); opened != kOk) {
@@ -251,6 +262,7 @@ int ItemStore::CountMatching(const ItemFilter& filter, int* status)
     int count = 0;
     FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t) {
         if (FieldShort(bytes, ItemRecord::kDeletedOffset) == 0
+            && (!unreadOnly || FieldShort(bytes, ItemRecord::kReadOffset) == 0)
             && filter.Passes(ItemRecord::Parse(bytes), Pointer(words))) {
             ++count;
         }
@@ -307,6 +319,46 @@ int ItemStore::MarkRead(std::int32_t id, std::int32_t kind)
         }
     }
     return result;
+}
+
+int ItemStore::MarkAllRead(const std::vector<std::pair<std::int32_t, std::int32_t>>& idsAndKinds)
+{
+    if (idsAndKinds.empty()) {
+        return 0;
+    }
+    std::lock_guard<std::mutex> operation(operationMutex_);
+    RecordFile file(kFrame);
+    if (int status = OpenListFile(file, listPath_, RecordFile::Mode::Update); status != kOk) {
+        return status;
+    }
+    std::set<std::pair<std::int32_t, std::int32_t>> wanted(idsAndKinds.begin(), idsAndKinds.end());
+    std::vector<std::uint64_t> found;
+    FrameScan scan = file.Scan([&](const unsigned char* bytes, std::uint64_t offset) {
+        const auto key = std::make_pair(FieldInt(bytes, ItemRecord::kIdOffset),
+                                        FieldInt(bytes, ItemRecord::kKindOffset));
+        // The first record of each key only, as MarkRead marks it.
+        if (wanted.erase(key) == 1) {
+            found.push_back(offset);
+        }
+        return !wanted.empty();
+    });
+    if (scan.end != FrameEnd::EndMarker && scan.end != FrameEnd::Stopped) {
+        return kBadFormat;
+    }
+    unsigned char flag[2];
+    StoreLe16(flag, 1);
+    for (std::uint64_t offset : found) {
+        if (!file.WriteAt(flag, sizeof flag, offset + ItemRecord::kReadOffset)) {
+            return kBadFormat;
+        }
+    }
+    Hold hold(*this);
+    for (const auto& [id, kind] : idsAndKinds) {
+        if (auto it = NewestInView(id, kind); it != view_.records.rend()) {
+            it->read = 1;
+        }
+    }
+    return static_cast<int>(found.size());
 }
 
 int ItemStore::Delete(std::int32_t id, std::int32_t kind)

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace tallyhawk
@@ -73,10 +74,15 @@ public:
     // Undeleted records in the file that pass `filter`; as far as it got when the file is damaged, 0
     // when it cannot be read. `status` (if given) receives 0, -41 or -42 (damaged).
     int CountMatching(const ItemFilter& filter, int* status = nullptr);
+    // The same, of the records not read yet.
+    int CountUnread(const ItemFilter& filter, int* status = nullptr);
 
     // Set `read` (or `deleted`) of the first record with this id and kind in the file, and in the view.
     // Delete also drops it from the view. The id, -201, -41 or -42.
     int MarkRead(std::int32_t id, std::int32_t kind);
+    // MarkRead for many items in one pass over the file: `read` of the first record of each id and
+    // kind. How many were marked (ids the file lacks are passed over), -41 or -42.
+    int MarkAllRead(const std::vector<std::pair<std::int32_t, std::int32_t>>& idsAndKinds);
     int Delete(std::int32_t id, std::int32_t kind);
 
     // Rewrites the file without deleted and stale records. 0, -41, -42 or -43.
@@ -116,6 +122,7 @@ private:
                      std::optional<std::int32_t> onlyAfter,
                      std::optional<ItemRecord>* kept);
     int Mark(std::int32_t id, std::int32_t kind, std::size_t flagOffset);
+    int Count(const ItemFilter& filter, int* status, bool unreadOnly);
     // The first view record (from the newest) with this id and kind; the caller holds the lock.
     std::vector<ItemRecord>::reverse_iterator NewestInView(std::int32_t id, std::int32_t kind);
     void RaiseHighestId(std::int32_t kind, std::int32_t id);

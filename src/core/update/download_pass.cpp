@@ -18,20 +18,30 @@ namespace tallyhawk
 namespace
 {
 
+// A request without a result still reached the server when the server itself refused it.
+bool ServerAnswered(const ServerConnection& connection)
+{
+    const ServerFailure failure = connection.lastFailure();
+    return failure == ServerFailure::ErrorReply || failure == ServerFailure::OtherReply;
+}
+
 // One kind: request, then merge slice by slice. The kept count, whatever the stop cut short.
 int DownloadKind(UpdateContext& context,
                  UpdateHost& host,
                  std::int32_t kind,
                  ItemStore& store,
                  bool alertEach,
-                 std::stop_token stop)
+                 std::stop_token stop,
+                 bool& reached)
 {
     HighestIds highest(context.folder);
     const std::int32_t askedAfter = highest.AskAfter(kind, store);
     std::unique_ptr<WireMessage> reply = context.connection.FetchItems(kind, askedAfter);
     if (!reply) {
+        reached = reached || ServerAnswered(context.connection);
         return 0;
     }
+    reached = true;
     const std::optional<std::string> keywords = DownloadPass::KeywordList(context.settings, kind);
     int kept = 0;
     ForEachReplySlice(*reply, DownloadPass::kItemsPerSlice, [&](const WireMessage& slice) {
@@ -86,7 +96,8 @@ DownloadPass::DownloadItems(UpdateContext& context, UpdateHost& host, bool alert
         if (stop.stop_requested()) {
             break;
         }
-        step.kept = DownloadKind(context, host, KindNumber(step.kind), step.store, alertEach, stop);
+        step.kept
+            = DownloadKind(context, host, KindNumber(step.kind), step.store, alertEach, stop, counts.reached);
     }
     counts.stopped = stop.stop_requested();
     return counts;
@@ -95,6 +106,9 @@ DownloadPass::DownloadItems(UpdateContext& context, UpdateHost& host, bool alert
 DownloadCounts DownloadPass::Run(UpdateContext& context, UpdateHost& host, std::stop_token stop)
 {
     DownloadCounts counts = DownloadItems(context, host, context.settings.showNotify == 1, stop);
+    if (!counts.stopped) {
+        host.ServerReached(counts.reached);
+    }
     if (!counts.stopped && WeeklyUpkeep::RefreshPending(context.settings)) {
         RefreshListsStep(context, host, stop);
         counts.stopped = stop.stop_requested();

@@ -20,6 +20,8 @@ struct DownloadCounts
     int topics = 0;
     // The pass was asked to stop and ended early.
     bool stopped = false;
+    // The deal server answered at least one request (with items or with its own refusal).
+    bool reached = false;
 };
 
 // The periodic pass (every three minutes after the update cycle): new coupons, deals and forum topics,

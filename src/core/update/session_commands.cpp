@@ -16,6 +16,24 @@ int SessionCommands::MarkItemRead(std::int32_t id, std::int32_t kind)
     return StoreOf(kind).MarkRead(id, kind);
 }
 
+int SessionCommands::MarkItemsRead(const std::vector<std::pair<std::int32_t, std::int32_t>>& idsAndKinds)
+{
+    std::vector<std::pair<std::int32_t, std::int32_t>> ofDeals;
+    std::vector<std::pair<std::int32_t, std::int32_t>> ofTopics;
+    for (const auto& key : idsAndKinds) {
+        (&StoreOf(key.second) == &topics_ ? ofTopics : ofDeals).push_back(key);
+    }
+    int marked = 0;
+    for (auto [store, keys] : {std::pair{&deals_, &ofDeals}, std::pair{&topics_, &ofTopics}}) {
+        const int result = store->MarkAllRead(*keys);
+        if (result < 0) {
+            return result;
+        }
+        marked += result;
+    }
+    return marked;
+}
+
 int SessionCommands::DeleteItem(std::int32_t id, std::int32_t kind)
 {
     return StoreOf(kind).Delete(id, kind);

@@ -3,6 +3,8 @@
 #include "core/shopping/shopping_list_commands.h"
 
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace tallyhawk
 {
@@ -26,6 +28,9 @@ public:
     // Kinds 1 and 2 (coupons and deals) are in the deals' store, 3 (forum topics) in the topics'.
     int MarkItemRead(std::int32_t id, std::int32_t kind);
     int DeleteItem(std::int32_t id, std::int32_t kind);
+    // Marks many items read, one pass over each store's file. How many were marked, or the first
+    // store's negative code.
+    int MarkItemsRead(const std::vector<std::pair<std::int32_t, std::int32_t>>& idsAndKinds);
 
     // Purchase, skip an occurrence, delete a product or its series, delete a purchase, and add or edit
     // a product with its checks.

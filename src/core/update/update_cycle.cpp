@@ -94,6 +94,8 @@ CycleOutcome UpdateCycle::Run(UpdateContext& context, UpdateHost& host, std::sto
     if (outcome.counts.stopped) {
         return outcome;
     }
+    // A version reply reached the server too, though the item requests then found it gone.
+    host.ServerReached(outcome.counts.reached || outcome.serverVersion.has_value());
     const int newItems = outcome.counts.coupons + outcome.counts.deals;
     if (newItems >= 1 && !context.startedHidden) {
         host.RefreshView(true);

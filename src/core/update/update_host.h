@@ -32,6 +32,9 @@ public:
     virtual void StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue) = 0;
     // What a site list refresh did (nothing to show by default).
     virtual void ListsRefreshed(const SiteListsRefresh&) { }
+    // After each pass that ran to its end: whether the deal server answered any of its requests
+    // (nothing to show by default).
+    virtual void ServerReached(bool /*reached*/) { }
 };
 
 } // namespace tallyhawk

@@ -8,6 +8,8 @@ namespace tallyhawk
 // The update cycle's own texts.
 inline constexpr std::string_view kConnectingTitle = "Tallyhawk - Connecting [%s]";
 inline constexpr std::string_view kOnlineTitle = "Tallyhawk - Online [%s]";
+// After a pass that could not reach the deal server.
+inline constexpr std::string_view kOfflineTitle = "Tallyhawk - Offline [%s]";
 inline constexpr std::string_view kNewVersionCaption = "New Tallyhawk version";
 inline constexpr std::string_view kNewVersionQuestion
     = "There is a new version of Tallyhawk available for download.\r\n"

@@ -12,6 +12,18 @@
 
 namespace tallyhawk
 {
+namespace
+{
+
+QString ButtonText(FolderKind folder, int unread)
+{
+    // QPushButton reads a single & as a mnemonic marker; the name has a literal one.
+    QString text = FolderName(folder);
+    text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return unread > 0 ? QStringLiteral("%1 (%2)").arg(text).arg(unread) : text;
+}
+
+} // namespace
 
 FolderPane::FolderPane(QWidget* parent)
     : QWidget(parent)
@@ -35,10 +47,7 @@ FolderPane::FolderPane(QWidget* parent)
                               FolderKind::PurchaseHistory,
                               FolderKind::PriceComparisons,
                               FolderKind::ForumTopics}) {
-        // QPushButton reads a single & as a mnemonic marker; the name has a literal one.
-        QString text = FolderName(folder);
-        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        auto* button = new QPushButton(text, this);
+        auto* button = new QPushButton(ButtonText(folder, 0), this);
         button->setFont(bold);
         button->setCheckable(true);
         button->setAutoExclusive(true);
@@ -86,6 +95,14 @@ int FolderPane::ButtonsWidth() const
         width = std::max(width, entry.second->sizeHint().width());
     }
     return width;
+}
+
+void FolderPane::SetUnread(FolderKind folder, int count)
+{
+    if (QPushButton* shown = button(folder)) {
+        shown->setText(ButtonText(folder, count));
+        shown->setAccessibleDescription(count > 0 ? QStringLiteral("%1 unread").arg(count) : QString());
+    }
 }
 
 QPushButton* FolderPane::button(FolderKind folder) const

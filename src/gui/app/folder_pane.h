@@ -26,6 +26,8 @@ public:
     void SetCaption(const QString& text);
     QString caption() const;
     QPushButton* button(FolderKind folder) const;
+    // The folder's button names how many of its items are unread, "Forum Topics (3)"; none for 0.
+    void SetUnread(FolderKind folder, int count);
     ViewTree* tree() const { return tree_; }
     // The width the widest folder button asks for; the tree scrolls within it.
     int ButtonsWidth() const;

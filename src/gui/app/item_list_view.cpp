@@ -36,6 +36,8 @@ ItemListView::ItemListView(ItemListModel* model, QWidget* parent)
     setAccessibleName(QStringLiteral("Items"));
     setItemDelegate(new RowCardDelegate(this));
     header()->resizeSection(0, RowCardDelegate::kCardColumnWidth);
+    // The last column takes what the window has left, from the first paint on.
+    header()->setStretchLastSection(true);
 
     // Delete acts only where the rows are, so that the key keeps its meaning in every other field.
     auto* removeKey = new QAction(this);

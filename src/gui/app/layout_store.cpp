@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
@@ -19,9 +20,10 @@ namespace
 {
 
 constexpr int kDefaultLeft = 40;
-constexpr int kDefaultRight = 600;
 constexpr int kDefaultTop = 40;
-constexpr int kDefaultBottom = 400;
+// The first start's size: room for the list's cards and the folder pane side by side.
+constexpr int kFirstWidth = 1000;
+constexpr int kFirstHeight = 700;
 // Enough of the title bar to grab the window with the mouse.
 constexpr int kGrabWidth = 48;
 constexpr int kGrabHeight = 8;
@@ -37,6 +39,22 @@ int ShowState(const QWidget& window)
         return kShowMinimized;
     }
     return window.isMaximized() ? kShowMaximized : kShowNormal;
+}
+
+// The window manager's frame around the window; before the window was first shown, a title bar's
+// height over thin borders, as most window managers draw them.
+QMargins FrameOf(const QWidget& window)
+{
+    const QRect outer = window.frameGeometry();
+    const QRect inner = window.geometry();
+    if (outer != inner) {
+        return {inner.left() - outer.left(),
+                inner.top() - outer.top(),
+                outer.right() - inner.right(),
+                outer.bottom() - inner.bottom()};
+    }
+    constexpr int kBorder = 4;
+    return {kBorder, window.style()->pixelMetric(QStyle::PM_TitleBarHeight) + kBorder, kBorder, kBorder};
 }
 
 } // namespace
@@ -76,15 +94,15 @@ QRect LayoutStore::SavedPlacement() const
         return ok ? value : fallback;
     };
     const int left = read("Left", kDefaultLeft);
-    const int right = read("Right", kDefaultRight);
+    const int right = read("Right", kDefaultLeft + kFirstWidth);
     const int top = read("Top", kDefaultTop);
-    const int bottom = read("Bottom", kDefaultBottom);
+    const int bottom = read("Bottom", kDefaultTop + kFirstHeight);
     QRect rect(left, top, right - left, bottom - top);
     // Edges the wrong way round (a hand-edited file) would give a window of no size.
     if (rect.width() < kGrabWidth || rect.height() < kGrabHeight) {
-        rect = QRect(left, top, kDefaultRight - kDefaultLeft, kDefaultBottom - kDefaultTop);
+        rect = QRect(left, top, kFirstWidth, kFirstHeight);
     }
-    return OnSomeScreen(rect);
+    return FittedToScreen(OnSomeScreen(rect));
 }
 
 void LayoutStore::RestorePlacement(QWidget& window) const
@@ -92,7 +110,9 @@ void LayoutStore::RestorePlacement(QWidget& window) const
     if (window.isMaximized() || window.isMinimized()) {
         window.setWindowState(window.windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
     }
-    window.setGeometry(SavedPlacement());
+    // Fitted with its frame, so that the title bar stays on the screen too.
+    const QMargins frame = FrameOf(window);
+    window.setGeometry(FittedToScreen(SavedPlacement().marginsAdded(frame)).marginsRemoved(frame));
 }
 
 void LayoutStore::SaveColumns(const QHeaderView& header) const
@@ -149,6 +169,30 @@ QRect OnSomeScreen(const QRect& rect)
     moved.setWidth(std::min(moved.width(), area.width() - kDefaultLeft));
     moved.setHeight(std::min(moved.height(), area.height() - kDefaultTop));
     return moved;
+}
+
+QRect FittedToScreen(const QRect& rect)
+{
+    // Its screen is the one that shows most of it.
+    const QScreen* best = QGuiApplication::primaryScreen();
+    qint64 bestArea = -1;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shown = screen->availableGeometry().intersected(rect);
+        const qint64 area = shown.isEmpty() ? 0 : qint64(shown.width()) * shown.height();
+        if (area > bestArea) {
+            best = screen;
+            bestArea = area;
+        }
+    }
+    if (best == nullptr) {
+        return rect;
+    }
+    // Sizes are in the screen's own units, so a placement saved at another scale factor fits too.
+    const QRect area = best->availableGeometry();
+    QRect fitted(rect.topLeft(), rect.size().boundedTo(area.size()));
+    fitted.moveLeft(std::clamp(fitted.left(), area.left(), area.right() - fitted.width() + 1));
+    fitted.moveTop(std::clamp(fitted.top(), area.top(), area.bottom() - fitted.height() + 1));
+    return fitted;
 }
 
 void LayoutStore::SaveFolderPaneWidth(int width) const

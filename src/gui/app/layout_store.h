@@ -25,8 +25,8 @@ public:
 
     // The window's normal (not minimized or maximized) rectangle and show state.
     void SavePlacement(const QWidget& window) const;
-    // The saved normal rectangle (left 40, top 40, right 600, bottom 400 when none was saved), moved
-    // onto a screen when no screen shows enough of it to grab.
+    // The saved normal rectangle (1000 by 700 at left 40, top 40 when none was saved), moved onto a
+    // screen when no screen shows enough of it to grab, and fitted to its screen.
     QRect SavedPlacement() const;
     // Applies SavedPlacement to the window; the caller shows it.
     void RestorePlacement(QWidget& window) const;
@@ -49,5 +49,9 @@ private:
 // `rect` when some screen shows a grabbable part of it (its top edge), else the same size, shrunk to
 // fit, in the top left corner of the first screen's free area.
 QRect OnSomeScreen(const QRect& rect);
+
+// `rect` shrunk to the free area of the screen that shows most of it, and moved as little as needed to
+// lie wholly on it.
+QRect FittedToScreen(const QRect& rect);
 
 } // namespace tallyhawk

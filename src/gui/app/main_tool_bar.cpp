@@ -1,5 +1,6 @@
 #include "gui/app/main_tool_bar.h"
 
+#include "gui/controls/theme_icon.h"
 #include "gui/controls/time_filter_button.h"
 
 #include <QAction>
@@ -39,8 +40,10 @@ MainToolBar::MainToolBar(QWidget* parent)
                           "Coupon Details",
                           "View the selected item on the Quillmarch web site",
                           "dialog-information");
-    // Delete acts in the list only (the window adds the list's own shortcut), so it has none here.
-    remove_ = AddCommand("actionDelete", "Delete Coupon", "Delete the selected item(s)", "edit-delete");
+    remove_ = AddCommand(
+        "actionDelete", "Delete Coupon", "Delete the selected item(s)", "edit-delete", QKeySequence::Delete);
+    // Delete acts in the list only (the list has its own key); the menus and the tip still show the key.
+    remove_->setShortcutContext(Qt::WidgetShortcut);
     find_ = AddCommand("actionFind",
                        "Find Coupons",
                        "Find items that match your search criteria",
@@ -58,6 +61,15 @@ MainToolBar::MainToolBar(QWidget* parent)
     home_ = AddCommand(
         "actionHome", "Tallyhawk Home", "Open the Quillmarch web site in a new browser window", "go-home");
 
+    // A menu command: the toolbar has no room for it.
+    markAllRead_ = new QAction(ThemeIcon("mail-mark-read"), QStringLiteral("Mark All Read"), this);
+    markAllRead_->setObjectName(QStringLiteral("actionMarkAllRead"));
+    markAllRead_->setToolTip(QStringLiteral("Mark every item of the current view as read"));
+    markAllRead_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    markAllRead_->setShortcutContext(Qt::WindowShortcut);
+    markAllRead_->setEnabled(false);
+    addAction(markAllRead_);
+
     // Their dialogs are set from outside; until then a disabled command says so, a silent one would not.
     for (QAction* waiting : {newProduct_, comparePrices_}) {
         waiting->setEnabled(false);
@@ -70,8 +82,7 @@ QAction* MainToolBar::AddCommand(const char* objectName,
                                  const char* iconName,
                                  const QKeySequence& shortcut)
 {
-    auto* action
-        = new QAction(QIcon::fromTheme(QString::fromLatin1(iconName)), QString::fromLatin1(caption), this);
+    auto* action = new QAction(ThemeIcon(iconName), QString::fromLatin1(caption), this);
     action->setObjectName(QString::fromLatin1(objectName));
     QString tip = QString::fromLatin1(toolTip);
     if (!shortcut.isEmpty()) {

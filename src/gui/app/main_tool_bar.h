@@ -39,6 +39,8 @@ public:
     QAction* refresh() const { return refresh_; }
     QAction* settings() const { return settings_; }
     QAction* home() const { return home_; }
+    // Marks every row of the view read; the menus show it, the toolbar does not.
+    QAction* markAllRead() const { return markAllRead_; }
 
 private:
     QAction* AddCommand(const char* objectName,
@@ -59,6 +61,7 @@ private:
     QAction* refresh_;
     QAction* settings_;
     QAction* home_;
+    QAction* markAllRead_;
 };
 
 } // namespace tallyhawk

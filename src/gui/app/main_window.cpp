@@ -5,6 +5,8 @@
 #include "core/common/time_span.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
+#include "core/update/update_cycle.h"
+#include "core/update/update_texts.h"
 #include "gui/alerts/alert_opener.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/alert_queue.h"
@@ -13,13 +15,16 @@
 #include "gui/app/empty_state_page.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_view.h"
+#include "gui/app/main_menus.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/program_dialogs.h"
 #include "gui/app/search_field.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
+#include "gui/app/unread_counts.h"
 #include "gui/app/view_pane.h"
 #include "gui/app/window_placement.h"
+#include "gui/app/window_status_bar.h"
 #include "gui/app/window_update_cycle.h"
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/time_filter_button.h"
@@ -41,11 +46,26 @@
 #include <QPushButton>
 #include <QStatusBar>
 
+#include <algorithm>
 #include <filesystem>
 #include <utility>
+#include <vector>
 
 namespace tallyhawk
 {
+namespace
+{
+
+// The deal server as the status bar names it.
+QString ServerText(const Settings& settings)
+{
+    return QStringLiteral("%1:%2")
+        .arg(QString::fromStdString(settings.serverAddress))
+        .arg(settings.serverPort);
+}
+
+} // namespace
+
 MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* parent)
     : QMainWindow(parent)
     , session_(settingsFile)
@@ -95,10 +115,21 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         .openPage = [this](const std::string& url) { Browser().Open(url, true); },
         .exit = [this] { RequestExit(); },
         .refreshView = [this](bool rebuildTree) { RefreshView(rebuildTree); },
+        .serverReached = [this](bool reached) { ServerReached(reached); },
         .viewFilter = [this] { return view_.filter(); },
         .dealsShown = [this] { return folder_ == FolderKind::CouponsAndDeals; },
     };
     cycle_ = new WindowUpdateCycle(session_, runner_, *alertQueue_, std::move(cycleWindow), this);
+
+    unread_ = new UnreadCounts(runner_, session_.deals(), session_.topics(), this);
+    connect(unread_, &UnreadCounts::changed, this, &MainWindow::ShowUnread);
+    // A row marked read, rows come or go: the counts and the status bar follow.
+    connect(ui_.model, &QAbstractItemModel::dataChanged, this, [this] { unread_->Recount(view_.filter()); });
+    connect(ui_.model, &QAbstractItemModel::modelReset, this, &MainWindow::ShowRowCount);
+    connect(ui_.model, &QAbstractItemModel::rowsInserted, this, &MainWindow::ShowRowCount);
+    connect(ui_.model, &QAbstractItemModel::rowsRemoved, this, &MainWindow::ShowRowCount);
+    connect(ui_.menus, &MainMenus::folderChosen, this, &MainWindow::ShowFolder);
+    connect(ui_.toolBar->markAllRead(), &QAction::triggered, this, &MainWindow::MarkAllRead);
 
     connect(ui_.about, &QAction::triggered, this, &MainWindow::ShowAbout);
     connect(ui_.exit, &QAction::triggered, this, &MainWindow::RequestExit);
@@ -169,6 +200,7 @@ void MainWindow::Start(bool startHidden)
 {
     // 2. The tray icon.
     ui_.tray->Show();
+    ui_.status->SetServer(ServerText(session_.settings()));
     // 6. Weekly upkeep, ahead of every load.
     cycle_->RunWeeklyUpkeep();
     // 9. The first choice of the time filter runs with no folder yet and shows nothing.
@@ -212,6 +244,9 @@ void MainWindow::ShowFolder(FolderKind folder)
     if (QPushButton* button = ui_.folderPane->button(folder)) {
         button->setChecked(true);
     }
+    ui_.menus->ShowFolder(folder);
+    ui_.toolBar->markAllRead()->setEnabled(folder == FolderKind::CouponsAndDeals
+                                           || folder == FolderKind::ForumTopics);
     ui_.folderPane->SetCaption(FolderName(folder));
     ShowCaption();
     // Rows of another folder never stand in for this one's while its own load runs.
@@ -231,6 +266,7 @@ void MainWindow::ChooseTimeSpan(std::int32_t span)
     const TimeSpan times = TimeSpan::EndingToday(span, Clock::Now());
     view_.SetRange(times.from, times.to);
     RefreshView(true);
+    unread_->Recount(view_.filter());
 }
 
 void MainWindow::Reload(bool rebuildTree, std::function<void()> shown)
@@ -262,6 +298,8 @@ void MainWindow::ShowLoad(FolderController& folder, const FolderQuery& query, Fo
         ui_.listView->header()->setStretchLastSection(true);
         ui_.listView->ApplyColumnWidths();
     }
+    ShowRowCount();
+    unread_->Recount(view_.filter());
     emit viewLoaded();
 }
 
@@ -383,6 +421,58 @@ void MainWindow::PrintList()
                            view_.filter().to};
     ListPrinter printer(*ui_.model, ui_.model->rows().stores(), scope);
     printer.Print(this, QStringLiteral("Tallyhawk Shopping Assistant"));
+}
+
+void MainWindow::MarkAllRead()
+{
+    if (folder_ != FolderKind::CouponsAndDeals && folder_ != FolderKind::ForumTopics) {
+        return;
+    }
+    std::vector<std::pair<std::int32_t, std::int32_t>> keys;
+    ItemListModel& rows = *ui_.model;
+    for (int row = 0; row < rows.rowCount(); ++row) {
+        if (const RowKey key = rows.key(row); key.unread) {
+            keys.emplace_back(key.id, key.kind);
+            rows.MarkRead(row);
+        }
+    }
+    if (keys.empty()) {
+        return;
+    }
+    Write([commands = session_.commands(),
+           keys]() mutable { return std::min(0, commands.MarkItemsRead(keys)); },
+          [this](int status) {
+              if (status < 0) {
+                  ReportQuietly(QStringLiteral("The items could not be marked as read (error %1); they will "
+                                               "show unread again.")
+                                    .arg(status));
+              }
+          });
+}
+
+void MainWindow::ServerReached(bool reached)
+{
+    const Settings& settings = session_.settings();
+    ui_.status->SetServer(ServerText(settings));
+    ui_.status->ServerReached(reached, Clock::Now());
+    setWindowTitle(QString::fromStdString(
+        UpdateCycle::Title(reached ? kOnlineTitle : kOfflineTitle, settings.serverAddress)));
+    // What the pass stored counts from now on.
+    unread_->Recount(view_.filter());
+}
+
+void MainWindow::ShowRowCount()
+{
+    const FolderController* folder = Controller();
+    const bool rows = folder != nullptr && folder->page() == FolderController::Page::List;
+    ui_.status->SetRows(rows ? std::optional<int>(ui_.model->rowCount()) : std::nullopt);
+}
+
+void MainWindow::ShowUnread(int deals, int topics)
+{
+    ui_.folderPane->SetUnread(FolderKind::CouponsAndDeals, deals);
+    ui_.folderPane->SetUnread(FolderKind::ForumTopics, topics);
+    ui_.tray->SetUnread(deals, topics);
 }
 
 void MainWindow::OnChosenRow(void (FolderController::*command)(int row))

@@ -36,6 +36,7 @@ namespace tallyhawk
 {
 
 class ItemListModel;
+class UnreadCounts;
 class WindowPlacement;
 
 // The main window: the folder pane, the toolbar and the view of the folder chosen, over the run's
@@ -110,6 +111,8 @@ public:
     void ShowAbout();
     // Print (Ctrl+P): the print dialog, then the list's rows as they stand.
     void PrintList();
+    // Marks every unread row of the view read, on screen at once and in the files behind.
+    void MarkAllRead();
 
     // Where pages open; the user's browser unless a test sets another.
     void SetBrowser(std::unique_ptr<BrowserLauncher> browser) { browser_ = std::move(browser); }
@@ -191,6 +194,12 @@ private:
     void ShowEmptyState();
     void EmptyStepChosen(EmptyState::Step step);
     void UpdateHookCommands();
+    // After a pass: the title and the status bar say Online or Offline, and the counts follow what it
+    // stored.
+    void ServerReached(bool reached);
+    // The status bar's row count, for folders that show rows.
+    void ShowRowCount();
+    void ShowUnread(int deals, int topics);
 
     // The settings, stores, connection and passes of this run. Declared before the controllers that
     // keep its stores and before the worker: members go in reverse order, so the worker is drained
@@ -222,6 +231,7 @@ private:
     WindowWidgets ui_;
     AlertQueue* alertQueue_;
     WindowUpdateCycle* cycle_;
+    UnreadCounts* unread_;
 };
 
 } // namespace tallyhawk

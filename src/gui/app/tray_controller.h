@@ -31,9 +31,17 @@ public:
     void Hide();
     // A message balloon from the icon (the alerts until popups show them).
     void ShowMessage(const QString& title, const QString& text);
-    // The tip is the window title, cut to what the tray takes.
+    // The tip is the window title, cut to what the tray takes, over a line with the unread counts.
     void SetTip(const QString& title);
     QString tip() const;
+    // The unread items: the icon carries their number in a badge, the tip names them ("Tallyhawk:
+    // 12 new deals, 3 new topics").
+    void SetUnread(int deals, int topics);
+    // The line the tip gives the counts; empty when nothing is unread.
+    static QString UnreadText(int deals, int topics);
+    // `icon` with a badge of `count` in its corner; `icon` itself for 0.
+    static QIcon Badged(const QIcon& icon, int count);
+    QIcon icon() const;
 
     // Whether the desktop has a tray; a test may decide it instead.
     bool available() const;
@@ -57,7 +65,12 @@ private:
     QAction* show_;
     QAction* settings_;
     QAction* exit_;
+    void ShowTip();
+
     QSystemTrayIcon* icon_;
+    QIcon plainIcon_;
+    QString title_;
+    QString unread_;
     std::optional<bool> availableOverride_;
 };
 

@@ -2,6 +2,7 @@
 
 #include "gui/controls/command_menu.h"
 #include "gui/controls/record_text.h"
+#include "gui/controls/theme_icon.h"
 #include "gui/views/list_rows.h"
 
 #include <QContextMenuEvent>
@@ -14,6 +15,12 @@ namespace
 
 constexpr int kStandsRole = Qt::UserRole;
 constexpr int kIdRole = Qt::UserRole + 1;
+
+// The same icons as the pickers': a folder for each list, a coin for a saved comparison.
+QIcon IconOf(ViewTree::Stands stands, bool root)
+{
+    return ThemeIcon(stands == ViewTree::Stands::Comparison && !root ? "emblem-money" : "folder");
+}
 
 } // namespace
 
@@ -185,6 +192,7 @@ std::int32_t ViewTree::IdOf(const QTreeWidgetItem& item)
 QTreeWidgetItem* ViewTree::AddRoot(const QString& text, Stands stands)
 {
     auto* root = new QTreeWidgetItem(this, QStringList{text});
+    root->setIcon(0, IconOf(stands, true));
     root->setData(0, kStandsRole, static_cast<int>(stands));
     root->setData(0, kIdRole, 0);
     return root;
@@ -193,6 +201,9 @@ QTreeWidgetItem* ViewTree::AddRoot(const QString& text, Stands stands)
 void ViewTree::AddChild(QTreeWidgetItem* root, const QString& text, Stands stands, std::int32_t id)
 {
     auto* item = new QTreeWidgetItem(root, QStringList{text});
+    if (stands == Stands::Comparison) {
+        item->setIcon(0, IconOf(stands, false));
+    }
     item->setData(0, kStandsRole, static_cast<int>(stands));
     item->setData(0, kIdRole, id);
 }

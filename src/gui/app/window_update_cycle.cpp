@@ -51,6 +51,7 @@ WindowUpdateHost* WindowUpdateCycle::MakeHost(Window window)
         exit();
     };
     targets.refreshView = std::move(window.refreshView);
+    targets.serverReached = std::move(window.serverReached);
     targets.stopTimers = [this] {
         StopTimers();
     };

@@ -35,6 +35,8 @@ public:
         std::function<void(const std::string& url)> openPage;
         std::function<void()> exit;
         std::function<void(bool rebuildTree)> refreshView;
+        // After each pass: whether the deal server answered.
+        std::function<void(bool reached)> serverReached;
         // The view's filter, which the stores' loads use.
         std::function<ItemFilter()> viewFilter;
         // The deals' view is loading already: its load went to the worker before.

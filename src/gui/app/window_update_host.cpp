@@ -129,6 +129,15 @@ void WindowUpdateHost::RefreshView(bool rebuildTree)
     });
 }
 
+void WindowUpdateHost::ServerReached(bool reached)
+{
+    Queue([this, reached] {
+        if (targets_.serverReached) {
+            targets_.serverReached(reached);
+        }
+    });
+}
+
 void WindowUpdateHost::StopTimers()
 {
     Queue([this] {

@@ -39,6 +39,7 @@ public:
         std::function<void(const std::string& url)> openPage;
         std::function<void(int result)> endProgram;
         std::function<void(bool rebuildTree)> refreshView;
+        std::function<void(bool reached)> serverReached;
         std::function<void()> stopTimers;
         std::function<void(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue)>
             startTimers;
@@ -54,6 +55,7 @@ public:
     void OpenPage(const std::string& url) override;
     void EndProgram(int result) override;
     void RefreshView(bool rebuildTree) override;
+    void ServerReached(bool reached) override;
     void StopTimers() override;
     void StartTimers(std::chrono::milliseconds download, std::chrono::milliseconds alertQueue) override;
     void PostAlert(std::unique_ptr<ItemRecord> record) override;

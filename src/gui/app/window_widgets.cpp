@@ -5,18 +5,18 @@
 #include "gui/app/due_notice.h"
 #include "gui/app/folder_pane.h"
 #include "gui/app/item_list_view.h"
+#include "gui/app/main_menus.h"
 #include "gui/app/main_tool_bar.h"
 #include "gui/app/search_field.h"
 #include "gui/app/summary_page.h"
 #include "gui/app/tray_controller.h"
 #include "gui/app/view_pane.h"
 #include "gui/app/view_tree.h"
+#include "gui/app/window_status_bar.h"
 #include "gui/views/item_list_model.h"
 
 #include <QAction>
 #include <QMainWindow>
-#include <QMenu>
-#include <QMenuBar>
 #include <QSplitter>
 #include <QVBoxLayout>
 
@@ -112,14 +112,13 @@ WindowWidgets WindowWidgets::Build(QMainWindow& window,
     ui.tray->setObjectName(QStringLiteral("tray"));
     ui.tray->SetTip(window.windowTitle());
 
-    // The system menu's About entry has its Linux place in the Help menu.
-    QMenu* help = window.menuBar()->addMenu(QStringLiteral("&Help"));
-    ui.about = help->addAction(QStringLiteral("About..."));
-    ui.exit = new QAction(QStringLiteral("Exit"), &window);
-    ui.exit->setObjectName(QStringLiteral("actionExit"));
-    ui.exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    ui.exit->setShortcutContext(Qt::ApplicationShortcut);
-    window.addAction(ui.exit);
+    ui.menus = new MainMenus(window, *ui.toolBar);
+    ui.menus->setObjectName(QStringLiteral("menus"));
+    ui.status = new WindowStatusBar;
+    ui.status->setObjectName(QStringLiteral("statusBar"));
+    window.setStatusBar(ui.status);
+    ui.about = ui.menus->about();
+    ui.exit = ui.menus->exit();
     AddListCommands(window, ui);
     return ui;
 }

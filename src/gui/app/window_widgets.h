@@ -18,14 +18,16 @@ class DueNotice;
 class FolderPane;
 class ItemListModel;
 class ItemListView;
+class MainMenus;
 class MainToolBar;
 class SearchField;
 class SummaryPage;
 class TrayController;
 class ViewPane;
+class WindowStatusBar;
 
-// The main window's widgets and actions, made and laid out: the row of commands over the folder pane
-// and the view pane side by side, the tray icon, the Help menu's About and the Exit action (Ctrl+Q).
+// The main window's widgets and actions, made and laid out: the menu bar, the row of commands over the
+// folder pane and the view pane side by side, the tray icon, and the About and Exit (Ctrl+Q) actions.
 // The window wires their signals; each has an object name to be found by.
 struct WindowWidgets
 {
@@ -46,6 +48,8 @@ struct WindowWidgets
     CashBackPane* cashBackPane = nullptr;
     SummaryPage* summaryPage = nullptr;
     TrayController* tray = nullptr;
+    MainMenus* menus = nullptr;
+    WindowStatusBar* status = nullptr;
     QAction* about = nullptr;
     QAction* exit = nullptr;
 

@@ -1,7 +1,9 @@
 #include "gui/controls/time_filter_button.h"
 
 #include "core/common/time_span.h"
+#include "gui/controls/theme_icon.h"
 
+#include <QActionGroup>
 #include <QMenu>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
@@ -41,10 +43,17 @@ TimeFilterButton::TimeFilterButton(QWidget* parent)
     setAccessibleName(QStringLiteral("Time filter"));
     setPopupMode(QToolButton::InstantPopup);
     setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    setIcon(QIcon::fromTheme(QStringLiteral("view-calendar")));
+    setIcon(ThemeIcon("view-calendar"));
     auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("timeFilterMenu"));
+    // One choice at a time, marked in the menu; the View menu shows the same entries.
+    auto* choices = new QActionGroup(this);
+    choices->setExclusive(true);
     for (const SpanEntry& entry : kSpans) {
         QAction* action = menu->addAction(QString::fromLatin1(entry.text));
+        action->setCheckable(true);
+        action->setData(entry.span);
+        choices->addAction(action);
         connect(action, &QAction::triggered, this, [this, span = entry.span] { Choose(span); });
     }
     setMenu(menu);
@@ -58,13 +67,26 @@ void TimeFilterButton::Choose(std::int32_t span)
     }
     span_ = span;
     setText(text);
+    for (QAction* action : menu()->actions()) {
+        action->setChecked(action->data().toInt() == span);
+    }
     emit spanChosen(span);
 }
 
 QSize TimeFilterButton::sizeHint() const
 {
+    // As wide as the longest caption whatever the choice, so the commands beside it never move.
     QSize size = QToolButton::sizeHint();
-    size.rwidth() += ArrowWidth();
+    // Measured as the tool button measures its text.
+    const QFontMetrics metrics = fontMetrics();
+    const auto width = [&metrics](const QString& text) {
+        return metrics.size(Qt::TextShowMnemonic, text).width();
+    };
+    int widest = 0;
+    for (const SpanEntry& entry : kSpans) {
+        widest = std::max(widest, width(QString::fromLatin1(entry.text)));
+    }
+    size.rwidth() += widest - width(text()) + ArrowWidth();
     return size;
 }
 

@@ -7,8 +7,8 @@
 namespace tallyhawk
 {
 
-// The time filter: a button whose menu chooses the span of arrival times the views show, and whose
-// caption names the span chosen.
+// The time filter: a button whose menu chooses the span of arrival times the views show, marks the
+// span chosen, and whose caption names it. Its width is that of the longest caption.
 class TimeFilterButton : public QToolButton
 {
     Q_OBJECT

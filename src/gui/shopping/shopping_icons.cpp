@@ -1,53 +1,43 @@
 #include "gui/shopping/shopping_icons.h"
 
-#include <QApplication>
-#include <QStyle>
+#include "gui/controls/theme_icon.h"
 
 namespace tallyhawk
 {
-namespace
-{
-
-QIcon Themed(const char* name, QStyle::StandardPixmap fallback)
-{
-    return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
-}
-
-} // namespace
 
 QIcon ShoppingIcons::Coupon()
 {
-    return Themed("emblem-documents", QStyle::SP_FileIcon);
+    return ThemeIcon("emblem-documents");
 }
 
 QIcon ShoppingIcons::PriceResult()
 {
-    return Themed("emblem-money", QStyle::SP_FileDialogDetailedView);
+    return ThemeIcon("emblem-money");
 }
 
 QIcon ShoppingIcons::Store()
 {
-    return Themed("folder", QStyle::SP_DirIcon);
+    return ThemeIcon("folder");
 }
 
 QIcon ShoppingIcons::Select()
 {
-    return Themed("dialog-ok-apply", QStyle::SP_DialogApplyButton);
+    return ThemeIcon("dialog-ok-apply");
 }
 
 QIcon ShoppingIcons::OpenInBrowser()
 {
-    return Themed("internet-web-browser", QStyle::SP_DirLinkIcon);
+    return ThemeIcon("internet-web-browser");
 }
 
 QIcon ShoppingIcons::Details()
 {
-    return Themed("dialog-information", QStyle::SP_MessageBoxInformation);
+    return ThemeIcon("dialog-information");
 }
 
 QIcon ShoppingIcons::Search()
 {
-    return Themed("edit-find", QStyle::SP_FileDialogContentsView);
+    return ThemeIcon("edit-find");
 }
 
 } // namespace tallyhawk

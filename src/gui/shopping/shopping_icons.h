@@ -6,7 +6,7 @@ namespace tallyhawk
 {
 
 // The icons of the product editor and the coupon picker: the desktop theme's where it has one, else
-// the style's.
+// our bundled set, as everywhere in the program.
 struct ShoppingIcons
 {
     static QIcon Coupon();

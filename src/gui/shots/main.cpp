@@ -62,6 +62,6 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "tallyhawk-shots: no screenshot scene %s\n", qPrintable(shot));
         return 2;
     }
-    tallyhawk::ScreenshotRun::Schedule(*scene.widget, scene.wholeScreen, file);
+    tallyhawk::ScreenshotRun::Schedule(*scene.widget, scene.wholeScreen, file, scene.overlay);
     return QApplication::exec();
 }

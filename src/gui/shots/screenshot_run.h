@@ -14,8 +14,9 @@ class ScreenshotRun
 {
 public:
     // Saves `widget` (or the whole screen) to `path` (PNG) shortly after the event loop starts, then
-    // quits with 0, or 1 when the file could not be written.
-    static void Schedule(QWidget& widget, bool wholeScreen, const QString& path);
+    // quits with 0, or 1 when the file could not be written. A visible `overlay` (an open menu) is
+    // pictured over the widget where it stands.
+    static void Schedule(QWidget& widget, bool wholeScreen, const QString& path, QWidget* overlay = nullptr);
     // The palette with every colour's lightness turned round: a dark look made from the desktop's own
     // colours, to check that the window reads well on a dark palette.
     static QPalette Darkened(const QPalette& palette);

@@ -17,6 +17,7 @@
 #include "gui/shots/card_scenes.h"
 #include "gui/shots/compare_scenes.h"
 #include "gui/shots/list_scenes.h"
+#include "gui/shots/shell_scenes.h"
 #include "gui/views/item_list_model.h"
 
 #include <QComboBox>
@@ -210,6 +211,9 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         QObject::connect(dialog, &QObject::destroyed, dialog, [settings] {});
         dialog->show();
         return {dialog, false};
+    }
+    if (name.startsWith(QStringLiteral("menu-"))) {
+        return SetUpShellScene(name, window);
     }
     if (name.startsWith(QStringLiteral("cards-"))) {
         QWidget* cards = SetUpCardScene(name, window);

@@ -16,6 +16,8 @@ struct ScreenshotScene
     QWidget* widget = nullptr;
     // Picture the whole screen instead (popups over the desktop).
     bool wholeScreen = false;
+    // A popup (an open menu) pictured over the widget where it stands.
+    QWidget* overlay = nullptr;
 };
 
 // Puts the scene `name` on screen over the started main window ("" or "main": the window as it

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <filesystem>
 #include <thread>
+#include <utility>
 
 namespace tallyhawk
 {
@@ -156,6 +157,29 @@ TEST_F(ItemStoreTest, MarkReadAndDeleteMatchIdAndKind)
     EXPECT_EQ(store.Count(), 0u);
     EXPECT_EQ(LoadedIds(), std::vector<std::int32_t>{});
     EXPECT_EQ(store.CountMatching(ItemFilter()), 0);
+}
+
+TEST_F(ItemStoreTest, MarkAllReadFlagsTheFirstRecordOfEachIdAndKindAndCountsTheRest)
+{
+    for (const auto& [id, kind] : {std::pair{5, 1}, std::pair{6, 2}, std::pair{5, 1}, std::pair{7, 2}}) {
+        ASSERT_EQ(store.Append(Values(id, kind)), 0);
+    }
+    ASSERT_EQ(store.Load(), 0);
+    EXPECT_EQ(store.CountUnread(ItemFilter()), 4);
+    // (9, 2) is not in the file and (7, 1) is another kind: passed over.
+    EXPECT_EQ(store.MarkAllRead({{5, 1}, {7, 2}, {9, 2}, {7, 1}}), 2);
+    const std::string file = ReadFileBytes(Path());
+    const auto readFlag = [&file](int record) {
+        return file.substr(8 + 484 * record + 26, 2);
+    };
+    EXPECT_EQ(readFlag(0), std::string("\x01\x00", 2));
+    EXPECT_EQ(readFlag(1), std::string("\x00\x00", 2));
+    EXPECT_EQ(readFlag(2), std::string("\x00\x00", 2)); // the second (5, 1), as MarkRead leaves it
+    EXPECT_EQ(readFlag(3), std::string("\x01\x00", 2));
+    EXPECT_EQ(store.CountUnread(ItemFilter()), 2);
+    EXPECT_EQ(store.CountMatching(ItemFilter()), 4);
+    EXPECT_EQ(store.At(0)->read, 1); // the view's copy of (7, 2) follows
+    EXPECT_EQ(store.MarkAllRead({}), 0);
 }
 
 TEST_F(ItemStoreTest, LoadHotKeepsTheStoreFilterAndIdLists)

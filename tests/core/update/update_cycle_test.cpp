@@ -271,6 +271,56 @@ TEST_F(UpdateCycleTest, DownloadPassAlertsEachItemExactlyWhenShowNotifyIsOn)
     EXPECT_EQ(Payloads(server)[3], "100210<~>");
 }
 
+// The window says Online or Offline from what each pass reports: an answer of any kind, even the
+// server's own refusal, means it was reached; a connection closed without a word does not.
+TEST_F(UpdateCycleTest, EachDownloadPassReportsWhetherTheServerAnswered)
+{
+    const std::string refusal = FakeDealServer::Payload(ReplyError, {"1002", "busy"});
+    const struct
+    {
+        const char* name;
+        std::vector<std::string> replies; // one per request; none: closed without reply
+        bool reached;
+    } cases[] = {
+        {"items", {Items(RequestCoupons, {}), Items(RequestDeals, {}), Items(RequestForumTopics, {})}, true},
+        {"refusals", {refusal, refusal, refusal}, true},
+        {"last request only", {"", "", Items(RequestForumTopics, {})}, true},
+        {"no answer", {"", "", ""}, false},
+    };
+    for (const auto& c : cases) {
+        rig.host.serverReached.clear();
+        for (const std::string& reply : c.replies) {
+            if (reply.empty()) {
+                server.Push(FakeDealServer::Script().Close());
+            } else {
+                server.PushReply(reply);
+            }
+        }
+        DownloadCounts counts = DownloadPass::Run(rig.context, rig.host, stop.get_token());
+        EXPECT_EQ(counts.reached, c.reached) << c.name;
+        EXPECT_EQ(rig.host.serverReached, std::vector<bool>{c.reached}) << c.name;
+    }
+}
+
+TEST_F(UpdateCycleTest, TheCycleCountsAVersionReplyAsReachingTheServer)
+{
+    server.PushReply(Version("32"));
+    Cycle();
+    EXPECT_EQ(rig.host.serverReached, std::vector<bool>{true});
+
+    rig.host.serverReached.clear();
+    Cycle(); // nothing answers now
+    EXPECT_EQ(rig.host.serverReached, std::vector<bool>{false});
+}
+
+TEST_F(UpdateCycleTest, AStoppedPassReportsNothingOfTheServer)
+{
+    stop.request_stop();
+    DownloadPass::Run(rig.context, rig.host, stop.get_token());
+    Cycle();
+    EXPECT_TRUE(rig.host.serverReached.empty());
+}
+
 // A server that sends newest first (as a feed does) loses nothing, on the first start or the next.
 TEST_F(UpdateCycleTest, ARepliesOrderLosesNoItemOnThisStartOrTheNext)
 {

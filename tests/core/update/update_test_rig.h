@@ -46,6 +46,11 @@ public:
     {
         Note(refresh.ok() ? "lists ok" : "lists failed");
     }
+    void ServerReached(bool reached) override
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        serverReached.push_back(reached);
+    }
     void PostAlert(std::unique_ptr<ItemRecord> record) override
     {
         std::function<void()> hook;
@@ -69,6 +74,8 @@ public:
     bool downloadAnswer = false;
     bool exitAnswer = false;
     std::vector<ItemRecord> alerts;
+    // What each pass reported of the deal server, in order.
+    std::vector<bool> serverReached;
     std::function<void()> onAlert;
 
 private:

@@ -213,7 +213,7 @@ TEST_F(MainWindowCommandsTest, EveryCommandIsANamedActionWithItsShortcut)
         {"actionComparePrices", {}},
         {"actionOpen", {}},
         {"actionDetails", {}},
-        {"actionDelete", {}},
+        {"actionDelete", QKeySequence::Delete},
         {"actionFind", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F)},
         {"actionSearch", QKeySequence::Find},
         {"actionPrint", QKeySequence::Print},

@@ -74,7 +74,10 @@ TEST_F(MainWindowTest, StartsOnCouponsAndDealsOverTheLastSevenDays)
     EXPECT_EQ(ListModel(*window)->index(0, 1).data().toString(), QStringLiteral("Corner Shop"));
     EXPECT_EQ(Pane(*window)->caption(), QStringLiteral("Coupons & Deals"));
     EXPECT_EQ(View(*window)->caption(), QStringLiteral("Coupons & Deals"));
-    EXPECT_EQ(Pane(*window)->button(FolderKind::CouponsAndDeals)->text(), QStringLiteral("Coupons && Deals"));
+    EXPECT_TRUE(Pane(*window)
+                    ->button(FolderKind::CouponsAndDeals)
+                    ->text()
+                    .startsWith(QStringLiteral("Coupons && Deals")));
     EXPECT_TRUE(Pane(*window)->button(FolderKind::CouponsAndDeals)->isChecked());
 }
 
@@ -109,7 +112,8 @@ TEST_F(MainWindowTest, FolderButtonsStandInOrderAndFillEachFolder)
     const QList<QPushButton*> buttons = pane->findChildren<QPushButton*>();
     QStringList order;
     for (QPushButton* button : buttons) {
-        order << button->text();
+        // Without an unread count the buttons may carry by now.
+        order << button->text().section(QStringLiteral(" ("), 0, 0);
     }
     EXPECT_EQ(order,
               (QStringList{QStringLiteral("Today's Summary"),
@@ -618,11 +622,10 @@ TEST_F(MainWindowTest, HelpMenuHoldsTheAboutEntry)
 {
     auto window = StartHidden();
     const QList<QAction*> menus = window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 1);
-    EXPECT_EQ(menus[0]->text(), QStringLiteral("&Help"));
-    ASSERT_NE(menus[0]->menu(), nullptr);
-    ASSERT_EQ(menus[0]->menu()->actions().size(), 1);
-    EXPECT_EQ(menus[0]->menu()->actions()[0]->text(), QStringLiteral("About..."));
+    ASSERT_FALSE(menus.isEmpty());
+    EXPECT_EQ(menus.back()->text(), QStringLiteral("&Help"));
+    ASSERT_NE(menus.back()->menu(), nullptr);
+    EXPECT_EQ(menus.back()->menu()->actions().back()->text(), QStringLiteral("About..."));
 }
 
 TEST_F(MainWindowTest, TrayTipFollowsTheWindowTitle)

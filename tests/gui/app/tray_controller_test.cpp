@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPixmap>
 #include <QSignalSpy>
 
 #include <gtest/gtest.h>
@@ -53,6 +54,61 @@ TEST(TrayControllerTest, TipIsTheTitleCutTo127Characters)
     EXPECT_EQ(tray.tip(), exact);
     tray.SetTip(exact + QStringLiteral("bc"));
     EXPECT_EQ(tray.tip(), exact);
+}
+
+TEST(TrayControllerTest, UnreadItemsAddALineToTheTipUnderTheTitle)
+{
+    const struct
+    {
+        int deals;
+        int topics;
+        const char* line;
+    } cases[] = {
+        {0, 0, ""},
+        {12, 3, "Tallyhawk: 12 new deals, 3 new topics"},
+        {1, 1, "Tallyhawk: 1 new deal, 1 new topic"},
+        {0, 2, "Tallyhawk: 2 new topics"},
+        {5, 0, "Tallyhawk: 5 new deals"},
+    };
+    TrayController tray{QIcon()};
+    tray.SetTip(QStringLiteral("Tallyhawk - Online [127.0.0.1]"));
+    for (const auto& c : cases) {
+        tray.SetUnread(c.deals, c.topics);
+        const QString line = QString::fromLatin1(c.line);
+        EXPECT_EQ(tray.tip(),
+                  line.isEmpty() ? QStringLiteral("Tallyhawk - Online [127.0.0.1]")
+                                 : QStringLiteral("Tallyhawk - Online [127.0.0.1]\n") + line)
+            << c.line;
+    }
+    // A new title keeps the counts' line.
+    tray.SetUnread(2, 0);
+    tray.SetTip(QStringLiteral("Tallyhawk - Offline [127.0.0.1]"));
+    EXPECT_EQ(tray.tip(), QStringLiteral("Tallyhawk - Offline [127.0.0.1]\nTallyhawk: 2 new deals"));
+}
+
+TEST(TrayControllerTest, TheIconCarriesABadgeOnlyWhileItemsAreUnread)
+{
+    QPixmap plain(32, 32);
+    plain.fill(Qt::white);
+    const QIcon icon(plain);
+    TrayController tray{icon};
+    // Red pixels in the lower right quarter.
+    const auto redInCorner = [&tray] {
+        const QImage image = tray.icon().pixmap(32, 32).toImage();
+        int red = 0;
+        for (int y = 16; y < 32; ++y) {
+            for (int x = 16; x < 32; ++x) {
+                const QColor pixel = image.pixelColor(x, y);
+                red += pixel.red() > 150 && pixel.green() < 100 ? 1 : 0;
+            }
+        }
+        return red;
+    };
+    EXPECT_EQ(redInCorner(), 0);
+    tray.SetUnread(3, 1);
+    EXPECT_GT(redInCorner(), 40);
+    tray.SetUnread(0, 0);
+    EXPECT_EQ(redInCorner(), 0);
 }
 
 TEST(TrayControllerTest, AvailabilityCanBeDecidedByATest)
