@@ -1,4 +1,5 @@
 #include "core/store/keyword_rule.h"
+#include "core/store/rule_preview.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +116,23 @@ TEST(KeywordRule, MatchNamesTheAlternativeThatPassed)
     EXPECT_EQ(MatchOf("  laptop |tablet , cheap ", {"cheap tablet"}), "tablet , cheap");
     EXPECT_EQ(MatchOf(",,", {"x"}), "");
     EXPECT_EQ(MatchOf("laptop", {}), std::nullopt);
+}
+
+// The settings' count looks at the newest items only, and at every text of each.
+TEST(RulePreview, CountsThePassingAmongTheNewest)
+{
+    std::vector<ItemRecord> newestFirst;
+    for (const char* store : {"Sony Store", "LG", "Sony Store", "Sony Store"}) {
+        ItemValues values;
+        values.title = "TV";
+        values.storeName = store;
+        newestFirst.push_back(ItemRecord::Make(values, 0));
+    }
+    const KeywordRule rule("sony");
+    EXPECT_EQ(RulePreview::CountPassing(rule, newestFirst), 3u);
+    EXPECT_EQ(RulePreview::CountPassing(rule, newestFirst, 2), 1u);
+    EXPECT_EQ(RulePreview::CountPassing(KeywordRule("-sony"), newestFirst), 1u);
+    EXPECT_EQ(RulePreview::CountPassing(rule, {}), 0u);
 }
 
 } // namespace
