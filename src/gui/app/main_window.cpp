@@ -79,11 +79,29 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(ui_.tray, &TrayController::settingsRequested, this, &MainWindow::ShowSettings);
     connect(ui_.tray, &TrayController::exitRequested, this, &MainWindow::RequestExit);
 
+    alertControls_ = new AlertControls(
+        *this,
+        *ui_.tray,
+        session_.commands().alerts(),
+        {.write = [this](std::function<int()> work,
+                         std::function<void(int)> done) { Write(std::move(work), std::move(done)); },
+         .chosenItem = [this] { return ChosenItem(); },
+         .addToShoppingList = [this](const ItemRecord& deal) { AddDealToShoppingList(deal); },
+         .openDealsFolder =
+             [this] {
+                 ShowFromTray();
+                 ShowFolder(FolderKind::CouponsAndDeals);
+             },
+         .tell =
+             [this](const QString& text) {
+                 ReportQuietly(text);
+             }});
     // Links open through Browser() each time, since a test may replace the launcher later.
-    alertQueue_ = new AlertQueue(
-        MakeAlertOpener(session_.settings(),
-                        [this](const std::string& url) { return Browser().Open(url, true); }),
-        this);
+    alertQueue_ = new AlertQueue(MakeAlertOpener(
+                                     session_.settings(),
+                                     [this](const std::string& url) { return Browser().Open(url, true); },
+                                     alertControls_->Actions()),
+                                 this);
     alertQueue_->setObjectName(QStringLiteral("alertQueue"));
     WindowUpdateCycle::Window cycleWindow{
         .setTitle = [this](const QString& title) { setWindowTitle(title); },
@@ -138,6 +156,8 @@ void MainWindow::UseProgramDialogs()
     SetPriceComparisonRunner(dialogs_.PriceComparison());
     SetProductEditorOpener(dialogs_.ProductEditor([this] { return SiteBase(); },
                                                   [this]() -> BrowserLauncher& { return Browser(); }));
+    dealProduct_ = dialogs_.ProductFromDeal([this] { return SiteBase(); },
+                                            [this]() -> BrowserLauncher& { return Browser(); });
 }
 
 void MainWindow::Start(bool startHidden)
@@ -258,6 +278,29 @@ void MainWindow::RowChosen(const QModelIndex& current)
     ui_.toolBar->details()->setEnabled(chosen && folder->HasDetails());
     if (chosen) {
         folder->RowChosen(current.row());
+    }
+    alertControls_->RowChanged();
+}
+
+std::optional<ItemRecord> MainWindow::ChosenItem() const
+{
+    const QModelIndex current = ui_.listView->selectionModel()->selectedRows().value(0);
+    const FolderController* folder = Controller();
+    if (!current.isValid() || folder == nullptr || folder->page() != FolderController::Page::List) {
+        return std::nullopt;
+    }
+    const RowRecord record = ui_.model->record(current.row());
+    const ItemRecord* const* item = std::get_if<const ItemRecord*>(&record);
+    return item != nullptr && *item != nullptr ? std::optional<ItemRecord>(**item) : std::nullopt;
+}
+
+void MainWindow::AddDealToShoppingList(const ItemRecord& deal)
+{
+    if (!dealProduct_) {
+        return;
+    }
+    if (std::optional<ShoppingRecord> saved = dealProduct_(this, session_.shopping(), deal)) {
+        ShowSaved(*saved);
     }
 }
 

@@ -43,4 +43,19 @@ ProductEditorOpener ProgramDialogs::ProductEditor(std::function<std::string()> s
     };
 }
 
+ProgramDialogs::DealProductOpener ProgramDialogs::ProductFromDeal(std::function<std::string()> siteBase,
+                                                                  std::function<BrowserLauncher&()> browser)
+{
+    return [this, siteBase = std::move(siteBase), browser = std::move(browser)](
+               QWidget* parent, ShoppingDatabase& shopping, const ItemRecord& deal) {
+        ProductEditor::Services services;
+        services.siteBaseUrl = siteBase();
+        services.browser = &browser();
+        services.comparePrices = [this](QWidget* owner, const QString& name, const QString& category) {
+            return RunPriceComparison(owner, Spider(), name, category);
+        };
+        return ProductEditor::EditFromDeal(parent, shopping, deal, services);
+    };
+}
+
 } // namespace tallyhawk

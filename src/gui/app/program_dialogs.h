@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -35,6 +36,11 @@ public:
     ProductEditorOpener ProductEditor(std::function<std::string()> siteBase,
                                       std::function<BrowserLauncher&()> browser);
     ComparisonRunner PriceComparison();
+    // The product editor on a new product filled in from a deal (Add to Shopping List).
+    using DealProductOpener = std::function<std::optional<ShoppingRecord>(
+        QWidget* parent, ShoppingDatabase& shopping, const ItemRecord& deal)>;
+    DealProductOpener ProductFromDeal(std::function<std::string()> siteBase,
+                                      std::function<BrowserLauncher&()> browser);
 
 private:
     WebSpider& Spider();
