@@ -5,6 +5,7 @@
 #include "core/common/time_span.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
+#include "core/store/rule_preview.h"
 #include "gui/alerts/alert_opener.h"
 #include "gui/app/about_dialog.h"
 #include "gui/app/alert_queue.h"
@@ -449,7 +450,15 @@ void MainWindow::RequestExit()
 
 void MainWindow::ShowSettings()
 {
-    SettingsDialog::Edit(this, session_.settings());
+    // The keyword boxes count among the newest stored items, read on the dialog's own thread.
+    SettingsDialog::Edit(this, session_.settings(), [](bool topics) {
+        ItemStore store;
+        store.Open(topics ? ProgramSession::kTopicsFile : ProgramSession::kDealsFile);
+        store.Load();
+        std::vector<ItemRecord> items = store.Items();
+        items.resize(std::min(items.size(), RulePreview::kRecentItems));
+        return items;
+    });
 }
 
 void MainWindow::Shutdown()
