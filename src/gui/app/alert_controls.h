@@ -32,7 +32,8 @@ class AlertControls : public QObject
 public:
     struct Window
     {
-        // Runs `work` on the folders' worker, then `done` with its result on the window thread.
+        // Runs `work` on the folders' worker, then `done` with its result on the window thread; the
+        // view neither waits for it nor loads again after it.
         std::function<void(std::function<int()> work, std::function<void(int result)> done)> write;
         // The item of the chosen row; nothing without one, or in a folder of other rows.
         std::function<std::optional<ItemRecord>()> chosenItem;

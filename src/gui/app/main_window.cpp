@@ -84,8 +84,14 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         *this,
         *ui_.tray,
         session_.commands().alerts(),
-        {.write = [this](std::function<int()> work,
-                         std::function<void(int)> done) { Write(std::move(work), std::move(done)); },
+        // Behind the folders' work, not as a write: the view neither waits for it nor loads again.
+        {.write =
+             [this](std::function<int()> work, std::function<void(int)> done) {
+                 runner_.Behind([work = std::move(work), done = std::move(done)] {
+                     const int result = work();
+                     return std::function<void()>([done, result] { done(result); });
+                 });
+             },
          .chosenItem = [this] { return ChosenItem(); },
          .addToShoppingList = [this](const ItemRecord& deal) { AddDealToShoppingList(deal); },
          .openDealsFolder =

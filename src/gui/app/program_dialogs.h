@@ -1,6 +1,7 @@
 #pragma once
 
 #include "gui/folders/folder_host.h"
+#include "gui/shopping/product_editor.h"
 
 #include <QString>
 
@@ -44,6 +45,8 @@ public:
 
 private:
     WebSpider& Spider();
+    // What the product editor gets: the site, the browser and the price comparison.
+    ProductEditor::Services EditorServices(std::string siteBase, BrowserLauncher& browser);
 
     std::unique_ptr<WebSpider> spider_;
 };
