@@ -29,5 +29,8 @@ int RunCompare(CliContext& ctx, const Arguments& args);
 int RunComparisons(CliContext& ctx, const Arguments& args);
 int RunUpdate(CliContext& ctx, const Arguments& args);
 int RunWatch(CliContext& ctx, const Arguments& args);
+int RunMute(CliContext& ctx, const Arguments& args); // store, category, list
+int RunUnmute(CliContext& ctx, const Arguments& args); // store, category
+int RunRules(CliContext& ctx, const Arguments& args); // test
 
 } // namespace tallyhawk::cli

@@ -20,6 +20,8 @@ std::string KindName(std::int32_t kind)
         return "topic";
     case KindNumber(ItemKind::ProgramNotice):
         return "notice";
+    case KindNumber(ItemKind::AwaySummary):
+        return "summary";
     default:
         return "kind " + std::to_string(kind);
     }

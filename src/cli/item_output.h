@@ -9,7 +9,7 @@
 namespace tallyhawk::cli
 {
 
-// "coupon", "deal", "topic", "notice", or "kind N".
+// "coupon", "deal", "topic", "notice", "summary" (of held alerts), or "kind N".
 std::string KindName(std::int32_t kind);
 
 // A record's members under their names, texts shown as UTF-8.

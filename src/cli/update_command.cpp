@@ -23,7 +23,10 @@ void AddUpdateOptions(CommandLine& commandLine)
 {
     commandLine.Flag("--yes", "answer Yes to the new-version prompts")
         .Flag("--no", "answer No to the new-version prompts")
-        .Flag("--hidden", "count as started hidden: one alert per new item, no summary");
+        .Flag("--hidden", "count as started hidden: one alert per new item, no summary")
+        .Option("--alerts",
+                "all|rules",
+                "rules (default): alert what the alert settings let through; all: every new item");
     AddServerOptions(commandLine);
 }
 
@@ -36,6 +39,10 @@ std::optional<int> StartUp(CliContext& ctx,
 {
     if (commandLine.Has("--yes") && commandLine.Has("--no")) {
         return UsageError(ctx, command, "Give --yes or --no, not both.");
+    }
+    const std::string alerts = commandLine.Value("--alerts").value_or("rules");
+    if (alerts != "all" && alerts != "rules") {
+        return UsageError(ctx, command, "The alerts must be all or rules.");
     }
     ServerEndpoint endpoint;
     if (std::optional<int> exit = ReadServerEndpoint(ctx, commandLine, command, endpoint)) {
@@ -51,6 +58,7 @@ std::optional<int> StartUp(CliContext& ctx,
     session->connection().SetRequestLimit(endpoint.timeLimit);
     session->OpenStores();
     session->context().startedHidden = commandLine.Has("--hidden");
+    session->context().ruledAlerts = alerts == "rules";
 
     const UpkeepResult upkeep = session->RunWeeklyUpkeep();
     if (upkeep.archived) {

@@ -159,7 +159,7 @@ TEST_F(CommonCommands, ConfigSetShowAndAutorun)
     EXPECT_EQ(shown["values"]["Password"]["value"], "********");
     EXPECT_EQ(shown["values"]["ServerAddress"]["value"], "deals.quillmarch.com");
     EXPECT_EQ(shown["values"]["LastArchive"]["value"], 0);
-    EXPECT_EQ(shown["values"].size(), 17u);
+    EXPECT_EQ(shown["values"].size(), 21u);
     EXPECT_EQ(run.out.find("secret"), std::string::npos);
 
     run = Spawn({"config", "autorun"});

@@ -12,6 +12,7 @@ enum class ItemKind : std::int32_t
     Coupon = 1,
     Deal = 2,
     Topic = 3,
+    AwaySummary = 98, // alerts only: what arrived while alerts were held
     ProgramNotice = 99, // alerts only, never stored
 };
 

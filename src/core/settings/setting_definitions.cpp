@@ -25,6 +25,18 @@ SettingDefinition Switch(std::string_view name, std::int32_t Settings::*member, 
             .saved = true};
 }
 
+// A time of day the program writes back, in minutes after midnight.
+SettingDefinition Minute(std::string_view name, std::int32_t Settings::*member, std::int32_t byDefault)
+{
+    return {.name = name,
+            .type = SettingType::Number,
+            .number = member,
+            .numberDefault = byDefault,
+            .minimum = 0,
+            .maximum = 24 * 60 - 1,
+            .saved = true};
+}
+
 // A text the program writes back.
 SettingDefinition SavedText(std::string_view name, std::string Settings::*member, std::size_t readLimit)
 {
@@ -68,6 +80,18 @@ std::vector<SettingDefinition> MakeDefinitions()
         Switch("UseTopicsFilter", &Settings::useTopicsFilter, 0),
         SavedText("DealsFilter", &Settings::dealsFilter, kKeywordText),
         SavedText("TopicsFilter", &Settings::topicsFilter, kKeywordText),
+        // Days an alerted deal stays remembered, so a repost is not alerted again; 0 alerts every one.
+        {.name = "AlertAgainDays",
+         .type = SettingType::Number,
+         .number = &Settings::alertAgainDays,
+         .numberDefault = Settings::kNewAlertAgainDays,
+         .minimum = 0,
+         .maximum = Settings::kLongestAlertAgainDays,
+         .saved = true},
+        // Alerts are held between these minutes after local midnight (the span may cross midnight).
+        Switch("QuietHours", &Settings::quietHours, 0),
+        Minute("QuietStart", &Settings::quietStart, 22 * 60),
+        Minute("QuietEnd", &Settings::quietEnd, 7 * 60),
         // Lets a local service stand in for the site.
         {.name = "SiteUrl", .type = SettingType::Text, .text = &Settings::siteUrl, .webAddress = true},
         // The time of the last weekly upkeep, which the start-up reads and writes by itself.

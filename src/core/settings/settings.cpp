@@ -3,6 +3,7 @@
 #include "core/platform/program_path.h"
 #include "core/settings/setting_definitions.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tallyhawk
@@ -49,6 +50,14 @@ int Settings::Load()
                 stored_.emplace(setting.name);
             }
         }
+    }
+    // A file the program saved before the repeat memory existed alerted every deal: it keeps doing so.
+    const bool savedBefore = std::any_of(
+        SettingDefinitions().begin(), SettingDefinitions().end(), [&](const SettingDefinition& setting) {
+            return setting.saved && IsStored(setting.name);
+        });
+    if (savedBefore && !IsStored("AlertAgainDays")) {
+        alertAgainDays = 0;
     }
     // A file with lines the reader did not understand still gives the values it could read, so a
     // stray line does not reset the user's choices; the caller learns of the damage.

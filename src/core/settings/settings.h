@@ -80,6 +80,15 @@ public:
     std::int32_t useTopicsFilter = 0;
     std::string dealsFilter;
     std::string topicsFilter;
+    // "Alert again for the same deal after N days": 7 for a new install; a settings file saved before
+    // the setting existed reads 0, which alerts every deal as before.
+    static constexpr std::int32_t kNewAlertAgainDays = 7;
+    static constexpr std::int32_t kLongestAlertAgainDays = 90;
+    std::int32_t alertAgainDays = kNewAlertAgainDays;
+    // Quiet hours: alerts held from quietStart to quietEnd, minutes after local midnight.
+    std::int32_t quietHours = 0;
+    std::int32_t quietStart = 22 * 60;
+    std::int32_t quietEnd = 7 * 60;
     // The site's base URL when a local service stands in for it; empty for the build's own.
     std::string siteUrl;
 

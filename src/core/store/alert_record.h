@@ -23,4 +23,9 @@ std::unique_ptr<ItemRecord> MakeItemAlert(const ItemValues& values, std::int32_t
 // The update cycle's summary notice: kind 99, id 1, "Tallyhawk Auto Update", and the count of new items.
 std::unique_ptr<ItemRecord> MakeProgramNotice(int newItems);
 
+// The summary of the alerts held during quiet hours or a pause: kind 98, id 1, the title "While you were
+// away" and a description such as "While you were away: 14 new deals, 2 new topics" (a count of 0 left
+// out). Its popup opens the Coupons & Deals folder.
+std::unique_ptr<ItemRecord> MakeAwaySummary(int deals, int topics);
+
 } // namespace tallyhawk

@@ -36,8 +36,9 @@ bool ItemFilter::Passes(const ItemRecord& record, const WordMatcher* keywordWord
     if (keywordWords == nullptr) {
         keywordWords = &own.emplace(*keyword);
     }
-    if (keywordWords->Matches(record.title()) || keywordWords->Matches(record.storeName())
-        || keywordWords->Matches(record.categoryName()) || keywordWords->Matches(record.description())) {
+    const std::string_view texts[]
+        = {record.title(), record.storeName(), record.categoryName(), record.description()};
+    if (keywordWords->rule().Passes(texts)) {
         return true;
     }
     // A coupon of the chosen store is shown even when its texts miss the search words.

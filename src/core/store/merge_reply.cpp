@@ -5,9 +5,11 @@
 #include "core/protocol/wire_message.h"
 #include "core/store/alert_record.h"
 #include "core/store/item_store.h"
+#include "core/store/keyword_rule.h"
 #include "core/store/word_rules.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace tallyhawk
 {
@@ -16,9 +18,17 @@ namespace
 
 constexpr std::int32_t kIdLimit = 99999999;
 
-bool Satisfies(const KeywordList& keywords, const std::optional<std::string>& text)
+// The list holds for the texts the item has, each tested on its own.
+bool Satisfies(const KeywordRule& rule, const ReplyItem& item)
 {
-    return text && keywords.Matches(*text);
+    std::vector<std::string_view> texts;
+    for (const std::optional<std::string>* text :
+         {&item.title, &item.storeName, &item.categoryName, &item.description}) {
+        if (*text) {
+            texts.emplace_back(**text);
+        }
+    }
+    return rule.Passes(texts);
 }
 
 // The values of a reply item whose description is already cleaned; the texts point into `item`.
@@ -62,7 +72,7 @@ MergeResult MergeReply(ItemStore& store,
     }
     // Items announced beyond the payload would read wholly absent and be dropped: never visit them.
     const std::int32_t items = ReplyItemsPresent(reply);
-    std::optional<KeywordList> keywords;
+    std::optional<KeywordRule> keywords;
     if (keywordList) {
         keywords.emplace(*keywordList);
     }
@@ -72,8 +82,7 @@ MergeResult MergeReply(ItemStore& store,
             continue;
         }
         // The description is tested as received, before cleaning.
-        if (keywords && !Satisfies(*keywords, item.title) && !Satisfies(*keywords, item.storeName)
-            && !Satisfies(*keywords, item.categoryName) && !Satisfies(*keywords, item.description)) {
+        if (keywords && !Satisfies(*keywords, item)) {
             continue;
         }
         if (item.description) {

@@ -7,40 +7,6 @@ namespace tallyhawk
 namespace
 {
 
-char Upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Whether `upperWord` occurs in `text` once the text's letters are upper-cased.
-bool ContainsUpper(std::string_view text, std::string_view upperWord)
-{
-    const std::size_t length = upperWord.size();
-    if (length == 0) {
-        return true;
-    }
-    if (length > text.size()) {
-        return false;
-    }
-    const char first = upperWord[0];
-    const char firstLower = first >= 'A' && first <= 'Z' ? static_cast<char>(first - 'A' + 'a') : first;
-    const std::size_t last = text.size() - length;
-    for (std::size_t i = 0; i <= last; ++i) {
-        const char c = text[i];
-        if (c != first && c != firstLower) {
-            continue;
-        }
-        std::size_t j = 1;
-        while (j < length && Upper(text[i + j]) == upperWord[j]) {
-            ++j;
-        }
-        if (j == length) {
-            return true;
-        }
-    }
-    return false;
-}
-
 // Replaces every `pattern` by `replacement` in one pass, in place. Only valid when a replacement can
 // never form a new occurrence together with the bytes around it.
 void ReplaceAllOnce(std::string& text, std::string_view pattern, char replacement)
@@ -63,51 +29,6 @@ void ReplaceAllOnce(std::string& text, std::string_view pattern, char replacemen
 }
 
 } // namespace
-
-WordMatcher::WordMatcher(std::string_view words)
-    : upper_(words)
-{
-    std::transform(upper_.begin(), upper_.end(), upper_.begin(), Upper);
-    std::size_t at = 0;
-    while (at < upper_.size()) {
-        if (upper_[at] == ' ') {
-            ++at;
-            continue;
-        }
-        std::size_t end = upper_.find(' ', at);
-        if (end == std::string::npos) {
-            end = upper_.size();
-        }
-        words_.emplace_back(at, end - at);
-        at = end;
-    }
-}
-
-bool WordMatcher::Matches(std::string_view text) const
-{
-    const std::string_view upper(upper_);
-    return std::all_of(words_.begin(), words_.end(), [&](const auto& word) {
-        return ContainsUpper(text, upper.substr(word.first, word.second));
-    });
-}
-
-KeywordList::KeywordList(std::string_view list)
-{
-    std::size_t at = 0;
-    while (at <= list.size()) {
-        std::size_t end = std::min(list.find(',', at), list.size());
-        if (end > at) {
-            entries_.emplace_back(list.substr(at, end - at));
-        }
-        at = end + 1;
-    }
-}
-
-bool KeywordList::Matches(std::string_view text) const
-{
-    return std::all_of(
-        entries_.begin(), entries_.end(), [&](const WordMatcher& entry) { return entry.Matches(text); });
-}
 
 bool MatchesAllWords(std::optional<std::string_view> text, std::optional<std::string_view> words)
 {

@@ -1,41 +1,46 @@
 #pragma once
 
+#include "core/store/keyword_rule.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
-#include <vector>
 
 namespace tallyhawk
 {
 
-// Case is ignored for the letters a to z only; every other byte matches itself.
+// Search texts and keyword lists both read as a KeywordRule (keyword_rule.h): words separated by
+// spaces or commas must all occur, and "|", -word, "phrase" and word* extend that.
 
-// The space-separated words of a search text, upper-cased once, so that many texts can be tested
-// without copying them. A text matches when it holds every word; no words at all match every text.
+// A search text prepared once, so that many texts can be tested without parsing it again.
 class WordMatcher
 {
 public:
-    explicit WordMatcher(std::string_view words);
-    bool Matches(std::string_view text) const;
-    bool empty() const { return words_.empty(); }
+    explicit WordMatcher(std::string_view words)
+        : rule_(words)
+    { }
+    bool Matches(std::string_view text) const { return rule_.Matches(text); }
+    bool empty() const { return rule_.empty(); }
+    const KeywordRule& rule() const { return rule_; }
 
 private:
-    std::string upper_;
-    std::vector<std::pair<std::size_t, std::size_t>> words_; // offset and length in upper_
+    KeywordRule rule_;
 };
 
-// A comma-separated keyword list: a text matches when it matches every entry (empty entries are
+// A comma-separated keyword list: a text matches when it holds every entry's words (empty entries are
 // skipped), so "sony tv, 42 in" needs SONY, TV, 42 and IN in the one text.
 class KeywordList
 {
 public:
-    explicit KeywordList(std::string_view list);
-    bool Matches(std::string_view text) const;
+    explicit KeywordList(std::string_view list)
+        : rule_(list)
+    { }
+    bool Matches(std::string_view text) const { return rule_.Matches(text); }
+    const KeywordRule& rule() const { return rule_; }
 
 private:
-    std::vector<WordMatcher> entries_;
+    KeywordRule rule_;
 };
 
 // True when every word of `words` occurs in `text`; a missing text or missing words never match.

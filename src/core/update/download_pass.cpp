@@ -5,6 +5,7 @@
 #include "core/settings/settings.h"
 #include "core/store/item_store.h"
 #include "core/store/merge_reply.h"
+#include "core/update/alert_gate.h"
 #include "core/update/highest_ids.h"
 #include "core/update/lists_refresh_step.h"
 #include "core/update/reply_slices.h"
@@ -27,7 +28,7 @@ bool ServerAnswered(const ServerConnection& connection)
 
 // One kind: request, then merge slice by slice. The kept count, whatever the stop cut short.
 int DownloadKind(UpdateContext& context,
-                 UpdateHost& host,
+                 AlertSink& alerts,
                  std::int32_t kind,
                  ItemStore& store,
                  bool alertEach,
@@ -48,7 +49,7 @@ int DownloadKind(UpdateContext& context,
         if (stop.stop_requested()) {
             return false;
         }
-        const MergeResult merged = MergeReply(store, slice, askedAfter, keywords, alertEach, &host);
+        const MergeResult merged = MergeReply(store, slice, askedAfter, keywords, alertEach, &alerts);
         kept += merged.kept;
         // A failed append ends this kind's merge: what was stored stays, and the next pass asks after it.
         return merged.status == kOk;
@@ -80,6 +81,14 @@ DownloadCounts
 DownloadPass::DownloadItems(UpdateContext& context, UpdateHost& host, bool alertEach, std::stop_token stop)
 {
     context.connection.SetStopToken(stop);
+    std::optional<AlertGate> gate;
+    if (context.ruledAlerts) {
+        gate.emplace(context.settings, context.folder, host);
+        if (context.settings.showNotify == 1) {
+            gate->ReleaseHeld();
+        }
+    }
+    AlertSink& alerts = gate ? static_cast<AlertSink&>(*gate) : host;
     DownloadCounts counts;
     struct Step
     {
@@ -96,8 +105,8 @@ DownloadPass::DownloadItems(UpdateContext& context, UpdateHost& host, bool alert
         if (stop.stop_requested()) {
             break;
         }
-        step.kept
-            = DownloadKind(context, host, KindNumber(step.kind), step.store, alertEach, stop, counts.reached);
+        step.kept = DownloadKind(
+            context, alerts, KindNumber(step.kind), step.store, alertEach, stop, counts.reached);
     }
     counts.stopped = stop.stop_requested();
     return counts;

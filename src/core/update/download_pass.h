@@ -36,7 +36,9 @@ public:
     static DownloadCounts Run(UpdateContext& context, UpdateHost& host, std::stop_token stop);
 
     // Downloads and merges coupons, deals and forum topics in that order, each after the highest id of
-    // its kind ever held, with the keyword lists of the settings. A request without a reply adds
+    // its kind ever held, with the keyword lists of the settings. Item alerts pass the alert rules
+    // (AlertGate) unless the context says otherwise, and alerts held earlier go out first as one
+    // summary once nothing holds them any more. A request without a reply adds
     // nothing. Ends at a safe point (between requests or merged slices) once `stop` is set.
     static DownloadCounts
     DownloadItems(UpdateContext& context, UpdateHost& host, bool alertEach, std::stop_token stop);

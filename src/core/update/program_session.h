@@ -81,7 +81,7 @@ public:
     UpdateContext& context() { return context_; }
     // The runner once StartPasses ran; none before and after Stop.
     PassRunner* passes() const { return passes_.get(); }
-    SessionCommands commands() { return SessionCommands(deals_, topics_, shopping_); }
+    SessionCommands commands() { return SessionCommands(deals_, topics_, shopping_, context_.folder); }
 
 private:
     Settings settings_;

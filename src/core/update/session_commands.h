@@ -1,8 +1,10 @@
 #pragma once
 
 #include "core/shopping/shopping_list_commands.h"
+#include "core/update/alert_commands.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -19,10 +21,14 @@ class ShoppingDatabase;
 class SessionCommands
 {
 public:
-    SessionCommands(ItemStore& deals, ItemStore& topics, ShoppingDatabase& shopping)
+    SessionCommands(ItemStore& deals,
+                    ItemStore& topics,
+                    ShoppingDatabase& shopping,
+                    std::filesystem::path folder = ".")
         : deals_(deals)
         , topics_(topics)
         , shopping_(shopping)
+        , folder_(std::move(folder))
     { }
 
     // Kinds 1 and 2 (coupons and deals) are in the deals' store, 3 (forum topics) in the topics'.
@@ -36,12 +42,16 @@ public:
     // a product with its checks.
     ShoppingListCommands shopping() const { return ShoppingListCommands(shopping_); }
 
+    // Mute a row's store or category, pause and resume alerts (AlertCommands).
+    AlertCommands alerts() const { return AlertCommands(folder_); }
+
 private:
     ItemStore& StoreOf(std::int32_t kind) const;
 
     ItemStore& deals_;
     ItemStore& topics_;
     ShoppingDatabase& shopping_;
+    std::filesystem::path folder_;
 };
 
 } // namespace tallyhawk

@@ -30,6 +30,8 @@ struct UpdateContext
     bool startedHidden = false;
     // Set by the weekly upkeep.
     bool listsRefreshDue = false;
+    // Item alerts pass the user's alert rules (AlertGate); off, every kept item is alerted.
+    bool ruledAlerts = true;
 
     static constexpr std::chrono::milliseconds kDownloadInterval{180000};
     static constexpr std::chrono::milliseconds kAlertQueueInterval{2000};
@@ -43,6 +45,7 @@ struct UpdateContext
         copy.folder = folder;
         copy.startedHidden = startedHidden;
         copy.listsRefreshDue = listsRefreshDue;
+        copy.ruledAlerts = ruledAlerts;
         copy.downloadInterval = downloadInterval;
         copy.alertQueueInterval = alertQueueInterval;
         return copy;

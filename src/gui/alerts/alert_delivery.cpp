@@ -1,5 +1,6 @@
 #include "gui/alerts/alert_delivery.h"
 
+#include "core/common/item_kind.h"
 #include "core/settings/settings.h"
 #include "core/settings/site_url.h"
 #include "gui/alerts/alert_popup.h"
@@ -68,9 +69,41 @@ void AlertDelivery::Open(std::unique_ptr<ItemRecord> record, AlertCounters& coun
     const AlertTexts texts = MakeAlertTexts(*record, SiteBaseUrl(settings_));
     // The record is kept for a popup in case the service turns the notification down.
     std::shared_ptr<ItemRecord> kept(std::move(record));
-    notifier->Notify(texts, settings_.notifyTimeout, [this, kept, &counters] {
-        OpenPopup(std::make_unique<ItemRecord>(*kept), counters);
-    });
+    notifier->Notify(
+        texts,
+        settings_.notifyTimeout,
+        [this, kept, &counters] { OpenPopup(std::make_unique<ItemRecord>(*kept), counters); },
+        NotificationActions(*kept),
+        [this, kept](const QString& key) { RunNotificationAction(*kept, key); });
+}
+
+QStringList AlertDelivery::NotificationActions(const ItemRecord& record) const
+{
+    QStringList actions;
+    if (!IsStoredKind(record.kind)) {
+        return actions;
+    }
+    if (actions_.addToShoppingList && !IsKind(record.kind, ItemKind::Topic)) {
+        actions << QStringLiteral("add") << QStringLiteral("Add to Shopping List");
+    }
+    if (actions_.muteStore && !record.storeName().empty()) {
+        actions << QStringLiteral("mute") << QStringLiteral("Mute Store");
+    }
+    if (actions_.snooze) {
+        actions << QStringLiteral("snooze") << QStringLiteral("Snooze 1 hour");
+    }
+    return actions;
+}
+
+void AlertDelivery::RunNotificationAction(const ItemRecord& record, const QString& key) const
+{
+    if (key == QStringLiteral("add") && actions_.addToShoppingList) {
+        actions_.addToShoppingList(record);
+    } else if (key == QStringLiteral("mute") && actions_.muteStore) {
+        actions_.muteStore(record);
+    } else if (key == QStringLiteral("snooze") && actions_.snooze) {
+        actions_.snooze();
+    }
 }
 
 void AlertDelivery::OpenPopup(std::unique_ptr<ItemRecord> record, AlertCounters& counters)
@@ -87,6 +120,7 @@ void AlertDelivery::OpenPopup(std::unique_ptr<ItemRecord> record, AlertCounters&
         return Follow(address);
     };
     setup.screenArea = screenArea_;
+    setup.actions = actions_;
     popups_.emplace_back(new AlertPopup(std::move(record), counters, std::move(setup)));
 }
 

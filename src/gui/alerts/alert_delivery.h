@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/store/item_record.h"
+#include "gui/alerts/alert_actions.h"
 #include "gui/alerts/alert_counters.h"
 
 #include <QPointer>
 #include <QRect>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -52,6 +54,13 @@ public:
     // notifier used on the notification route (the session bus's by default).
     void SetScreenArea(QRect area) { screenArea_ = area; }
     void SetNotifier(std::unique_ptr<DesktopNotifier> notifier);
+    // What alerts offer besides their link, from the next alert on.
+    void SetActions(AlertActions actions) { actions_ = std::move(actions); }
+
+    // The further actions a desktop notification of `record` carries (key, then label), and what each
+    // key does.
+    QStringList NotificationActions(const ItemRecord& record) const;
+    void RunNotificationAction(const ItemRecord& record, const QString& key) const;
 
     Route route() const { return route_; }
     // The popups open now.
@@ -66,6 +75,7 @@ private:
     OpenLink openLink_;
     Route route_;
     std::optional<QRect> screenArea_;
+    AlertActions actions_;
     std::vector<QPointer<AlertPopup>> popups_;
     std::unique_ptr<DesktopNotifier> notifier_;
     // Whether the notifier was tried; without a service the popups serve.

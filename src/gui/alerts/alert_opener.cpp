@@ -15,9 +15,11 @@ AlertOpener MakeAlertOpener(const Settings& settings, BrowserLauncher& browser)
 }
 
 AlertOpener MakeAlertOpener(const Settings& settings,
-                            std::function<bool(const std::string& address)> openLink)
+                            std::function<bool(const std::string& address)> openLink,
+                            AlertActions actions)
 {
     auto delivery = std::make_shared<AlertDelivery>(settings, std::move(openLink));
+    delivery->SetActions(std::move(actions));
     return [delivery](std::unique_ptr<ItemRecord> record, AlertCounters& counters) {
         delivery->Open(std::move(record), counters);
     };

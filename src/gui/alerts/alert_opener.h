@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/store/item_record.h"
+#include "gui/alerts/alert_actions.h"
 #include "gui/alerts/alert_counters.h"
 
 #include <functional>
@@ -22,8 +23,9 @@ using AlertOpener = std::function<void(std::unique_ptr<ItemRecord> record, Alert
 // last copy goes are closed with it.
 AlertOpener MakeAlertOpener(const Settings& settings, BrowserLauncher& browser);
 // The same with links opened through `openLink` (true when a browser was started), for an owner
-// whose launcher may be replaced after the opener is made.
+// whose launcher may be replaced after the opener is made, and the alerts' actions.
 AlertOpener MakeAlertOpener(const Settings& settings,
-                            std::function<bool(const std::string& address)> openLink);
+                            std::function<bool(const std::string& address)> openLink,
+                            AlertActions actions = {});
 
 } // namespace tallyhawk

@@ -1,5 +1,6 @@
 #include "gui/alerts/alert_popup.h"
 
+#include "core/common/item_kind.h"
 #include "gui/alerts/alert_link.h"
 #include "gui/alerts/alert_placement.h"
 #include "gui/alerts/text_elision.h"
@@ -154,7 +155,104 @@ void AlertPopup::BuildControls()
     layout->setSpacing(0);
     layout->addLayout(top);
     layout->addWidget(description_);
-    setTabOrder(link_, close_);
+    QWidget* last = link_;
+    if (QLayout* actions = BuildActions()) {
+        layout->addLayout(actions);
+        for (const auto& [action, button] : actionButtons_) {
+            setTabOrder(last, button);
+            last = button;
+        }
+    }
+    setTabOrder(last, close_);
+}
+
+QLayout* AlertPopup::BuildActions()
+{
+    const AlertActions& actions = setup_.actions;
+    const bool summary = IsKind(record_->kind, ItemKind::AwaySummary);
+    const bool item = IsStoredKind(record_->kind);
+    // A summary without its folder to open has nothing to offer.
+    if (!summary || actions.openDealsFolder) {
+        AddAction(AlertAction::Open, QStringLiteral("Open"), [this] { FollowLink(); });
+    }
+    const bool forSale = item && !IsKind(record_->kind, ItemKind::Topic);
+    if (forSale && actions.addToShoppingList) {
+        AddAction(AlertAction::AddToShoppingList, QStringLiteral("Add to Shopping List"), [this] {
+            Act(AlertAction::AddToShoppingList);
+        });
+    }
+    if (item && actions.muteStore && !record_->storeName().empty()) {
+        AddAction(
+            AlertAction::MuteStore, QStringLiteral("Mute Store"), [this] { Act(AlertAction::MuteStore); });
+    }
+    if (item && actions.snooze) {
+        AddAction(AlertAction::Snooze, QStringLiteral("Snooze 1 hour"), [this] { Act(AlertAction::Snooze); });
+    }
+    if (actionButtons_.empty()) {
+        return nullptr;
+    }
+    auto* row = new QHBoxLayout;
+    row->setSpacing(2);
+    row->addStretch(1);
+    for (const auto& [action, button] : actionButtons_) {
+        row->addWidget(button);
+    }
+    return row;
+}
+
+QToolButton* AlertPopup::AddAction(AlertAction action, const QString& text, std::function<void()> run)
+{
+    static const char* const kNames[]
+        = {"alertOpen", "alertAddToShoppingList", "alertMuteStore", "alertSnooze"};
+    auto* button = new QToolButton;
+    button->setText(text);
+    button->setObjectName(QString::fromLatin1(kNames[static_cast<int>(action)]));
+    button->setAccessibleName(text);
+    button->setAutoRaise(true);
+    // Reached with Tab, though the popup never takes the focus by itself.
+    button->setFocusPolicy(Qt::TabFocus);
+    connect(button, &QToolButton::clicked, this, std::move(run));
+    actionButtons_.emplace_back(action, button);
+    return button;
+}
+
+QToolButton* AlertPopup::actionButton(AlertAction action) const
+{
+    for (const auto& [kind, button] : actionButtons_) {
+        if (kind == action) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+void AlertPopup::Act(AlertAction action)
+{
+    // The popup closes first; the action runs from the event loop, so a dialog it opens never finds
+    // the popup deleted under it.
+    const ItemRecord item = *record_;
+    std::function<void()> run;
+    switch (action) {
+    case AlertAction::AddToShoppingList:
+        run = [add = setup_.actions.addToShoppingList, item] {
+            add(item);
+        };
+        break;
+    case AlertAction::MuteStore:
+        run = [mute = setup_.actions.muteStore, item] {
+            mute(item);
+        };
+        break;
+    case AlertAction::Snooze:
+        run = setup_.actions.snooze;
+        break;
+    case AlertAction::Open:
+        return;
+    }
+    close();
+    if (run) {
+        QMetaObject::invokeMethod(qApp, std::move(run), Qt::QueuedConnection);
+    }
 }
 
 void AlertPopup::ApplyColors()
@@ -175,6 +273,13 @@ void AlertPopup::ApplyColors()
 
 void AlertPopup::FollowLink()
 {
+    if (IsKind(record_->kind, ItemKind::AwaySummary)) {
+        if (setup_.actions.openDealsFolder) {
+            QMetaObject::invokeMethod(qApp, setup_.actions.openDealsFolder, Qt::QueuedConnection);
+            close();
+        }
+        return;
+    }
     if (setup_.openLink && setup_.openLink(texts_.address)) {
         link_->SetVisited();
     } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/store/item_record.h"
+#include "gui/alerts/alert_actions.h"
 #include "gui/alerts/alert_counters.h"
 #include "gui/alerts/alert_texts.h"
 
@@ -14,6 +15,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QLabel;
 class QTimer;
@@ -30,7 +33,9 @@ class AlertLink;
 // it closes itself after the alert timeout, with its close button or with Escape. It counts itself in
 // the main window's open popups while it is open and deletes itself once closed. Open popups stand one
 // above the other with no gaps: a new one takes the place above the highest, and when one closes, the
-// ones above it move down.
+// ones above it move down. Under the description it offers the alert's actions as buttons that the
+// Tab key reaches (Open, Add to Shopping List, Mute Store, Snooze 1 hour); the summary of held alerts
+// opens the Coupons & Deals folder instead of a page.
 class AlertPopup : public QFrame
 {
     Q_OBJECT
@@ -46,6 +51,8 @@ public:
         std::function<bool(const std::string& address)> openLink;
         // Where popups stack: the screen's available area. The primary screen's when not given.
         std::optional<QRect> screenArea;
+        // The buttons under the description; none for an action that is not set.
+        AlertActions actions;
     };
 
     // Adds itself to counters.openAlerts, rewrites counters.maxAlerts, takes the place above the stacked
@@ -68,6 +75,8 @@ public:
     QLabel* description() const { return description_; }
     QLabel* extra() const { return extra_; }
     QToolButton* closeButton() const { return close_; }
+    // The button of an action; null when the popup does not offer it.
+    QToolButton* actionButton(AlertAction action) const;
     QTimer* closeTimer() const { return timer_; }
 
 protected:
@@ -81,6 +90,10 @@ protected:
 
 private:
     void BuildControls();
+    // The row of action buttons, or null when the alert offers none.
+    QLayout* BuildActions();
+    QToolButton* AddAction(AlertAction action, const QString& text, std::function<void()> run);
+    void Act(AlertAction action);
     void ApplyColors();
     void FollowLink();
     // Moves to the n-th place of the stack, counted from 1 at the bottom.
@@ -98,6 +111,7 @@ private:
     QLabel* description_;
     QLabel* extra_;
     QToolButton* close_;
+    std::vector<std::pair<AlertAction, QToolButton*>> actionButtons_;
     QTimer* timer_;
     QRect area_;
     // Where the stack put it last; a move elsewhere after a press is the user's drag.

@@ -16,7 +16,10 @@ AlertTexts MakeAlertTexts(const ItemRecord& record, std::string_view siteBase)
     texts.description = RecordText(record.description());
     texts.extra = RecordText(record.extra());
     texts.hot = record.hot >= 1;
-    if (IsKind(record.kind, ItemKind::ProgramNotice)) {
+    if (IsKind(record.kind, ItemKind::AwaySummary)) {
+        // Opens the Coupons & Deals folder, not a page.
+        texts.link = RecordText(record.title());
+    } else if (IsKind(record.kind, ItemKind::ProgramNotice)) {
         texts.link = RecordText(record.title());
         texts.address = SiteRootUrl(siteBase, true);
     } else {

@@ -22,7 +22,7 @@ struct AlertTexts
 };
 
 // A program notice (kind 99) links its title to the site's home page; an item links "store - title" to
-// the site's redirect page for its kind and id.
+// the site's redirect page for its kind and id. The summary of held alerts (kind 98) has no address.
 AlertTexts MakeAlertTexts(const ItemRecord& record, std::string_view siteBase);
 
 } // namespace tallyhawk

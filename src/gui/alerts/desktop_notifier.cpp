@@ -84,8 +84,10 @@ void DesktopNotifier::AskCapabilities()
     });
 }
 
-QVariantList
-DesktopNotifier::NotifyArguments(const AlertTexts& texts, std::int32_t notifyTimeout, bool bodyMarkup)
+QVariantList DesktopNotifier::NotifyArguments(const AlertTexts& texts,
+                                              std::int32_t notifyTimeout,
+                                              bool bodyMarkup,
+                                              const QStringList& actions)
 {
     QString body;
     if (bodyMarkup) {
@@ -108,26 +110,29 @@ DesktopNotifier::NotifyArguments(const AlertTexts& texts, std::int32_t notifyTim
             QString(),
             texts.link,
             body,
-            QStringList{QStringLiteral("default"), QStringLiteral("Open")},
+            QStringList{QStringLiteral("default"), QStringLiteral("Open")} + actions,
             hints,
             milliseconds};
 }
 
 void DesktopNotifier::Notify(const AlertTexts& texts,
                              std::int32_t notifyTimeout,
-                             std::function<void()> failed)
+                             std::function<void()> failed,
+                             const QStringList& actions,
+                             ActionHandler handler)
 {
     QDBusMessage message = Call(QStringLiteral("Notify"));
-    message.setArguments(NotifyArguments(texts, notifyTimeout, bodyMarkup_));
+    message.setArguments(NotifyArguments(texts, notifyTimeout, bodyMarkup_, actions));
     auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(message), this);
     connect(watcher,
             &QDBusPendingCallWatcher::finished,
             this,
-            [this, address = texts.address, failed = std::move(failed)](QDBusPendingCallWatcher* call) {
+            [this, address = texts.address, failed = std::move(failed), handler = std::move(handler)](
+                QDBusPendingCallWatcher* call) {
                 const QDBusPendingReply<uint> reply = *call;
                 call->deleteLater();
                 if (reply.isValid()) {
-                    Track(reply.value(), address);
+                    Track(reply.value(), address, handler);
                 } else if (failed) {
                     failed();
                 }
@@ -137,7 +142,13 @@ void DesktopNotifier::Notify(const AlertTexts& texts,
 void DesktopNotifier::OnActionInvoked(uint id, const QString& action)
 {
     const auto found = addresses_.find(id);
-    if (found == addresses_.end() || action != QStringLiteral("default")) {
+    if (found == addresses_.end()) {
+        return;
+    }
+    if (action != QStringLiteral("default")) {
+        if (const auto handler = handlers_.find(id); handler != handlers_.end() && handler->second) {
+            handler->second(action);
+        }
         return;
     }
     if (!openLink_ || !openLink_(found->second)) {
@@ -148,6 +159,7 @@ void DesktopNotifier::OnActionInvoked(uint id, const QString& action)
 void DesktopNotifier::OnClosed(uint id, uint)
 {
     addresses_.erase(id);
+    handlers_.erase(id);
 }
 
 } // namespace tallyhawk

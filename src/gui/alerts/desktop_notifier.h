@@ -4,6 +4,7 @@
 
 #include <QDBusConnection>
 #include <QObject>
+#include <QStringList>
 #include <QVariantList>
 
 #include <cstdint>
@@ -33,20 +34,38 @@ public:
 
     // Whether the bus has the service running or can start it.
     bool Available() const;
-    // Sends one notification; `failed` runs when the service refuses it or does not answer.
-    void Notify(const AlertTexts& texts, std::int32_t notifyTimeout, std::function<void()> failed);
+    // Runs the action of that key ("add", "mute", "snooze") that the user chose on a notification.
+    using ActionHandler = std::function<void(const QString& key)>;
+
+    // Sends one notification; `failed` runs when the service refuses it or does not answer. `actions`
+    // are further actions (key, then label, as the service takes them) besides the default one that
+    // opens the link; `handler` runs the chosen one.
+    void Notify(const AlertTexts& texts,
+                std::int32_t notifyTimeout,
+                std::function<void()> failed,
+                const QStringList& actions = {},
+                ActionHandler handler = {});
 
     // The arguments of Notify: application, replaced id, icon, summary (the link line), body (the
     // description and the extra text, the latter bold where the service reads markup), the "default"
-    // action, hints and the timeout in milliseconds.
-    static QVariantList NotifyArguments(const AlertTexts& texts, std::int32_t notifyTimeout, bool bodyMarkup);
+    // action and the further `actions`, hints and the timeout in milliseconds.
+    static QVariantList NotifyArguments(const AlertTexts& texts,
+                                        std::int32_t notifyTimeout,
+                                        bool bodyMarkup,
+                                        const QStringList& actions = {});
 
     // Whether the service said it reads markup in bodies.
     bool bodyMarkup() const { return bodyMarkup_; }
     // Notifications shown and not yet closed.
     std::size_t openNotifications() const { return addresses_.size(); }
     // Where a notification's action leads (its id is the service's answer to Notify).
-    void Track(std::uint32_t id, std::string address) { addresses_[id] = std::move(address); }
+    void Track(std::uint32_t id, std::string address, ActionHandler handler = {})
+    {
+        addresses_[id] = std::move(address);
+        if (handler) {
+            handlers_[id] = std::move(handler);
+        }
+    }
 
 public Q_SLOTS:
     // The service's signals: the user chose an action; a notification closed.
@@ -59,6 +78,7 @@ private:
     QDBusConnection bus_;
     OpenLink openLink_;
     std::map<std::uint32_t, std::string> addresses_;
+    std::map<std::uint32_t, ActionHandler> handlers_;
     bool bodyMarkup_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include "core/common/time_span.h"
 #include "core/platform/program_path.h"
 #include "core/settings/site_url.h"
+#include "core/store/rule_preview.h"
 #include "core/update/update_cycle.h"
 #include "core/update/update_texts.h"
 #include "gui/alerts/alert_opener.h"
@@ -104,11 +105,38 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
     connect(ui_.tray, &TrayController::settingsRequested, this, &MainWindow::ShowSettings);
     connect(ui_.tray, &TrayController::exitRequested, this, &MainWindow::RequestExit);
 
+    alertControls_ = new AlertControls(
+        *this,
+        *ui_.tray,
+        session_.commands().alerts(),
+        // Behind the folders' work, not as a write: the view neither waits for it nor loads again.
+        {.write =
+             [this](std::function<int()> work, std::function<void(int)> done) {
+                 runner_.Behind([work = std::move(work), done = std::move(done)] {
+                     const int result = work();
+                     return std::function<void()>([done, result] { done(result); });
+                 });
+             },
+         .chosenItem = [this] { return ChosenItem(); },
+         .addToShoppingList = [this](const ItemRecord& deal) { AddDealToShoppingList(deal); },
+         .openDealsFolder =
+             [this] {
+                 ShowFromTray();
+                 ShowFolder(FolderKind::CouponsAndDeals);
+             },
+         .tell =
+             [this](const QString& text) {
+                 ReportQuietly(text);
+             }});
+    // A row's menu also mutes its store or category.
+    ui_.listMenu << nullptr << alertControls_->muteStore() << alertControls_->muteCategory();
+    ui_.listView->SetMenuActions(ui_.listMenu);
     // Links open through Browser() each time, since a test may replace the launcher later.
-    alertQueue_ = new AlertQueue(
-        MakeAlertOpener(session_.settings(),
-                        [this](const std::string& url) { return Browser().Open(url, true); }),
-        this);
+    alertQueue_ = new AlertQueue(MakeAlertOpener(
+                                     session_.settings(),
+                                     [this](const std::string& url) { return Browser().Open(url, true); },
+                                     alertControls_->Actions()),
+                                 this);
     alertQueue_->setObjectName(QStringLiteral("alertQueue"));
     WindowUpdateCycle::Window cycleWindow{
         .setTitle = [this](const QString& title) { setWindowTitle(title); },
@@ -194,6 +222,8 @@ void MainWindow::UseProgramDialogs()
     SetPriceComparisonRunner(dialogs_.PriceComparison());
     SetProductEditorOpener(dialogs_.ProductEditor([this] { return SiteBase(); },
                                                   [this]() -> BrowserLauncher& { return Browser(); }));
+    dealProduct_ = dialogs_.ProductFromDeal([this] { return SiteBase(); },
+                                            [this]() -> BrowserLauncher& { return Browser(); });
 }
 
 void MainWindow::Start(bool startHidden)
@@ -393,6 +423,29 @@ void MainWindow::RowChosen(const QModelIndex& current)
     ui_.copyLink->setEnabled(chosen && !folder->Link(current.row()).empty());
     if (chosen) {
         folder->RowChosen(current.row());
+    }
+    alertControls_->RowChanged();
+}
+
+std::optional<ItemRecord> MainWindow::ChosenItem() const
+{
+    const QModelIndex current = ui_.listView->selectionModel()->selectedRows().value(0);
+    const FolderController* folder = Controller();
+    if (!current.isValid() || folder == nullptr || folder->page() != FolderController::Page::List) {
+        return std::nullopt;
+    }
+    const RowRecord record = ui_.model->record(current.row());
+    const ItemRecord* const* item = std::get_if<const ItemRecord*>(&record);
+    return item != nullptr && *item != nullptr ? std::optional<ItemRecord>(**item) : std::nullopt;
+}
+
+void MainWindow::AddDealToShoppingList(const ItemRecord& deal)
+{
+    if (!dealProduct_) {
+        return;
+    }
+    if (std::optional<ShoppingRecord> saved = dealProduct_(this, session_.shopping(), deal)) {
+        ShowSaved(*saved);
     }
 }
 
@@ -642,7 +695,15 @@ void MainWindow::RequestExit()
 
 void MainWindow::ShowSettings()
 {
-    SettingsDialog::Edit(this, session_.settings());
+    // The keyword boxes count among the newest stored items, read on the dialog's own thread.
+    SettingsDialog::Edit(this, session_.settings(), [](bool topics) {
+        ItemStore store;
+        store.Open(topics ? ProgramSession::kTopicsFile : ProgramSession::kDealsFile);
+        store.Load();
+        std::vector<ItemRecord> items = store.Items();
+        items.resize(std::min(items.size(), RulePreview::kRecentItems));
+        return items;
+    });
 }
 
 void MainWindow::Shutdown()

@@ -5,6 +5,7 @@
 #include "core/store/item_filter.h"
 #include "core/update/program_session.h"
 #include "gui/alerts/alert_counters.h"
+#include "gui/app/alert_controls.h"
 #include "gui/app/alert_queue.h"
 #include "gui/app/due_notice.h"
 #include "gui/app/item_list_view.h"
@@ -200,6 +201,10 @@ private:
     // The status bar's row count, for folders that show rows.
     void ShowRowCount();
     void ShowUnread(int deals, int topics);
+    // The item of the chosen row of a list of items; nothing otherwise.
+    std::optional<ItemRecord> ChosenItem() const;
+    // Add to Shopping List: the product editor filled in from the deal, then the product shown.
+    void AddDealToShoppingList(const ItemRecord& deal);
 
     // The settings, stores, connection and passes of this run. Declared before the controllers that
     // keep its stores and before the worker: members go in reverse order, so the worker is drained
@@ -220,6 +225,10 @@ private:
     // The program's own dialogs; they go after every dialog that used them.
     ProgramDialogs dialogs_;
     ProductEditorOpener productEditor_;
+    // Add to Shopping List from an alert; set with the program's dialogs.
+    ProgramDialogs::DealProductOpener dealProduct_;
+    // Mute, pause and resume, and what alerts offer.
+    AlertControls* alertControls_ = nullptr;
     PriceComparisonRunner comparisonRunner_;
     std::unique_ptr<WindowPlacement> placement_;
     std::unique_ptr<BrowserLauncher> browser_;

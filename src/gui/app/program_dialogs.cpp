@@ -28,18 +28,32 @@ ProgramDialogs::ComparisonRunner ProgramDialogs::PriceComparison()
     };
 }
 
+ProductEditor::Services ProgramDialogs::EditorServices(std::string siteBase, BrowserLauncher& browser)
+{
+    ProductEditor::Services services;
+    services.siteBaseUrl = std::move(siteBase);
+    services.browser = &browser;
+    services.comparePrices = [this](QWidget* owner, const QString& name, const QString& category) {
+        return RunPriceComparison(owner, Spider(), name, category);
+    };
+    return services;
+}
+
 ProductEditorOpener ProgramDialogs::ProductEditor(std::function<std::string()> siteBase,
                                                   std::function<BrowserLauncher&()> browser)
 {
     return [this, siteBase = std::move(siteBase), browser = std::move(browser)](
                QWidget* parent, ShoppingDatabase& shopping, std::int32_t kind, std::int32_t id) {
-        ProductEditor::Services services;
-        services.siteBaseUrl = siteBase();
-        services.browser = &browser();
-        services.comparePrices = [this](QWidget* owner, const QString& name, const QString& category) {
-            return RunPriceComparison(owner, Spider(), name, category);
-        };
-        return ProductEditor::Edit(parent, shopping, kind, id, services);
+        return ProductEditor::Edit(parent, shopping, kind, id, EditorServices(siteBase(), browser()));
+    };
+}
+
+ProgramDialogs::DealProductOpener ProgramDialogs::ProductFromDeal(std::function<std::string()> siteBase,
+                                                                  std::function<BrowserLauncher&()> browser)
+{
+    return [this, siteBase = std::move(siteBase), browser = std::move(browser)](
+               QWidget* parent, ShoppingDatabase& shopping, const ItemRecord& deal) {
+        return ProductEditor::EditFromDeal(parent, shopping, deal, EditorServices(siteBase(), browser()));
     };
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "gui/folders/folder_host.h"
+#include "gui/shopping/product_editor.h"
 
 #include <QString>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -35,9 +37,16 @@ public:
     ProductEditorOpener ProductEditor(std::function<std::string()> siteBase,
                                       std::function<BrowserLauncher&()> browser);
     ComparisonRunner PriceComparison();
+    // The product editor on a new product filled in from a deal (Add to Shopping List).
+    using DealProductOpener = std::function<std::optional<ShoppingRecord>(
+        QWidget* parent, ShoppingDatabase& shopping, const ItemRecord& deal)>;
+    DealProductOpener ProductFromDeal(std::function<std::string()> siteBase,
+                                      std::function<BrowserLauncher&()> browser);
 
 private:
     WebSpider& Spider();
+    // What the product editor gets: the site, the browser and the price comparison.
+    ProductEditor::Services EditorServices(std::string siteBase, BrowserLauncher& browser);
 
     std::unique_ptr<WebSpider> spider_;
 };

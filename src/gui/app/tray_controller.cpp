@@ -18,11 +18,20 @@ TrayController::TrayController(const QIcon& icon, QObject* parent)
 {
     show_ = menu_->addAction(QStringLiteral("Show Tallyhawk"));
     settings_ = menu_->addAction(QStringLiteral("View Settings"));
+    menu_->addSeparator();
+    pause_ = menu_->addAction(QStringLiteral("Pause alerts for 1 hour"));
+    pause_->setObjectName(QStringLiteral("pauseAlerts"));
+    resume_ = menu_->addAction(QStringLiteral("Resume alerts"));
+    resume_->setObjectName(QStringLiteral("resumeAlerts"));
+    SetAlertsPaused(false);
+    menu_->addSeparator();
     exit_ = menu_->addAction(QStringLiteral("Exit"));
     menu_->setDefaultAction(show_);
     connect(show_, &QAction::triggered, this, &TrayController::showRequested);
     connect(settings_, &QAction::triggered, this, &TrayController::settingsRequested);
     connect(exit_, &QAction::triggered, this, &TrayController::exitRequested);
+    connect(pause_, &QAction::triggered, this, &TrayController::pauseAlertsRequested);
+    connect(resume_, &QAction::triggered, this, &TrayController::resumeAlertsRequested);
     icon_->setContextMenu(menu_);
     connect(icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::DoubleClick) {
@@ -35,6 +44,12 @@ TrayController::TrayController(const QIcon& icon, QObject* parent)
 TrayController::~TrayController()
 {
     delete menu_;
+}
+
+void TrayController::SetAlertsPaused(bool paused)
+{
+    pause_->setEnabled(!paused);
+    resume_->setEnabled(paused);
 }
 
 void TrayController::Show()

@@ -51,6 +51,10 @@ public:
     QAction* showAction() const { return show_; }
     QAction* settingsAction() const { return settings_; }
     QAction* exitAction() const { return exit_; }
+    QAction* pauseAlertsAction() const { return pause_; }
+    QAction* resumeAlertsAction() const { return resume_; }
+    // While alerts are paused only "Resume alerts" is on, else only "Pause alerts for 1 hour".
+    void SetAlertsPaused(bool paused);
 
     // What a double click on the icon does.
     void DoubleClick() { emit showRequested(); }
@@ -59,14 +63,18 @@ signals:
     void showRequested();
     void settingsRequested();
     void exitRequested();
+    void pauseAlertsRequested();
+    void resumeAlertsRequested();
 
 private:
     QMenu* menu_;
+    void ShowTip();
+
     QAction* show_;
     QAction* settings_;
     QAction* exit_;
-    void ShowTip();
-
+    QAction* pause_;
+    QAction* resume_;
     QSystemTrayIcon* icon_;
     QIcon plainIcon_;
     QString title_;

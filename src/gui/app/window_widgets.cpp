@@ -47,8 +47,8 @@ void AddListCommands(QMainWindow& window, WindowWidgets& ui)
     ui.copyLink = NamedAction(window, "actionCopyLink", QStringLiteral("Copy Link"), "edit-copy");
     ui.copyTreeName = NamedAction(window, "actionCopyName", QStringLiteral("Copy Name"), "edit-copy");
     const MainToolBar& bar = *ui.toolBar;
-    ui.listView->SetMenuActions(
-        {bar.open(), bar.details(), bar.remove(), nullptr, ui.copyTitle, ui.copyLink});
+    ui.listMenu = {bar.open(), bar.details(), bar.remove(), nullptr, ui.copyTitle, ui.copyLink};
+    ui.listView->SetMenuActions(ui.listMenu);
     ui.folderPane->tree()->SetMenuActions({bar.refresh(), nullptr, ui.copyTreeName});
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -45,6 +46,8 @@ struct WindowWidgets
     QAction* copyTitle = nullptr;
     QAction* copyLink = nullptr;
     QAction* copyTreeName = nullptr;
+    // The rows' context menu, in order (a null entry is a separator), for commands added later.
+    QList<QAction*> listMenu;
     CashBackPane* cashBackPane = nullptr;
     SummaryPage* summaryPage = nullptr;
     TrayController* tray = nullptr;

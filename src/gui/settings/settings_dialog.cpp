@@ -4,6 +4,8 @@
 #include "core/settings/setting_definitions.h"
 #include "core/settings/settings.h"
 #include "gui/controls/message_boxes.h"
+#include "gui/settings/alert_settings_box.h"
+#include "gui/settings/rule_preview_label.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -12,7 +14,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QStyle>
+#include <QTimeEdit>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -25,6 +29,11 @@ namespace
 {
 
 const QString kTitle = QStringLiteral("Tallyhawk");
+
+// What a keyword box holds, said under it.
+const QString kRuleHint = QStringLiteral(
+    "Only items whose title, description or store contain all of these words (separated by commas). "
+    "| separates alternatives, -word leaves out, \"two words\" is a phrase, word* a word's beginning.");
 
 // The longest keyword list the settings keep: a longer one would come back cut at the next start.
 int KeywordLimit(std::string_view name)
@@ -51,18 +60,21 @@ QWidget* Indented(QWidget* widget, int indent)
 
 } // namespace
 
-SettingsDialog::SettingsDialog(Settings& settings, QWidget* parent)
+SettingsDialog::SettingsDialog(Settings& settings, QWidget* parent, RecentItems recent)
     : QDialog(parent)
     , settings_(settings)
     , autoRun_(new QCheckBox(QStringLiteral("Automatically run Tallyhawk when I log in")))
     , showNotify_(new QCheckBox(QStringLiteral("Display new deal alerts for")))
     , notifyTimeout_(new QLineEdit)
     , getDeals_(new QCheckBox(QStringLiteral("Subscribe to coupons and deals")))
-    , useDealsFilter_(new QCheckBox(QStringLiteral("Download only the deals  matching this keywords:")))
+    , useDealsFilter_(new QCheckBox(QStringLiteral("Download only the deals matching these keywords:")))
     , dealsFilter_(new QLineEdit)
     , getTopics_(new QCheckBox(QStringLiteral("Subscribe to forum topics")))
-    , useTopicsFilter_(new QCheckBox(QStringLiteral("Download only the topics matching this keywords:")))
+    , useTopicsFilter_(new QCheckBox(QStringLiteral("Download only the topics matching these keywords:")))
     , topicsFilter_(new QLineEdit)
+    , alertSettings_(new AlertSettingsBox)
+    , dealsPreview_(new RulePreviewLabel)
+    , topicsPreview_(new RulePreviewLabel)
 {
     setWindowTitle(QStringLiteral("Tallyhawk Settings"));
 
@@ -95,18 +107,29 @@ SettingsDialog::SettingsDialog(Settings& settings, QWidget* parent)
 
     const int indent = style()->pixelMetric(QStyle::PM_IndicatorWidth)
         + style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
-    auto* hint = new QLabel(QStringLiteral("( You can enter multiple keywords separated by comma )"));
+    auto* hint = new QLabel(kRuleHint);
+    hint->setWordWrap(true);
     hint->setBuddy(dealsFilter_);
+    auto* topicsHint = new QLabel(kRuleHint);
+    topicsHint->setWordWrap(true);
+    topicsHint->setBuddy(topicsFilter_);
+    dealsPreview_->setObjectName(QStringLiteral("dealsPreview"));
+    topicsPreview_->setObjectName(QStringLiteral("topicsPreview"));
+    dealsPreview_->setVisible(bool(recent));
+    topicsPreview_->setVisible(bool(recent));
     auto* subscriptions = new QGroupBox(QStringLiteral("Subscriptions"));
     auto* subscriptionsLayout = new QVBoxLayout(subscriptions);
     subscriptionsLayout->addWidget(getDeals_);
     subscriptionsLayout->addWidget(Indented(useDealsFilter_, indent));
     subscriptionsLayout->addWidget(Indented(hint, indent));
     subscriptionsLayout->addWidget(Indented(dealsFilter_, indent));
+    subscriptionsLayout->addWidget(Indented(dealsPreview_, indent));
     subscriptionsLayout->addSpacing(fontMetrics().height() / 2);
     subscriptionsLayout->addWidget(getTopics_);
     subscriptionsLayout->addWidget(Indented(useTopicsFilter_, indent));
+    subscriptionsLayout->addWidget(Indented(topicsHint, indent));
     subscriptionsLayout->addWidget(Indented(topicsFilter_, indent));
+    subscriptionsLayout->addWidget(Indented(topicsPreview_, indent));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setDefault(true);
@@ -115,13 +138,18 @@ SettingsDialog::SettingsDialog(Settings& settings, QWidget* parent)
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(general);
+    layout->addWidget(alertSettings_);
     layout->addWidget(subscriptions);
     layout->addStretch(1);
     layout->addWidget(buttons);
 
     setTabOrder(autoRun_, showNotify_);
     setTabOrder(showNotify_, notifyTimeout_);
-    setTabOrder(notifyTimeout_, getDeals_);
+    setTabOrder(notifyTimeout_, alertSettings_->alertAgainDays());
+    setTabOrder(alertSettings_->alertAgainDays(), alertSettings_->quietHours());
+    setTabOrder(alertSettings_->quietHours(), alertSettings_->quietStart());
+    setTabOrder(alertSettings_->quietStart(), alertSettings_->quietEnd());
+    setTabOrder(alertSettings_->quietEnd(), getDeals_);
     setTabOrder(getDeals_, useDealsFilter_);
     setTabOrder(useDealsFilter_, dealsFilter_);
     setTabOrder(dealsFilter_, getTopics_);
@@ -133,13 +161,40 @@ SettingsDialog::SettingsDialog(Settings& settings, QWidget* parent)
     connect(useDealsFilter_, &QCheckBox::clicked, this, &SettingsDialog::ApplyDealsRule);
     connect(getTopics_, &QCheckBox::clicked, this, &SettingsDialog::ApplyTopicsRule);
     connect(useTopicsFilter_, &QCheckBox::clicked, this, &SettingsDialog::ApplyTopicsRule);
+    connect(dealsFilter_, &QLineEdit::textChanged, dealsPreview_, &RulePreviewLabel::SetRule);
+    connect(topicsFilter_, &QLineEdit::textChanged, topicsPreview_, &RulePreviewLabel::SetRule);
     Fill();
+    LoadRecentItems(std::move(recent));
 }
 
-bool SettingsDialog::Edit(QWidget* parent, Settings& settings)
+// Joins the loader while the labels it reports to still stand.
+SettingsDialog::~SettingsDialog() = default;
+
+bool SettingsDialog::Edit(QWidget* parent, Settings& settings, RecentItems recent)
 {
-    SettingsDialog dialog(settings, parent);
+    SettingsDialog dialog(settings, parent, std::move(recent));
     return dialog.exec() == QDialog::Accepted;
+}
+
+void SettingsDialog::LoadRecentItems(RecentItems recent)
+{
+    if (!recent) {
+        return;
+    }
+    loader_ = std::jthread([this, recent = std::move(recent)](std::stop_token stop) {
+        for (const bool topics : {false, true}) {
+            if (stop.stop_requested()) {
+                return;
+            }
+            std::vector<ItemRecord> items = recent(topics);
+            RulePreviewLabel* label = topics ? topicsPreview_ : dealsPreview_;
+            // Delivered on the window thread, and dropped when the dialog has gone.
+            QMetaObject::invokeMethod(
+                label,
+                [label, items = std::move(items)]() mutable { label->SetItems(std::move(items)); },
+                Qt::QueuedConnection);
+        }
+    });
 }
 
 std::optional<std::int32_t> SettingsDialog::ReadTimeout(const QString& text)
@@ -174,6 +229,9 @@ void SettingsDialog::Fill()
     getTopics_->setChecked(settings_.getTopics == 1);
     useTopicsFilter_->setChecked(settings_.useTopicsFilter == 1);
     topicsFilter_->setText(QString::fromStdString(settings_.topicsFilter));
+    dealsPreview_->SetRule(dealsFilter_->text());
+    topicsPreview_->SetRule(topicsFilter_->text());
+    alertSettings_->Fill(settings_);
     ApplyDealsRule();
     ApplyTopicsRule();
 }
@@ -209,6 +267,7 @@ void SettingsDialog::accept()
     settings_.useTopicsFilter = Checked(useTopicsFilter_);
     settings_.dealsFilter = dealsFilter_->text().toStdString();
     settings_.topicsFilter = topicsFilter_->text().toStdString();
+    alertSettings_->CopyTo(settings_);
     if (settings_.Save() != kOk) {
         MessageBoxes::Tell(
             this,

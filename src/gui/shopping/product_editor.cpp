@@ -4,6 +4,7 @@
 #include "core/common/site_addresses.h"
 #include "core/common/time_span.h"
 #include "core/settings/site_url.h"
+#include "core/shopping/deal_price.h"
 #include "core/shopping/product_input.h"
 #include "core/shopping/purchase_type.h"
 #include "core/shopping/shopping_list_commands.h"
@@ -294,6 +295,36 @@ std::optional<ShoppingRecord> ProductEditor::Edit(
         return std::nullopt;
     }
     return editor.savedRecord();
+}
+
+std::optional<ShoppingRecord> ProductEditor::EditFromDeal(QWidget* parent,
+                                                          ShoppingDatabase& database,
+                                                          const ItemRecord& deal,
+                                                          const Services& services)
+{
+    ProductEditor editor(database, ShoppingDatabase::kProducts, std::nullopt, services, parent);
+    editor.FillFromDeal(deal);
+    if (editor.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return editor.savedRecord();
+}
+
+void ProductEditor::FillFromDeal(const ItemRecord& deal)
+{
+    name_->setText(RecordText(deal.title()));
+    SelectEntry(store_, deal.storeId);
+    if (store_->currentIndex() < 0) {
+        // A store the list does not hold yet goes in as a typed name.
+        store_->setEditText(RecordText(deal.storeName()));
+    }
+    if (const std::optional<double> price = DealPrice(deal.extra())) {
+        price_->setText(Fixed2(*price));
+    }
+    coupons_->clear();
+    slots_ = {};
+    slots_[0] = deal;
+    AddCouponRow(0);
 }
 
 QWidget* ProductEditor::BuildDetails()

@@ -70,6 +70,15 @@ public:
                                               std::int32_t id,
                                               const Services& services);
 
+    // A new product filled in from a deal, modally, as Edit: its name, its store, the price its extra
+    // text names, and the deal itself as the product's first coupon.
+    static std::optional<ShoppingRecord> EditFromDeal(QWidget* parent,
+                                                      ShoppingDatabase& database,
+                                                      const ItemRecord& deal,
+                                                      const Services& services);
+    // Fills the fields of a new product from a deal (EditFromDeal).
+    void FillFromDeal(const ItemRecord& deal);
+
     void SetPickerRun(PickerRun run) { pickerRun_ = std::move(run); }
 
     // The commands of the buttons.

@@ -3,6 +3,7 @@
 #include "core/common/clock.h"
 #include "core/compare/search_index.h"
 #include "core/settings/settings.h"
+#include "core/store/alert_record.h"
 #include "core/store/item_record.h"
 #include "gui/alerts/alert_counters.h"
 #include "gui/alerts/alert_delivery.h"
@@ -11,6 +12,7 @@
 #include "gui/app/main_window.h"
 #include "gui/controls/time_filter_button.h"
 #include "gui/print/list_printer.h"
+#include "gui/settings/rule_preview_label.h"
 #include "gui/settings/settings_dialog.h"
 #include "gui/shopping/coupon_picker.h"
 #include "gui/shopping/product_editor.h"
@@ -163,6 +165,13 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
         auto counters = std::make_shared<AlertCounters>();
         auto delivery = std::make_shared<AlertDelivery>(
             *settings, [](const std::string&) { return true; }, AlertDelivery::Route::Popups);
+        // Every action offered, as in the program; none runs here.
+        delivery->SetActions({.addToShoppingList = [](const ItemRecord&) {},
+                              .muteStore = [](const ItemRecord&) {},
+                              .snooze = [] {},
+                              .openDealsFolder =
+                                  [] {
+                                  }});
         const auto alert = [&](std::int32_t id,
                                std::int32_t kind,
                                const char* store,
@@ -198,6 +207,7 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
               1);
         alert(
             1, 99, "", "Tallyhawk Auto Update", "Tallyhawk has downloaded 12 new coupons and deals.", "", 0);
+        delivery->Open(MakeAwaySummary(14, 2), *counters);
         delivery->openPopups().front()->close();
         // The popups live as long as the window.
         QObject::connect(&window, &QObject::destroyed, &window, [settings, counters, delivery] {});
@@ -206,8 +216,23 @@ ScreenshotScene SetUpScreenshotScene(const QString& name, MainWindow& window)
     if (name == QStringLiteral("settings")) {
         auto settings = std::make_shared<Settings>();
         settings->useDealsFilter = 1;
-        settings->dealsFilter = "kettle, coffee, tea";
-        auto* dialog = new SettingsDialog(*settings, &window);
+        settings->dealsFilter = "kettle | coffee, -decaf";
+        settings->quietHours = 1;
+        // The counts under the keyword boxes, over a few items of the demo's kind.
+        const auto item = [](const char* title, const char* store) {
+            ItemValues values;
+            values.title = title;
+            values.storeName = store;
+            return ItemRecord::Make(values, 0);
+        };
+        const std::vector<ItemRecord> recent{item("Half price kettles", "Corner Shop"),
+                                             item("Decaf coffee beans, 1 kg", "Bistro & Co"),
+                                             item("Coffee grinder", "Corner Shop"),
+                                             item("Garden hose", "Corner Shop")};
+        auto* dialog = new SettingsDialog(*settings, &window, [recent](bool) { return recent; });
+        // Counted at once, so the picture never waits on the dialog's reader.
+        dialog->dealsPreview()->SetItems(recent);
+        dialog->topicsPreview()->SetItems(recent);
         QObject::connect(dialog, &QObject::destroyed, dialog, [settings] {});
         dialog->show();
         return {dialog, false};

@@ -33,7 +33,7 @@ TEST(SettingDefinitions, EachNameOnceWithAConsistentShape)
         // Save can write only what a member holds.
         EXPECT_TRUE(!setting.saved || setting.text || setting.number);
     }
-    EXPECT_EQ(names.size(), 17u);
+    EXPECT_EQ(names.size(), 21u);
     EXPECT_EQ(FindSetting("autorun"), nullptr);
     EXPECT_EQ(FindSetting("AutoRun "), nullptr);
     EXPECT_EQ(FindSetting(""), nullptr);

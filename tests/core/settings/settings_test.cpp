@@ -67,6 +67,32 @@ TEST_F(SettingsFile, DefaultsWithoutAFile)
     EXPECT_FALSE(std::filesystem::exists(Path())); // reading writes nothing
 }
 
+// A new install remembers alerted deals for 7 days; a file saved before that setting existed keeps
+// alerting every deal. The start-up's own values do not make a file "saved before".
+TEST_F(SettingsFile, AlertAgainDaysTellsANewInstallFromAnOldFile)
+{
+    struct Case
+    {
+        const char* file;
+        std::int32_t days;
+    };
+    const Case cases[] = {
+        {nullptr, 7},
+        {"[General]\nLastArchive=1700000000\nListsRefreshPending=1\n", 7},
+        {"[General]\nDealsFilter=sony\nAutoRun=1\n", 0},
+        {"[General]\nShowSummary=0\nAlertAgainDays=3\n", 3},
+        {"[General]\nAlertAgainDays=0\n", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file ? c.file : "no file");
+        std::filesystem::remove(Path());
+        if (c.file) {
+            Write(c.file);
+        }
+        EXPECT_EQ(Settings(Path()).alertAgainDays, c.days);
+    }
+}
+
 TEST_F(SettingsFile, SaveAndLoadRoundTrip)
 {
     Settings settings(Path());
@@ -117,22 +143,11 @@ TEST_F(SettingsFile, SaveWritesItsValuesOnlyAndKeepsTheOthers)
     ASSERT_EQ(settings.Save(), 0);
 
     EXPECT_EQ(KeysInFile(Path()),
-              (std::vector<std::string>{"AutoRun",
-                                        "DealsFilter",
-                                        "GetDeals",
-                                        "GetTopics",
-                                        "LastArchive",
-                                        "NotifyTimeout",
-                                        "Password",
-                                        "ServerAddress",
-                                        "ServerPort",
-                                        "ShowNotify",
-                                        "ShowSummary",
-                                        "SiteUrl",
-                                        "TopicsFilter",
-                                        "UseDealsFilter",
-                                        "UseTopicsFilter",
-                                        "Username"}));
+              (std::vector<std::string>{
+                  "AlertAgainDays", "AutoRun",       "DealsFilter",    "GetDeals",        "GetTopics",
+                  "LastArchive",    "NotifyTimeout", "Password",       "QuietEnd",        "QuietHours",
+                  "QuietStart",     "ServerAddress", "ServerPort",     "ShowNotify",      "ShowSummary",
+                  "SiteUrl",        "TopicsFilter",  "UseDealsFilter", "UseTopicsFilter", "Username"}));
     Settings read(Path());
     EXPECT_EQ(read.serverAddress, "10.0.0.5");
     EXPECT_EQ(read.serverPort, 2200);

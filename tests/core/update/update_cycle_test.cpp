@@ -321,6 +321,31 @@ TEST_F(UpdateCycleTest, AStoppedPassReportsNothingOfTheServer)
     EXPECT_TRUE(rig.host.serverReached.empty());
 }
 
+// Every repost is stored, but alerted once; the command line's "all" shows every one.
+TEST_F(UpdateCycleTest, DownloadPassAlertsARepostOnceUnlessAskedForEveryItem)
+{
+    struct Case
+    {
+        bool ruled;
+        std::size_t alerts;
+    };
+    for (const Case c : {Case{true, 1}, Case{false, 3}}) {
+        SCOPED_TRACE(c.ruled ? "ruled" : "all");
+        std::filesystem::remove(rig.dir.File("alerts.db"));
+        rig.host.alerts.clear();
+        rig.context.ruledAlerts = c.ruled;
+        const std::int32_t first = c.ruled ? 20 : 30;
+        PushItems({},
+                  {Item(first, 2, "Mower -50%"),
+                   Item(first + 1, 2, "mower 50% (2)"),
+                   Item(first + 2, 2, "MOWER 50%")},
+                  {});
+        DownloadCounts counts = DownloadPass::Run(rig.context, rig.host, stop.get_token());
+        EXPECT_EQ(counts.deals, 3);
+        EXPECT_EQ(rig.host.alerts.size(), c.alerts);
+    }
+}
+
 // A server that sends newest first (as a feed does) loses nothing, on the first start or the next.
 TEST_F(UpdateCycleTest, ARepliesOrderLosesNoItemOnThisStartOrTheNext)
 {

@@ -15,11 +15,18 @@ namespace
 TEST(TrayControllerTest, MenuHasShowSettingsExitWithShowAsDefault)
 {
     TrayController tray{QIcon()};
-    const QList<QAction*> actions = tray.menu()->actions();
-    ASSERT_EQ(actions.size(), 3);
-    EXPECT_EQ(actions[0]->text(), QStringLiteral("Show Tallyhawk"));
-    EXPECT_EQ(actions[1]->text(), QStringLiteral("View Settings"));
-    EXPECT_EQ(actions[2]->text(), QStringLiteral("Exit"));
+    QStringList texts;
+    for (const QAction* action : tray.menu()->actions()) {
+        texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    EXPECT_EQ(texts,
+              (QStringList{QStringLiteral("Show Tallyhawk"),
+                           QStringLiteral("View Settings"),
+                           QStringLiteral("-"),
+                           QStringLiteral("Pause alerts for 1 hour"),
+                           QStringLiteral("Resume alerts"),
+                           QStringLiteral("-"),
+                           QStringLiteral("Exit")}));
     EXPECT_EQ(tray.menu()->defaultAction(), tray.showAction());
 
     QSignalSpy shown(&tray, &TrayController::showRequested);

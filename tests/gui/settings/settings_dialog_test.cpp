@@ -1,4 +1,6 @@
 #include "core/settings/settings.h"
+#include "gui/settings/alert_settings_box.h"
+#include "gui/settings/rule_preview_label.h"
 #include "gui/settings/settings_dialog.h"
 #include "support/preset_message_boxes.h"
 #include "support/scoped_env.h"
@@ -10,7 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
+#include <QTimeEdit>
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -55,7 +59,8 @@ protected:
     static QWidget* NextTabStop(QWidget* widget)
     {
         QWidget* next = widget->nextInFocusChain();
-        while (next != widget && !(next->focusPolicy() & Qt::TabFocus)) {
+        // A spin box's own line edit is part of the box.
+        while (next != widget && (!(next->focusPolicy() & Qt::TabFocus) || widget->isAncestorOf(next))) {
             next = next->nextInFocusChain();
         }
         return next;
@@ -71,7 +76,7 @@ TEST_F(SettingsDialogTest, ShowsEverySettingWithItsCaptions)
     test::WriteFileBytes(
         SettingsFile(),
         "[General]\nAutoRun=0\nShowNotify=1\nNotifyTimeout=45\nGetDeals=1\nUseDealsFilter=1\n"
-        "DealsFilter=\"tv, laptop\"\nGetTopics=0\nUseTopicsFilter=1\nTopicsFilter=camera\n");
+        "DealsFilter=\"tv, laptop\"\nGetTopics=0\nUseTopicsFilter=1\nTopicsFilter=camera\nQuietHours=1\n");
     Settings settings(SettingsFile());
     SettingsDialog dialog(settings);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Tallyhawk Settings"));
@@ -82,29 +87,41 @@ TEST_F(SettingsDialogTest, ShowsEverySettingWithItsCaptions)
     EXPECT_EQ(dialog.notifyTimeout()->text(), QStringLiteral("45"));
     EXPECT_EQ(dialog.getDeals()->text(), QStringLiteral("Subscribe to coupons and deals"));
     EXPECT_EQ(dialog.useDealsFilter()->text(),
-              QStringLiteral("Download only the deals  matching this keywords:"));
+              QStringLiteral("Download only the deals matching these keywords:"));
     EXPECT_EQ(dialog.dealsFilter()->text(), QStringLiteral("tv, laptop"));
     EXPECT_EQ(dialog.getTopics()->text(), QStringLiteral("Subscribe to forum topics"));
     EXPECT_EQ(dialog.useTopicsFilter()->text(),
-              QStringLiteral("Download only the topics matching this keywords:"));
+              QStringLiteral("Download only the topics matching these keywords:"));
     EXPECT_EQ(dialog.topicsFilter()->text(), QStringLiteral("camera"));
 
     QStringList groups;
     for (const QGroupBox* group : dialog.findChildren<QGroupBox*>()) {
         groups << group->title();
     }
-    EXPECT_EQ(groups, (QStringList{QStringLiteral("General Settings"), QStringLiteral("Subscriptions")}));
+    EXPECT_EQ(groups,
+              (QStringList{QStringLiteral("General Settings"),
+                           QStringLiteral("Alerts"),
+                           QStringLiteral("Subscriptions")}));
     QStringList labels;
     for (const QLabel* label : dialog.findChildren<QLabel*>()) {
         labels << label->text();
     }
     EXPECT_TRUE(labels.contains(QStringLiteral("seconds")));
-    EXPECT_TRUE(labels.contains(QStringLiteral("( You can enter multiple keywords separated by comma )")));
+    // Each keyword box says what its rule means.
+    EXPECT_EQ(labels
+                  .filter(QStringLiteral("Only items whose title, description or store contain all of these "
+                                         "words (separated by commas)."))
+                  .size(),
+              2);
 
     // Tab runs through the controls in their order.
     const QList<QWidget*> order{dialog.autoRun(),
                                 dialog.showNotify(),
                                 dialog.notifyTimeout(),
+                                dialog.alertSettings()->alertAgainDays(),
+                                dialog.alertSettings()->quietHours(),
+                                dialog.alertSettings()->quietStart(),
+                                dialog.alertSettings()->quietEnd(),
                                 dialog.getDeals(),
                                 dialog.useDealsFilter(),
                                 dialog.dealsFilter(),
@@ -286,6 +303,87 @@ TEST_F(SettingsDialogTest, ASaveIntoAReadOnlyFolderFails)
     ASSERT_EQ(boxes_.shown().size(), 1u);
     EXPECT_TRUE(boxes_.lastText().startsWith(QStringLiteral("There was an error while saving")));
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(SettingsDialogTest, TheAlertSettingsShowAndSave)
+{
+    test::WriteFileBytes(SettingsFile(),
+                         "[General]\nAlertAgainDays=3\nQuietHours=0\nQuietStart=1380\nQuietEnd=360\n");
+    Settings settings(SettingsFile());
+    SettingsDialog dialog(settings);
+    AlertSettingsBox* box = dialog.alertSettings();
+    EXPECT_EQ(box->alertAgainDays()->value(), 3);
+    EXPECT_FALSE(box->quietHours()->isChecked());
+    EXPECT_FALSE(box->quietStart()->isEnabled());
+    EXPECT_EQ(box->quietStart()->time(), QTime(23, 0));
+    EXPECT_EQ(box->quietEnd()->time(), QTime(6, 0));
+    // Never more days than the memory keeps.
+    box->alertAgainDays()->setValue(1000);
+    EXPECT_EQ(box->alertAgainDays()->value(), 90);
+
+    box->alertAgainDays()->setValue(0);
+    ClickBox(box->quietHours());
+    EXPECT_TRUE(box->quietStart()->isEnabled());
+    box->quietStart()->setTime(QTime(21, 30));
+    ClickOk(dialog);
+    const Settings saved(SettingsFile());
+    EXPECT_EQ(saved.alertAgainDays, 0);
+    EXPECT_EQ(saved.quietHours, 1);
+    EXPECT_EQ(saved.quietStart, 21 * 60 + 30);
+    EXPECT_EQ(saved.quietEnd, 6 * 60);
+}
+
+// Under each keyword box: how many of the newest stored items its rule lets through, as the user types.
+TEST_F(SettingsDialogTest, EachKeywordBoxCountsTheRecentItemsItsRuleLetsThrough)
+{
+    const auto item = [](const char* title, const char* store) {
+        ItemValues values;
+        values.title = title;
+        values.storeName = store;
+        return ItemRecord::Make(values, 0);
+    };
+    std::vector<ItemRecord> deals{
+        item("Sony TV", "Big Shop"), item("LG TV", "Big Shop"), item("Kettle", "Corner")};
+    // More topics than the count looks at: only the newest 200 count.
+    std::vector<ItemRecord> topics(250, item("Which TV?", "Forum"));
+    Settings settings(SettingsFile());
+    settings.dealsFilter = "tv";
+    settings.useDealsFilter = 1;
+    SettingsDialog dialog(settings, nullptr, [&](bool forTopics) { return forTopics ? topics : deals; });
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return dialog.topicsPreview()->text() == QStringLiteral("Lets through 200 of the last 200 items");
+        },
+        5000));
+    EXPECT_EQ(dialog.dealsPreview()->text(), QStringLiteral("Lets through 2 of the last 3 items"));
+    struct Case
+    {
+        const char* rule;
+        const char* count;
+    };
+    const Case cases[] = {
+        {"tv, -lg", "1"},
+        {"kettle | lg", "2"},
+        {"\"big shop\"", "2"},
+        {"", "3"},
+        {"camera", "0"},
+    };
+    for (const Case& c : cases) {
+        dialog.dealsFilter()->clear();
+        QTest::keyClicks(dialog.dealsFilter(), QString::fromUtf8(c.rule));
+        EXPECT_EQ(dialog.dealsPreview()->text(),
+                  QStringLiteral("Lets through %1 of the last 3 items").arg(QString::fromLatin1(c.count)))
+            << c.rule;
+    }
+}
+
+TEST_F(SettingsDialogTest, WithoutRecentItemsNoCountShows)
+{
+    Settings settings(SettingsFile());
+    SettingsDialog dialog(settings);
+    dialog.show();
+    EXPECT_FALSE(dialog.dealsPreview()->isVisible());
+    EXPECT_FALSE(dialog.topicsPreview()->isVisible());
 }
 
 TEST_F(SettingsDialogTest, CancelChangesNothing)

@@ -157,6 +157,38 @@ TEST_F(ProductEditorTest, ANewMonthlyProductOnThe31stIsSavedWithTheDueDateOfTheL
     EXPECT_FALSE(FileExists("category.lst"));
 }
 
+// Add to Shopping List: the deal's title, store and price fill the new product, and the deal becomes
+// its coupon, which the save keeps.
+TEST_F(ProductEditorTest, ANewProductFromADealCarriesItsNamePriceStoreAndCoupon)
+{
+    ItemValues deal;
+    deal.id = 42;
+    deal.kind = 2;
+    deal.storeId = 0;
+    deal.categoryId = 3;
+    deal.title = "Half price kettles";
+    deal.extra = "50% off, now $9.99";
+    deal.storeName = "Corner Shop";
+    auto editor = NewEditor();
+    editor->FillFromDeal(ItemRecord::Make(deal, 0));
+    EXPECT_EQ(editor->nameEdit()->text(), QStringLiteral("Half price kettles"));
+    EXPECT_EQ(editor->storeBox()->currentText(), QStringLiteral("Corner Shop"));
+    EXPECT_EQ(editor->priceEdit()->text(), QStringLiteral("9.99"));
+    ASSERT_EQ(editor->couponList()->topLevelItemCount(), 1);
+    EXPECT_EQ(editor->couponList()->topLevelItem(0)->text(0), QStringLiteral("Half price kettles"));
+
+    Choose(editor->purchaseTypeBox(), QStringLiteral("One Time"));
+    editor->okButton()->click();
+    const std::vector<ShoppingRecord> stored = StoredProducts();
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_EQ(stored[0].name(), "Half price kettles");
+    EXPECT_DOUBLE_EQ(stored[0].pricePerUnit, 9.99);
+    std::optional<ShoppingRecord> whole = database_.Find(ShoppingDatabase::kProducts, stored[0].id);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->coupons[0].id, 42);
+    EXPECT_EQ(whole->coupons[0].title(), "Half price kettles");
+}
+
 TEST_F(ProductEditorTest, AMonthlyProductOnThe31stIsDueTheSameDay)
 {
     clock_.Set(kJan31);
