@@ -1,0 +1,139 @@
+#include "server/pg_connection.h"
+
+#include <libpq-fe.h>
+
+#include <utility>
+
+namespace tallyhawk::server
+{
+
+namespace
+{
+
+std::string Trimmed(const char* text)
+{
+    std::string trimmed = text != nullptr ? text : "";
+    while (!trimmed.empty() && (trimmed.back() == '\n' || trimmed.back() == ' ')) {
+        trimmed.pop_back();
+    }
+    return trimmed;
+}
+
+} // namespace
+
+PgRows::PgRows(pg_result* result)
+    : result_(result)
+{
+    if (!ok()) {
+        error_ = "database error: "
+            + (result_ != nullptr ? Trimmed(PQresultErrorMessage(result_)) : std::string("out of memory"));
+    }
+}
+
+PgRows::~PgRows()
+{
+    PQclear(result_);
+}
+
+PgRows::PgRows(PgRows&& other) noexcept
+    : result_(std::exchange(other.result_, nullptr))
+    , error_(std::move(other.error_))
+{ }
+
+bool PgRows::ok() const
+{
+    const ExecStatusType status = result_ != nullptr ? PQresultStatus(result_) : PGRES_FATAL_ERROR;
+    return status == PGRES_TUPLES_OK || status == PGRES_COMMAND_OK;
+}
+
+int PgRows::size() const
+{
+    return result_ != nullptr ? PQntuples(result_) : 0;
+}
+
+std::int64_t PgRows::changed() const
+{
+    const char* count = result_ != nullptr ? PQcmdTuples(result_) : "";
+    return count[0] != '\0' ? std::stoll(count) : 0;
+}
+
+std::int64_t PgRows::Int(int row, int column) const
+{
+    if (PQgetisnull(result_, row, column) != 0) {
+        return 0;
+    }
+    // Binary numbers come most significant byte first.
+    const auto* bytes = reinterpret_cast<const unsigned char*>(PQgetvalue(result_, row, column));
+    const int length = PQgetlength(result_, row, column);
+    std::uint64_t value = (length > 0 && (bytes[0] & 0x80) != 0) ? ~std::uint64_t{0} : 0;
+    for (int i = 0; i < length; ++i) {
+        value = (value << 8) | bytes[i];
+    }
+    return static_cast<std::int64_t>(value);
+}
+
+std::string PgRows::Bytes(int row, int column) const
+{
+    return std::string(PQgetvalue(result_, row, column),
+                       static_cast<std::size_t>(PQgetlength(result_, row, column)));
+}
+
+PgConnection::~PgConnection()
+{
+    PQfinish(connection_);
+}
+
+std::unique_ptr<PgConnection> PgConnection::Connect(const std::string& uri, std::string& error)
+{
+    pg_conn* connection = PQconnectdb(uri.c_str());
+    if (connection == nullptr || PQstatus(connection) != CONNECTION_OK) {
+        error = "cannot connect to the database: "
+            + (connection != nullptr ? Trimmed(PQerrorMessage(connection)) : std::string("out of memory"));
+        PQfinish(connection);
+        return nullptr;
+    }
+    // Notices (a table that exists already) are no news to the service's log.
+    PQsetNoticeProcessor(
+        connection, [](void*, const char*) {}, nullptr);
+    return std::unique_ptr<PgConnection>(new PgConnection(connection));
+}
+
+PgRows PgConnection::Run(const std::string& sql, const std::vector<PgValue>& values)
+{
+    std::vector<const char*> texts;
+    std::vector<int> lengths;
+    std::vector<int> formats;
+    for (const PgValue& value : values) {
+        texts.push_back(value.value.data());
+        lengths.push_back(static_cast<int>(value.value.size()));
+        formats.push_back(value.bytes ? 1 : 0);
+    }
+    return PgRows(PQexecParams(connection_,
+                               sql.c_str(),
+                               static_cast<int>(values.size()),
+                               nullptr,
+                               texts.data(),
+                               lengths.data(),
+                               formats.data(),
+                               1));
+}
+
+std::optional<std::string> PgConnection::Execute(const std::string& sql)
+{
+    PgRows rows(PQexec(connection_, sql.c_str()));
+    if (!rows.ok()) {
+        return rows.error();
+    }
+    return std::nullopt;
+}
+
+bool PgConnection::Healthy()
+{
+    if (PQstatus(connection_) == CONNECTION_OK) {
+        return true;
+    }
+    PQreset(connection_);
+    return PQstatus(connection_) == CONNECTION_OK;
+}
+
+} // namespace tallyhawk::server
