@@ -1,4 +1,4 @@
-# Sourced by the test scripts after sandbox.sh: a throw-away PostgreSQL cluster for the tests of the
+# Sourced by the test scripts (after sandbox.sh) and scripts/bench: a throw-away PostgreSQL cluster for the tests of the
 # server's PostgreSQL store, in a temporary folder, on 127.0.0.1 and a socket in that folder, stopped
 # and removed when the script exits. The tests get its address in TALLYHAWK_TEST_POSTGRES (each test
 # makes a database of its own there) and say they were skipped without it. With
@@ -52,6 +52,12 @@ pg_stop() {
     [ -z "${pg_dir:-}" ] || rm -rf "$pg_dir"
 }
 
-# Stopped on the way out, before sandbox.sh's folders go.
-trap 'pg_stop; rm -rf "$sandbox"' EXIT
+# A new empty database on the cluster; prints its URI.
+pg_database() {
+    "$pg_bin/createdb" -h 127.0.0.1 -p "$pg_port" -U tallyhawk "$1"
+    echo "postgresql://tallyhawk@127.0.0.1:$pg_port/$1"
+}
+
+# Stopped on the way out, before sandbox.sh's folders go (where it was sourced).
+trap 'pg_stop; [ -z "${sandbox:-}" ] || rm -rf "$sandbox"' EXIT
 pg_start
