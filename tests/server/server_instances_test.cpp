@@ -6,6 +6,8 @@
 #include "feed_test_host.h"
 #include "pg_test_database.h"
 #include "server/deal_server.h"
+#include "server/demo_catalogue.h"
+#include "server/demo_feed.h"
 #include "server/feed_ingest.h"
 #include "server/feed_poller.h"
 #include "server/feed_subscriptions.h"
@@ -326,6 +328,48 @@ TEST_F(ServerInstancesTest, AnInstanceKilledMidPollLeavesTheFeedToAnotherWhichTa
         EXPECT_TRUE(titles.insert(item.title).second) << item.title << " was posted twice";
     }
     EXPECT_EQ(titles.size(), 4u);
+}
+
+// The items the demo posted (and seeded), not those it took from its feed.
+std::vector<ServerItem> DemoPosts(ItemStore& items)
+{
+    std::vector<ServerItem> posts;
+    for (std::int32_t kind = 1; kind <= 3; ++kind) {
+        for (ServerItem& item : items.ItemsAfter(kind, 0, 1000).value_or(std::vector<ServerItem>{})) {
+            if (item.storeName != DemoFeed::kStore) {
+                posts.push_back(std::move(item));
+            }
+        }
+    }
+    return posts;
+}
+
+TEST_F(ServerInstancesTest, OneOfTwoDemoInstancesSeedsAndPostsAndAnotherTakesOverWhenItDies)
+{
+    test::TempDir dir;
+    std::unique_ptr<ItemStore> items = Store();
+    const std::vector<std::string> demo = {"--db", database->uri(), "--demo", "--every", "1"};
+    test::ServerProcess poster(TALLYHAWK_SERVER_PATH, demo, dir.path());
+    ASSERT_TRUE(poster.started()) << poster.output();
+    test::ServerProcess other(TALLYHAWK_SERVER_PATH, demo, dir.path());
+    ASSERT_TRUE(other.started()) << other.output();
+    const std::size_t seeded = DemoPosts(*items).size();
+    ASSERT_GT(seeded, 0u);
+    ASSERT_TRUE(WaitFor([&] { return DemoPosts(*items).size() >= seeded + 4; }, 15s));
+
+    // The seed holds each of the catalogue's items once and each poster posts the catalogue from its
+    // start: the first item three times or more would be a second seed or a second poster.
+    const ServerItem first = DemoCatalogue::NewItem(0, 0);
+    std::size_t copies = 0;
+    for (const ServerItem& item : DemoPosts(*items)) {
+        copies += item.kind == first.kind && item.title == first.title ? 1 : 0;
+    }
+    EXPECT_EQ(copies, 2u);
+
+    poster.Kill();
+    const std::size_t before = DemoPosts(*items).size();
+    EXPECT_TRUE(WaitFor([&] { return DemoPosts(*items).size() >= before + 2; }, 10s))
+        << "no instance took the posting over";
 }
 
 } // namespace
