@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <cstdio>
 #include <utility>
 
 namespace tallyhawk::server
@@ -98,24 +99,62 @@ std::unique_ptr<PgConnection> PgConnection::Connect(const std::string& uri, std:
     return std::unique_ptr<PgConnection>(new PgConnection(connection));
 }
 
-PgRows PgConnection::Run(const std::string& sql, const std::vector<PgValue>& values)
+namespace
 {
+
+// The values as libpq takes them; pointing into the values, which outlive the call.
+struct Parameters
+{
+    explicit Parameters(const std::vector<PgValue>& values)
+    {
+        for (const PgValue& value : values) {
+            texts.push_back(value.value.data());
+            lengths.push_back(static_cast<int>(value.value.size()));
+            formats.push_back(value.bytes ? 1 : 0);
+        }
+    }
+    int count() const { return static_cast<int>(texts.size()); }
+
     std::vector<const char*> texts;
     std::vector<int> lengths;
     std::vector<int> formats;
-    for (const PgValue& value : values) {
-        texts.push_back(value.value.data());
-        lengths.push_back(static_cast<int>(value.value.size()));
-        formats.push_back(value.bytes ? 1 : 0);
-    }
+};
+
+} // namespace
+
+PgRows PgConnection::Run(const std::string& sql, const std::vector<PgValue>& values)
+{
+    const Parameters parameters(values);
     return PgRows(PQexecParams(connection_,
                                sql.c_str(),
-                               static_cast<int>(values.size()),
+                               parameters.count(),
                                nullptr,
-                               texts.data(),
-                               lengths.data(),
-                               formats.data(),
+                               parameters.texts.data(),
+                               parameters.lengths.data(),
+                               parameters.formats.data(),
                                1));
+}
+
+PgRows PgConnection::RunPrepared(const std::string& sql, const std::vector<PgValue>& values)
+{
+    auto known = prepared_.find(sql);
+    if (known == prepared_.end()) {
+        char name[32];
+        std::snprintf(name, sizeof name, "statement_%zu", prepared_.size());
+        PgRows prepared(PQprepare(connection_, name, sql.c_str(), static_cast<int>(values.size()), nullptr));
+        if (!prepared.ok()) {
+            return prepared;
+        }
+        known = prepared_.emplace(sql, name).first;
+    }
+    const Parameters parameters(values);
+    return PgRows(PQexecPrepared(connection_,
+                                 known->second.c_str(),
+                                 parameters.count(),
+                                 parameters.texts.data(),
+                                 parameters.lengths.data(),
+                                 parameters.formats.data(),
+                                 1));
 }
 
 std::optional<std::string> PgConnection::Execute(const std::string& sql)
@@ -132,6 +171,8 @@ bool PgConnection::Healthy()
     if (PQstatus(connection_) == CONNECTION_OK) {
         return true;
     }
+    // A new session: nothing is prepared in it.
+    prepared_.clear();
     PQreset(connection_);
     return PQstatus(connection_) == CONNECTION_OK;
 }

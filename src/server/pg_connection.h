@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -60,6 +61,9 @@ public:
     static std::unique_ptr<PgConnection> Connect(const std::string& uri, std::string& error);
 
     PgRows Run(const std::string& sql, const std::vector<PgValue>& values = {});
+    // As Run, the statement prepared on the first use and kept by the connection: for the statements
+    // every client request runs, which are then parsed and planned once.
+    PgRows RunPrepared(const std::string& sql, const std::vector<PgValue>& values);
     // Runs statements without values (several separated by semicolons); an error text or nothing.
     std::optional<std::string> Execute(const std::string& sql);
     // True while the server can be reached; after a failure it is asked to connect again.
@@ -71,6 +75,8 @@ private:
     { }
 
     pg_conn* connection_ = nullptr;
+    // The statements prepared, by their text; each named by its place.
+    std::map<std::string, std::string> prepared_;
 };
 
 } // namespace tallyhawk::server

@@ -504,7 +504,7 @@ PgItemStore::ItemsAfter(std::int32_t kind, std::int32_t afterId, std::int32_t li
     std::vector<ServerItem> items;
     if (!WithConnection(
             [&](PgConnection& connection, std::string& failure) {
-                PgRows rows = connection.Run(
+                PgRows rows = connection.RunPrepared(
                     "SELECT " + ItemColumns()
                         + " FROM items WHERE kind = $1 AND id > $2 ORDER BY id LIMIT $3",
                     {PgValue::Number(kind), PgValue::Number(afterId), PgValue::Number(limit)});
