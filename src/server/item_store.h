@@ -28,6 +28,7 @@ public:
         = 0;
     // Adds the item as a post does (it gets its id).
     virtual bool Insert(ServerItem& item, std::string& error) = 0;
+    // Keeps the item's link and repost key, with an empty link too: the time taken finds reposts.
     virtual bool
     Link(std::int64_t itemId, const std::string& link, const std::string& repostKey, std::int64_t now)
         = 0;
