@@ -86,7 +86,11 @@ PgConnection::~PgConnection()
 
 std::unique_ptr<PgConnection> PgConnection::Connect(const std::string& uri, std::string& error)
 {
-    pg_conn* connection = PQconnectdb(uri.c_str());
+    // A database that does not answer must not hold up the deal server for the minutes a connection
+    // attempt may otherwise take; a connect_timeout in the URI comes later and has the last word.
+    const char* keywords[] = {"connect_timeout", "dbname", nullptr};
+    const char* values[] = {"5", uri.c_str(), nullptr};
+    pg_conn* connection = PQconnectdbParams(keywords, values, 1);
     if (connection == nullptr || PQstatus(connection) != CONNECTION_OK) {
         error = "cannot connect to the database: "
             + (connection != nullptr ? Trimmed(PQerrorMessage(connection)) : std::string("out of memory"));

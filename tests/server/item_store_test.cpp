@@ -10,6 +10,7 @@
 #include <sqlite3.h>
 
 #include <deque>
+#include <filesystem>
 #include <memory>
 
 namespace tallyhawk::server
@@ -248,6 +249,20 @@ TEST_P(ItemStoreTest, TheMigrationsAppliedAreRecordedAndADatabaseOfANewerSchemaI
     std::string error;
     EXPECT_FALSE(ItemStore::Open(database ? database->uri() : dir.File("items.db"), error));
     EXPECT_NE(error.find("newer tallyhawk-server (schema 99, this one knows 1)"), std::string::npos) << error;
+}
+
+TEST(ItemStoreOpen, OnlyAPostgresqlUriIsADatabaseServerAndOneThatCannotBeReachedSaysSo)
+{
+    test::TempDir dir;
+    std::string error;
+    // Anything else is an SQLite file, whatever it looks like.
+    EXPECT_TRUE(ItemStore::Open(dir.File("postgres:"), error)) << error;
+    EXPECT_TRUE(std::filesystem::exists(dir.File("postgres:")));
+    for (const std::string uri : {"postgresql://tallyhawk@127.0.0.1:1/none", "postgresql://[nowhere"}) {
+        error.clear();
+        EXPECT_FALSE(ItemStore::Open(uri, error)) << uri;
+        EXPECT_NE(error.find("cannot connect to the database"), std::string::npos) << error;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores,
