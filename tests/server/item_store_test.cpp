@@ -12,6 +12,7 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
+#include <ostream>
 
 namespace tallyhawk::server
 {
@@ -42,6 +43,11 @@ enum class Kind
     Sqlite,
     Postgres,
 };
+
+void PrintTo(Kind kind, std::ostream* out)
+{
+    *out << (kind == Kind::Sqlite ? "SQLite" : "PostgreSQL");
+}
 
 class ItemStoreTest : public ::testing::TestWithParam<Kind>
 {
