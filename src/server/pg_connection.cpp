@@ -170,15 +170,9 @@ std::optional<std::string> PgConnection::Execute(const std::string& sql)
     return std::nullopt;
 }
 
-bool PgConnection::Healthy()
+bool PgConnection::Broken() const
 {
-    if (PQstatus(connection_) == CONNECTION_OK) {
-        return true;
-    }
-    // A new session: nothing is prepared in it.
-    prepared_.clear();
-    PQreset(connection_);
-    return PQstatus(connection_) == CONNECTION_OK;
+    return PQstatus(connection_) != CONNECTION_OK;
 }
 
 } // namespace tallyhawk::server

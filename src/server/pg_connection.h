@@ -66,8 +66,9 @@ public:
     PgRows RunPrepared(const std::string& sql, const std::vector<PgValue>& values);
     // Runs statements without values (several separated by semicolons); an error text or nothing.
     std::optional<std::string> Execute(const std::string& sql);
-    // True while the server can be reached; after a failure it is asked to connect again.
-    bool Healthy();
+    // True once the connection to the server was lost: it is not used again (its session, with the
+    // locks and prepared statements it held, is gone).
+    bool Broken() const;
 
 private:
     explicit PgConnection(pg_conn* connection)

@@ -397,7 +397,7 @@ bool PgItemStore::WithConnection(const Work& work, std::string* error)
     if (ok) {
         ok = work(*connection, failure);
         // A connection the server dropped is made anew by the next use rather than kept broken.
-        if (!connection->Healthy()) {
+        if (connection->Broken()) {
             connection.reset();
         }
     }
@@ -736,7 +736,7 @@ std::unique_ptr<StoreLease> PgItemStore::TryLease(std::int32_t name, std::int32_
     if (held_.count({name, id}) != 0) {
         return nullptr;
     }
-    if (!leaseConnection_ || !leaseConnection_->Healthy()) {
+    if (!leaseConnection_ || leaseConnection_->Broken()) {
         // Every lock of the lost connection went with it.
         held_.clear();
         ++leaseGeneration_;
@@ -758,7 +758,8 @@ std::unique_ptr<StoreLease> PgItemStore::TryLease(std::int32_t name, std::int32_
 bool PgItemStore::LeaseHeld(std::uint64_t generation)
 {
     std::lock_guard<std::mutex> lock(leaseMutex_);
-    return generation == leaseGeneration_ && leaseConnection_ && leaseConnection_->Run("SELECT 1").ok();
+    return generation == leaseGeneration_ && leaseConnection_ && !leaseConnection_->Broken()
+        && leaseConnection_->Run("SELECT 1").ok();
 }
 
 void PgItemStore::Release(std::pair<std::int32_t, std::int32_t> key, std::uint64_t generation)

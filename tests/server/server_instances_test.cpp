@@ -12,6 +12,7 @@
 #include "server/feed_poller.h"
 #include "server/feed_subscriptions.h"
 #include "server/item_store.h"
+#include "server/pg_connection.h"
 #include "server/request_answer.h"
 #include "support/server_process.h"
 #include "support/temp_dir.h"
@@ -235,6 +236,26 @@ TEST_F(ServerInstancesTest, ALeaseIsHeldByOneInstanceAtATimeAndFreedWhenItsHolde
     EXPECT_TRUE(second->TryLease(kLeaseDemoPoster, 7));
     held.reset();
     EXPECT_TRUE(second->TryLease(kLeaseFeed, 7));
+}
+
+TEST_F(ServerInstancesTest, ALeaseWhoseConnectionIsLostIsNoLongerHeldAndGoesToAnother)
+{
+    std::unique_ptr<ItemStore> first = Store();
+    std::unique_ptr<ItemStore> second = Store();
+    std::unique_ptr<StoreLease> held = first->TryLease(kLeaseFeed, 11);
+    ASSERT_TRUE(held);
+    std::string error;
+    std::unique_ptr<PgConnection> admin = PgConnection::Connect(database->uri(), error);
+    ASSERT_TRUE(admin) << error;
+    // As when the database restarts or the network drops the holder's connection.
+    ASSERT_EQ(admin->Execute("SELECT pg_terminate_backend(pid) FROM pg_locks WHERE locktype = 'advisory' "
+                             "AND classid = 1 AND objid = 11"),
+              std::nullopt);
+    EXPECT_FALSE(held->Held());
+    EXPECT_TRUE(WaitFor([&] { return second->TryLease(kLeaseFeed, 11) != nullptr; }, 5s));
+    // The holder connects again for its next lease; the lost one stays lost.
+    EXPECT_TRUE(WaitFor([&] { return first->TryLease(kLeaseFeed, 12) != nullptr; }, 5s));
+    EXPECT_FALSE(held->Held());
 }
 
 TEST_F(ServerInstancesTest, TwoInstancesPollingTheSameDueFeedFetchItOnce)
