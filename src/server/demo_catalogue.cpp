@@ -1,6 +1,6 @@
 #include "server/demo_catalogue.h"
 
-#include "server/item_database.h"
+#include "server/item_store.h"
 
 #include <array>
 
@@ -88,7 +88,7 @@ ServerItem ItemOf(const Template& entry, std::int32_t date, bool hot)
 
 } // namespace
 
-void DemoCatalogue::Seed(ItemDatabase& items, std::int32_t now)
+void DemoCatalogue::Seed(ItemStore& items, std::int32_t now)
 {
     if (items.ItemCount().value_or(1) > 0) { // not seeded again, nor into a failing file
         return;

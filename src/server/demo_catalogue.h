@@ -9,7 +9,7 @@
 namespace tallyhawk::server
 {
 
-class ItemDatabase;
+class ItemStore;
 
 // The demo's invented stores, categories, coupons, deals and forum topics, and an endless supply of
 // new ones for the demo to post while it runs.
@@ -18,7 +18,7 @@ class DemoCatalogue
 public:
     // Adds the stores, the categories and a first set of items dated around `now`. Nothing is added
     // to a database that already holds items, so a restarted demo keeps its ids moving forward.
-    static void Seed(ItemDatabase& items, std::int32_t now);
+    static void Seed(ItemStore& items, std::int32_t now);
     // The n-th new item of the running demo (any n), dated around `now`.
     static ServerItem NewItem(std::uint32_t n, std::int32_t now);
 };

@@ -3,8 +3,8 @@
 #include "server/feed_schedule.h"
 #include "server/feed_subscriptions.h"
 #include "server/feeds/feed_link.h"
-#include "server/item_database.h"
 #include "server/item_input.h"
+#include "server/item_store.h"
 #include "server/server_commands.h"
 #include "server/server_options.h"
 
@@ -29,13 +29,15 @@ std::int64_t Now()
     return static_cast<std::int64_t>(std::time(nullptr));
 }
 
-bool OpenDatabase(ItemDatabase& items, const ServerOptions& options)
+std::unique_ptr<ItemStore> OpenDatabase(const ServerOptions& options)
 {
-    if (std::optional<std::string> error = items.Open(options.Value("--db").value_or(kDefaultDatabase))) {
-        std::cerr << "tallyhawk-server: " << *error << ".\n";
-        return false;
+    std::string error;
+    std::unique_ptr<ItemStore> items
+        = ItemStore::Open(options.Value("--db").value_or(kDefaultDatabase), error);
+    if (!items) {
+        std::cerr << "tallyhawk-server: " << error << ".\n";
     }
-    return true;
+    return items;
 }
 
 std::string Time(std::int64_t seconds)
@@ -100,10 +102,11 @@ int Add(const ServerOptions& options)
     }
     feed.store = options.Value("--store").value_or("");
     feed.category = options.Value("--category").value_or("");
-    ItemDatabase items;
-    if (!OpenDatabase(items, options)) {
+    const std::unique_ptr<ItemStore> store = OpenDatabase(options);
+    if (!store) {
         return kExitFailure;
     }
+    ItemStore& items = *store;
     FeedPoller poller(items, {});
     const FeedPoller::Look look = poller.LookAt(feed.url);
     if (!look.failure.empty()) {
@@ -147,10 +150,11 @@ nlohmann::json JsonOf(const FeedSubscription& feed)
 
 int List(const ServerOptions& options)
 {
-    ItemDatabase items;
-    if (!OpenDatabase(items, options)) {
+    const std::unique_ptr<ItemStore> store = OpenDatabase(options);
+    if (!store) {
         return kExitFailure;
     }
+    ItemStore& items = *store;
     std::string error;
     std::optional<std::vector<FeedSubscription>> feeds = FeedSubscriptions(items).All(&error);
     if (!feeds) {
@@ -185,10 +189,11 @@ int Remove(const ServerOptions& options)
     if (!id) {
         return Usage("use: feeds remove ID.");
     }
-    ItemDatabase items;
-    if (!OpenDatabase(items, options)) {
+    const std::unique_ptr<ItemStore> store = OpenDatabase(options);
+    if (!store) {
         return kExitFailure;
     }
+    ItemStore& items = *store;
     std::string error;
     if (!FeedSubscriptions(items).Remove(*id, &error)) {
         std::cerr << "tallyhawk-server: "
@@ -210,10 +215,11 @@ int Poll(const ServerOptions& options)
     if (options.positionals().size() == 2 && !id) {
         return Usage("use: feeds poll [ID].");
     }
-    ItemDatabase items;
-    if (!OpenDatabase(items, options)) {
+    const std::unique_ptr<ItemStore> store = OpenDatabase(options);
+    if (!store) {
         return kExitFailure;
     }
+    ItemStore& items = *store;
     std::string error;
     std::optional<std::vector<FeedSubscription>> feeds;
     if (id) {

@@ -5,8 +5,7 @@
 #include "server/feed_store_name.h"
 #include "server/feeds/feed_coupon_code.h"
 #include "server/feeds/feed_item_texts.h"
-#include "server/item_database.h"
-#include "server/sqlite_statement.h"
+#include "server/item_store.h"
 
 #include <limits>
 #include <map>
@@ -28,101 +27,6 @@ std::string RepostKey(const ServerItem& item)
     key.append(1, '\n').append(title).append(1, '\n').append(store);
     return key;
 }
-
-// The statements of one Take, prepared once for all its entries. Each binds every value anew, the texts
-// uncopied: they live until the step is over.
-class IngestStatements
-{
-public:
-    explicit IngestStatements(sqlite3* db)
-        // One statement for the three looks, each by its own index: a step each would cost as much as
-        // the looking. An entry remembered without an item (it had no title) counts as not known.
-        : known_(db,
-                 "SELECT COALESCE("
-                 "NULLIF((SELECT item_id FROM feed_entries WHERE feed_id = ?1 AND key = ?2), 0), "
-                 "(SELECT item_id FROM item_links WHERE ?3 <> '' AND link = ?3 LIMIT 1), "
-                 "(SELECT item_id FROM item_links WHERE repost_key = ?4 AND taken >= ?5 LIMIT 1), 0)")
-        , link_(db, "INSERT INTO item_links (item_id, link, taken, repost_key) VALUES (?, ?, ?, ?)")
-        , remember_(db, "INSERT OR IGNORE INTO feed_entries (feed_id, key, item_id) VALUES (?, ?, ?)")
-    { }
-
-    // The item an earlier entry already made, by this feed's key, by its link from any feed, or by
-    // its title and store (`repostKey`) within the repost window; 0 when none. Nothing when the
-    // database failed.
-    std::optional<std::int64_t> KnownItem(std::int64_t feedId,
-                                          const std::string& key,
-                                          const std::string& link,
-                                          const std::string& repostKey,
-                                          std::int64_t now)
-    {
-        known_.Rewind()
-            .Bind(1, feedId)
-            .BindUncopied(2, key)
-            .BindUncopied(3, link)
-            .BindUncopied(4, repostKey)
-            .Bind(5, now - FeedIngest::kRepostWindow);
-        if (!known_.Step()) {
-            return std::nullopt;
-        }
-        return known_.Int64(0);
-    }
-    // Kept with an empty link too: the time taken finds reposts.
-    bool Link(std::int64_t itemId, const std::string& link, const std::string& repostKey, std::int64_t now)
-    {
-        return link_.Rewind()
-            .Bind(1, itemId)
-            .BindUncopied(2, link)
-            .Bind(3, now)
-            .BindUncopied(4, repostKey)
-            .Done();
-    }
-    bool Remember(std::int64_t feedId, const std::string& key, std::int64_t itemId)
-    {
-        return remember_.Rewind().Bind(1, feedId).BindUncopied(2, key).Bind(3, itemId).Done();
-    }
-
-private:
-    Statement known_;
-    Statement link_;
-    Statement remember_;
-};
-
-// While a feed is taken the database holds few pages in memory: the pages beyond them go to the
-// write-ahead log early (and are read back from it when needed) rather than a feed of thousands of entries
-// holding its whole write in memory. The connection's own size comes back after. The pages on the way down
-// each of the seven trees an entry writes must stay: below some 20 pages taking a feed takes nearly twice
-// as long, so 384 KiB (48 pages of 8 KiB, 96 of an older file's 4 KiB) leaves room for deeper trees. More
-// pays only once the whole write fits (some megabytes for thousands of entries): up to the 2 MB the
-// connection keeps otherwise, taking a feed takes the same time.
-class SmallPageCache
-{
-public:
-    static constexpr int kKibibytes = 384;
-
-    explicit SmallPageCache(sqlite3* db)
-        : db_(db)
-    {
-        Statement size(db_, "PRAGMA cache_size");
-        if (size.Step()) {
-            previous_ = size.Int64(0);
-            Set(-kKibibytes);
-        }
-    }
-    ~SmallPageCache()
-    {
-        if (previous_) {
-            Set(*previous_);
-        }
-    }
-    SmallPageCache(const SmallPageCache&) = delete;
-    SmallPageCache& operator=(const SmallPageCache&) = delete;
-
-private:
-    void Set(std::int64_t size) { Statement(db_, "PRAGMA cache_size = " + std::to_string(size)).Done(); }
-
-    sqlite3* db_;
-    std::optional<std::int64_t> previous_;
-};
 
 // The item an entry becomes, with the store it is taken for.
 ServerItem ItemNamed(const FeedSubscription& feed, const FeedEntry& entry, std::string storeName)
@@ -191,7 +95,7 @@ std::int32_t FeedIngest::DateOf(const FeedEntry& entry, std::int64_t now)
     return static_cast<std::int32_t>(*entry.expires);
 }
 
-std::optional<std::deque<ServerItem>> FeedIngest::Take(ItemDatabase& items,
+std::optional<std::deque<ServerItem>> FeedIngest::Take(ItemStore& items,
                                                        const FeedSubscription& feed,
                                                        std::deque<FeedEntry> entries,
                                                        std::int64_t now,
@@ -211,10 +115,8 @@ std::optional<std::deque<ServerItem>> FeedIngest::Take(ItemDatabase& items,
     // The commit stays synchronous (no "synchronous=NORMAL" for the sake of speed): clients are sent the
     // new ids as soon as it returns, and a commit lost to a power cut would give those ids to other
     // items, which clients that hold them would never fetch.
-    const bool ok = items.Transaction(
-        [&](sqlite3* db, const ItemDatabase::InsertItem& insert, std::string& failure) {
-            const SmallPageCache smallCache(db);
-            IngestStatements statements(db);
+    const bool ok = items.TakeFeedEntries(
+        [&](FeedEntryTables& tables, std::string& failure) {
             // The list ids of the names met so far, so that each is looked up once per fetch.
             std::map<std::string, std::pair<std::int32_t, std::int32_t>> listIds;
             StoresByHost storesByHost(stores);
@@ -228,7 +130,7 @@ std::optional<std::deque<ServerItem>> FeedIngest::Take(ItemDatabase& items,
                 item.date = DateOf(entry, now);
                 const std::string repostKey = RepostKey(item);
                 std::optional<std::int64_t> known
-                    = statements.KnownItem(feed.id, key, entry.link, repostKey, now);
+                    = tables.KnownItem(feed.id, key, entry.link, repostKey, now - kRepostWindow);
                 if (!known) {
                     return false;
                 }
@@ -237,7 +139,7 @@ std::optional<std::deque<ServerItem>> FeedIngest::Take(ItemDatabase& items,
                     if (auto known = listIds.find(names); known != listIds.end()) {
                         std::tie(item.storeId, item.categoryId) = known->second;
                     }
-                    if (!insert(item, failure) || !statements.Link(item.id, entry.link, repostKey, now)) {
+                    if (!tables.Insert(item, failure) || !tables.Link(item.id, entry.link, repostKey, now)) {
                         return false;
                     }
                     listIds[names] = {item.storeId, item.categoryId};
@@ -245,7 +147,7 @@ std::optional<std::deque<ServerItem>> FeedIngest::Take(ItemDatabase& items,
                     taken.push_back(std::move(item));
                 }
                 // An entry without a title is remembered too, so it is not looked at again.
-                if (!statements.Remember(feed.id, key, *known)) {
+                if (!tables.Remember(feed.id, key, *known)) {
                     return false;
                 }
             }

@@ -13,7 +13,7 @@
 namespace tallyhawk::server
 {
 
-class ItemDatabase;
+class ItemStore;
 
 // Entries of a feed made into items, each once: an entry already taken from this feed (by its key),
 // a link already taken from any feed, and a title and store taken in the last day (deal sites
@@ -27,7 +27,7 @@ public:
     // The items made, lowest id first, or nothing with `error` set. The entries are used up as they
     // are taken, so a large feed is not held twice, as entries and as items: both are deques, whose
     // blocks an entry frees are the ones an item takes.
-    static std::optional<std::deque<ServerItem>> Take(ItemDatabase& items,
+    static std::optional<std::deque<ServerItem>> Take(ItemStore& items,
                                                       const FeedSubscription& feed,
                                                       std::deque<FeedEntry> entries,
                                                       std::int64_t now,

@@ -2,7 +2,7 @@
 
 #include "server/feed_poller.h"
 #include "server/feed_subscriptions.h"
-#include "server/item_database.h"
+#include "server/item_store.h"
 
 #include <condition_variable>
 #include <ctime>
@@ -40,7 +40,7 @@ void Print(const FeedSubscription& feed, const FeedPoller::Report& report)
 
 } // namespace
 
-void FeedPollLoop::Run(ItemDatabase& items, const Options& options, std::stop_token stop)
+void FeedPollLoop::Run(ItemStore& items, const Options& options, std::stop_token stop)
 {
     FeedFetcher::Limits limits;
     limits.cancelled = [&stop] {
@@ -57,9 +57,8 @@ void FeedPollLoop::Run(ItemDatabase& items, const Options& options, std::stop_to
         }
         if (options.demoFeed && Clock::now() >= nextDemo && !stop.stop_requested()) {
             nextDemo = Clock::now() + options.demoEvery;
-            if (std::optional<FeedSubscription> feed = FeedSubscriptions(items).Find(*options.demoFeed)) {
-                const FeedPoller::Report report = poller.Poll(*feed, Now());
-                Print(*feed, report);
+            if (auto polled = poller.PollLeased(*options.demoFeed, Now())) {
+                Print(polled->first, polled->second);
             }
         }
         std::unique_lock<std::mutex> lock(mutex);

@@ -8,7 +8,7 @@
 namespace tallyhawk::server
 {
 
-class ItemDatabase;
+class ItemStore;
 
 // `serve`'s feed polling: each feed fetched when its schedule says, one after another, on a thread of
 // its own, so a slow or silent feed host holds up neither the deal server nor the site. A stop ends a
@@ -26,7 +26,7 @@ public:
         std::chrono::seconds demoEvery{5};
     };
 
-    static void Run(ItemDatabase& items, const Options& options, std::stop_token stop);
+    static void Run(ItemStore& items, const Options& options, std::stop_token stop);
 };
 
 } // namespace tallyhawk::server

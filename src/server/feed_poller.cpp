@@ -4,7 +4,7 @@
 #include "server/feed_schedule.h"
 #include "server/feed_subscriptions.h"
 #include "server/feeds/feed_parser.h"
-#include "server/item_database.h"
+#include "server/item_store.h"
 #include "server/server_log.h"
 
 namespace tallyhawk::server
@@ -112,14 +112,43 @@ std::vector<std::pair<FeedSubscription, FeedPoller::Report>> FeedPoller::PollDue
         LogLine("the feeds could not be read: " + error);
         return polled;
     }
-    for (FeedSubscription& feed : *due) {
+    for (const FeedSubscription& listed : *due) {
         if (limits_.cancelled && limits_.cancelled()) {
             break;
         }
-        Report report = Poll(feed, now());
-        polled.emplace_back(std::move(feed), std::move(report));
+        const std::unique_ptr<StoreLease> lease = items_.TryLease(kLeaseFeed, LeaseId(listed.id));
+        if (!lease) {
+            continue; // another instance polls it now
+        }
+        // Read again under the lease: an instance that polled it since the list was read has moved its
+        // next fetch on, and the feed is not fetched twice for one turn.
+        std::optional<FeedSubscription> feed = FeedSubscriptions(items_).Find(listed.id);
+        const std::int64_t at = now();
+        if (!feed || feed->nextFetch > at) {
+            continue;
+        }
+        Report report = Poll(*feed, at);
+        polled.emplace_back(std::move(*feed), std::move(report));
     }
     return polled;
+}
+
+std::optional<std::pair<FeedSubscription, FeedPoller::Report>> FeedPoller::PollLeased(std::int64_t feedId,
+                                                                                      std::int64_t now)
+{
+    const std::unique_ptr<StoreLease> lease = items_.TryLease(kLeaseFeed, LeaseId(feedId));
+    std::optional<FeedSubscription> feed = lease ? FeedSubscriptions(items_).Find(feedId) : std::nullopt;
+    if (!feed) {
+        return std::nullopt;
+    }
+    Report report = Poll(*feed, now);
+    return std::make_pair(std::move(*feed), std::move(report));
+}
+
+std::int32_t FeedPoller::LeaseId(std::int64_t feedId)
+{
+    // Feed ids stay far below 2^31; one above would share a lease, which only makes it wait its turn.
+    return static_cast<std::int32_t>(feedId & 0x7fffffff);
 }
 
 } // namespace tallyhawk::server

@@ -7,13 +7,14 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tallyhawk::server
 {
 
-class ItemDatabase;
+class ItemStore;
 
 // One fetch of a feed: the conditional request, the parse, the entries taken as items, and the
 // schedule and result kept for `feeds list`. Feeds are fetched one after another, so a host never has
@@ -33,7 +34,7 @@ public:
         ParsedFeed feed;
     };
 
-    FeedPoller(ItemDatabase& items, FeedFetcher::Limits limits)
+    FeedPoller(ItemStore& items, FeedFetcher::Limits limits)
         : items_(items)
         , limits_(std::move(limits))
     { }
@@ -41,12 +42,18 @@ public:
     // Fetches the feed at `now`, takes its new entries and saves what the next fetch needs.
     Report Poll(FeedSubscription& feed, std::int64_t now);
     // Polls each feed due at `now`, each with the time it is polled at; `now` is asked again per feed.
+    // A feed another instance of the service polls at the time is left to it.
     std::vector<std::pair<FeedSubscription, Report>> PollDue(std::int64_t (*now)());
+    // Polls the feed whatever its schedule, unless another instance polls it now (nothing then, or when
+    // there is no such feed).
+    std::optional<std::pair<FeedSubscription, Report>> PollLeased(std::int64_t feedId, std::int64_t now);
     // One unconditional fetch and parse.
     Look LookAt(const std::string& url);
 
 private:
-    ItemDatabase& items_;
+    static std::int32_t LeaseId(std::int64_t feedId);
+
+    ItemStore& items_;
     FeedFetcher::Limits limits_;
 };
 

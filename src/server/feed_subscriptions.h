@@ -10,13 +10,13 @@
 namespace tallyhawk::server
 {
 
-class ItemDatabase;
+class ItemStore;
 
 // The feeds the service polls, kept in its database beside the items.
 class FeedSubscriptions
 {
 public:
-    explicit FeedSubscriptions(ItemDatabase& items)
+    explicit FeedSubscriptions(ItemStore& items)
         : items_(items)
     { }
 
@@ -34,10 +34,7 @@ public:
     bool SaveFetch(const FeedSubscription& feed, std::string* error = nullptr);
 
 private:
-    std::optional<std::vector<FeedSubscription>>
-    Select(const std::string& where, std::int64_t argument, std::string* error);
-
-    ItemDatabase& items_;
+    ItemStore& items_;
 };
 
 } // namespace tallyhawk::server

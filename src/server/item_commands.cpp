@@ -1,5 +1,5 @@
-#include "server/item_database.h"
 #include "server/item_input.h"
+#include "server/item_store.h"
 #include "server/server_commands.h"
 #include "server/server_options.h"
 
@@ -23,17 +23,20 @@ int Usage(const std::string& command, const std::string& message)
     return kExitUsage;
 }
 
-// Opens the --db file, or reports why not.
-bool OpenDatabase(ItemDatabase& items, const ServerOptions& options)
+// Opens the --db store, or reports why not.
+std::unique_ptr<ItemStore> OpenDatabase(const ServerOptions& options)
 {
-    if (std::optional<std::string> error = items.Open(options.Value("--db").value_or(kDefaultDatabase))) {
-        std::cerr << "tallyhawk-server: " << *error << ".\n";
-        return false;
+    std::string error;
+    std::unique_ptr<ItemStore> items
+        = ItemStore::Open(options.Value("--db").value_or(kDefaultDatabase), error);
+    if (!items) {
+        std::cerr << "tallyhawk-server: " << error << ".\n";
+        return nullptr;
     }
-    if (const std::string notice = items.notice(); !notice.empty()) {
+    if (const std::string notice = items->notice(); !notice.empty()) {
         std::cerr << "tallyhawk-server: " << notice << ".\n";
     }
-    return true;
+    return items;
 }
 
 std::string Items(std::size_t count)
@@ -77,10 +80,11 @@ int RunPost(const std::vector<std::string>& args)
     item.description = options.Value("--description").value_or("");
     item.extra = options.Value("--extra").value_or("");
     item.hot = options.Has("--hot") ? 1 : 0;
-    ItemDatabase items;
-    if (!OpenDatabase(items, options)) {
+    const std::unique_ptr<ItemStore> store = OpenDatabase(options);
+    if (!store) {
         return kExitFailure;
     }
+    ItemStore& items = *store;
     std::string error;
     std::optional<ServerItem> posted = items.Post(item, &error);
     if (!posted) {
@@ -130,10 +134,11 @@ int RunImport(const std::vector<std::string>& args)
         std::cout << "Imported nothing.\n";
         return kExitFailure;
     }
-    ItemDatabase items;
-    if (!OpenDatabase(items, options)) {
+    const std::unique_ptr<ItemStore> store = OpenDatabase(options);
+    if (!store) {
         return kExitFailure;
     }
+    ItemStore& items = *store;
     std::string error;
     if (!items.PostAll(good, &error)) {
         std::cerr << "tallyhawk-server: Nothing was imported: " << error << ".\n";
@@ -157,10 +162,11 @@ int RunListAdd(const std::string& list, const std::vector<std::string>& args)
         || options.positionals()[1].size() < 2) {
         return Usage(list, "use: " + list + " add NAME (a name of 2 characters or more).");
     }
-    ItemDatabase items;
-    if (!OpenDatabase(items, options)) {
+    const std::unique_ptr<ItemStore> store = OpenDatabase(options);
+    if (!store) {
         return kExitFailure;
     }
+    ItemStore& items = *store;
     const std::string& name = options.positionals()[1];
     std::string error;
     std::optional<std::int32_t> id

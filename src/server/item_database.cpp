@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <sstream>
 
@@ -19,6 +20,9 @@ namespace tallyhawk::server
 namespace
 {
 
+// The schema's numbered migrations, the first the tables as they were before the schema had a version
+// (each statement of it leaves a file made then as it is). A migration is only ever added, never
+// changed: a file records the highest number applied in its user_version.
 constexpr const char* kSchema = R"(
 CREATE TABLE IF NOT EXISTS items (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -63,6 +67,8 @@ CREATE TABLE IF NOT EXISTS feed_entries (
     item_id INTEGER NOT NULL,
     PRIMARY KEY (feed_id, key)) WITHOUT ROWID;
 )";
+constexpr const char* kMigrations[] = {kSchema};
+constexpr int kSchemaVersion = static_cast<int>(std::size(kMigrations));
 
 // Texts are read only as far as a client keeps them: an item stored before texts were cut on the way
 // in may hold megabytes that no reply carries.
@@ -202,8 +208,11 @@ std::optional<std::string> ItemDatabase::OpenLocked()
     // A new file gets 8 KiB pages: rows of items and the keys of links are long, and a feed of thousands
     // of entries writes half as many pages to the log as with 4 KiB ones. An existing file keeps the
     // size it was made with (the setting does nothing there).
-    if (!Execute("PRAGMA page_size=8192; PRAGMA journal_mode=WAL;", &error) || !Execute(kSchema, &error)) {
+    if (!Execute("PRAGMA page_size=8192; PRAGMA journal_mode=WAL;", &error)) {
         return path_ + " is not a usable item database: " + error;
+    }
+    if (std::optional<std::string> failure = Migrate()) {
+        return path_ + *failure;
     }
     struct stat status
     { };
@@ -212,6 +221,38 @@ std::optional<std::string> ItemDatabase::OpenLocked()
         inode_ = status.st_ino;
     }
     return KeepSequence();
+}
+
+std::optional<std::string> ItemDatabase::Migrate()
+{
+    std::string error;
+    // Taken at once, so two programs opening a new file apply each migration once.
+    if (!Execute("BEGIN IMMEDIATE", &error)) {
+        return " is not a usable item database: " + Failure();
+    }
+    Statement version(db_, "PRAGMA user_version");
+    const int applied = version.Step() ? version.Int(0) : -1;
+    version.Reset();
+    if (applied < 0) {
+        error = Failure();
+    } else if (applied > kSchemaVersion) {
+        Execute("ROLLBACK");
+        return " was made by a newer tallyhawk-server (schema " + std::to_string(applied)
+            + ", this one knows " + std::to_string(kSchemaVersion) + ")";
+    }
+    for (int next = applied + 1; applied >= 0 && next <= kSchemaVersion && error.empty(); ++next) {
+        if (Execute(kMigrations[next - 1], &error)) {
+            Execute(("PRAGMA user_version = " + std::to_string(next)).c_str(), &error);
+        }
+    }
+    if (error.empty() && !Execute("COMMIT", &error)) {
+        error = Failure();
+    }
+    if (!error.empty()) {
+        Execute("ROLLBACK");
+        return " is not a usable item database: " + error;
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> ItemDatabase::KeepSequence()
@@ -396,17 +437,7 @@ ItemDatabase::NamedAfter(const char* table, std::int32_t afterId, std::string* e
 
 bool ItemDatabase::InsertLocked(ServerItem& item, std::string& error)
 {
-    if (item.kind < 1 || item.kind > 3) {
-        error = "the kind must be 1 (coupon), 2 (deal) or 3 (forum topic)";
-        return false;
-    }
-    ClientFields::Fit(item);
-    if (item.title.empty()) {
-        error = "an item needs a title";
-        return false;
-    }
-    if (item.categoryId <= 0 && item.categoryName.empty()) {
-        error = "an item needs a category: clients keep none without one";
+    if (!Admit(item, error)) {
         return false;
     }
     // Each name given without an id becomes (or finds) an entry of its list, and the reverse.

@@ -2,7 +2,7 @@
 
 #include "core/common/item_kind.h"
 #include "core/protocol/wire_message.h"
-#include "server/item_database.h"
+#include "server/item_store.h"
 #include "server/server_log.h"
 
 namespace tallyhawk::server
@@ -64,7 +64,7 @@ std::size_t ItemsThatFit(const std::vector<ServerItem>& items)
 
 } // namespace
 
-RequestAnswer::RequestAnswer(ItemDatabase& items, std::string version)
+RequestAnswer::RequestAnswer(ItemStore& items, std::string version)
     : items_(items)
     , version_(std::move(version))
 { }

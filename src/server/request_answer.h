@@ -8,7 +8,7 @@
 namespace tallyhawk::server
 {
 
-class ItemDatabase;
+class ItemStore;
 
 // Error numbers of the 9002 reply.
 inline constexpr std::int32_t kErrorUnknownRequest = 1;
@@ -29,7 +29,7 @@ public:
     // about 300 KiB, and this bound holds whatever the items are.
     static constexpr std::size_t kMaxReplyBytes = 1024 * 1024;
 
-    RequestAnswer(ItemDatabase& items, std::string version);
+    RequestAnswer(ItemStore& items, std::string version);
 
     std::vector<char> Answer(const std::vector<char>& request) const;
 
@@ -37,7 +37,7 @@ public:
     static std::vector<char> Error(std::int32_t requestCode, std::int32_t error);
 
 private:
-    ItemDatabase& items_;
+    ItemStore& items_;
     std::string version_;
 };
 

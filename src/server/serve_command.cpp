@@ -6,7 +6,7 @@
 #include "server/feed_poll_loop.h"
 #include "server/feed_schedule.h"
 #include "server/feed_subscriptions.h"
-#include "server/item_database.h"
+#include "server/item_store.h"
 #include "server/request_answer.h"
 #include "server/server_commands.h"
 #include "server/server_log.h"
@@ -108,7 +108,7 @@ std::size_t ConnectionBound()
 
 // A database file removed or replaced under the running service would take every later post where
 // the service never looks: the file now at the path is served instead.
-void FollowReplacedFile(ItemDatabase& items, const std::string& path)
+void FollowReplacedFile(ItemStore& items, const std::string& path)
 {
     if (!items.FileReplaced()) {
         return;
@@ -122,8 +122,12 @@ void FollowReplacedFile(ItemDatabase& items, const std::string& path)
 }
 
 // Waits for Ctrl-C or SIGTERM, posting a new demo item every `every` seconds meanwhile when asked, and
-// looking at the database file every second.
-void WaitForSignal(const sigset_t& signals, ItemDatabase& items, const ServeSettings& settings)
+// looking at the database file every second. Of several instances on one database, the one holding the
+// demo poster's lease posts; another takes it over when that one ends.
+void WaitForSignal(const sigset_t& signals,
+                   ItemStore& items,
+                   const ServeSettings& settings,
+                   std::unique_ptr<StoreLease> poster)
 {
     using Clock = std::chrono::steady_clock;
     std::uint32_t posted = 0;
@@ -136,6 +140,12 @@ void WaitForSignal(const sigset_t& signals, ItemDatabase& items, const ServeSett
         FollowReplacedFile(items, settings.db);
         if (settings.demo && Clock::now() >= nextPost) {
             nextPost = Clock::now() + std::chrono::seconds(settings.every);
+            if (!poster || !poster->Held()) {
+                poster = items.TryLease(kLeaseDemoPoster, 0);
+                if (!poster) {
+                    continue;
+                }
+            }
             std::string error;
             if (std::optional<ServerItem> item
                 = items.Post(DemoCatalogue::NewItem(posted++, Now()), &error)) {
@@ -148,7 +158,7 @@ void WaitForSignal(const sigset_t& signals, ItemDatabase& items, const ServeSett
 }
 
 // The demo takes its own site's sample feed as any feed is taken: subscribed once per address.
-std::optional<std::int64_t> SubscribeDemoFeed(ItemDatabase& items, const std::string& url)
+std::optional<std::int64_t> SubscribeDemoFeed(ItemStore& items, const std::string& url)
 {
     FeedSubscriptions feeds(items);
     std::string error;
@@ -204,13 +214,20 @@ int RunServe(const std::vector<std::string>& args)
     // A reader of the output that went away must not end the service.
     ::signal(SIGPIPE, SIG_IGN);
 
-    ItemDatabase items;
-    if (std::optional<std::string> error = items.Open(settings.db)) {
-        std::cerr << "tallyhawk-server: " << *error << ".\n";
+    std::string openError;
+    const std::unique_ptr<ItemStore> store = ItemStore::Open(settings.db, openError);
+    if (!store) {
+        std::cerr << "tallyhawk-server: " << openError << ".\n";
         return kExitFailure;
     }
+    ItemStore& items = *store;
     // A damaged file would be served as fewer items than it holds: it is refused at the start.
     if (std::optional<std::string> problem = items.Check()) {
+        if (ItemStore::IsPostgresUri(settings.db)) {
+            // The address is not repeated: it may hold a password.
+            std::cerr << "tallyhawk-server: the database cannot be read (" << *problem << ").\n";
+            return kExitFailure;
+        }
         std::cerr << "tallyhawk-server: " << settings.db << " is damaged (" << *problem
                   << "). Restore it from a backup, or recover it with sqlite3's .recover.\n";
         return kExitFailure;
@@ -219,8 +236,13 @@ int RunServe(const std::vector<std::string>& args)
         LogLine(notice);
     }
     DemoShops shops;
+    std::unique_ptr<StoreLease> poster;
     if (settings.demo) {
-        DemoCatalogue::Seed(items, Now());
+        // Seeded by the instance that will post, so that instances started together seed once.
+        poster = items.TryLease(kLeaseDemoPoster, 0);
+        if (poster) {
+            DemoCatalogue::Seed(items, Now());
+        }
     }
     RequestAnswer answer(items, settings.version);
     DealServer::Options dealOptions;
@@ -263,7 +285,7 @@ int RunServe(const std::vector<std::string>& args)
               << "Site: " << siteUrl << "\n"
               << std::flush;
 
-    WaitForSignal(signals, items, settings);
+    WaitForSignal(signals, items, settings, std::move(poster));
     std::atomic<bool> stopped{false};
     std::thread stopper([&] {
         site.Stop();

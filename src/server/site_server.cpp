@@ -3,7 +3,7 @@
 #include "core/common/item_kind.h"
 #include "server/demo_feed.h"
 #include "server/demo_shops.h"
-#include "server/item_database.h"
+#include "server/item_store.h"
 #include "server/server_log.h"
 #include "server/site_http.h"
 #include "server/site_pages.h"
@@ -58,7 +58,7 @@ bool HasBody(const httplib::Request& request)
 
 } // namespace
 
-SiteServer::SiteServer(ItemDatabase& items, Options options)
+SiteServer::SiteServer(ItemStore& items, Options options)
     : items_(items)
     , options_(std::move(options))
     , http_(std::make_unique<SiteHttp>(

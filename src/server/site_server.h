@@ -14,7 +14,7 @@ namespace tallyhawk::server
 
 class DemoFeed;
 class DemoShops;
-class ItemDatabase;
+class ItemStore;
 class SiteHttp;
 
 // The service's web site: the agent configuration, the store and category list updates, and a plain
@@ -44,7 +44,7 @@ public:
         std::size_t workers = 32;
     };
 
-    SiteServer(ItemDatabase& items, Options options);
+    SiteServer(ItemStore& items, Options options);
     ~SiteServer();
     SiteServer(const SiteServer&) = delete;
     SiteServer& operator=(const SiteServer&) = delete;
@@ -62,7 +62,7 @@ public:
 private:
     void Route();
 
-    ItemDatabase& items_;
+    ItemStore& items_;
     Options options_;
     std::unique_ptr<SiteHttp> http_;
     std::uint16_t port_ = 0;

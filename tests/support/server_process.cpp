@@ -95,6 +95,17 @@ int ServerProcess::Stop()
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+void ServerProcess::Kill()
+{
+    if (pid_ <= 0) {
+        return;
+    }
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+}
+
 ServerProcess::~ServerProcess()
 {
     Stop();

@@ -31,6 +31,8 @@ public:
 
     // Sends SIGTERM and waits: its exit status, -1 when it had to be killed.
     int Stop();
+    // Ends it at once with SIGKILL, as a crash or a power cut would, and waits for it.
+    void Kill();
 
 private:
     pid_t pid_ = -1;
