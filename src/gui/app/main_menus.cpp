@@ -81,6 +81,8 @@ MainMenus::MainMenus(QMainWindow& window, MainToolBar& toolBar)
 
     QMenu* tools = AddMenu("menuTools", "&Tools");
     tools->addAction(toolBar.comparePrices());
+    workshop_ = AddOwn(tools, "actionAgentWorkshop", "&Agent Workshop...", "applications-development");
+    tools->addSeparator();
     tools->addAction(toolBar.settings());
 
     QMenu* help = AddMenu("menuHelp", "&Help");

@@ -30,6 +30,7 @@ public:
     QAction* find() const { return find_; }
     QAction* home() const { return home_; }
     QAction* about() const { return about_; }
+    QAction* agentWorkshop() const { return workshop_; }
     QAction* exit() const { return exit_; }
     QMenu* menu(const char* objectName) const;
 
@@ -48,6 +49,7 @@ private:
     QAction* find_ = nullptr;
     QAction* home_ = nullptr;
     QAction* about_ = nullptr;
+    QAction* workshop_ = nullptr;
     QAction* exit_ = nullptr;
 };
 

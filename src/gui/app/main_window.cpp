@@ -27,6 +27,7 @@
 #include "gui/app/window_placement.h"
 #include "gui/app/window_status_bar.h"
 #include "gui/app/window_update_cycle.h"
+#include "gui/compare/agent_workshop.h"
 #include "gui/controls/message_boxes.h"
 #include "gui/controls/time_filter_button.h"
 #include "gui/folders/folder_controllers.h"
@@ -187,6 +188,7 @@ MainWindow::MainWindow(const std::optional<std::string>& settingsFile, QWidget* 
         Browser().Open(SiteRootUrl(SiteBaseUrl(session_.settings())), true);
     });
     connect(ui_.toolBar->settings(), &QAction::triggered, this, &MainWindow::ShowSettings);
+    connect(ui_.menus->agentWorkshop(), &QAction::triggered, this, &MainWindow::ShowAgentWorkshop);
     connect(ui_.viewPane->emptyStatePage(), &EmptyStatePage::stepChosen, this, &MainWindow::EmptyStepChosen);
     connect(ui_.summaryPage, &SummaryPage::folderChosen, this, &MainWindow::ShowFolder);
     // The search field searches as the Find command does, and only where it may.
@@ -599,6 +601,18 @@ void MainWindow::QuickTaskChosen(SummaryPage::QuickTask task)
         ShowFolder(FolderKind::CashBackStores);
         break;
     }
+}
+
+void MainWindow::ShowAgentWorkshop()
+{
+    // One workshop at a time, beside the window: agents are tried while the lists stay in use.
+    if (!workshop_) {
+        workshop_ = new AgentWorkshop(session_.context().folder.string(), session_.fetcher(), this);
+        workshop_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    workshop_->show();
+    workshop_->raise();
+    workshop_->activateWindow();
 }
 
 void MainWindow::ShowEmptyState()

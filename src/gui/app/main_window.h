@@ -24,6 +24,7 @@
 #include "gui/folders/view_state.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <chrono>
 #include <cstdint>
@@ -36,6 +37,7 @@
 namespace tallyhawk
 {
 
+class AgentWorkshop;
 class ItemListModel;
 class UnreadCounts;
 class WindowPlacement;
@@ -193,6 +195,7 @@ private:
     void StartInDealsToggled(bool checked);
     // After a load of a list: why it is empty and what to do next, or the rows.
     void ShowEmptyState();
+    void ShowAgentWorkshop();
     void EmptyStepChosen(EmptyState::Step step);
     void UpdateHookCommands();
     // After a pass: the title and the status bar say Online or Offline, and the counts follow what it
@@ -227,6 +230,7 @@ private:
     ProductEditorOpener productEditor_;
     // Add to Shopping List from an alert; set with the program's dialogs.
     ProgramDialogs::DealProductOpener dealProduct_;
+    QPointer<AgentWorkshop> workshop_;
     // Mute, pause and resume, and what alerts offer.
     AlertControls* alertControls_ = nullptr;
     PriceComparisonRunner comparisonRunner_;
