@@ -27,8 +27,12 @@ ViewPane::ViewPane(DueNotice* dueNotice, QWidget* list, QWidget* summary, QWidge
     }
     emptyState_->setObjectName(QStringLiteral("emptyState"));
     // Rows that come in place of an empty list (a pass that stored items) bring the list back.
-    if (const auto* view = qobject_cast<QAbstractItemView*>(list_);
-        view != nullptr && view->model() != nullptr) {
+    // The list page may be the list itself or a page holding it (with its search field).
+    const auto* view = qobject_cast<QAbstractItemView*>(list_);
+    if (view == nullptr && list_ != nullptr) {
+        view = list_->findChild<QAbstractItemView*>();
+    }
+    if (view != nullptr && view->model() != nullptr) {
         connect(view->model(), &QAbstractItemModel::rowsInserted, this, [this] {
             if (pages_->currentWidget() == emptyState_) {
                 pages_->setCurrentWidget(list_);

@@ -134,7 +134,7 @@ TEST_F(EmptyStateWindowTest, TheLongerSpanStepChoosesItAndRowsBringTheListBack)
     StepButton(*window, QStringLiteral("Show the Last 180 Days"))->click();
     WaitForView(*window);
     EXPECT_EQ(Bar(*window)->timeFilter()->span(), TimeSpan::kLast180Days);
-    EXPECT_EQ(View(*window)->currentPage(), ItemList(*window));
+    EXPECT_EQ(View(*window)->currentPage(), Named<QWidget>(*window, "listPage"));
     EXPECT_EQ(FirstColumn(*window), QStringList{QStringLiteral("an old coupon")});
 }
 

@@ -297,7 +297,10 @@ TEST_F(MainWindowListsTest, TheRowMenuOffersTheRowsCommandsAndCopiesItsTitleAndL
                                QStringLiteral("actionDelete"),
                                QStringLiteral("-"),
                                QStringLiteral("actionCopyTitle"),
-                               QStringLiteral("actionCopyLink")}));
+                               QStringLiteral("actionCopyLink"),
+                               QStringLiteral("-"),
+                               QStringLiteral("muteStore"),
+                               QStringLiteral("muteCategory")}));
         EXPECT_EQ(ChosenId(*window), id);
         EXPECT_TRUE(Command(*window, "actionDelete")->isEnabled());
         menu->close();

@@ -75,7 +75,7 @@ TEST_F(MainWindowMenusTest, TheMenuBarCarriesEveryCommandInItsMenu)
           "actionShowForumTopics",
           "menuTimeFilter",
           "actionRefresh"}},
-        {"menuTools", {"actionComparePrices", "actionEditSettings"}},
+        {"menuTools", {"actionComparePrices", "actionAgentWorkshop", "actionEditSettings"}},
         {"menuHelp", {"actionHome", "actionAbout"}},
     };
     for (const auto& c : cases) {
