@@ -263,9 +263,9 @@ TEST_F(SummaryPageTest, AShownSummaryIsPaintedBeforeTheStoresLoadAndTheCycleStar
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->passes() != nullptr; }, 5000));
     }
     {
-        // A hidden start paints nothing, so nothing waits.
+        // A hidden start paints nothing, so nothing waits for a paint: the passes follow the loads.
         auto window = StartHidden();
-        EXPECT_NE(window->passes(), nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->passes() != nullptr; }, 5000));
     }
     {
         // A page that is never painted still gets its start.
