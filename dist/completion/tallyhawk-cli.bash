@@ -7,8 +7,8 @@ _tallyhawk_cli_options()
     case "$1" in
     server-version) echo "$server --json" ;;
     fetch-items) echo "--kind --after $server --store --keywords --json" ;;
-    update) echo "--yes --no --hidden $server" ;;
-    watch) echo "--yes --no --hidden $server --interval" ;;
+    update) echo "--yes --no --hidden --alerts $server" ;;
+    watch) echo "--yes --no --hidden --alerts $server --interval" ;;
     "items list") echo "$view --hot" ;;
     "items count" | "shopping count") echo "--today" ;;
     "products add") echo "--notes --store --category --unit --price --quantity --tax --schedule --start" ;;
@@ -19,7 +19,8 @@ _tallyhawk_cli_options()
     site-url) echo "--open" ;;
     download) echo "--url --json --time-limit" ;;
     fetch-page) echo "--out --time-limit" ;;
-    agents) echo "--config --json --page" ;;
+    agents) echo "--config --json --page --out" ;;
+    "rules test") echo "--days" ;;
     compare) echo "--category --json" ;;
     esac
 }
@@ -34,7 +35,10 @@ _tallyhawk_cli_actions()
     lists) echo "show add update refresh" ;;
     config) echo "show set autorun" ;;
     comparisons) echo "list show delete-offer" ;;
-    agents) echo "url test" ;;
+    agents) echo "url test export import" ;;
+    mute) echo "store category list" ;;
+    unmute) echo "store category" ;;
+    rules) echo "test" ;;
     site-url) echo "root redir coupon deal item messages cbstores download webspider stores categories" ;;
     esac
 }
@@ -44,7 +48,7 @@ _tallyhawk_cli()
     local cur prev words cword
     _init_completion || return
     local commands="server-version fetch-items update watch items products purchases shopping lists site-url
-        config download fetch-page agents compare comparisons"
+        config download fetch-page agents compare comparisons mute unmute rules"
 
     case "$prev" in
     --data-dir)
@@ -57,6 +61,10 @@ _tallyhawk_cli()
         ;;
     --kind)
         COMPREPLY=($(compgen -W "coupons deals topics" -- "$cur"))
+        return
+        ;;
+    --alerts)
+        COMPREPLY=($(compgen -W "all rules" -- "$cur"))
         return
         ;;
     --schedule | --host | --port | --time-limit | --after | --keywords | --interval | --days | --from | --to | \
@@ -108,6 +116,10 @@ _tallyhawk_cli()
         COMPREPLY=($(compgen -W "deals topics" -- "$cur"))
     elif [[ $command == shopping && $action == repair ]]; then
         COMPREPLY=($(compgen -W "products purchases" -- "$cur"))
+    elif [[ $command == rules && $action == test ]]; then
+        COMPREPLY=($(compgen -W "deals topics" -- "$cur"))
+    elif [[ $command == agents && $action == import ]]; then
+        _filedir
     elif [[ $command == download ]]; then
         _filedir
     fi
