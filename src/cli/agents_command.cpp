@@ -3,12 +3,12 @@
 #include "core/common/display_text.h"
 #include "core/compare/agent_configuration.h"
 #include "core/compare/agent_file.h"
+#include "core/compare/saved_page.h"
 #include "core/compare/web_spider.h"
 #include "core/net/http_fetcher.h"
 #include "core/platform/atomic_file.h"
 
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <limits>
 #include <nlohmann/json.hpp>
@@ -94,22 +94,6 @@ void PrintConfiguration(std::ostream& out, const AgentConfiguration& config, std
     }
 }
 
-// A saved page as the fetcher would hand it over: at most HttpFetcher::kMaxBody - 1 bytes.
-std::optional<std::string> ReadPage(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string page(HttpFetcher::kMaxBody - 1, '\0');
-    in.read(page.data(), static_cast<std::streamsize>(page.size()));
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    page.resize(static_cast<std::size_t>(in.gcount()));
-    return page;
-}
-
 std::string UrlFailureText(std::int32_t status, std::int32_t siteId)
 {
     if (status == kNoKeywordMarker) {
@@ -180,7 +164,7 @@ int RunTest(CliContext& ctx,
     if (!agent) {
         return exit;
     }
-    std::optional<std::string> page = ReadPage(pageFile);
+    std::optional<std::string> page = ReadSavedPage(pageFile);
     if (!page) {
         return Failure(ctx, "Cannot read the page " + pageFile + ".");
     }

@@ -240,10 +240,10 @@ PriceValue PriceOf(const Json& offer)
             return price;
         }
     }
-    // A price given only in a priceSpecification.
-    const auto specification = offer.find("priceSpecification");
-    if (specification != offer.end() && specification->is_object()) {
-        PriceValue inner = PriceOf(*specification);
+    // A price given only in a nested price object.
+    const auto nested = offer.find("priceSpecification");
+    if (nested != offer.end() && nested->is_object()) {
+        PriceValue inner = PriceOf(*nested);
         if (inner.currency.empty()) {
             inner.currency = price.currency;
         }

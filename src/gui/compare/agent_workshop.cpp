@@ -3,6 +3,7 @@
 #include "core/compare/agent_draft.h"
 #include "core/compare/agent_file.h"
 #include "core/compare/result_scraper.h"
+#include "core/compare/saved_page.h"
 #include "core/compare/web_spider.h"
 #include "gui/compare/agent_fields_form.h"
 #include "gui/compare/page_source_view.h"
@@ -26,7 +27,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <fstream>
 
 namespace tallyhawk
 {
@@ -61,22 +61,6 @@ QColor PairColor(std::string_view pair, const QPalette& palette)
         hue = QColor(0x99, 0x33, 0xcc);
     }
     return SystemColors::Mix(hue, palette.color(QPalette::Base), 0.38);
-}
-
-// A saved page as a fetch would hand it over: at most HttpFetcher::kMaxBody - 1 bytes.
-std::optional<std::string> ReadSavedPage(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string page(HttpFetcher::kMaxBody - 1, '\0');
-    in.read(page.data(), static_cast<std::streamsize>(page.size()));
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    page.resize(static_cast<std::size_t>(in.gcount()));
-    return page;
 }
 
 QString PriceText(double price)
